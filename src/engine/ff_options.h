@@ -3,6 +3,7 @@
 // are matched, and the two groups (global and file) the matched options go into.
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/options_context.h"
@@ -18,6 +19,7 @@ struct TOptionParseContext {
 
 class TFFOptions {
 public:
+    // Touches no library: the dictionaries are set up by the first parse.
     TFFOptions();
 
     // The dictionaries that AVOption passthrough fills.
@@ -44,7 +46,17 @@ public:
                       bool haltOnInvalidOption);
 
 private:
+    // Where a name goes in the library option sets; the classes never change once the
+    // libraries are loaded, so the answer is kept (the lookup walks every codec and format).
+    struct TRouting {
+        const AVOption* codec = nullptr;
+        const AVOption* format = nullptr;
+        const AVOption* scaler = nullptr;
+        const AVOption* resampler = nullptr;
+    };
+    const TRouting& RoutingOf(const std::string& opt);
     void FinishFileGroup();
+    std::unordered_map<std::string, TRouting> routing_;
 };
 
 // The first table entry whose name equals the word's name up to its first colon, or null.

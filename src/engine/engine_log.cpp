@@ -1,0 +1,47 @@
+#include "engine/engine_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "media/ffmpeg_api.h"
+
+namespace reelsmith {
+
+void EngineLog(TLogLevel level, const std::string& text)
+{
+    if (ff().av_log)
+        ff().av_log(nullptr, FFLogLevelOf(level), "%s\n", text.c_str());
+}
+
+std::string StrFormat(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int size = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    if (size > 0)
+        std::vsnprintf(text.data(), text.size() + 1, format, args);
+    va_end(args);
+    return text;
+}
+
+void SetEngineLogLevel(TLogLevel level) { ff().av_log_set_level(FFLogLevelOf(level)); }
+
+void SetEngineLogFlagsAndLevel(int flags, int ffLevel)
+{
+    ff().av_log_set_flags(flags);
+    ff().av_log_set_level(ffLevel);
+}
+
+std::string EngineErrorText(int code)
+{
+    char buf[AV_ERROR_MAX_STRING_SIZE * 2] = {};
+    if (ff().av_strerror(code, buf, sizeof buf) < 0)
+        std::snprintf(buf, sizeof buf, "Error number %d occurred", code);
+    return buf;
+}
+
+}  // namespace reelsmith

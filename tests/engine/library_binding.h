@@ -1,0 +1,9 @@
+#pragma once
+// Binds the FFmpeg functions for engine tests, benchmarks and fuzz targets.
+
+namespace reelsmith::test {
+
+// Loads the encoder's library set. False when a library or function is missing.
+bool BindLibrariesForTests();
+
+}  // namespace reelsmith::test
