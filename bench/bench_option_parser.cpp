@@ -33,6 +33,16 @@ std::string LongFilter(size_t bytes)
     return text + "null\"";
 }
 
+// Many distinct codec option keys (every stream index its own value), through the
+// bit rate handler and through AVOption passthrough.
+std::string DistinctKeys(size_t bytes)
+{
+    std::string text;
+    for (int i = 0; text.size() < bytes; ++i)
+        text += "-b:v:" + std::to_string(i) + " 1k -maxrate:v:" + std::to_string(i) + " 2k ";
+    return text;
+}
+
 void ParseText(benchmark::State& state, const std::string& text)
 {
     bench::LoadEngineLibraries();
@@ -61,6 +71,12 @@ void BM_ParseLongFilter(benchmark::State& state)
     ParseText(state, LongFilter(static_cast<size_t>(state.range(0))));
 }
 BENCHMARK(BM_ParseLongFilter)->RangeMultiplier(4)->Range(16 << 10, 1 << 20)->Unit(benchmark::kMillisecond);
+
+void BM_ParseDistinctKeys(benchmark::State& state)
+{
+    ParseText(state, DistinctKeys(static_cast<size_t>(state.range(0))));
+}
+BENCHMARK(BM_ParseDistinctKeys)->RangeMultiplier(4)->Range(16 << 10, 1 << 20)->Unit(benchmark::kMillisecond);
 
 void BM_SplitWords(benchmark::State& state)
 {

@@ -45,10 +45,10 @@ TFFOptions::TFFOptions() = default;
 
 void TFFOptions::InitOpts()
 {
-    codec_opts.Reset();
-    format_opts.Reset();
-    swr_opts.Reset();
-    sws_dict.Reset();
+    codec_opts.Clear();
+    format_opts.Clear();
+    swr_opts.Clear();
+    sws_dict.Clear();
     sws_dict.Set("flags", "bicubic");
 }
 
@@ -62,18 +62,22 @@ void TFFOptions::Reset()
 void TFFOptions::FinishFileGroup()
 {
     TOptionGroup& g = OptionParseContext.file_opts;
-    g.codec_opts = std::move(codec_opts);
-    g.format_opts = std::move(format_opts);
-    g.sws_dict = std::move(sws_dict);
-    g.swr_opts = std::move(swr_opts);
+    g.codec_opts = codec_opts.Build();
+    g.format_opts = format_opts.Build();
+    g.sws_dict = sws_dict.Build();
+    g.swr_opts = swr_opts.Build();
     InitOpts();
 }
 
 const TFFOptions::TRouting& TFFOptions::RoutingOf(const std::string& opt)
 {
-    if (const auto it = routing_.find(opt); it != routing_.end())
+    // The answer depends on the name and on whether a specifier follows (a name with a
+    // colon is never an option, so the kind-letter rule cannot match it).
+    const size_t colon = opt.find(':');
+    const std::string cacheKey = colon == std::string::npos ? opt : opt.substr(0, colon + 1);
+    if (const auto it = routing_.find(cacheKey); it != routing_.end())
         return it->second;
-    const std::string name = opt.substr(0, std::min(opt.find(':'), size_t{127}));
+    const std::string name = opt.substr(0, std::min(colon, size_t{127}));
     TRouting r;
     r.codec = FindAVOption(ff().avcodec_get_class(), name);
     if (!r.codec && !opt.empty() && (opt[0] == 'v' || opt[0] == 'a' || opt[0] == 's'))
@@ -84,7 +88,7 @@ const TFFOptions::TRouting& TFFOptions::RoutingOf(const std::string& opt)
         if (!r.scaler)
             r.resampler = FindAVOption(ff().swr_get_class(), name);
     }
-    return routing_.emplace(opt, r).first->second;
+    return routing_.emplace(cacheKey, r).first->second;
 }
 
 int TFFOptions::opt_default(const std::string& opt, const std::string& arg)

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/dict_builder.h"
 #include "engine/options_context.h"
 
 namespace reelsmith {
@@ -22,11 +23,11 @@ public:
     // Touches no library: the dictionaries are set up by the first parse.
     TFFOptions();
 
-    // The dictionaries that AVOption passthrough fills.
-    TDictionary codec_opts;
-    TDictionary format_opts;
-    TDictionary sws_dict;
-    TDictionary swr_opts;
+    // What AVOption passthrough collects; it becomes the file group's dictionaries.
+    TDictBuilder codec_opts;
+    TDictBuilder format_opts;
+    TDictBuilder sws_dict;
+    TDictBuilder swr_opts;
     int sws_flags = SWS_BICUBIC;
     TOptionParseContext OptionParseContext;
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "media/ffmpeg_api.h"
 
@@ -94,19 +95,25 @@ using TFifoPtr = std::unique_ptr<AVFifo, TFifoDeleter>;
 template <typename T>
 using TAvMemPtr = std::unique_ptr<T, TAvFreeDeleter>;
 
-// An owned AVDictionary. Empty (null) until the first Set.
+// An owned AVDictionary. Empty (null) until the first Set. It remembers its keys, so a
+// new key is added without the library's linear search (many distinct keys would
+// otherwise cost quadratic time).
 class TDictionary {
 public:
     TDictionary() = default;
     ~TDictionary() { Reset(); }
     TDictionary(const TDictionary&) = delete;
     TDictionary& operator=(const TDictionary&) = delete;
-    TDictionary(TDictionary&& other) noexcept : dict_(other.Release()) {}
+    TDictionary(TDictionary&& other) noexcept;
     TDictionary& operator=(TDictionary&& other) noexcept;
 
     AVDictionary* get() const { return dict_; }
     // For library calls that fill or consume a dictionary in place.
-    AVDictionary** address() { return &dict_; }
+    AVDictionary** address()
+    {
+        indexed_ = false;
+        return &dict_;
+    }
     AVDictionary* Release();
     void Reset();
 
@@ -119,7 +126,11 @@ public:
     int CopyFrom(const TDictionary& source, int flags = 0);
 
 private:
+    void Reindex();
+    static std::string Folded(const std::string& key);
     AVDictionary* dict_ = nullptr;
+    std::unordered_set<std::string> keys_;  // case-folded keys present in dict_
+    bool indexed_ = true;
 };
 
 // An owned AVChannelLayout (released with av_channel_layout_uninit).

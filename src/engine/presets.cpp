@@ -70,13 +70,13 @@ int PassThroughInto(TCustomFFmpegOpt& task, TOptionGroup& group, const std::stri
 {
     TFFOptions& scratch = task.FFOptions;
     scratch.InitOpts();
-    scratch.sws_dict.Reset();  // only what this pair produces is copied
+    scratch.sws_dict.Clear();  // only what this pair produces is copied
     const int ret = scratch.opt_default(key, value);
     if (ret >= 0) {
-        group.codec_opts.CopyFrom(scratch.codec_opts, copyFlags);
-        group.format_opts.CopyFrom(scratch.format_opts, copyFlags);
-        group.sws_dict.CopyFrom(scratch.sws_dict, copyFlags);
-        group.swr_opts.CopyFrom(scratch.swr_opts, copyFlags);
+        scratch.codec_opts.CopyInto(group.codec_opts, copyFlags);
+        scratch.format_opts.CopyInto(group.format_opts, copyFlags);
+        scratch.sws_dict.CopyInto(group.sws_dict, copyFlags);
+        scratch.swr_opts.CopyInto(group.swr_opts, copyFlags);
     }
     scratch.InitOpts();
     return ret;

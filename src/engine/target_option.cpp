@@ -95,7 +95,7 @@ int opt_target(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string&, c
     const char* rate = pal ? "25" : norm == TNorm::Ntsc ? "30000/1001" : "24000/1001";
 
     task.FFOptions.InitOpts();
-    task.FFOptions.sws_dict.Reset();
+    task.FFOptions.sws_dict.Clear();
     TTargetWriter w(task, o);
     if (type == "vcd") {
         w.Option("c:v", "mpeg1video");
@@ -155,8 +155,8 @@ int opt_target(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string&, c
         w.Option("ac", "2");
     }
 
-    o->g.codec_opts.CopyFrom(task.FFOptions.codec_opts, AV_DICT_DONT_OVERWRITE);
-    o->g.format_opts.CopyFrom(task.FFOptions.format_opts, AV_DICT_DONT_OVERWRITE);
+    task.FFOptions.codec_opts.CopyInto(o->g.codec_opts, AV_DICT_DONT_OVERWRITE);
+    task.FFOptions.format_opts.CopyInto(o->g.format_opts, AV_DICT_DONT_OVERWRITE);
     task.FFOptions.InitOpts();
     return 0;
 }

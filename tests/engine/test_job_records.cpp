@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "engine/dict_builder.h"
 #include "engine/job_records.h"
 #include "engine_test_support.h"
 #include "support/test_media.h"
@@ -146,6 +147,37 @@ TEST_F(JobRecords, DictionaryAndLayoutOwnership)
     c.CopyFrom(b);
     EXPECT_STREQ(c.Get("k"), "v");
     EXPECT_EQ(c.Count(), 2);
+
+    // Keys compare without regard to case; the key index survives library edits in place.
+    TDictionary d;
+    d.Set("Threads", "2");
+    d.Set("threads", "4");
+    EXPECT_EQ(d.Count(), 1);
+    EXPECT_STREQ(d.Get("THREADS"), "4");
+    d.Set("flags", "+a");
+    d.Set("FLAGS", "+b", AV_DICT_APPEND);
+    EXPECT_STREQ(d.Get("flags"), "+a+b");
+    d.Set("flags", "x", AV_DICT_DONT_OVERWRITE);
+    EXPECT_STREQ(d.Get("flags"), "+a+b");
+    ff().av_dict_set(d.address(), "extra", "1", 0);
+    d.Set("EXTRA", "2");
+    EXPECT_EQ(d.Count(), 3);
+    EXPECT_STREQ(d.Get("extra"), "2");
+
+    TDictBuilder builder;
+    builder.Set("B:v", "1");
+    builder.Set("b:V", "2");
+    builder.Set("g", "+x");
+    builder.Set("G", "+y", AV_DICT_APPEND);
+    builder.Set("g", "z", AV_DICT_DONT_OVERWRITE);
+    for (int i = 0; i < 200; ++i)
+        builder.Set("same", std::to_string(i));
+    EXPECT_EQ(builder.Count(), 3);
+    const TDictionary built = builder.Build();
+    EXPECT_EQ(built.Count(), 3);
+    EXPECT_STREQ(built.Get("b:v"), "2");
+    EXPECT_STREQ(built.Get("g"), "+x+y");
+    EXPECT_STREQ(built.Get("same"), "199");
 
     TChannelLayout layout;
     ASSERT_EQ(ff().av_channel_layout_from_string(layout.get(), "5.1"), 0);
