@@ -392,6 +392,40 @@ TEST_F(ParserTest, PresetErrorsCarryTheLine)
               "\"nosuchoption\" = \"1\"\r\n" + EngineErrorText(AVERROR_OPTION_NOT_FOUND));
 }
 
+TEST_F(ParserTest, HardwareDeviceOptions)
+{
+    // No such device here: the option fails with the device text, nothing is added.
+    EXPECT_LT(ParseOutput("-qsv_device /dev/null/none"), 0);
+    EXPECT_NE(task.LastErrMsg().find("Invalid device specification \"qsv=__qsv_device:hw_any,child_device=/dev/null/none\""),
+              std::string::npos)
+        << task.LastErrMsg();
+    EXPECT_EQ(task.FGraph.Fhw_devices.size(), 0u);
+
+    TOptionsContext other;
+    EXPECT_EQ(task.ParseOptions(other, "-init_hw_device nosuchtype", "", "output file", "x", OPT_OUTPUT),
+              AVERROR(ENOSYS));
+    TOptionsContext third;
+    EXPECT_EQ(task.ParseOptions(third, "-filter_hw_device missing", "", "output file", "x", OPT_OUTPUT),
+              AVERROR(EINVAL));
+    EXPECT_NE(task.LastErrMsg().find("Invalid filter device missing."), std::string::npos);
+    TOptionsContext fourth;
+    EXPECT_EQ(task.ParseOptions(fourth, "-init_hw_device list", "", "output file", "x", OPT_OUTPUT), 0);
+}
+
+TEST_F(ParserTest, VideoHookBitsPixel)
+{
+    ASSERT_EQ(ParseOutput("-VideoHookBitsPixel 24"), 0);
+    EXPECT_EQ(task.VideoHookBitsPixel(), 24);
+    TOptionsContext other;
+    EXPECT_EQ(task.ParseOptions(other, "-VideoHookBitsPixel 7", "", "output file", "x", OPT_OUTPUT), AVERROR(EINVAL));
+    TOptionsContext third;
+    EXPECT_EQ(task.ParseOptions(third, "-VideoHookBitsPixel many", "", "output file", "x", OPT_OUTPUT),
+              AVERROR(EINVAL));
+    EXPECT_EQ(task.VideoHookBitsPixel(), 24);
+    TOptionsContext fourth;
+    EXPECT_EQ(task.ParseOptions(fourth, "-TimeStart soon", "", "input file", "x", OPT_INPUT), AVERROR(EINVAL));
+}
+
 TEST_F(ParserTest, NothingLeaksIntoTheNextFile)
 {
     ASSERT_EQ(ParseOutput("-target pal-dvd -threads 4"), 0);
