@@ -1,0 +1,44 @@
+#include "intake/accepted_extensions.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace reelsmith {
+
+const std::string_view kAcceptedMediaMasks =
+    "*.3GP;*.ASF;*.AVI;*.AVM;*.AVS;*.DAT;*.FLV;*.MKV;*.MOV;*.MP4;*.MPEG;*.MPG;*.NSV;*.OGM;*.RM;*.RMVB;*.TP;*.TS;"
+    "*.VOB;*.WMV;";
+
+namespace {
+
+constexpr std::array<std::string_view, 20> kExtensions = {
+    ".3GP", ".ASF", ".AVI", ".AVM", ".AVS", ".DAT", ".FLV", ".MKV", ".MOV",  ".MP4",
+    ".MPEG", ".MPG", ".NSV", ".OGM", ".RM", ".RMVB", ".TP", ".TS", ".VOB", ".WMV",
+};
+
+}  // namespace
+
+std::vector<std::string> AcceptedMediaMaskList()
+{
+    std::vector<std::string> masks;
+    masks.reserve(kExtensions.size());
+    for (std::string_view ext : kExtensions)
+        masks.push_back("*" + std::string(ext));
+    return masks;
+}
+
+bool HasAcceptedMediaExtension(std::string_view path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos)
+        return false;
+    std::string ext(name.substr(dot));
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return std::find(kExtensions.begin(), kExtensions.end(), ext) != kExtensions.end();
+}
+
+}  // namespace reelsmith

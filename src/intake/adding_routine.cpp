@@ -1,0 +1,118 @@
+#include "intake/adding_routine.h"
+
+#include <QFile>
+#include <sys/stat.h>
+
+#include "intake/accepted_extensions.h"
+#include "intake/row_cells.h"
+
+namespace reelsmith {
+
+namespace {
+
+std::string LocalName(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+bool IsFolder(const std::string& path)
+{
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// Only regular files are candidates: a pipe or device named like a video would block the probe.
+bool RegularFileSize(const std::string& path, int64_t& size)
+{
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    size = static_cast<int64_t>(status.st_size);
+    return true;
+}
+
+}  // namespace
+
+TAddingRoutine::TAddingRoutine(IMediaProbe& probe, IFileListTarget& list, TAddingHooks hooks)
+    : fProbe(probe), fList(list), fHooks(std::move(hooks))
+{
+    fFindFile.Criteria().Files.Subfolders = true;
+    fFindFile.Criteria().Files.FileName = std::string(kAcceptedMediaMasks);
+    fFindFile.OnFileMatch = [this](TFindFile&, const TFileDetails& file) {
+        fCandidates.append(QFile::decodeName(QByteArray::fromStdString(file.Location + file.Name)));
+        ProcessMessages();
+    };
+}
+
+int TAddingRoutine::Run(const QStringList& pending)
+{
+    CollectCandidates(pending);
+    const int added = AddCandidates();
+    fList.Resort();
+    return added;
+}
+
+void TAddingRoutine::CollectCandidates(const QStringList& pending)
+{
+    for (const QString& path : pending) {
+        const std::string local = LocalName(path);
+        if (IsFolder(local)) {
+            SearchFolder(path);
+            continue;
+        }
+        int64_t size = 0;
+        if (HasAcceptedMediaExtension(local) && RegularFileSize(local, size))
+            fCandidates.append(path);
+    }
+}
+
+void TAddingRoutine::SearchFolder(const QString& folder)
+{
+    ShowStatus(QStringLiteral("Searching in folders...") + QStringLiteral("\n\n") + folder);
+    ProcessMessages();
+    fFindFile.Criteria().Files.Location = {LocalName(folder)};
+    fFindFile.Execute();
+}
+
+int TAddingRoutine::AddCandidates()
+{
+    const QStringList listed = fList.SourcePaths();
+    fListedPaths = QSet<QString>(listed.begin(), listed.end());
+    int added = 0;
+    const auto count = fCandidates.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        if (fHooks.Cancelled && fHooks.Cancelled())
+            break;
+        const QString& path = fCandidates[i];
+        ShowStatus(QStringLiteral("%1 of %2\n\n%3").arg(i + 1).arg(count).arg(path));
+        ProcessMessages();
+        if (AddCandidate(path))
+            ++added;
+    }
+    return added;
+}
+
+bool TAddingRoutine::AddCandidate(const QString& path)
+{
+    const std::string local = LocalName(path);
+    int64_t size = 0;
+    if (fListedPaths.contains(path) || !HasAcceptedMediaExtension(local) || !RegularFileSize(local, size))
+        return false;
+    const std::optional<TProbedMedia> media = fProbe.Probe(local);
+    if (!media)
+        return false;
+    fList.AppendRow(MakeFileListRow(path, size, *media));
+    fListedPaths.insert(path);
+    return true;
+}
+
+void TAddingRoutine::ShowStatus(const QString& text)
+{
+    if (fHooks.ShowStatus)
+        fHooks.ShowStatus(text);
+}
+
+void TAddingRoutine::ProcessMessages()
+{
+    if (fHooks.ProcessMessages)
+        fHooks.ProcessMessages();
+}
+
+}  // namespace reelsmith

@@ -1,0 +1,48 @@
+#pragma once
+// The adding routine: turns the pending paths into file list rows. The first pass
+// expands folders into media files and keeps files with an accepted extension; the
+// second probes each new candidate once and appends its row. Cancel stops the second
+// pass before the next candidate; rows already appended stay and the list is re-sorted.
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "intake/file_list_target.h"
+#include "intake/find_file.h"
+#include "intake/media_probe.h"
+
+namespace reelsmith {
+
+struct TAddingHooks {
+    std::function<void(const QString& text)> ShowStatus;  // the window's label
+    std::function<void()> ProcessMessages;                // let window messages run
+    std::function<bool()> Cancelled;                      // Cancel was pressed
+};
+
+class TAddingRoutine {
+public:
+    TAddingRoutine(IMediaProbe& probe, IFileListTarget& list, TAddingHooks hooks);
+
+    // Both passes and the re-sort. Returns the number of rows appended.
+    int Run(const QStringList& pending);
+
+    void CollectCandidates(const QStringList& pending);
+    int AddCandidates();
+    const QStringList& Candidates() const { return fCandidates; }
+
+private:
+    void SearchFolder(const QString& folder);
+    bool AddCandidate(const QString& path);
+    void ShowStatus(const QString& text);
+    void ProcessMessages();
+
+    IMediaProbe& fProbe;
+    IFileListTarget& fList;
+    TAddingHooks fHooks;
+    TFindFile fFindFile;
+    QStringList fCandidates;
+    QSet<QString> fListedPaths;
+};
+
+}  // namespace reelsmith

@@ -1,0 +1,221 @@
+// The adding routine over a fake probe and a plain row list: which paths become rows,
+// in what order, how often each file is probed, and how the cells read.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "intake/adding_routine.h"
+#include "intake/row_cells.h"
+#include "support/test_media.h"
+
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+namespace fs = std::filesystem;
+using namespace reelsmith;
+
+namespace {
+
+void Touch(const std::string& path)
+{
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path) << "media";
+}
+
+class FakeProbe : public IMediaProbe {
+public:
+    bool LibrariesLoaded() const override { return true; }
+    bool LoadLibraries(std::string&) override { return true; }
+    std::optional<TProbedMedia> Probe(const std::string& path) override
+    {
+        ++probes[path];
+        if (rejected.count(path))
+            return std::nullopt;
+        TProbedMedia media;
+        media.Duration = 5'000'000;
+        media.VideoStreamCount = 1;
+        media.Stream0IsVideo = true;
+        media.FrameRateNum = 25;
+        media.Width = 160;
+        media.Height = 120;
+        media.BitRate = 200'000;
+        return media;
+    }
+    std::map<std::string, int> probes;
+    std::set<std::string> rejected;
+};
+
+class RowList : public IFileListTarget {
+public:
+    QStringList SourcePaths() const override
+    {
+        QStringList paths;
+        for (const TFileListRow& row : rows)
+            paths << row.cell(FileCell::SourcePath);
+        return paths;
+    }
+    void AppendRow(TFileListRow row) override { rows.push_back(std::move(row)); }
+    void Resort() override
+    {
+        ++resorts;
+        std::stable_sort(rows.begin(), rows.end(), [](const TFileListRow& a, const TFileListRow& b) {
+            return a.Caption.toUpper() < b.Caption.toUpper();
+        });
+    }
+    QStringList Paths() const { return SourcePaths(); }
+    std::vector<TFileListRow> rows;
+    int resorts = 0;
+};
+
+class AddingRoutineTest : public ::testing::Test {
+protected:
+    QString At(const std::string& name) const { return QString::fromStdString(folder.file(name)); }
+
+    int Run(const QStringList& pending, TAddingHooks hooks = {})
+    {
+        TAddingRoutine routine(probe, list, std::move(hooks));
+        return routine.Run(pending);
+    }
+
+    reelsmith::test::TempFolder folder;
+    FakeProbe probe;
+    RowList list;
+};
+
+TEST_F(AddingRoutineTest, FolderGivesItsMediaFilesOnly)
+{
+    for (const char* name : {"drop/a.MKV", "drop/sub/b.mp4", "drop/c.txt", "drop/sub/.hidden.avi"})
+        Touch(folder.file(name));
+    EXPECT_EQ(Run({At("drop")}), 2);
+    EXPECT_EQ(list.Paths(), (QStringList{At("drop/a.MKV"), At("drop/sub/b.mp4")}));
+    EXPECT_EQ(list.resorts, 1);
+}
+
+TEST_F(AddingRoutineTest, EachPathBecomesOneRowAndIsProbedOnce)
+{
+    Touch(folder.file("d/x.avi"));
+    Touch(folder.file("d/y.avi"));
+    Run({At("d/x.avi"), At("d/x.avi"), At("d"), At("d/")});
+    EXPECT_EQ(list.Paths(), (QStringList{At("d/x.avi"), At("d/y.avi")}));
+    for (const auto& [path, count] : probe.probes)
+        EXPECT_EQ(count, 1) << path;
+}
+
+TEST_F(AddingRoutineTest, ListedPathsAreSkippedExactlyByCase)
+{
+    Touch(folder.file("A.AVI"));
+    Touch(folder.file("a.avi"));
+    Run({At("A.AVI")});
+    Run({At("A.AVI"), At("a.avi")});
+    EXPECT_EQ(list.Paths(), (QStringList{At("A.AVI"), At("a.avi")}));
+    EXPECT_EQ(probe.probes[folder.file("A.AVI")], 1);
+}
+
+TEST_F(AddingRoutineTest, PassesOverWhatCannotBecomeARow)
+{
+    Touch(folder.file("notes.txt"));
+    Touch(folder.file("song.mp3"));
+    Touch(folder.file("broken.mkv"));
+    Touch(folder.file("clip.avi/inner.ts"));  // a folder named like a video is searched
+    Touch(folder.file("good.mov"));
+    probe.rejected.insert(folder.file("broken.mkv"));
+    const int added = Run({At("missing.avi"), At("notes.txt"), At("song.mp3"), At("broken.mkv"), At("clip.avi"),
+                           At("good.mov"), QString()});
+    EXPECT_EQ(added, 2);
+    EXPECT_EQ(list.Paths(), (QStringList{At("good.mov"), At("clip.avi/inner.ts")}));
+    EXPECT_FALSE(probe.probes.count(folder.file("clip.avi")));
+}
+
+TEST_F(AddingRoutineTest, FileGoneBeforeProbingIsSkipped)
+{
+    Touch(folder.file("stay.avi"));
+    Touch(folder.file("gone.avi"));
+    TAddingHooks hooks;
+    hooks.ShowStatus = [&](const QString& text) {
+        if (text.startsWith("1 of "))
+            fs::remove(folder.file("gone.avi"));
+    };
+    Run({At("gone.avi"), At("stay.avi")}, hooks);
+    EXPECT_EQ(list.Paths(), QStringList{At("stay.avi")});
+    EXPECT_FALSE(probe.probes.count(folder.file("gone.avi")));
+}
+
+TEST_F(AddingRoutineTest, CancelKeepsRowsAddedAndStillResorts)
+{
+    for (const char* name : {"c.avi", "b.avi", "a.avi"})
+        Touch(folder.file(name));
+    bool cancel = false;
+    TAddingHooks hooks;
+    hooks.Cancelled = [&] { return cancel; };
+    hooks.ShowStatus = [&](const QString& text) { cancel = text.startsWith("2 of 3"); };
+    EXPECT_EQ(Run({At("c.avi"), At("b.avi"), At("a.avi")}, hooks), 2);
+    EXPECT_EQ(list.Paths(), (QStringList{At("b.avi"), At("c.avi")}));
+    EXPECT_EQ(list.resorts, 1);
+}
+
+TEST_F(AddingRoutineTest, CancelDuringTheSearchLetsItFinishButProbesNothing)
+{
+    for (const char* name : {"t/1.avi", "t/2.avi", "t/s/3.avi"})
+        Touch(folder.file(name));
+    bool cancel = false;
+    QStringList statuses;
+    TAddingHooks hooks;
+    hooks.Cancelled = [&] { return cancel; };
+    hooks.ShowStatus = [&](const QString& text) { statuses << text; };
+    hooks.ProcessMessages = [&] { cancel = true; };
+    TAddingRoutine routine(probe, list, hooks);
+    EXPECT_EQ(routine.Run({At("t")}), 0);
+    EXPECT_EQ(routine.Candidates().size(), 3);
+    EXPECT_TRUE(probe.probes.empty());
+    EXPECT_EQ(statuses, QStringList{"Searching in folders...\n\n" + At("t")});
+}
+
+TEST_F(AddingRoutineTest, ProgressTextCountsCandidates)
+{
+    Touch(folder.file("p/one.avi"));
+    Touch(folder.file("two.avi"));
+    QStringList statuses;
+    TAddingHooks hooks;
+    hooks.ShowStatus = [&](const QString& text) { statuses << text; };
+    Run({At("p"), At("two.avi")}, hooks);
+    EXPECT_EQ(statuses, (QStringList{"Searching in folders...\n\n" + At("p"), "1 of 2\n\n" + At("p/one.avi"),
+                                     "2 of 2\n\n" + At("two.avi")}));
+}
+
+struct CellCase {
+    const char* name;
+    TProbedMedia media;
+    QStringList expected;  // DurationText, DurationMicros, FrameRateText, BitRateText, FrameSizeText
+};
+
+TEST(RowCells, FormatsAsTheListShowsThem)
+{
+    const auto video = [](int64_t duration, int num, int den, int64_t bitRate) {
+        return TProbedMedia{duration, 1, true, num, den, bitRate, 640, 480};
+    };
+    const std::vector<CellCase> cases = {
+        {"1 h 2 min 3.9 s", video(3'723'900'000, 25, 1, 128'999), {"01:02:03", "3723900000", "25.00 fps", "128 kb", "640x480"}},
+        {"unknown duration", video(-1, 30000, 1001, 0), {"00:00:00", "0", "29.97 fps", "-", "640x480"}},
+        {"100 hours", video(360'000'000'000, 24, 1, 5'000'000), {"100:00:00", "360000000000", "24.00 fps", "5000 kb", "640x480"}},
+        {"zero denominator", video(1, 25, 0, 999), {"00:00:00", "1", "-", "0 kb", "640x480"}},
+        {"unknown rate", video(1, 0, 1, 1000), {"00:00:00", "1", "-", "1 kb", "640x480"}},
+        {"audio only", TProbedMedia{2'000'000, 0, false}, {"00:00:02", "2000000", "-", "-", "-"}},
+        {"audio first, video second", TProbedMedia{2'000'000, 1, false, 25, 1, 1000, 8, 8}, {"00:00:02", "2000000", "-", "-", "-"}},
+    };
+    for (const CellCase& c : cases) {
+        const TFileListRow row = MakeFileListRow("/m/clip.mp4", 1234567, c.media, QLocale::c());
+        const QStringList actual = {row.cell(FileCell::DurationText), row.cell(FileCell::DurationMicros),
+                                    row.cell(FileCell::FrameRateText), row.cell(FileCell::BitRateText),
+                                    row.cell(FileCell::FrameSizeText)};
+        EXPECT_EQ(actual, c.expected) << c.name;
+        EXPECT_EQ(row.Caption, "clip.mp4");
+        EXPECT_EQ(row.cell(FileCell::SourcePath), "/m/clip.mp4");
+        EXPECT_EQ(row.cell(FileCell::SizeText), "1,234,567");
+        EXPECT_EQ(row.cell(FileCell::SizeBytes), "1234567");
+    }
+}
+
+}  // namespace
