@@ -1,0 +1,105 @@
+#include "intake/ui/adding_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "intake/adding_routine.h"
+
+Tfrm_Adding::Tfrm_Adding(QWidget* owner, const QStringList& droppedFiles, reelsmith::IFileListTarget& list,
+                         reelsmith::IMediaProbe& probe)
+    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      fDroppedFiles(droppedFiles),
+      fList(list),
+      fProbe(probe)
+{
+    setWindowTitle(QStringLiteral("Adding files..."));
+    setModal(true);
+    setFixedSize(396, 120);
+
+    lbl_Path = new QLabel(QStringLiteral("Loading AV components..."), this);
+    lbl_Path->setAlignment(Qt::AlignCenter);
+    lbl_Path->setWordWrap(true);
+    lbl_Path->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+    btn_Cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btn_Cancel->setObjectName(QStringLiteral("btn_Cancel"));
+    connect(btn_Cancel, &QPushButton::clicked, this, &Tfrm_Adding::btn_CancelClick);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btn_Cancel);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lbl_Path, 1);
+    layout->addLayout(buttons);
+
+    tmr_Start = new QTimer(this);
+    tmr_Start->setSingleShot(true);
+    tmr_Start->setInterval(100);
+    connect(tmr_Start, &QTimer::timeout, this, &Tfrm_Adding::tmr_StartTimer);
+}
+
+void Tfrm_Adding::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!bool_Finished)
+        tmr_Start->start();
+}
+
+void Tfrm_Adding::closeEvent(QCloseEvent* event)
+{
+    if (!bool_Finished)
+        event->ignore();  // progress windows cannot be closed while their work runs
+}
+
+void Tfrm_Adding::reject()
+{
+    if (bool_Finished)
+        QDialog::reject();
+}
+
+void Tfrm_Adding::btn_CancelClick()
+{
+    btn_Cancel->setEnabled(false);
+    bool_Cancel = true;
+}
+
+bool Tfrm_Adding::EnsureLibraries()
+{
+    if (fProbe.LibrariesLoaded())
+        return true;
+    std::string error;
+    if (fProbe.LoadLibraries(error))
+        return true;
+    QApplication::beep();
+    QMessageBox::critical(this, QStringLiteral("Error"), QString::fromStdString(error));
+    return false;
+}
+
+void Tfrm_Adding::tmr_StartTimer()
+{
+    tmr_Start->stop();
+    if (EnsureLibraries()) {
+        reelsmith::TAddingHooks hooks;
+        hooks.ShowStatus = [this](const QString& text) { SetPathText(text); };
+        hooks.ProcessMessages = [] { QCoreApplication::processEvents(); };
+        hooks.Cancelled = [this] { return bool_Cancel; };
+        reelsmith::TAddingRoutine routine(fProbe, fList, hooks);
+        int_Added = routine.Run(fDroppedFiles);
+    }
+    bool_Finished = true;
+    accept();
+}
+
+void Tfrm_Adding::SetPathText(const QString& text)
+{
+    // Paths carry no blanks to wrap at; a zero-width space after each "/" lets long ones wrap.
+    QString wrappable = text;
+    wrappable.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
+    lbl_Path->setText(wrappable);
+}

@@ -1,0 +1,313 @@
+// The Add Files dialog and the Adding window on the offscreen platform, driven as a user
+// would: selecting, clicking, switching views, cancelling. With REELSMITH_SCREENSHOT_DIR
+// set, the windows are also saved as pictures for a look by eye.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <filesystem>
+#include <fstream>
+
+#include "intake/ui/add_files_dialog.h"
+#include "intake/ui/adding_window.h"
+#include "support/test_media.h"
+
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+namespace fs = std::filesystem;
+using namespace reelsmith;
+
+namespace {
+
+void Touch(const std::string& path)
+{
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path) << "media";
+}
+
+void SaveShot(QWidget* widget, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("REELSMITH_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        return;
+    QApplication::processEvents();
+    widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+int ItemNamed(TShellFolderView* view, const QString& name)
+{
+    for (int i = 0; i < view->ItemCount(); ++i)
+        if (view->DisplayName(i) == name)
+            return i;
+    return -1;
+}
+
+class FakeProbe : public IMediaProbe {
+public:
+    bool LibrariesLoaded() const override { return loaded; }
+    bool LoadLibraries(std::string& error) override
+    {
+        ++loadCalls;
+        loaded = loadError.empty();
+        error = loadError;
+        return loaded;
+    }
+    std::optional<TProbedMedia> Probe(const std::string& path) override
+    {
+        probed.push_back(path);
+        if (onProbe)
+            onProbe();
+        return TProbedMedia{61'000'000, 1, true, 25, 1, 300'000, 320, 240};
+    }
+    bool loaded = false;
+    int loadCalls = 0;
+    std::string loadError;
+    std::vector<std::string> probed;
+    std::function<void()> onProbe;
+};
+
+class RowList : public IFileListTarget {
+public:
+    QStringList SourcePaths() const override
+    {
+        QStringList paths;
+        for (const TFileListRow& row : rows)
+            paths << row.cell(FileCell::SourcePath);
+        return paths;
+    }
+    void AppendRow(TFileListRow row) override { rows.push_back(std::move(row)); }
+    void Resort() override { ++resorts; }
+    std::vector<TFileListRow> rows;
+    int resorts = 0;
+};
+
+class AddFilesDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"clips/a.avi", "clips/B.MKV", "clips/notes.txt", "clips/sub/c.mp4", "clips/.hidden.ts"})
+            Touch(folder.file(name));
+        addPath = QString::fromStdString(folder.file("clips"));
+        host.DroppedFiles = &dropped;
+        host.str_AddPath = &addPath;
+        host.int_AddView = &addView;
+        host.AddFiles = [this] {
+            ++addFilesCalls;
+            addedBatches << dropped;
+        };
+    }
+
+    reelsmith::test::TempFolder folder;
+    QStringList dropped{QStringLiteral("left over")};
+    QString addPath;
+    int addView = 0;
+    TAddFilesHost host;
+    int addFilesCalls = 0;
+    QList<QStringList> addedBatches;
+};
+
+TEST_F(AddFilesDialogTest, ShowsFoldersAndMediaFilesOfTheRememberedFolder)
+{
+    Tfrm_AddFiles dialog(nullptr, host);
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), "Add files");
+    EXPECT_EQ(dialog.btn_Add->text(), "Add");
+    EXPECT_EQ(dialog.btn_Close->text(), "Close");
+    EXPECT_EQ(dialog.lw_Data->CurrentFolder(), addPath);
+    QStringList names;
+    for (int i = 0; i < dialog.lw_Data->ItemCount(); ++i)
+        names << dialog.lw_Data->DisplayName(i);
+    EXPECT_EQ(names, (QStringList{"..", "sub", ".hidden.ts", "a.avi", "B.MKV"}));
+    EXPECT_EQ(dialog.cb_View->currentText(), "Details");
+    EXPECT_EQ(dialog.JamShellBreadCrumbBar1->Path(), addPath);
+    SaveShot(&dialog, "add_files_details");
+    dialog.cb_View->setCurrentIndex(0);
+    emit dialog.cb_View->activated(0);
+    SaveShot(&dialog, "add_files_icons");
+    dialog.cb_View->setCurrentIndex(1);
+    emit dialog.cb_View->activated(1);
+    SaveShot(&dialog, "add_files_list");
+}
+
+TEST_F(AddFilesDialogTest, AddSendsTheSelectedPathsAndStaysOpen)
+{
+    Tfrm_AddFiles dialog(nullptr, host);
+    dialog.show();
+    TShellFolderView* view = dialog.lw_Data;
+    EXPECT_FALSE(dialog.btn_Add->isEnabled());
+
+    view->SetSelected(ItemNamed(view, ".."), true);
+    view->SetSelected(ItemNamed(view, "sub"), true);
+    view->SetSelected(ItemNamed(view, "B.MKV"), true);
+    EXPECT_TRUE(dialog.btn_Add->isEnabled());
+    QTest::mouseClick(dialog.btn_Add, Qt::LeftButton);
+    EXPECT_EQ(addFilesCalls, 1);
+    EXPECT_EQ(addedBatches.value(0), (QStringList{addPath + "/sub", addPath + "/B.MKV"}));
+    EXPECT_TRUE(dialog.isVisible());
+
+    // Only ".." selected: the pending list is emptied and nothing is started.
+    view->SetSelected(ItemNamed(view, "sub"), false);
+    view->SetSelected(ItemNamed(view, "B.MKV"), false);
+    QTest::mouseClick(dialog.btn_Add, Qt::LeftButton);
+    EXPECT_EQ(addFilesCalls, 1);
+    EXPECT_TRUE(dropped.isEmpty());
+
+    // Ctrl+A on key release selects every item.
+    view->SetSelected(ItemNamed(view, ".."), false);
+    EXPECT_FALSE(dialog.btn_Add->isEnabled());
+    QTest::keyRelease(view->ActiveView(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(view->SelectedCount(), view->ItemCount());
+}
+
+TEST_F(AddFilesDialogTest, NavigatesByFolderActivationBackspaceAndBreadcrumb)
+{
+    Tfrm_AddFiles dialog(nullptr, host);
+    dialog.show();
+    TShellFolderView* view = dialog.lw_Data;
+    emit view->ActiveView()->activated(view->ActiveView()->model()->index(ItemNamed(view, "sub"), 0));
+    EXPECT_EQ(view->CurrentFolder(), addPath + "/sub");
+    EXPECT_EQ(dialog.JamShellBreadCrumbBar1->Path(), addPath + "/sub");
+    QTest::keyClick(view->ActiveView(), Qt::Key_Backspace);
+    EXPECT_EQ(view->CurrentFolder(), addPath);
+    emit dialog.JamShellBreadCrumbBar1->FolderClicked(QString::fromStdString(folder.path()));
+    EXPECT_EQ(view->CurrentFolder(), QString::fromStdString(folder.path()));
+    EXPECT_EQ(dialog.JamShellBreadCrumbBar1->Crumbs().last(), QString::fromStdString(folder.path()));
+}
+
+TEST_F(AddFilesDialogTest, ClosingRemembersFolderAndView)
+{
+    struct Case {
+        int startView;
+        int comboChoice;  // -1: leave
+        QString expectedCombo;
+        int expectedView;
+    };
+    for (const Case& c : {Case{0, -1, "Details", 0}, Case{1, 0, "List", 2}, Case{2, 2, "Icons", 0},
+                          Case{7, -1, "List", 1}}) {
+        addView = c.startView;
+        Tfrm_AddFiles dialog(nullptr, host);
+        dialog.show();
+        EXPECT_EQ(dialog.cb_View->currentText(), c.expectedCombo) << c.startView;
+        if (c.comboChoice >= 0) {
+            dialog.cb_View->setCurrentIndex(c.comboChoice);
+            emit dialog.cb_View->activated(c.comboChoice);
+        }
+        dialog.lw_Data->Navigate(addPath + "/sub");
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(addView, c.expectedView) << c.startView;
+        EXPECT_EQ(addPath, QString::fromStdString(folder.file("clips/sub")));
+        addPath = QString::fromStdString(folder.file("clips"));
+    }
+}
+
+TEST_F(AddFilesDialogTest, MissingRememberedFolderOpensTheDefault)
+{
+    addPath = QString::fromStdString(folder.file("gone"));
+    Tfrm_AddFiles dialog(nullptr, host);
+    EXPECT_EQ(dialog.lw_Data->CurrentFolder(), TShellFolderView::DefaultFolder());
+}
+
+class AddingWindowTest : public ::testing::Test {
+protected:
+    QString At(const std::string& name) const { return QString::fromStdString(folder.file(name)); }
+    reelsmith::test::TempFolder folder;
+    FakeProbe probe;
+    RowList list;
+};
+
+TEST_F(AddingWindowTest, LoadsLibrariesOnceAddsAndClosesItself)
+{
+    Touch(folder.file("in/one.avi"));
+    Touch(folder.file("in/two.mkv"));
+    QString labelDuringProbe;
+    Tfrm_Adding window(nullptr, {At("in")}, list, probe);
+    EXPECT_EQ(window.windowTitle(), "Adding files...");
+    EXPECT_EQ(window.lbl_Path->text(), "Loading AV components...");
+    EXPECT_EQ(window.btn_Cancel->text(), "Cancel");
+    probe.onProbe = [&] {
+        labelDuringProbe = window.lbl_Path->text().remove(QChar(0x200B));
+        SaveShot(&window, "adding");
+    };
+    EXPECT_EQ(window.exec(), QDialog::Accepted);
+    EXPECT_EQ(probe.loadCalls, 1);
+    EXPECT_EQ(list.rows.size(), 2u);
+    EXPECT_EQ(list.resorts, 1);
+    EXPECT_EQ(labelDuringProbe, "2 of 2\n\n" + At("in/two.mkv"));
+}
+
+TEST_F(AddingWindowTest, CancelStopsBeforeTheNextFile)
+{
+    for (const char* name : {"c/1.avi", "c/2.avi", "c/3.avi"})
+        Touch(folder.file(name));
+    probe.loaded = true;
+    Tfrm_Adding window(nullptr, {At("c")}, list, probe);
+    probe.onProbe = [&] {
+        if (window.btn_Cancel->isEnabled())
+            QTest::mouseClick(window.btn_Cancel, Qt::LeftButton);
+    };
+    window.exec();
+    EXPECT_TRUE(window.Cancelled());
+    EXPECT_FALSE(window.btn_Cancel->isEnabled());
+    EXPECT_EQ(list.rows.size(), 1u);
+    EXPECT_EQ(list.resorts, 1);
+    EXPECT_EQ(probe.loadCalls, 0);
+}
+
+TEST_F(AddingWindowTest, LibraryFailureShowsTheErrorAndAddsNothing)
+{
+    Touch(folder.file("x.avi"));
+    probe.loadError = "Library libavutil.so.57 not found";
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            SaveShot(box, "adding_error");
+            box->accept();
+        }
+    });
+    poll.start(20);
+    Tfrm_Adding window(nullptr, {At("x.avi")}, list, probe);
+    window.exec();
+    EXPECT_EQ(title, "Error");
+    EXPECT_EQ(text, "Library libavutil.so.57 not found");
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    EXPECT_TRUE(list.rows.empty());
+    EXPECT_TRUE(probe.probed.empty());
+}
+
+TEST_F(AddingWindowTest, CannotBeClosedWhileWorking)
+{
+    Touch(folder.file("w.avi"));
+    probe.loaded = true;
+    Tfrm_Adding window(nullptr, {At("w.avi")}, list, probe);
+    bool stillOpen = false;
+    probe.onProbe = [&] {
+        window.close();
+        QTest::keyClick(&window, Qt::Key_Escape);
+        stillOpen = window.isVisible();
+    };
+    window.exec();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(list.rows.size(), 1u);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
