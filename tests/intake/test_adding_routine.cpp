@@ -9,6 +9,7 @@
 #include <map>
 
 #include "intake/adding_routine.h"
+#include "intake/model_list_target.h"
 #include "intake/row_cells.h"
 #include "support/test_media.h"
 
@@ -216,6 +217,27 @@ TEST(RowCells, FormatsAsTheListShowsThem)
         EXPECT_EQ(row.cell(FileCell::SizeText), "1,234,567");
         EXPECT_EQ(row.cell(FileCell::SizeBytes), "1234567");
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AddingRoutineTest, MainListModelIsResortedByItsCurrentColumn)
+{
+    for (const char* name : {"s/small.avi", "s/big.avi"})
+        Touch(folder.file(name));
+    std::ofstream(folder.file("s/big.avi")) << std::string(5000, 'x');
+    TFileListModel model;
+    model.ClickColumn(static_cast<int>(FileColumn::Size));
+    model.ClickColumn(static_cast<int>(FileColumn::Size));  // largest first
+    TModelListTarget target(model);
+    TAddingRoutine routine(probe, target, {});
+    routine.Run({At("s")});
+    ASSERT_EQ(model.Count(), 2);
+    EXPECT_EQ(model.Row(0).Caption, "big.avi");
+    EXPECT_EQ(model.Row(1).Caption, "small.avi");
+    EXPECT_EQ(target.SourcePaths(), (QStringList{At("s/big.avi"), At("s/small.avi")}));
 }
 
 }  // namespace
