@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <sys/stat.h>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -128,6 +129,20 @@ TEST_F(AddingRoutineTest, PassesOverWhatCannotBecomeARow)
     EXPECT_EQ(added, 2);
     EXPECT_EQ(list.Paths(), (QStringList{At("good.mov"), At("clip.avi/inner.ts")}));
     EXPECT_FALSE(probe.probes.count(folder.file("clip.avi")));
+}
+
+TEST_F(AddingRoutineTest, PipesLinksAndLoopsNeverReachTheProbe)
+{
+    Touch(folder.file("tree/real.avi"));
+    ASSERT_EQ(mkfifo(folder.file("tree/pipe.avi").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(folder.file("lone.mkv").c_str(), 0600), 0);
+    fs::create_directory_symlink(folder.file("tree"), folder.file("tree/loop"));
+    fs::create_symlink(folder.file("tree/real.avi"), folder.file("tree/twin.avi"));
+    fs::create_symlink(folder.file("nowhere.avi"), folder.file("tree/dangling.avi"));
+    Run({At("tree"), At("lone.mkv")});
+    EXPECT_EQ(list.Paths(), (QStringList{At("tree/real.avi"), At("tree/twin.avi")}));
+    for (const auto& [path, count] : probe.probes)
+        EXPECT_EQ(count, 1) << path;
 }
 
 TEST_F(AddingRoutineTest, FileGoneBeforeProbingIsSkipped)
