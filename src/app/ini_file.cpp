@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -84,10 +85,13 @@ void TIniFile::Parse(std::string_view text)
         size_t end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos)
             end = text.size();
-        m_Lines.push_back(ParseLine(std::string(text.substr(start, end - start))));
-        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
-            ++end;
-        start = end + 1;
+        Line line = ParseLine(std::string(text.substr(start, end - start)));
+        size_t next = end;
+        if (end < text.size())
+            next = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+        line.Eol = std::string(text.substr(end, next - end));
+        m_Lines.push_back(std::move(line));
+        start = next;
     }
 }
 
@@ -96,13 +100,16 @@ std::string TIniFile::Text() const
     std::string out;
     for (const Line& line : m_Lines) {
         out += line.Raw;
-        out += '\n';
+        out += line.Eol.empty() ? std::string("\n") : line.Eol;
     }
     return out;
 }
 
 TIniFile TIniFile::Load(const std::string& path)
 {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))  // no folders, devices or pipes
+        return {};
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return {};
@@ -213,6 +220,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     size_t insertAt = range->first;
     for (size_t i = range->first; i < range->second; ++i) {
         if (m_Lines[i].Type == Line::Kind::Key && SameName(m_Lines[i].Key, cleanKey)) {
+            entry.Eol = m_Lines[i].Eol;
             m_Lines[i] = std::move(entry);
             return;
         }

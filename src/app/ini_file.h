@@ -45,6 +45,7 @@ public:
 private:
     struct Line {
         std::string Raw;      // the line as read or as written by us
+        std::string Eol;      // its line ending as read; empty means "\n"
         std::string Section;  // for section headers: the name
         std::string Key;      // for key lines: the name (trimmed)
         std::string Value;    // for key lines: the value (trimmed)

@@ -8,10 +8,13 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Reelsmith"));
     QApplication::setOrganizationName(QStringLiteral("Tarnwick"));
-    Tfrm_Main window;
+    QStringList params = QApplication::arguments();
+    params.removeFirst();  // the program itself
+    TMainWindowHooks hooks;
+    Tfrm_Main window(params, std::move(hooks));
     window.show();
-    // Offscreen without work to do: show once and end cleanly.
+    // Offscreen without work to do: show once and end cleanly (closing saves the settings).
     if (QGuiApplication::platformName() == QLatin1String("offscreen"))
-        QTimer::singleShot(0, &app, &QApplication::quit);
+        QTimer::singleShot(0, &window, &QWidget::close);
     return app.exec();
 }

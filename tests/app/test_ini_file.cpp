@@ -76,6 +76,13 @@ TEST(IniFile, FirstSectionAndKeyWinAndLineEndingsMix)
     EXPECT_EQ(ini.ReadString("S", "other", "none"), "none");
 }
 
+TEST(IniFile, LineEndingsSurviveAsRead)
+{
+    TIniFile ini("[S]\r\nA=1\r\nB=2\rC=3");
+    ini.WriteInteger("S", "A", 5);
+    EXPECT_EQ(ini.Text(), "[S]\r\nA=5\r\nB=2\rC=3\n");
+}
+
 TEST(IniFile, ValuesCannotSplitTheirLine)
 {
     TIniFile ini;
@@ -109,6 +116,10 @@ TEST(IniFile, SaveAndLoadRoundTripAndFailures)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);  // no leftovers
 
     EXPECT_FALSE(ini.Save(folder.file("missing/a.ini")));
+    std::filesystem::create_directory(folder.file("dir.ini"));
+    EXPECT_EQ(TIniFile::Load(folder.file("dir.ini")).Text(), "");
+    EXPECT_FALSE(ini.Save(folder.file("dir.ini")));
+    EXPECT_EQ(TIniFile::Load("/dev/zero").Text(), "");
 }
 
 TEST(IniFile, OversizedFileIsIgnored)

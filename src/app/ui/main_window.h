@@ -1,8 +1,195 @@
 #pragma once
+// The program's one main window: toolbar, file list, settings tabs and status line.
+// Its implementation is split by topic: layout (main_window.cpp), commands and menus
+// (main_window_commands.cpp), the file list (main_window_list.cpp), the settings tabs
+// (main_window_tabs.cpp) and the settings file (main_window_settings.cpp).
 #include <QMainWindow>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+#include "app/file_list_model.h"
+#include "app/ui/main_window_hooks.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QItemSelection;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class QTreeView;
 
 class Tfrm_Main : public QMainWindow {
     Q_OBJECT
 public:
-    explicit Tfrm_Main(QWidget* parent = nullptr);
+    // The command line without the program name; position 2 (index 1) is the output folder.
+    explicit Tfrm_Main(QStringList params = {}, TMainWindowHooks hooks = {}, QWidget* parent = nullptr);
+    ~Tfrm_Main() override;
+
+    TMainWindowHooks& Hooks() { return m_Hooks; }
+    reelsmith::TFileListModel& Files() { return *m_Files; }
+    const QStringList& Params() const { return m_Params; }
+
+    // Shows the Adding window for DroppedFiles, then updates the totals.
+    void AddFiles();
+    void UpdateSize();
+    void LoadSettings();
+    // False (after telling the user) when the file could not be written.
+    bool SaveSettings();
+    void RestoreDefaultSettings();
+
+    // Rows of the list that are selected, in list order.
+    std::vector<int> SelectedRows() const;
+    void SelectRow(int row, bool selected);
+
+    // Commands of the menus, the toolbar and the keys.
+    void btn_AddClick();
+    void btn_RemoveClick();
+    void btn_PlayClick();  // Preview
+    void btn_PropertiesClick();
+    void btn_BurnClick();
+    void New1Click();
+    void SelectAll1Click();
+    void Play1Click();
+    void HeaderClick(int column);
+
+    // The pending-paths list every intake path fills before AddFiles().
+    QStringList DroppedFiles;
+
+    // Fields of the running program (effects, option string, Add Files dialog state).
+    QString str_Options;
+    bool ef_VFlip = false;
+    bool ef_HFlip = false;
+    bool ef_Negate = false;
+    bool ef_Dein = false;
+    bool ef_Rotate = false;
+    int ef_Degrees = 0;
+    QString str_AddPath;
+    int int_AddView = 0;
+    bool bool_Shown = false;
+    std::unique_ptr<QObject> prg_Win7;
+
+    // Controls other parts read or drive.
+    QToolButton* btn_Convert = nullptr;
+    QToolButton* btn_Command = nullptr;
+    QToolButton* btn_Extract = nullptr;
+    QToolButton* btn_Burn = nullptr;
+    QToolButton* btn_Add = nullptr;
+    QToolButton* btn_Paste = nullptr;
+    QToolButton* btn_Play = nullptr;
+    QToolButton* btn_Properties = nullptr;
+    QToolButton* btn_Remove = nullptr;
+    QTreeView* lw_Files = nullptr;
+    QWidget* pnl_Note = nullptr;
+    QLabel* lbl_Note = nullptr;
+    QTabWidget* tab_Settings = nullptr;
+    QLabel* sts_0 = nullptr;
+    QLabel* sts_1 = nullptr;
+    QTimer* tmr_ParamTimer = nullptr;
+    QTimer* tmr_UpdateTimer = nullptr;
+
+    // " Profiles "
+    QComboBox* cb_Type = nullptr;
+    QComboBox* cb_Format = nullptr;
+    QCheckBox* chk_OriginalSettings = nullptr;
+    QPushButton* btn_Apply = nullptr;
+    // " Video settings "
+    QComboBox* cb_VideoFormat = nullptr;
+    QComboBox* cb_VideoEncoder = nullptr;
+    QComboBox* cb_VideoAspect = nullptr;
+    QComboBox* cb_VideoFrameSize = nullptr;
+    QComboBox* cb_VideoFrameRate = nullptr;
+    QComboBox* cb_VideoBitrate = nullptr;
+    QToolButton* btn_Custom = nullptr;
+    // " Audio settings "
+    QComboBox* cb_AudioFormat = nullptr;
+    QComboBox* cb_AudioEncoder = nullptr;
+    QComboBox* cb_AudioSampleRate = nullptr;
+    QComboBox* cb_AudioChannel = nullptr;
+    QComboBox* cb_AudioBitrate = nullptr;
+    // " CPU usage "
+    QComboBox* cb_Threads = nullptr;
+    QComboBox* cb_CPUUsage = nullptr;
+    // " Output "
+    QRadioButton* chk_Specify = nullptr;
+    QRadioButton* chk_Original = nullptr;
+    QRadioButton* chk_Path = nullptr;
+    QLineEdit* txt_Path = nullptr;
+    QToolButton* btn_Browse = nullptr;
+
+    // Menu entries (the list's context menu shares the Edit entries).
+    QAction* act_New = nullptr;
+    QAction* act_Open = nullptr;
+    QAction* act_Save = nullptr;
+    QAction* act_Convert = nullptr;
+    QAction* act_Command = nullptr;
+    QAction* act_Extract = nullptr;
+    QAction* act_Burn = nullptr;
+    QAction* act_Defaults = nullptr;
+    QAction* act_Exit = nullptr;
+    QAction* act_AddFiles = nullptr;
+    QAction* act_Paste = nullptr;
+    QAction* act_SelectAll = nullptr;
+    QAction* act_Effects = nullptr;
+    QAction* act_Play = nullptr;
+    QAction* act_Preview = nullptr;
+    QAction* act_Properties = nullptr;
+    QAction* act_Remove = nullptr;
+    QAction* act_Dark = nullptr;
+    QAction* act_Help = nullptr;
+    QAction* act_Update = nullptr;
+    QAction* act_About = nullptr;
+    QMenu* mnu_List = nullptr;
+
+    // Type selection (refills the profile list) and format change (refills both encoder lists).
+    void cb_TypeSelect();
+    void cb_VideoFormatChange();
+    void chk_SpecifyClick();
+
+    int DefaultWidth() const { return m_DefaultWidth; }
+    int DefaultHeight() const { return m_DefaultHeight; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildLayout();
+    QWidget* BuildToolbar();
+    void BuildFileList(QWidget* parent);
+    void BuildNotePanel();
+    QWidget* BuildSettingsTabs();
+    QWidget* BuildProfilesTab();
+    QWidget* BuildVideoTab();
+    QWidget* BuildAudioTab();
+    QWidget* BuildCpuTab();
+    QWidget* BuildOutputTab();
+    void FillChoiceLists();
+    void BuildMenus();
+    void BuildContextMenu();
+    void SetToolbarImages();
+    void ConnectCommands();
+    void RunHook(const TMainWindowHooks::Command& hook);
+
+    void FirstShow();
+    void CentreNotePanel();
+    void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    void EnableRowCommands(bool enabled);
+    void DisableRowButtons();
+    int ListWidth();
+
+    QStringList m_Params;
+    TMainWindowHooks m_Hooks;
+    reelsmith::TFileListModel* m_Files = nullptr;
+    int m_DefaultWidth = 0;
+    int m_DefaultHeight = 0;
 };

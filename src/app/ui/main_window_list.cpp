@@ -1,0 +1,200 @@
+// The file list: its view, totals, selection, sorting and the row commands.
+#include <QApplication>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLayout>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+
+#include "app/ui/file_icon_proxy.h"
+#include "app/ui/main_window.h"
+
+using reelsmith::FileCell;
+
+void Tfrm_Main::BuildFileList(QWidget* parent)
+{
+    lw_Files = new QTreeView(parent);
+    lw_Files->setObjectName(QStringLiteral("lw_Files"));
+    auto* icons = new TFileIconProxy(lw_Files);
+    icons->setSourceModel(m_Files);
+    lw_Files->setModel(icons);
+    lw_Files->setRootIsDecorated(false);
+    lw_Files->setItemsExpandable(false);
+    lw_Files->setUniformRowHeights(true);
+    lw_Files->setAllColumnsShowFocus(true);
+    lw_Files->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lw_Files->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lw_Files->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lw_Files->setIconSize(QSize(16, 16));
+    lw_Files->setContextMenuPolicy(Qt::CustomContextMenu);
+    lw_Files->setFrameShape(QFrame::NoFrame);
+    QHeaderView* header = lw_Files->header();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lw_Files->installEventFilter(this);
+    connect(header, &QHeaderView::sectionClicked, this, &Tfrm_Main::HeaderClick);
+    connect(lw_Files->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Tfrm_Main::OnSelectionChanged);
+    connect(lw_Files, &QTreeView::doubleClicked, this, [this] { Play1Click(); });
+}
+
+int Tfrm_Main::ListWidth()
+{
+    // Before the first showing the layouts have not run yet; run them for the current size.
+    if (layout())
+        layout()->activate();
+    if (QLayout* central = centralWidget() ? centralWidget()->layout() : nullptr)
+        central->activate();
+    return lw_Files->width();
+}
+
+void Tfrm_Main::UpdateSize()
+{
+    pnl_Note->setVisible(m_Files->Count() == 0);
+    CentreNotePanel();
+    sts_0->setText(m_Files->StatusText());
+}
+
+std::vector<int> Tfrm_Main::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : lw_Files->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void Tfrm_Main::SelectRow(int row, bool selected)
+{
+    const QModelIndex index = lw_Files->model()->index(row, 0);
+    lw_Files->selectionModel()->select(index, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                                                  QItemSelectionModel::Rows);
+}
+
+void Tfrm_Main::EnableRowCommands(bool enabled)
+{
+    for (QToolButton* button : {btn_Remove, btn_Properties, btn_Play})
+        button->setEnabled(enabled);
+    for (QAction* action : {act_Play, act_Preview, act_Properties, act_Remove})
+        action->setEnabled(enabled);
+}
+
+void Tfrm_Main::DisableRowButtons()
+{
+    // Only the buttons: the menu entries follow the selection events alone.
+    for (QToolButton* button : {btn_Remove, btn_Properties, btn_Play})
+        button->setEnabled(false);
+}
+
+void Tfrm_Main::OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    const std::vector<int> rows = SelectedRows();
+    EnableRowCommands(!rows.empty());
+    // Rows leaving the selection are reported before rows joining it.
+    if (!deselected.isEmpty())
+        sts_1->clear();
+    if (!selected.isEmpty() && !rows.empty())
+        sts_1->setText(reelsmith::TFileListModel::SelectionText(static_cast<int>(rows.size()), m_Files->SizeOf(rows)));
+}
+
+void Tfrm_Main::HeaderClick(int column)
+{
+    lw_Files->setUpdatesEnabled(false);
+    m_Files->ClickColumn(column);
+    QHeaderView* header = lw_Files->header();
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(m_Files->SortColumn(),
+                             m_Files->SortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
+    lw_Files->setUpdatesEnabled(true);
+}
+
+void Tfrm_Main::btn_RemoveClick()
+{
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+        DisableRowButtons();
+        return;
+    }
+    lw_Files->setUpdatesEnabled(false);
+    m_Files->RemoveRows(rows);
+    lw_Files->setUpdatesEnabled(true);
+    if (SelectedRows().empty()) {
+        EnableRowCommands(false);
+        sts_1->clear();
+    }
+    UpdateSize();
+}
+
+void Tfrm_Main::New1Click()
+{
+    if (m_Files->Count() == 0)
+        return;
+    SelectAll1Click();
+    btn_RemoveClick();
+}
+
+void Tfrm_Main::SelectAll1Click()
+{
+    lw_Files->selectAll();
+}
+
+void Tfrm_Main::Play1Click()
+{
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty())
+        return;
+    const QString path = m_Files->Row(rows.front()).cell(FileCell::SourcePath);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void Tfrm_Main::btn_PlayClick()
+{
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+        DisableRowButtons();
+        return;
+    }
+    if (m_Hooks.Preview)
+        m_Hooks.Preview(*this, m_Files->Row(rows.front()).cell(FileCell::SourcePath));
+}
+
+void Tfrm_Main::btn_PropertiesClick()
+{
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+        DisableRowButtons();
+        return;
+    }
+    QCoreApplication::processEvents();
+    if (m_Hooks.Properties) {
+        const reelsmith::TFileListRow row = m_Files->Row(rows.front());  // a copy: the list may change meanwhile
+        m_Hooks.Properties(*this, row);
+    }
+}
+
+void Tfrm_Main::btn_AddClick()
+{
+    RunHook(m_Hooks.AddFilesDialog);
+}
+
+void Tfrm_Main::AddFiles()
+{
+    RunHook(m_Hooks.AddingWindow);
+    UpdateSize();
+}
+
+void Tfrm_Main::btn_BurnClick()
+{
+    if (m_Files->Count() == 0) {
+        btn_AddClick();
+        if (m_Files->Count() == 0)
+            return;
+    }
+    RunHook(m_Hooks.Burn);
+}

@@ -1,0 +1,355 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeView>
+#include <QtTest>
+
+#include "app/number_format.h"
+#include "app/settings_store.h"
+#include "app/ui/main_window.h"
+
+using reelsmith::FileCell;
+using reelsmith::TFileListRow;
+
+namespace {
+
+TFileListRow MakeRow(const QString& name, qint64 micros, qint64 bytes)
+{
+    TFileListRow row;
+    row.Caption = name;
+    row.cell(FileCell::DurationText) = reelsmith::FormatDuration(micros);
+    row.cell(FileCell::SizeText) = QString::number(bytes);
+    row.cell(FileCell::SourcePath) = QStringLiteral("/videos/") + name;
+    row.cell(FileCell::DurationMicros) = QString::number(micros);
+    row.cell(FileCell::SizeBytes) = QString::number(bytes);
+    return row;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList Captions(QMenu* menu)
+{
+    QStringList captions;
+    for (QAction* action : menu->actions())
+        captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return captions;
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_Config;
+    QString IniPath() const { return QString::fromStdString(reelsmith::SettingsFilePath()); }
+    void SaveShot(QWidget& window, const QString& name)
+    {
+        const QByteArray folder = qgetenv("REELSMITH_SCREENSHOT_DIR");
+        if (!folder.isEmpty())
+            window.grab().save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + name);
+    }
+
+private slots:
+    void init()
+    {
+        qputenv("XDG_CONFIG_HOME", m_Config.path().toLocal8Bit());
+        QFile::remove(IniPath());
+    }
+
+    void firstStartShowsDefaults()
+    {
+        Tfrm_Main window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Reelsmith"));
+        QVERIFY(window.chk_Specify->isChecked());
+        QVERIFY(!window.txt_Path->isEnabled());
+        QVERIFY(window.act_Update->isChecked());
+        QVERIFY(!window.act_Dark->isChecked());
+        QVERIFY(window.chk_OriginalSettings->isChecked());
+        QCOMPARE(window.tab_Settings->currentIndex(), 0);
+        QCOMPARE(window.tab_Settings->tabText(4), QStringLiteral(" Output "));
+        QVERIFY(window.pnl_Note->isVisible());
+        QCOMPARE(window.lbl_Note->text(), QStringLiteral("Click here to add files"));
+        QCOMPARE(window.sts_0->text(), QStringLiteral("Files: 0 (Size: 0 MB, Duration: 00:00:00)"));
+        QVERIFY(window.sts_1->text().isEmpty());
+        // The note sits in the middle of the list.
+        const QPoint noteCentre = window.pnl_Note->geometry().center();
+        QVERIFY(qAbs(noteCentre.x() - window.lw_Files->width() / 2) <= 1);
+        QVERIFY(qAbs(noteCentre.y() - window.lw_Files->height() / 2) <= 1);
+        SaveShot(window, QStringLiteral("main-default.png"));
+        window.resize(1024, 700);
+        QTest::qWait(50);
+        SaveShot(window, QStringLiteral("main-1024x700.png"));
+        window.resize(400, 400);
+        QTest::qWait(50);
+        QCOMPARE(window.size(), QSize(400, 400));
+        SaveShot(window, QStringLiteral("main-400x400.png"));
+        window.resize(100, 100);
+        QCOMPARE(window.size(), QSize(400, 400));
+    }
+
+    void toolbarAndMenusStartRight()
+    {
+        Tfrm_Main window;
+        const struct {
+            QToolButton* button;
+            const char* hint;
+            bool enabled;
+        } buttons[] = {
+            {window.btn_Convert, "Convert files (F9)", true}, {window.btn_Command, "Send FFMPEG command", true},
+            {window.btn_Extract, "Extract audio (Ctrl+E)", true}, {window.btn_Burn, "Burn disc (Ctrl+B)", true},
+            {window.btn_Add, "Add files (Ctrl+D)", true}, {window.btn_Paste, "Paste (Ctrl+V)", true},
+            {window.btn_Play, "Preview (F3)", false}, {window.btn_Properties, "Properties (F4)", false},
+            {window.btn_Remove, "Remove (Del)", false},
+        };
+        for (const auto& b : buttons) {
+            QCOMPARE(b.button->toolTip(), QString::fromLatin1(b.hint));
+            QCOMPARE(b.button->isEnabled(), b.enabled);
+            QVERIFY2(!b.button->icon().isNull(), b.hint);
+        }
+        QCOMPARE(window.btn_Convert->text(), QStringLiteral(" Convert"));
+
+        const QList<QAction*> menus = window.menuBar()->actions();
+        QCOMPARE(menus.size(), 4);
+        QCOMPARE(Captions(menus[0]->menu()),
+                 QStringList({"New", "Open", "Save", "-", "Convert", "FFMpeg command", "Extract audio", "Burn disc",
+                              "-", "Restore default settings", "-", "Exit"}));
+        QCOMPARE(Captions(menus[1]->menu()), QStringList({"Add files", "Paste", "Select all", "-", "Effects", "-",
+                                                          "Play", "Preview", "Properties", "-", "Remove"}));
+        QCOMPARE(Captions(menus[3]->menu()), QStringList({"Help", "-", "Check for update on startup", "-", "About"}));
+        QCOMPARE(Captions(window.mnu_List), QStringList({"Add files", "Paste", "Select all", "-", "Play", "Preview",
+                                                         "Properties", "-", "Remove"}));
+        QCOMPARE(window.act_Remove->shortcut(), QKeySequence(Qt::Key_Delete));
+        QCOMPARE(window.act_Convert->shortcut(), QKeySequence(Qt::Key_F9));
+        QCOMPARE(window.act_Extract->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+        for (QAction* action : {window.act_Play, window.act_Preview, window.act_Properties, window.act_Remove})
+            QVERIFY(!action->isEnabled());
+    }
+
+    void selectionSortingAndRemoval()
+    {
+        Tfrm_Main window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto& files = window.Files();
+        files.Append(MakeRow(QStringLiteral("b.avi"), 3'000'000, 3 * 1048576));
+        files.Append(MakeRow(QStringLiteral("a.avi"), 1'000'000, 1 * 1048576));
+        files.Append(MakeRow(QStringLiteral("c.avi"), 2'000'000, 2 * 1048576));
+        window.UpdateSize();
+        QVERIFY(!window.pnl_Note->isVisible());
+        QCOMPARE(window.sts_0->text(), QStringLiteral("Files: 3 (Size: 6 MB, Duration: 00:00:06)"));
+
+        // First click on "Name" turns the initial ascending order round.
+        window.HeaderClick(0);
+        QCOMPARE(window.lw_Files->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+        QCOMPARE(files.Row(0).Caption, QStringLiteral("c.avi"));
+        window.HeaderClick(1);
+        QCOMPARE(window.lw_Files->header()->sortIndicatorSection(), 1);
+        QCOMPARE(window.lw_Files->header()->sortIndicatorOrder(), Qt::AscendingOrder);
+        QCOMPARE(files.Row(0).Caption, QStringLiteral("a.avi"));
+
+        window.SelectRow(0, true);
+        window.SelectRow(2, true);
+        QCOMPARE(window.sts_1->text(), QStringLiteral("Selected: 2 files, 4 MB"));
+        QVERIFY(window.btn_Remove->isEnabled());
+        QVERIFY(window.act_Preview->isEnabled());
+        window.SelectRow(2, false);
+        QVERIFY(window.sts_1->text().isEmpty());
+        QVERIFY(window.btn_Properties->isEnabled());
+
+        // Sorting keeps the selection on the same rows.
+        window.HeaderClick(1);
+        QCOMPARE(window.SelectedRows(), std::vector<int>({2}));
+        QCOMPARE(files.Row(2).Caption, QStringLiteral("a.avi"));
+
+        window.SelectRow(0, true);  // b.avi and a.avi
+        window.btn_RemoveClick();
+        QCOMPARE(files.Count(), 1);
+        QCOMPARE(files.Row(0).Caption, QStringLiteral("c.avi"));
+        QVERIFY(!window.btn_Remove->isEnabled());
+        QVERIFY(!window.act_Remove->isEnabled());
+        QCOMPARE(window.sts_0->text(), QStringLiteral("Files: 1 (Size: 2 MB, Duration: 00:00:02)"));
+
+        window.New1Click();
+        QCOMPARE(files.Count(), 0);
+        QVERIFY(window.pnl_Note->isVisible());
+    }
+
+    void rowCommandsWithoutSelectionOnlyDisableButtons()
+    {
+        int previews = 0;
+        TMainWindowHooks hooks;
+        hooks.Preview = [&](Tfrm_Main&, const QString& path) {
+            ++previews;
+            QCOMPARE(path, QStringLiteral("/videos/x.avi"));
+        };
+        Tfrm_Main window({}, hooks);
+        window.Files().Append(MakeRow(QStringLiteral("x.avi"), 0, 10));
+        window.SelectRow(0, true);
+        window.btn_PlayClick();
+        QCOMPARE(previews, 1);
+        window.SelectRow(0, false);
+        window.btn_Play->setEnabled(true);
+        window.act_Preview->setEnabled(true);
+        window.btn_PlayClick();
+        QCOMPARE(previews, 1);
+        QVERIFY(!window.btn_Play->isEnabled());
+        QVERIFY(window.act_Preview->isEnabled());  // menus follow the selection events only
+    }
+
+    void burnAsksForFilesFirst()
+    {
+        int dialogs = 0;
+        int burns = 0;
+        TMainWindowHooks hooks;
+        hooks.AddFilesDialog = [&](Tfrm_Main&) { ++dialogs; };
+        hooks.Burn = [&](Tfrm_Main&) { ++burns; };
+        Tfrm_Main window({}, hooks);
+        window.btn_BurnClick();
+        QCOMPARE(dialogs, 1);
+        QCOMPARE(burns, 0);
+        window.Hooks().AddFilesDialog = [&](Tfrm_Main& w) {
+            ++dialogs;
+            w.Files().Append(MakeRow(QStringLiteral("y.avi"), 0, 1));
+        };
+        window.btn_BurnClick();
+        QCOMPARE(burns, 1);
+        window.btn_BurnClick();
+        QCOMPARE(dialogs, 2);
+        QCOMPARE(burns, 2);
+    }
+
+    void closeWritesSettingsAndKeepsUnknownKeys()
+    {
+        WriteFile(IniPath(), "; mine\n[Reelsmith]\nTab=4\nLocOption=3\nLocation=/srv/out\nWidth=700\nHeight=500\n"
+                             "Column2=123\nMystery=1\n[Other]\nk=v\n");
+        {
+            Tfrm_Main window;
+            QCOMPARE(window.tab_Settings->currentIndex(), 4);
+            QVERIFY(window.chk_Path->isChecked());
+            QVERIFY(window.txt_Path->isEnabled());
+            QCOMPARE(window.txt_Path->text(), QStringLiteral("/srv/out"));
+            QCOMPARE(window.size(), QSize(700, 500));
+            QCOMPARE(window.lw_Files->header()->sectionSize(1), 123);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.tab_Settings->setCurrentIndex(2);
+            window.chk_Original->setChecked(true);
+            window.act_Dark->setChecked(true);
+            window.close();
+        }
+        const QByteArray text = ReadFile(IniPath());
+        QVERIFY(text.startsWith("; mine\n[Reelsmith]\n"));
+        QVERIFY(text.contains("Tab=2\n"));
+        QVERIFY(text.contains("LocOption=2\n"));
+        QVERIFY(text.contains("Mystery=1\n"));
+        QVERIFY(text.contains("[Other]\nk=v\n"));
+        QVERIFY(text.contains("Dark=1\n"));
+        QVERIFY(text.contains("Width=700\n"));
+    }
+
+    void maximizedKeepsTheNormalSize()
+    {
+        WriteFile(IniPath(), "[Reelsmith]\nWidth=640\nHeight=480\nMaximized=1\n");
+        {
+            Tfrm_Main window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QVERIFY(window.isMaximized());
+            window.close();
+        }
+        const QByteArray text = ReadFile(IniPath());
+        QVERIFY(text.contains("Maximized=1\n"));
+        QVERIFY(text.contains("Width=640\n"));
+        Tfrm_Main again;
+        again.showNormal();
+        again.setWindowState(Qt::WindowNoState);
+        QCOMPARE(again.normalGeometry().size(), QSize(640, 480));
+    }
+
+    void garbageFileFallsBackToDefaults()
+    {
+        QByteArray garbage;
+        for (int i = 0; i < 5000; ++i)
+            garbage.append(static_cast<char>((i * 131) % 256));
+        garbage.append("\n[Reelsmith]\nWidth=99999999999999\nHeight=-5\nTab=77\nColumn1=2147483647\n"
+                       "Maximized=\xff\n[Settings]\nCPUusage=12\nVideoFormat2=-3\n");
+        WriteFile(IniPath(), garbage);
+        Tfrm_Main window;
+        QCOMPARE(window.tab_Settings->currentIndex(), 0);
+        QVERIFY(!window.isMaximized());
+        QCOMPARE(window.height(), window.minimumHeight());
+        QVERIFY(window.lw_Files->header()->sectionSize(0) <= 4096);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.close();
+        QVERIFY(ReadFile(IniPath()).startsWith(garbage.left(100)));
+    }
+
+    void unwritableFileReportsAndStillCloses()
+    {
+        // A folder in the file's place cannot be replaced, whatever rights the test runs with.
+        QDir().mkpath(IniPath());
+        Tfrm_Main window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTimer::singleShot(200, [] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            QVERIFY(box->findChildren<QLabel*>().size() > 0);
+            bool named = false;
+            for (QLabel* label : box->findChildren<QLabel*>())
+                named = named || label->text().startsWith(QStringLiteral("Unable to write to "));
+            QVERIFY(named);
+            box->close();
+        });
+        window.close();
+        QVERIFY(!window.isVisible());
+        QDir(IniPath()).removeRecursively();
+    }
+
+    void restoreDefaultsKeepsRotation()
+    {
+        WriteFile(IniPath(), "[Reelsmith]\nTab=3\nUpdate=0\n");
+        Tfrm_Main window;
+        QVERIFY(!window.act_Update->isChecked());
+        window.ef_Rotate = true;
+        window.ef_Degrees = 1;
+        window.ef_VFlip = window.ef_HFlip = window.ef_Negate = window.ef_Dein = true;
+        window.resize(900, 650);
+        window.RestoreDefaultSettings();
+        QVERIFY(!QFile::exists(IniPath()));
+        QVERIFY(window.act_Update->isChecked());
+        QCOMPARE(window.tab_Settings->currentIndex(), 0);
+        QVERIFY(window.ef_Rotate);
+        QCOMPARE(window.ef_Degrees, 1);
+        QVERIFY(!window.ef_VFlip && !window.ef_HFlip && !window.ef_Negate && !window.ef_Dein);
+        QCOMPARE(window.size(), QSize(window.DefaultWidth(), window.DefaultHeight()));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
