@@ -220,6 +220,66 @@ private slots:
         QVERIFY(window.act_Preview->isEnabled());  // menus follow the selection events only
     }
 
+    void noteClickAndAddFilesReachTheirWindows()
+    {
+        QStringList consumed;
+        int dialogs = 0;
+        TMainWindowHooks hooks;
+        hooks.AddFilesDialog = [&](Tfrm_Main&) { ++dialogs; };
+        hooks.AddingWindow = [&](Tfrm_Main& w) {
+            consumed = w.DroppedFiles;
+            w.DroppedFiles.clear();
+            w.Files().Append(MakeRow(QStringLiteral("z.avi"), 5'000'000, 1048576));
+        };
+        Tfrm_Main window({}, hooks);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::mouseClick(window.lbl_Note, Qt::LeftButton);
+        QCOMPARE(dialogs, 1);
+        window.DroppedFiles = QStringList({QStringLiteral("/videos/z.avi")});
+        window.AddFiles();
+        QCOMPARE(consumed, QStringList({QStringLiteral("/videos/z.avi")}));
+        QVERIFY(!window.pnl_Note->isVisible());
+        QCOMPARE(window.sts_0->text(), QStringLiteral("Files: 1 (Size: 1 MB, Duration: 00:00:05)"));
+    }
+
+    void firstShowStartsOneTimer_data()
+    {
+        QTest::addColumn<QStringList>("params");
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<int>("paramTicks");
+        QTest::addColumn<int>("updateTicks");
+        QTest::newRow("no parameters") << QStringList() << QByteArray() << 0 << 1;
+        QTest::newRow("mode only") << QStringList({"-v"}) << QByteArray() << 0 << 1;
+        QTest::newRow("output folder") << QStringList({"-v", "/tmp", "a.avi"}) << QByteArray() << 1 << 0;
+        QTest::newRow("update off") << QStringList() << QByteArray("[Reelsmith]\nUpdate=0\n") << 0 << 0;
+    }
+
+    void firstShowStartsOneTimer()
+    {
+        QFETCH(QStringList, params);
+        QFETCH(QByteArray, ini);
+        QFETCH(int, paramTicks);
+        QFETCH(int, updateTicks);
+        if (!ini.isEmpty())
+            WriteFile(IniPath(), ini);
+        int params_ = 0;
+        int updates = 0;
+        TMainWindowHooks hooks;
+        hooks.ParamTimer = [&](Tfrm_Main&) { ++params_; };
+        hooks.UpdateTimer = [&](Tfrm_Main&) { ++updates; };
+        Tfrm_Main window(params, hooks);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.hide();
+        window.show();  // a second showing starts nothing more
+        QTest::qWait(300);
+        QCOMPARE(params_, paramTicks);
+        QCOMPARE(updates, updateTicks);
+        QVERIFY(window.lw_Files->header()->isSortIndicatorShown());
+        QCOMPARE(window.lw_Files->header()->sortIndicatorSection(), 0);
+    }
+
     void burnAsksForFilesFirst()
     {
         int dialogs = 0;

@@ -163,6 +163,7 @@ void Tfrm_Main::FirstShow()
     bool_Shown = true;
     if (m_Hooks.CreateTaskbarProgress)
         prg_Win7 = m_Hooks.CreateTaskbarProgress(*this);
+    lw_Files->header()->setSortIndicatorShown(true);
     lw_Files->header()->setSortIndicator(0, Qt::AscendingOrder);
     UpdateSize();
     QCoreApplication::processEvents();
