@@ -2,6 +2,7 @@
 #include <QTimer>
 
 #include "app/ui/main_window.h"
+#include "intake/ui/intake_hooks.h"
 
 int main(int argc, char* argv[])
 {
@@ -11,6 +12,7 @@ int main(int argc, char* argv[])
     QStringList params = QApplication::arguments();
     params.removeFirst();  // the program itself
     TMainWindowHooks hooks;
+    reelsmith::InstallIntakeHooks(hooks);
     Tfrm_Main window(params, std::move(hooks));
     window.show();
     // Offscreen without work to do: show once and end cleanly (closing saves the settings).

@@ -15,7 +15,9 @@
 #include <fstream>
 
 #include "intake/ui/add_files_dialog.h"
+#include "app/ui/main_window.h"
 #include "intake/ui/adding_window.h"
+#include "intake/ui/intake_hooks.h"
 #include "support/test_media.h"
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -301,6 +303,48 @@ TEST_F(AddingWindowTest, CannotBeClosedWhileWorking)
     window.exec();
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(list.rows.size(), 1u);
+}
+
+// The main window's Add files command opens the dialog; its Add runs the Adding window
+// through AddFiles, and the rows land in the main list; closing stores folder and view.
+TEST_F(AddingWindowTest, MainWindowCommandsOpenTheIntakeWindows)
+{
+    reelsmith::test::TempFolder config;
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path()));
+    Touch(folder.file("pick/one.avi"));
+    Touch(folder.file("pick/deep/two.mp4"));
+    TMainWindowHooks hooks;
+    InstallIntakeHooks(hooks, [this] {
+        auto fake = std::make_unique<FakeProbe>();
+        fake->loaded = true;
+        return std::unique_ptr<IMediaProbe>(std::move(fake));
+    });
+    Tfrm_Main main({}, hooks);
+    main.str_AddPath = At("pick");
+    main.int_AddView = 2;
+    main.show();
+    bool sawDialog = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<Tfrm_AddFiles*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        sawDialog = true;
+        EXPECT_EQ(dialog->cb_View->currentText(), "Icons");
+        dialog->lw_Data->SelectAll();
+        QTest::mouseClick(dialog->btn_Add, Qt::LeftButton);
+        dialog->lw_Data->Navigate(At("pick/deep"));
+        dialog->cb_View->setCurrentIndex(2);
+        emit dialog->cb_View->activated(2);
+        dialog->btn_Close->click();
+    });
+    main.btn_AddClick();
+    EXPECT_TRUE(sawDialog);
+    ASSERT_EQ(main.Files().Count(), 2);
+    EXPECT_EQ(main.Files().Row(0).Caption, "one.avi");
+    EXPECT_EQ(main.Files().Row(1).Caption, "two.mp4");
+    EXPECT_EQ(main.str_AddPath, At("pick/deep"));
+    EXPECT_EQ(main.int_AddView, 0);
+    EXPECT_TRUE(main.sts_0->text().startsWith("Files: 2 "));
+    main.close();
 }
 
 }  // namespace
