@@ -1,0 +1,72 @@
+#include "settings/output_choices.h"
+
+namespace reelsmith {
+namespace {
+
+std::string Text(TChoiceList list, int position)
+{
+    return EntryText(ChoiceEntries(list), position);
+}
+
+int FirstOrNone(const TEntryList& entries)
+{
+    return entries.empty() ? -1 : 0;
+}
+
+}  // namespace
+
+std::string TOutputChoices::VideoFormatText() const { return Text(TChoiceList::VideoFormat, VideoFormat); }
+std::string TOutputChoices::VideoEncoderText() const
+{
+    return EntryText(VideoEncodersOf(VideoFormat), VideoEncoder);
+}
+std::string TOutputChoices::VideoAspectText() const { return Text(TChoiceList::VideoAspect, VideoAspect); }
+std::string TOutputChoices::VideoFrameSizeText() const
+{
+    return EntryText(VideoFrameSizeEntries(), VideoFrameSize);
+}
+std::string TOutputChoices::VideoFrameRateText() const
+{
+    return Text(TChoiceList::VideoFrameRate, VideoFrameRate);
+}
+std::string TOutputChoices::VideoBitrateText() const { return Text(TChoiceList::VideoBitrate, VideoBitrate); }
+std::string TOutputChoices::AudioFormatText() const { return Text(TChoiceList::AudioFormat, AudioFormat); }
+std::string TOutputChoices::AudioEncoderText() const
+{
+    return EntryText(AudioEncodersOf(VideoFormat), AudioEncoder);
+}
+std::string TOutputChoices::AudioSampleRateText() const
+{
+    return Text(TChoiceList::AudioSampleRate, AudioSampleRate);
+}
+std::string TOutputChoices::AudioChannelText() const { return Text(TChoiceList::AudioChannel, AudioChannel); }
+std::string TOutputChoices::AudioBitrateText() const { return Text(TChoiceList::AudioBitrate, AudioBitrate); }
+
+TEntryList TOutputChoices::VideoFrameSizeEntries() const
+{
+    TEntryList entries = ChoiceEntries(TChoiceList::VideoFrameSize);
+    entries.back() = CustomFrameSize;
+    return entries;
+}
+
+void TOutputChoices::SetVideoFormat(int position)
+{
+    VideoFormat = position;
+    VideoEncoder = FirstOrNone(VideoEncodersOf(position));
+    AudioEncoder = FirstOrNone(AudioEncodersOf(position));
+}
+
+void SelectCustomFrameSize(TOutputChoices& choices, const std::string& sizeText)
+{
+    const TEntryList entries = choices.VideoFrameSizeEntries();
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        if (entries[i] == sizeText) {
+            choices.VideoFrameSize = static_cast<int>(i);
+            return;
+        }
+    }
+    choices.CustomFrameSize = sizeText;
+    choices.VideoFrameSize = static_cast<int>(entries.size()) - 1;
+}
+
+}  // namespace reelsmith

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "choice_helpers.h"
+#include "settings/option_builder.h"
+
+using namespace reelsmith;
+using reelsmith::test::Conversion;
+using reelsmith::test::PositionOf;
+
+namespace {
+
+using TSetup = std::function<TOutputChoices()>;
+
+struct TBuildCase {
+    const char* Name;
+    TSetup Setup;
+    bool Audio;  // extraction instead of conversion
+    std::string Expected;
+};
+
+TOutputChoices Extraction(const std::string& format)
+{
+    TOutputChoices c;
+    c.AudioFormat = PositionOf(TChoiceList::AudioFormat, format);
+    return c;
+}
+
+void Pick(TOutputChoices& c, int TOutputChoices::*field, TChoiceList list, const std::string& text)
+{
+    c.*field = PositionOf(list, text);
+}
+
+const std::vector<TBuildCase>& DocumentedCases()
+{
+    static const std::vector<TBuildCase> cases{
+        {"AviMpeg4Mp3Defaults", [] { return Conversion("AVI", "MPEG4", "MP3"); }, false,
+         "-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn "},
+        {"AviDivxOriginalRate", [] { return Conversion("AVI", "DivX", "MP3"); }, false,
+         "-b:a 32k -c:a libmp3lame -c:v mpeg4 -tag:v DIVX -vstrict unofficial -r 15000/1001 -sn "},
+        {"AviXvidScaled",
+         [] {
+             TOutputChoices c = Conversion("AVI", "xVid", "MP3");
+             Pick(c, &TOutputChoices::VideoFrameSize, TChoiceList::VideoFrameSize, "1280x720");
+             Pick(c, &TOutputChoices::VideoFrameRate, TChoiceList::VideoFrameRate, "25");
+             Pick(c, &TOutputChoices::VideoBitrate, TChoiceList::VideoBitrate, "1500");
+             Pick(c, &TOutputChoices::AudioSampleRate, TChoiceList::AudioSampleRate, "44100");
+             Pick(c, &TOutputChoices::AudioChannel, TChoiceList::AudioChannel, "Stereo");
+             Pick(c, &TOutputChoices::AudioBitrate, TChoiceList::AudioBitrate, "128");
+             return c;
+         },
+         false,
+         "-b:a 128k -b:v 1500k -ac 2 -ar 44100 -r 25 -c:a libmp3lame -c:v libxvid -vf \"scale=1280:720\"  -sn "},
+        {"Mp4H264Aspect",
+         [] {
+             TOutputChoices c = Conversion("MP4", "H.264", "AAC");
+             Pick(c, &TOutputChoices::VideoAspect, TChoiceList::VideoAspect, "16:9");
+             Pick(c, &TOutputChoices::AudioSampleRate, TChoiceList::AudioSampleRate, "48000");
+             Pick(c, &TOutputChoices::AudioChannel, TChoiceList::AudioChannel, "Stereo");
+             Pick(c, &TOutputChoices::AudioBitrate, TChoiceList::AudioBitrate, "192");
+             return c;
+         },
+         false,
+         "-b:a 192k -aspect 16:9 -ac 2 -ar 48000 -c:a aac -astrict experimental "
+         "-c:v libx264 -threads 8 -pix_fmt yuv420p -sn "},
+        {"WebmVp8Ogg", [] { return Conversion("WebM", "VP8", "OGG"); }, false,
+         "-b:a 32k -f webm  -c:a libvorbis -c:v libvpx -sn "},
+        {"VobDvd",
+         [] {
+             TOutputChoices c = Conversion("VOB", "MPEG2", "MP2");
+             Pick(c, &TOutputChoices::VideoFrameSize, TChoiceList::VideoFrameSize, "720x480");
+             Pick(c, &TOutputChoices::VideoBitrate, TChoiceList::VideoBitrate, "5000");
+             Pick(c, &TOutputChoices::VideoFrameRate, TChoiceList::VideoFrameRate, "30");
+             Pick(c, &TOutputChoices::AudioSampleRate, TChoiceList::AudioSampleRate, "44100");
+             Pick(c, &TOutputChoices::AudioBitrate, TChoiceList::AudioBitrate, "256");
+             Pick(c, &TOutputChoices::AudioChannel, TChoiceList::AudioChannel, "Stereo");
+             return c;
+         },
+         false,
+         "-b:a 256k -b:v 5000k -ac 2 -ar 44100 -r 30 -c:a mp2 -target ntsc-dvd -c:v mpeg2video "
+         "-vf \"scale=720:480\"  -sn "},
+        {"MpgVcd", [] { return Conversion("MPG", "MPEG2", "MP2"); }, false,
+         "-b:a 32k -c:a mp2 -target ntsc-vcd -c:v mpeg2video -sn "},
+        {"MkvH265FlipDeinterlace",
+         [] {
+             TOutputChoices c = Conversion("MKV", "H.265", "AAC");
+             Pick(c, &TOutputChoices::VideoFrameSize, TChoiceList::VideoFrameSize, "1920x1080");
+             c.Effects.ef_VFlip = true;
+             c.Effects.ef_Dein = true;
+             return c;
+         },
+         false,
+         "-b:a 32k -c:a aac -astrict experimental -c:v libx265 -vf \"scale=1920:1080,vflip,yadif\"  -sn "},
+        {"MovRotate270Alone",
+         [] {
+             TOutputChoices c = Conversion("MOV", "MPEG4", "AAC");
+             c.Effects.ef_Rotate = true;
+             c.Effects.ef_Degrees = 2;
+             return c;
+         },
+         false, "-b:a 32k -c:a aac -astrict experimental -c:v mpeg4 -vf \"transpose=0\" -sn "},
+        {"ExtractMp3", [] { return Extraction("MP3"); }, true, "-b:a 32k -c:a libmp3lame -vn"},
+        {"ExtractWav",
+         [] {
+             TOutputChoices c = Extraction("WAV");
+             Pick(c, &TOutputChoices::AudioSampleRate, TChoiceList::AudioSampleRate, "44100");
+             Pick(c, &TOutputChoices::AudioChannel, TChoiceList::AudioChannel, "Stereo");
+             Pick(c, &TOutputChoices::AudioBitrate, TChoiceList::AudioBitrate, "192");
+             return c;
+         },
+         true, "-b:a 192k -ac 2 -ar 44100 -vn"},
+        {"ExtractFlacMono",
+         [] {
+             TOutputChoices c = Extraction("FLAC");
+             Pick(c, &TOutputChoices::AudioChannel, TChoiceList::AudioChannel, "Mono");
+             return c;
+         },
+         true, "-b:a 32k -ac 1 -c:a flac -vn"},
+    };
+    return cases;
+}
+
+class DocumentedStrings : public testing::TestWithParam<TBuildCase> {};
+
+TEST_P(DocumentedStrings, BuildsExactly)
+{
+    const TBuildCase& row = GetParam();
+    const TOutputChoices choices = row.Setup();
+    EXPECT_EQ(row.Audio ? BuildAudioOptions(choices) : BuildVideoOptions(choices), row.Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DocumentedStrings, testing::ValuesIn(DocumentedCases()),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+}  // namespace
