@@ -99,7 +99,27 @@ private slots:
         const QPoint noteCentre = window.pnl_Note->geometry().center();
         QVERIFY(qAbs(noteCentre.x() - window.lw_Files->width() / 2) <= 1);
         QVERIFY(qAbs(noteCentre.y() - window.lw_Files->height() / 2) <= 1);
+        // The output choices of a first start.
+        QCOMPARE(window.cb_Type->currentText(), QStringLiteral("General"));
+        QCOMPARE(window.cb_Format->currentText(), QStringLiteral("AVI (*.avi)"));
+        QCOMPARE(window.cb_VideoFormat->currentText(), QStringLiteral("AVI"));
+        QCOMPARE(window.cb_VideoEncoder->currentText(), QStringLiteral("MPEG4"));
+        QCOMPARE(window.cb_AudioEncoder->currentText(), QStringLiteral("MP3"));
+        for (QComboBox* list : {window.cb_VideoAspect, window.cb_VideoFrameSize, window.cb_VideoFrameRate,
+                                window.cb_VideoBitrate, window.cb_AudioFormat, window.cb_AudioSampleRate,
+                                window.cb_AudioChannel, window.cb_AudioBitrate, window.cb_Threads})
+            QCOMPARE(list->currentIndex(), 0);
+        QCOMPARE(window.cb_AudioBitrate->currentText(), QStringLiteral("32"));
+        QCOMPARE(window.cb_CPUUsage->currentText(), QStringLiteral("Normal"));
+        QCOMPARE(window.cb_Threads->currentText(), QStringLiteral("1"));
+        QCOMPARE(window.cb_VideoFrameSize->itemText(window.cb_VideoFrameSize->count() - 1),
+                 QStringLiteral("7680x4800"));
         SaveShot(window, QStringLiteral("main-default.png"));
+        for (int tab = 1; tab < 5; ++tab) {
+            window.tab_Settings->setCurrentIndex(tab);
+            SaveShot(window, QStringLiteral("main-tab%1.png").arg(tab));
+        }
+        window.tab_Settings->setCurrentIndex(0);
         window.resize(1024, 700);
         QTest::qWait(50);
         SaveShot(window, QStringLiteral("main-1024x700.png"));
@@ -160,15 +180,18 @@ private slots:
         files.Append(MakeRow(QStringLiteral("c.avi"), 2'000'000, 2 * 1048576));
         window.UpdateSize();
         QVERIFY(!window.pnl_Note->isVisible());
+        window.SelectRow(1, true);
+        SaveShot(window, QStringLiteral("main-rows.png"));
+        window.SelectRow(1, false);
         QCOMPARE(window.sts_0->text(), QStringLiteral("Files: 3 (Size: 6 MB, Duration: 00:00:06)"));
 
         // First click on "Name" turns the initial ascending order round.
         window.HeaderClick(0);
-        QCOMPARE(window.lw_Files->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+        QVERIFY(!window.SortArrowUp());
         QCOMPARE(files.Row(0).Caption, QStringLiteral("c.avi"));
         window.HeaderClick(1);
         QCOMPARE(window.lw_Files->header()->sortIndicatorSection(), 1);
-        QCOMPARE(window.lw_Files->header()->sortIndicatorOrder(), Qt::AscendingOrder);
+        QVERIFY(window.SortArrowUp());
         QCOMPARE(files.Row(0).Caption, QStringLiteral("a.avi"));
 
         window.SelectRow(0, true);
@@ -278,6 +301,7 @@ private slots:
         QCOMPARE(updates, updateTicks);
         QVERIFY(window.lw_Files->header()->isSortIndicatorShown());
         QCOMPARE(window.lw_Files->header()->sortIndicatorSection(), 0);
+        QVERIFY(window.SortArrowUp());
     }
 
     void burnAsksForFilesFirst()
@@ -329,6 +353,74 @@ private slots:
         QVERIFY(text.contains("[Other]\nk=v\n"));
         QVERIFY(text.contains("Dark=1\n"));
         QVERIFY(text.contains("Width=700\n"));
+    }
+
+    void storedPositionsSelectExactlyThoseEntries()
+    {
+        WriteFile(IniPath(), "[Reelsmith]\nCustom=1000x500\n[Settings]\nProfileType=4\nProfileFormat=2\n"
+                             "CPUusage=0\nThreads=7\nVideoFormat2=8\nVideoEncoder2=0\nVideoAspect2=2\n"
+                             "VideoFrameSize2=29\nVideoFrameRate2=3\nVideoBitRate2=9\nAudioFormat2=3\n"
+                             "AudioEncoder2=0\nAudioChannel2=2\nAudioSampleRate2=4\nAudioBitRate2=13\n");
+        {
+            Tfrm_Main window;
+            QCOMPARE(window.cb_Type->currentText(), QStringLiteral("iPad"));
+            QCOMPARE(window.cb_Format->count(), 3);
+            QCOMPARE(window.cb_Format->currentText(), QStringLiteral("iPad 4/Pro/Air 720p (*.mp4)"));
+            QCOMPARE(window.cb_CPUUsage->currentText(), QStringLiteral("Idle"));
+            QCOMPARE(window.cb_Threads->currentText(), QStringLiteral("8"));
+            QCOMPARE(window.cb_VideoFormat->currentText(), QStringLiteral("WebM"));
+            QCOMPARE(window.cb_VideoEncoder->currentText(), QStringLiteral("VP8"));
+            QCOMPARE(window.cb_AudioEncoder->currentText(), QStringLiteral("OGG"));
+            QCOMPARE(window.cb_VideoAspect->currentText(), QStringLiteral("16:9"));
+            QCOMPARE(window.cb_VideoFrameSize->currentText(), QStringLiteral("1000x500"));
+            QCOMPARE(window.cb_VideoFrameRate->currentText(), QStringLiteral("25"));
+            QCOMPARE(window.cb_VideoBitrate->currentText(), QStringLiteral("1500"));
+            QCOMPARE(window.cb_AudioFormat->currentText(), QStringLiteral("FLAC"));
+            QCOMPARE(window.cb_AudioChannel->currentText(), QStringLiteral("Stereo"));
+            QCOMPARE(window.cb_AudioSampleRate->currentText(), QStringLiteral("44100"));
+            QCOMPARE(window.cb_AudioBitrate->currentText(), QStringLiteral("384"));
+            window.cb_VideoBitrate->setCurrentIndex(4);
+            window.close();
+        }
+        const QByteArray text = ReadFile(IniPath());
+        for (const char* line : {"ProfileType=4\n", "ProfileFormat=2\n", "CPUusage=0\n", "Threads=7\n",
+                                 "VideoFormat2=8\n", "VideoFrameSize2=29\n", "VideoBitRate2=4\n",
+                                 "AudioBitRate2=13\n", "Custom=1000x500\n"})
+            QVERIFY2(text.contains(line), line);
+    }
+
+    void positionsBeyondTheListsLeaveNoSelection()
+    {
+        WriteFile(IniPath(), "[Settings]\nVideoFormat2=8\nVideoEncoder2=3\nAudioBitRate2=14\nProfileType=9\n");
+        Tfrm_Main window;
+        QCOMPARE(window.cb_VideoFormat->currentText(), QStringLiteral("WebM"));
+        QCOMPARE(window.cb_VideoEncoder->currentIndex(), -1);
+        QCOMPARE(window.cb_AudioEncoder->currentText(), QStringLiteral("OGG"));
+        QCOMPARE(window.cb_AudioBitrate->currentIndex(), -1);
+        QCOMPARE(window.cb_Type->currentIndex(), -1);
+        QCOMPARE(window.cb_Format->count(), 0);
+        window.close();
+        QVERIFY(ReadFile(IniPath()).contains("VideoEncoder2=-1\n"));
+    }
+
+    void applyProfileAndFormatChange()
+    {
+        Tfrm_Main window;
+        window.cb_Type->setCurrentIndex(1);  // HD Video
+        window.cb_TypeSelect();
+        window.cb_Format->setCurrentIndex(1);  // HD XviD (*.avi)
+        window.chk_OriginalSettings->setChecked(false);
+        window.btn_ApplyClick();
+        QCOMPARE(window.cb_VideoFormat->currentText(), QStringLiteral("AVI"));
+        QCOMPARE(window.cb_VideoEncoder->currentIndex(), 3);
+        QCOMPARE(window.cb_VideoFrameSize->currentText(), QStringLiteral("1920x1080"));
+        QCOMPARE(window.cb_VideoBitrate->currentText(), QStringLiteral("9000"));
+        QCOMPARE(window.Choices().VideoEncoderText(), std::string("xVid"));
+
+        window.cb_VideoFormat->setCurrentIndex(4);  // MP4, as the user picks it
+        window.cb_VideoFormatChange();
+        QCOMPARE(window.cb_VideoEncoder->count(), 3);
+        QCOMPARE(window.cb_AudioEncoder->currentText(), QStringLiteral("AAC"));
     }
 
     void maximizedKeepsTheNormalSize()

@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QMimeDatabase>
 
+#include "app/ui/toolbar_icons.h"
+
 QVariant TFileIconProxy::data(const QModelIndex& index, int role) const
 {
     if (role == Qt::DecorationRole && index.column() == 0)
@@ -16,6 +18,7 @@ QIcon TFileIconProxy::IconForName(const QString& fileName) const
     const auto cached = m_BySuffix.constFind(suffix);
     if (cached != m_BySuffix.constEnd())
         return *cached;
+    reelsmith::EnsureIconTheme();
     const QMimeType type = QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
     QIcon icon = QIcon::fromTheme(type.iconName());
     if (icon.isNull())

@@ -163,8 +163,7 @@ void Tfrm_Main::FirstShow()
     bool_Shown = true;
     if (m_Hooks.CreateTaskbarProgress)
         prg_Win7 = m_Hooks.CreateTaskbarProgress(*this);
-    lw_Files->header()->setSortIndicatorShown(true);
-    lw_Files->header()->setSortIndicator(0, Qt::AscendingOrder);
+    ShowSortArrow(0, false);
     UpdateSize();
     QCoreApplication::processEvents();
     if (m_Params.size() > 1 && !m_Params.at(1).isEmpty())

@@ -10,6 +10,7 @@
 
 #include "app/file_list_model.h"
 #include "app/ui/main_window_hooks.h"
+#include "settings/output_choices.h"
 
 class QAction;
 class QCheckBox;
@@ -59,6 +60,9 @@ public:
     void SelectAll1Click();
     void Play1Click();
     void HeaderClick(int column);
+    // The arrow on the sort column's header: up for ascending order.
+    void ShowSortArrow(int column, bool descending);
+    bool SortArrowUp() const;
 
     // The pending-paths list every intake path fills before AddFiles().
     QStringList DroppedFiles;
@@ -151,6 +155,13 @@ public:
     // Type selection (refills the profile list) and format change (refills both encoder lists).
     void cb_TypeSelect();
     void cb_VideoFormatChange();
+    void btn_ApplyClick();
+
+    // The lists' positions, the custom-size text and the effects as one value (for the option
+    // builders and the dialogs), and back. SetChoices refills the encoder lists only when they
+    // do not hold the entries of the chosen format.
+    reelsmith::TOutputChoices Choices() const;
+    void SetChoices(const reelsmith::TOutputChoices& choices);
     void chk_SpecifyClick();
 
     int DefaultWidth() const { return m_DefaultWidth; }

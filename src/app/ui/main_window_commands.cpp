@@ -127,5 +127,6 @@ void Tfrm_Main::ConnectCommands()
     for (QRadioButton* radio : {chk_Specify, chk_Original, chk_Path})
         connect(radio, &QRadioButton::toggled, this, &Tfrm_Main::chk_SpecifyClick);
     connect(cb_Type, &QComboBox::activated, this, &Tfrm_Main::cb_TypeSelect);
+    connect(btn_Apply, &QPushButton::clicked, this, &Tfrm_Main::btn_ApplyClick);
     connect(cb_VideoFormat, &QComboBox::activated, this, &Tfrm_Main::cb_VideoFormatChange);
 }

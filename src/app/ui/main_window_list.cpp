@@ -107,11 +107,22 @@ void Tfrm_Main::HeaderClick(int column)
 {
     lw_Files->setUpdatesEnabled(false);
     m_Files->ClickColumn(column);
+    ShowSortArrow(m_Files->SortColumn(), m_Files->SortDescending());
+    lw_Files->setUpdatesEnabled(true);
+}
+
+void Tfrm_Main::ShowSortArrow(int column, bool descending)
+{
+    // The header draws Qt::AscendingOrder as a downward arrow; the list shows an up arrow for
+    // ascending order, so the header is told the opposite order.
     QHeaderView* header = lw_Files->header();
     header->setSortIndicatorShown(true);
-    header->setSortIndicator(m_Files->SortColumn(),
-                             m_Files->SortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
-    lw_Files->setUpdatesEnabled(true);
+    header->setSortIndicator(column, descending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+bool Tfrm_Main::SortArrowUp() const
+{
+    return lw_Files->header()->sortIndicatorOrder() == Qt::DescendingOrder;
 }
 
 void Tfrm_Main::btn_RemoveClick()

@@ -1,6 +1,7 @@
 #include "app/ui/toolbar_icons.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStyle>
 #include <QWidget>
 
@@ -29,14 +30,30 @@ IconChoice ChoiceFor(ToolbarImage image)
     return {{nullptr, nullptr, nullptr}, QStyle::SP_FileIcon};
 }
 
+}  // namespace
+
 void EnsureIconTheme()
 {
-    // Without a desktop (plain X server, offscreen) Qt names no theme.
+    // Without a desktop (plain X server, offscreen) Qt names no theme and searches only its
+    // resources; add the XDG icon folders and fall back to the theme our packages install.
+    QStringList paths = QIcon::themeSearchPaths();
+    QStringList dataDirs = qEnvironmentVariable("XDG_DATA_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (dataDirs.isEmpty())
+        dataDirs = {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")};
+    dataDirs.prepend(QDir::homePath() + QStringLiteral("/.local/share"));
+    bool changed = false;
+    for (const QString& dir : dataDirs) {
+        const QString icons = dir + QStringLiteral("/icons");
+        if (!paths.contains(icons) && QDir(icons).exists()) {
+            paths.append(icons);
+            changed = true;
+        }
+    }
+    if (changed)
+        QIcon::setThemeSearchPaths(paths);
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
 }
-
-}  // namespace
 
 QIcon ToolbarIcon(ToolbarImage image, const QWidget* context)
 {

@@ -10,6 +10,9 @@ namespace reelsmith {
 
 enum class ToolbarImage { Convert, Command, Extract, Burn, Add, Paste, Preview, Properties, Remove };
 
+// Makes the desktop's icon theme reachable also where no desktop names one.
+void EnsureIconTheme();
+
 QIcon ToolbarIcon(ToolbarImage image, const QWidget* context);
 // 48 when the screen has more than 150 pixels per inch, else 24.
 int ToolbarImageSize(const QWidget* context);
