@@ -1,5 +1,6 @@
 #include "app/ini_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -130,6 +131,9 @@ bool TIniFile::Save(const std::string& path) const
     const int fd = mkstemp(temporary.data());
     if (fd < 0)
         return false;
+    struct stat existing {};
+    if (stat(path.c_str(), &existing) == 0)
+        fchmod(fd, existing.st_mode & 07777);  // the replaced file keeps its permissions
     const std::string text = Text();
     size_t written = 0;
     while (written < text.size()) {

@@ -208,8 +208,11 @@ private slots:
         QCOMPARE(window.SelectedRows(), std::vector<int>({2}));
         QCOMPARE(files.Row(2).Caption, QStringLiteral("a.avi"));
 
-        window.SelectRow(0, true);  // b.avi and a.avi
-        window.btn_RemoveClick();
+        window.SelectAll1Click();
+        QCOMPARE(window.sts_1->text(), QStringLiteral("Selected: 3 files, 6 MB"));
+        window.SelectRow(1, false);  // b.avi and a.avi stay selected
+        window.lw_Files->setFocus();
+        QTest::keyClick(window.lw_Files, Qt::Key_Delete);
         QCOMPARE(files.Count(), 1);
         QCOMPARE(files.Row(0).Caption, QStringLiteral("c.avi"));
         QVERIFY(!window.btn_Remove->isEnabled());
@@ -496,6 +499,8 @@ private slots:
         QVERIFY(!QFile::exists(IniPath()));
         QVERIFY(window.act_Update->isChecked());
         QCOMPARE(window.tab_Settings->currentIndex(), 0);
+        QCOMPARE(window.cb_Type->currentText(), QStringLiteral("General"));
+        QCOMPARE(window.cb_Format->currentText(), QStringLiteral("AVI (*.avi)"));
         QVERIFY(window.ef_Rotate);
         QCOMPARE(window.ef_Degrees, 1);
         QVERIFY(!window.ef_VFlip && !window.ef_HFlip && !window.ef_Negate && !window.ef_Dein);
