@@ -152,8 +152,9 @@ std::string VideoFilterOptions(const TOutputChoices& c)
 
 }  // namespace
 
-std::string BuildVideoOptions(const TOutputChoices& c)
+std::string BuildVideoOptions(const TOutputChoices& choices)
 {
+    const TOutputChoices c = choices.Normalized();
     const std::string format = c.VideoFormatText();
     std::string options = BitRateOptions(c);
     if (format == "WebM")
@@ -175,8 +176,9 @@ std::string BuildVideoOptions(const TOutputChoices& c)
     return options;
 }
 
-std::string BuildAudioOptions(const TOutputChoices& c)
+std::string BuildAudioOptions(const TOutputChoices& choices)
 {
+    const TOutputChoices c = choices.Normalized();
     std::string options = "-b:a " + c.AudioBitrateText() + "k";
     options += ChannelOption(c.AudioChannel);
     if (c.AudioSampleRate > 0)

@@ -13,6 +13,17 @@ int FirstOrNone(const TEntryList& entries)
     return entries.empty() ? -1 : 0;
 }
 
+void Normalize(int& position, std::size_t size)
+{
+    if (position < 0 || static_cast<std::size_t>(position) >= size)
+        position = -1;
+}
+
+void Normalize(int& position, TChoiceList list)
+{
+    Normalize(position, ChoiceEntries(list).size());
+}
+
 }  // namespace
 
 std::string TOutputChoices::VideoFormatText() const { return Text(TChoiceList::VideoFormat, VideoFormat); }
@@ -47,6 +58,25 @@ TEntryList TOutputChoices::VideoFrameSizeEntries() const
     TEntryList entries = ChoiceEntries(TChoiceList::VideoFrameSize);
     entries.back() = CustomFrameSize;
     return entries;
+}
+
+TOutputChoices TOutputChoices::Normalized() const
+{
+    TOutputChoices c = *this;
+    Normalize(c.VideoFormat, TChoiceList::VideoFormat);
+    Normalize(c.VideoEncoder, VideoEncodersOf(VideoFormat).size());
+    Normalize(c.VideoAspect, TChoiceList::VideoAspect);
+    Normalize(c.VideoFrameSize, TChoiceList::VideoFrameSize);
+    Normalize(c.VideoFrameRate, TChoiceList::VideoFrameRate);
+    Normalize(c.VideoBitrate, TChoiceList::VideoBitrate);
+    Normalize(c.AudioFormat, TChoiceList::AudioFormat);
+    Normalize(c.AudioEncoder, AudioEncodersOf(VideoFormat).size());
+    Normalize(c.AudioSampleRate, TChoiceList::AudioSampleRate);
+    Normalize(c.AudioChannel, TChoiceList::AudioChannel);
+    Normalize(c.AudioBitrate, TChoiceList::AudioBitrate);
+    Normalize(c.Threads, TChoiceList::Threads);
+    Normalize(c.CPUUsage, TChoiceList::CPUUsage);
+    return c;
 }
 
 void TOutputChoices::SetVideoFormat(int position)

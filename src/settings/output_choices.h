@@ -57,6 +57,10 @@ struct TOutputChoices {
     std::string AudioChannelText() const;
     std::string AudioBitrateText() const;
 
+    // A copy in which every position outside its list reads -1, which is neither the first
+    // entry nor a later one.
+    TOutputChoices Normalized() const;
+
     // The resolution entries as the list shows them: the fixed sizes with the custom slot last.
     TEntryList VideoFrameSizeEntries() const;
 

@@ -134,3 +134,153 @@ INSTANTIATE_TEST_SUITE_P(Table, DocumentedStrings, testing::ValuesIn(DocumentedC
                          [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace
+
+namespace {
+
+TOutputChoices Rotated(int degrees)
+{
+    TOutputChoices c = Conversion("MOV", "MPEG4", "AAC");
+    c.Effects.ef_Rotate = true;
+    c.Effects.ef_Degrees = degrees;
+    return c;
+}
+
+const char* kMovHead = "-b:a 32k -c:a aac -astrict experimental -c:v mpeg4";
+
+TEST(VideoOptions, RotationAloneGetsItsOwnFilterOption)
+{
+    const std::pair<int, std::string> cases[] = {
+        {0, " -vf \"transpose=1\" -sn "},
+        {1, " -vf \"transpose=1,transpose=1\" -sn "},
+        {2, " -vf \"transpose=0\" -sn "},
+        {3, " -sn "},
+        {-1, " -sn "},
+    };
+    for (const auto& [degrees, tail] : cases)
+        EXPECT_EQ(BuildVideoOptions(Rotated(degrees)), kMovHead + tail) << degrees;
+}
+
+// A second -vf would replace the first; the rotation must reach the one chain, first.
+TEST(VideoOptions, RotationJoinsTheChainAheadOfScaleAndEffects)
+{
+    TOutputChoices c = Rotated(0);
+    c.VideoFrameSize = PositionOf(TChoiceList::VideoFrameSize, "1280x720");
+    c.Effects.ef_HFlip = true;
+    const std::string options = BuildVideoOptions(c);
+    EXPECT_EQ(options, std::string(kMovHead) + " -vf \"transpose=1,scale=1280:720,hflip\"  -sn ");
+    EXPECT_EQ(options.find("-vf"), options.rfind("-vf"));
+
+    TOutputChoices negated = Rotated(1);
+    negated.Effects.ef_Negate = true;
+    EXPECT_EQ(BuildVideoOptions(negated),
+              std::string(kMovHead) + " -vf \"transpose=1,transpose=1,negate\"  -sn ");
+}
+
+TEST(VideoOptions, RotationOffKeepsDegreesOutOfTheString)
+{
+    TOutputChoices c = Rotated(2);
+    c.Effects.ef_Rotate = false;
+    EXPECT_EQ(BuildVideoOptions(c), std::string(kMovHead) + " -sn ");
+}
+
+TEST(VideoOptions, EffectsKeepTheirFixedOrder)
+{
+    TOutputChoices c = Conversion("MP4", "MPEG4", "AAC");
+    c.Effects = {true, true, true, true, false, 0};
+    EXPECT_EQ(BuildVideoOptions(c), "-b:a 32k -c:a aac -astrict experimental -c:v mpeg4 "
+                                    "-vf \"vflip,hflip,yadif,negate\"  -sn ");
+}
+
+TEST(VideoOptions, CustomSlotScalesLikeAnyOtherSize)
+{
+    TOutputChoices c = Conversion("MP4", "MPEG4", "AAC");
+    SelectCustomFrameSize(c, "1000x500");
+    EXPECT_NE(BuildVideoOptions(c).find(" -vf \"scale=1000:500\"  -sn "), std::string::npos);
+    c.CustomFrameSize = "640X360";
+    EXPECT_NE(BuildVideoOptions(c).find("scale=640:360"), std::string::npos);
+}
+
+// Unselected encoder lists (a stored position beyond the end) fall back to the container.
+TEST(VideoOptions, UnselectedEncodersUseTheContainerDefault)
+{
+    const std::pair<const char*, std::string> cases[] = {
+        {"MKV", "-b:a 32k -c:v libx264 -sn "},
+        {"WMV", "-b:a 32k -c:v wmv2 -sn "},
+        {"WebM", "-b:a 32k -f webm  -c:a libvorbis -c:v libvpx -sn "},
+        {"AVI", "-b:a 32k -sn "},
+        {"VOB", "-b:a 32k -target ntsc-dvd -sn "},
+    };
+    for (const auto& [format, expected] : cases) {
+        TOutputChoices c;
+        c.SetVideoFormat(PositionOf(TChoiceList::VideoFormat, format));
+        c.VideoEncoder = 7;
+        c.AudioEncoder = 7;
+        EXPECT_EQ(BuildVideoOptions(c), expected) << format;
+    }
+}
+
+TEST(VideoOptions, EncoderChoicesGiveTheirCodecOptions)
+{
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"MKV", "MPEG4", " -c:v mpeg4 -sn "},
+        {"MKV", "xVid", " -c:v libxvid -sn "},
+        {"TS", "H.265", " -c:v libx265 -sn "},
+        {"WMV", "WMV", " -c:v wmv2 -sn "},
+        {"AVI", "H.264", " -c:v libx264 -threads 8 -pix_fmt yuv420p -sn "},
+    };
+    for (const auto& [format, encoder, tail] : cases) {
+        TOutputChoices c;
+        c.SetVideoFormat(PositionOf(TChoiceList::VideoFormat, format));
+        c.VideoEncoder = PositionOf(VideoEncodersOf(c.VideoFormat), encoder);
+        const std::string options = BuildVideoOptions(c);
+        EXPECT_EQ(options.substr(options.size() - std::string(tail).size()), tail) << format << encoder;
+    }
+}
+
+TEST(VideoOptions, DivxWithAChosenRateAddsNoNtscRate)
+{
+    TOutputChoices c = Conversion("AVI", "DivX", "AC3");
+    c.VideoFrameRate = PositionOf(TChoiceList::VideoFrameRate, "25");
+    EXPECT_EQ(BuildVideoOptions(c),
+              "-b:a 32k -r 25 -c:a ac3 -c:v mpeg4 -tag:v DIVX -vstrict unofficial -sn ");
+}
+
+TEST(AudioOptions, FormatsGiveTheirCodecs)
+{
+    const std::pair<int, std::string> cases[] = {
+        {0, "-b:a 32k -c:a libmp3lame -vn"}, {1, "-b:a 32k -vn"},
+        {2, "-b:a 32k -c:a libvorbis -vn"},  {3, "-b:a 32k -c:a flac -vn"},
+        {4, "-b:a 32k -c:a wmav2 -vn"},      {5, "-b:a 32k -vn"},
+    };
+    for (const auto& [format, expected] : cases) {
+        TOutputChoices c;
+        c.AudioFormat = format;
+        c.Effects.ef_VFlip = true;  // effects and video choices play no part
+        c.VideoFrameSize = 3;
+        EXPECT_EQ(BuildAudioOptions(c), expected) << format;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Stored positions beyond a list's end select nothing: empty text, and neither "Original"
+// nor a chosen value.
+TEST(VideoOptions, UnselectedListsGiveEmptyTexts)
+{
+    TOutputChoices c = Conversion("AVI", "DivX", "MP3");
+    c.VideoBitrate = 30;
+    c.AudioBitrate = 14;
+    c.VideoFrameRate = 5;
+    c.VideoAspect = 9;
+    c.VideoFrameSize = 30;
+    c.AudioSampleRate = 6;
+    c.AudioChannel = 3;
+    EXPECT_EQ(BuildVideoOptions(c),
+              "-b:a k -b:v k -c:a libmp3lame -c:v mpeg4 -tag:v DIVX -vstrict unofficial -sn ");
+    c.AudioFormat = 5;
+    EXPECT_EQ(BuildAudioOptions(c), "-b:a k -vn");
+}
+
+}  // namespace
