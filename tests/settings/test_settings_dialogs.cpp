@@ -25,13 +25,14 @@ void Grab(QWidget& window, const QString& name)
     window.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
+// Replaces the box's text with keystrokes, as the user would type it.
 void TypeInto(QSpinBox* box, const QString& text)
 {
-    box->lineEdit()->selectAll();
-    if (text.isEmpty())
-        QTest::keyClick(box->lineEdit(), Qt::Key_Backspace);
-    else
-        QTest::keyClicks(box->lineEdit(), text);
+    QLineEdit* edit = box->findChild<QLineEdit*>();
+    QVERIFY(edit);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
 }
 
 // Runs `act` on the modal dialog once it is shown.

@@ -58,8 +58,9 @@ void Tfrm_Custom::BuildLayout()
     connect(btn_OK, &QPushButton::clicked, this, &Tfrm_Custom::btn_OKClick);
     connect(btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     // An empty box or a zero would give a size no scaler accepts: "OK" waits for both.
-    connect(txt_Width, &QSpinBox::textChanged, this, &Tfrm_Custom::UpdateOK);
-    connect(txt_Height, &QSpinBox::textChanged, this, &Tfrm_Custom::UpdateOK);
+    // The box's own signal stays silent while its text is not a number, so watch the editor.
+    for (QSpinBox* box : {txt_Width, txt_Height})
+        connect(box->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, &Tfrm_Custom::UpdateOK);
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(6);
