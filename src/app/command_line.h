@@ -1,0 +1,34 @@
+#pragma once
+// The program's parameters: mode, output folder, sources (files or one ".fls" list) and
+// a last parameter "x" that ends the program after the automatic run.
+#include <QString>
+#include <QStringList>
+
+namespace reelsmith {
+
+enum class TRunMode { None, Convert, ExtractAudio };
+
+struct TCommandLine {
+    TRunMode Mode = TRunMode::None;
+    QString OutputFolder;  // as given; empty means no automatic work at all
+    QString FileList;      // the ".fls" list named in position 3, if any
+    QStringList Files;     // positions 3.., up to the first empty one (not yet checked)
+    bool ExitAtEnd = false;
+
+    bool Automatic() const { return !OutputFolder.isEmpty(); }
+};
+
+// params holds the parameters without the program itself.
+TCommandLine ParseCommandLine(const QStringList& params);
+
+// The last parameter, lower-cased, is "x".
+bool LastParameterIsExit(const QStringList& params);
+
+// The existing regular files among the listed ones, in order; missing ones and folders
+// are passed over without a word.
+QStringList ExistingFiles(const QStringList& paths);
+
+// A folder text with a trailing "/" added when missing; empty stays empty.
+QString WithTrailingSlash(const QString& folder);
+
+}  // namespace reelsmith

@@ -1,0 +1,66 @@
+#include "runs/run_log.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+#include "app/destination.h"
+#include "app/program_paths.h"
+
+namespace reelsmith {
+
+TRgb LogColourRgb(TLogColour colour, bool dark, TRgb darkNeutral)
+{
+    switch (colour) {
+    case TLogColour::Neutral:
+        return dark ? darkNeutral : TRgb{0, 0, 0};
+    case TLogColour::Green:
+        return dark ? TRgb{55, 221, 130} : TRgb{0, 128, 0};
+    case TLogColour::Blue:
+        return dark ? TRgb{98, 162, 228} : TRgb{0, 0, 255};
+    case TLogColour::Red:
+        return dark ? TRgb{228, 97, 97} : TRgb{255, 0, 0};
+    case TLogColour::Grey:
+        return {128, 128, 128};
+    case TLogColour::Maroon:
+        return {128, 0, 0};
+    }
+    return {};
+}
+
+void TRunLog::Add(const QString& text, TLogColour colour, bool bold)
+{
+    m_Lines.push_back({text, colour, bold});
+}
+
+QStringList TRunLog::PlainLines() const
+{
+    QStringList lines;
+    for (const TLogLine& line : m_Lines)
+        lines.append(line.Text);
+    return lines;
+}
+
+bool TRunLog::SaveToFile(const QString& path) const
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    for (const TLogLine& line : m_Lines)
+        file.write(line.Text.toUtf8() + '\n');
+    return file.commit();
+}
+
+QString LogFilePath()
+{
+    const QString programFolder = QString::fromStdString(ProgramFolder());
+    if (!programFolder.isEmpty() && TestWriteAccess(programFolder))
+        return programFolder + QStringLiteral("log.txt");
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || !QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    const QString folder = state + QStringLiteral("/reelsmith/");
+    QDir().mkpath(folder);
+    return folder + QStringLiteral("log.txt");
+}
+
+}  // namespace reelsmith

@@ -1,0 +1,47 @@
+#pragma once
+// The run log of the conversion windows: lines with a colour name and a bold flag, the
+// colours of the light and dark themes, and the plain text that "log.txt" holds.
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+namespace reelsmith {
+
+enum class TLogColour { Neutral, Green, Blue, Red, Grey, Maroon };
+
+struct TRgb {
+    int R = 0;
+    int G = 0;
+    int B = 0;
+    bool operator==(const TRgb&) const = default;
+};
+
+// The colour a line is drawn in. In the dark theme the neutral colour is the main window's
+// button font colour (darkNeutral) and green, blue and red are lighter.
+TRgb LogColourRgb(TLogColour colour, bool dark, TRgb darkNeutral);
+
+struct TLogLine {
+    QString Text;
+    TLogColour Colour = TLogColour::Neutral;
+    bool Bold = false;
+};
+
+class TRunLog {
+public:
+    void Add(const QString& text, TLogColour colour, bool bold = false);
+    const std::vector<TLogLine>& Lines() const { return m_Lines; }
+    // One entry per line, as "log.txt" holds them.
+    QStringList PlainLines() const;
+    // Writes the lines as UTF-8 with LF endings; false when the file cannot be written.
+    bool SaveToFile(const QString& path) const;
+
+private:
+    std::vector<TLogLine> m_Lines;
+};
+
+// Where "log.txt" goes: beside the executable when that folder is writable, else under
+// $XDG_STATE_HOME/reelsmith/ (default ~/.local/state/reelsmith/), created when missing.
+QString LogFilePath();
+
+}  // namespace reelsmith

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "app/command_line.h"
+#include "support/test_media.h"
+
+using namespace reelsmith;
+
+TEST(CommandLine, ModeFolderFilesAndExitFlag)
+{
+    struct Case {
+        QStringList params;
+        TRunMode mode;
+        bool automatic;
+        QStringList files;
+        QString list;
+        bool exit;
+    };
+    const Case cases[] = {
+        {{"-v", "/out", "a.mp4", "b.mkv", "x"}, TRunMode::Convert, true, {"a.mp4", "b.mkv", "x"}, {}, true},
+        {{"-A", "/out", "a.mp4", "X"}, TRunMode::ExtractAudio, true, {"a.mp4", "X"}, {}, true},
+        {{"-x", "/out", "a.mp4", "b.mp4"}, TRunMode::None, true, {"a.mp4", "b.mp4"}, {}, false},
+        {{"-v"}, TRunMode::Convert, false, {}, {}, false},
+        {{"-v", "", "a.mp4"}, TRunMode::Convert, false, {"a.mp4"}, {}, false},
+        {{"-v", "/out", "list.FLS", "more.mp4", "x"}, TRunMode::Convert, true, {}, "list.FLS", true},
+        {{"-v", "/out", "a.mp4", "", "b.mp4"}, TRunMode::Convert, true, {"a.mp4"}, {}, false},
+        {{}, TRunMode::None, false, {}, {}, false},
+        {{"-v", "/out", "a.mp4", "xx"}, TRunMode::Convert, true, {"a.mp4", "xx"}, {}, false},
+    };
+    for (const Case& c : cases) {
+        const TCommandLine line = ParseCommandLine(c.params);
+        SCOPED_TRACE(c.params.join(' ').toStdString());
+        EXPECT_EQ(line.Mode, c.mode);
+        EXPECT_EQ(line.Automatic(), c.automatic);
+        EXPECT_EQ(line.Files, c.files);
+        EXPECT_EQ(line.FileList, c.list);
+        EXPECT_EQ(line.ExitAtEnd, c.exit);
+    }
+}
+
+TEST(CommandLine, SourcesStopAtPosition999)
+{
+    QStringList params{"-v", "/out"};
+    for (int i = 0; i < 1200; ++i)
+        params.append(QStringLiteral("f%1").arg(i));
+    EXPECT_EQ(ParseCommandLine(params).Files.size(), 997);
+}
+
+TEST(CommandLine, ExistingFilesSkipsMissingOnesAndFolders)
+{
+    test::TempFolder folder;
+    std::ofstream(folder.file("a.mp4")) << "x";
+    const QString dir = QString::fromStdString(folder.path());
+    const QStringList existing = ExistingFiles({dir + "/missing.mp4", dir + "/a.mp4", dir, dir + "/a.mp4"});
+    EXPECT_EQ(existing, QStringList({dir + "/a.mp4", dir + "/a.mp4"}));
+}
+
+TEST(CommandLine, TrailingSlash)
+{
+    EXPECT_EQ(WithTrailingSlash("/out"), "/out/");
+    EXPECT_EQ(WithTrailingSlash("/out/"), "/out/");
+    EXPECT_EQ(WithTrailingSlash(""), "");
+}
