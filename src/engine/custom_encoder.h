@@ -1,0 +1,131 @@
+#pragma once
+// The encoder component: a list of tasks, run one by one or side by side on worker
+// threads, with progress and terminate events handed to the main thread.
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/custom_ffmpeg.h"
+#include "engine/encoder_records.h"
+#include "engine/main_thread_dispatcher.h"
+#include "engine/thread_priority.h"
+
+namespace reelsmith {
+
+class TCustomEncoder;
+
+// One task: the job plus the caller's option records.
+class TFFmpeg : public TCustomFFmpeg {
+public:
+    std::vector<TInputOptions> FInputOptions;
+    std::vector<TOutputOptions> FOutputOptions;
+    TCustomEncoder* FParent = nullptr;
+};
+
+using TStartEvent = std::function<void(TCustomEncoder* sender, int taskIndex)>;
+using TEncProgressEvent = std::function<void(TCustomEncoder* sender, const TProgressInfo* info)>;
+using TTerminateEvent = std::function<void(TCustomEncoder* sender, const TTerminateInfo& info)>;
+using TBeforeFindStreamInfoEvent = std::function<void(TCustomFFmpeg* sender, AVFormatContext* context)>;
+
+class TCustomEncoder {
+public:
+    TCustomEncoder();
+    virtual ~TCustomEncoder();
+    TCustomEncoder(const TCustomEncoder&) = delete;
+    TCustomEncoder& operator=(const TCustomEncoder&) = delete;
+
+    // True when every function of the encoder's library set is bound.
+    static bool AVLibLoaded();
+
+    int AddTask(const std::string& fileName, TInputOptions* options = nullptr);
+    int SetOutput(int taskIndex, const std::string& fileName, TOutputOptions* options = nullptr);
+    void RemoveTask(int taskIndex);
+    void ClearTasks();
+    void Start(int threadCount);
+    void Pause();
+    void Resume();
+    void Stop(bool waitForStop);
+    TFFmpeg* FFmpegs(int index) const;
+
+    std::string LastErrMsg() const;
+    int TasksCount() const;
+    bool Working() const { return FWorking; }
+    bool Paused() const { return FPaused; }
+    bool Stepped() const { return FStepped; }
+    bool Terminated() const { return FTerminated; }
+
+    bool AutoReleaseTask = false;
+    bool HaltOnInvalidOption = true;
+    bool TriggerEventInMainThread = true;
+    TThreadPriority ThreadPriority = tpNormal;
+    void* UserData = nullptr;
+    int ProgressInterval() const { return FProgressInterval; }
+    void SetProgressInterval(int ms);
+    int PreviewInterval() const { return FPreviewInterval; }
+    void SetPreviewInterval(int ms);
+    int ReadTimeout() const { return FReadTimeout; }
+    void SetReadTimeout(int ms);
+    int WriteTimeout() const { return FWriteTimeout; }
+    void SetWriteTimeout(int ms);
+    bool FrameRateEmulation() const;
+    void SetFrameRateEmulation(bool on);
+
+    // The main thread's call queue; by default a plain queue owned by the component,
+    // whose main thread is the thread that created the component.
+    TMainThreadDispatcher* Dispatcher() const { return FDispatcher; }
+    void SetDispatcher(TMainThreadDispatcher* dispatcher);
+
+    TStartEvent OnStart;
+    TEncProgressEvent OnProgress;
+    TTerminateEvent OnTerminate;
+    TBeforeFindStreamInfoEvent OnBeforeFindStreamInfo;
+
+private:
+    void BusyGuard(const char* operation) const;
+    int IndexOf(const TCustomFFmpeg* task) const;
+    void StartNextTask();
+    void DoTerminate(TCustomFFmpeg* task);
+    void EndRun();
+    void DeliverTerminate(TTerminateInfo info, bool waitForHandOver);
+    void DoProgress(TCustomFFmpeg* task, int frameNumber, int fps, float quality, float bitRate, int64_t size,
+                    int64_t duration, int64_t total);
+    void ConnectTask(TFFmpeg& task);
+    void ReleaseSlot(int index);
+    void RunOnMain(const std::function<void()>& call);
+
+    mutable std::recursive_mutex FListLock;  // the task list against delivery threads
+    std::vector<std::unique_ptr<TFFmpeg>> FFFmpegList;
+    std::string FLastErrMsg;
+    int FCompleteTasks = 0;
+    int FCurrentTask = -1;
+    std::atomic<int> FPendingTasks{0};
+    std::atomic<bool> FTerminated{false};
+    bool FThreadMode = false;
+    std::atomic<bool> FWorking{false};
+    std::atomic<bool> FPaused{false};
+    std::atomic<bool> FStepped{false};
+    std::atomic<bool> FThreadTerminated{true};
+    TProgressInfo FProgressInfo;
+    TTerminateInfo FTerminateInfo;
+    std::mutex FProgressLock;
+    std::recursive_mutex FTerminateLock;
+    std::mutex FFindStreamLock;
+    std::atomic<int> FProgressInterval{500};
+    std::atomic<int> FPreviewInterval{100};
+    std::atomic<int> FReadTimeout{30000};
+    std::atomic<int> FWriteTimeout{30000};
+    std::unique_ptr<TQueueDispatcher> FOwnDispatcher;
+    TMainThreadDispatcher* FDispatcher = nullptr;
+    std::mutex FDeliveryLock;
+    std::condition_variable FDeliveryDone;
+    int FDeliveries = 0;
+};
+
+class TFFEncoder : public TCustomEncoder {};
+
+}  // namespace reelsmith

@@ -1,0 +1,230 @@
+#include "engine/custom_ffmpeg.h"
+
+#include "engine/engine_error.h"
+#include "engine/engine_log.h"
+#include "engine/main_thread_dispatcher.h"
+#include "engine/option_def.h"
+
+namespace reelsmith {
+
+namespace {
+int64_t Now() { return ff().av_gettime_relative(); }
+}  // namespace
+
+TCustomFFmpeg::TCustomFFmpeg() = default;
+
+TCustomFFmpeg::~TCustomFFmpeg()
+{
+    if (FOnDestroy)
+        FOnDestroy(this);
+    Stop(true);
+    if (FThread.joinable() && FThread.get_id() != std::this_thread::get_id())
+        FThread.join();
+    else if (FThread.joinable())
+        FThread.detach();
+    if (FTerminator.joinable())
+        FTerminator.join();
+    TranscodeCleanup();
+}
+
+std::string TCustomFFmpeg::FatalMessage() const
+{
+    std::lock_guard lock(FControlLock);
+    return FFatalMessage;
+}
+
+AVFormatContext* TCustomFFmpeg::InputContext(int index) const
+{
+    if (index < 0 || index >= FGraph.Fnb_input_files())
+        return nullptr;
+    return FGraph.Finput_files[index]->ctx.get();
+}
+
+int TCustomFFmpeg::AddInputFile(const std::string& fileName, const std::string& options, const std::string& presets)
+{
+    TOptionsContext o;
+    int ret = ParseOptions(o, options, presets, "input file", fileName, OPT_INPUT);
+    if (ret < 0)
+        return ret;
+    return OpenInput(o, fileName);
+}
+
+int TCustomFFmpeg::AddOutputFile(const std::string& fileName, const std::string& options, const std::string& presets)
+{
+    TOptionsContext o;
+    int ret = ParseOptions(o, options, presets, "output file", fileName, OPT_OUTPUT);
+    if (ret < 0)
+        return ret;
+    return OpenOutput(o, fileName);
+}
+
+void TCustomFFmpeg::StartConvert(bool useThread, TThreadPriority priority)
+{
+    if (FConverting || FTerminated)
+        return;
+    if (FGraph.Fnb_output_files() == 0) {
+        const std::string text = "At least one output file must be specified";
+        EngineLog(TLogLevel::llError, text);
+        {
+            std::lock_guard lock(FControlLock);
+            FFatalMessage = text;
+        }
+        FFatalException = true;
+        FConverting = false;
+        FTerminated = true;
+        if (FOnTerminate)
+            FOnTerminate(this);
+        return;
+    }
+    FConverting = true;
+    FBroken = false;
+    FFinished = false;
+    FSuspended = 0;
+    FStep = 0;
+    FPauseTime = 0;
+    FTotalPauseTime = 0;
+    FSuspender.Set();
+    FStopEvent.Reset();
+    if (!useThread) {
+        ConversionBody();
+        FStopEvent.Set();
+        return;
+    }
+    FThread = std::thread([this, priority] {
+        ApplyThreadPriority(priority);
+        ConversionBody();
+        FStopEvent.Set();
+    });
+}
+
+void TCustomFFmpeg::Pause()
+{
+    std::lock_guard lock(FControlLock);
+    if (!FConverting || FSuspended != 0 || FStep != 0)
+        return;
+    FSuspended = 1;
+    FPauseTime = Now();
+    FSuspender.Reset();
+}
+
+void TCustomFFmpeg::Resume()
+{
+    std::lock_guard lock(FControlLock);
+    if (FSuspended != 1 && FStep != 1)
+        return;
+    FSuspended = 0;
+    FStep = 0;
+    FTotalPauseTime += Now() - FPauseTime;
+    FSuspender.Set();
+}
+
+void TCustomFFmpeg::Stop(bool waitForStop)
+{
+    bool neverStarted;
+    {
+        std::lock_guard lock(FControlLock);
+        if (FSuspended == 1)
+            FSuspended = 0;
+        if (FStep == 1)
+            FStep = 0;
+        FBroken = true;
+        FSuspender.Set();
+        neverStarted = FSuspended < 0 && FStep < 0;
+    }
+    if (!waitForStop || neverStarted)
+        return;
+    if (FThread.joinable() && FThread.get_id() == std::this_thread::get_id())
+        return;  // a handler of this task's own events: the loop ends when it returns
+    const bool onMain = FDispatcher && FDispatcher->IsMainThread();
+    while (!FStopEvent.WaitFor(std::chrono::milliseconds(20)))
+        if (onMain)
+            FDispatcher->ServePending();
+}
+
+void TCustomFFmpeg::TerminateUnstarted(bool waitForStop)
+{
+    if (FConverting || FTerminated || FTerminator.joinable())
+        return;
+    FTerminator = std::thread([this] {
+        FConverting = false;
+        FTerminated = true;
+        if (FOnTerminate)
+            FOnTerminate(this);
+    });
+    if (waitForStop)
+        FTerminator.join();
+}
+
+void TCustomFFmpeg::SetFrameRateEmulation(bool on)
+{
+    const bool was = FRateEmulation.exchange(on);
+    if (on && !was && FConverting && FTranscodeStart)
+        FTotalPauseTime = Now() - FTranscodeStart;  // go on from the position reached
+}
+
+bool TCustomFFmpeg::FrameRateEmulation() const { return FRateEmulation; }
+
+int TCustomFFmpeg::ReadInterrupt()
+{
+    if (FBroken) {
+        EngineLog(TLogLevel::llInfo, "reading/writing broken");
+        return 1;
+    }
+    const int64_t last = FLastRead;
+    const int timeout = FReadTimeout;
+    if (last != INT64_MAX && timeout > 0 && Now() - last > int64_t(timeout) * 1000) {
+        EngineLog(TLogLevel::llInfo, last == 0 ? "connecting/reading canceled" : "connecting/reading timeout");
+        return 1;
+    }
+    return 0;
+}
+
+int TCustomFFmpeg::WriteInterrupt()
+{
+    const int64_t last = FLastWrite;
+    const int timeout = FWriteTimeout;
+    if (last != INT64_MAX && timeout > 0 && Now() - last > int64_t(timeout) * 1000) {
+        EngineLog(TLogLevel::llInfo, last == 0 ? "connecting/writing canceled" : "connecting/writing timeout");
+        return 1;
+    }
+    return 0;
+}
+
+void TCustomFFmpeg::RunProtected(const char* /*step*/, const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (const TEngineError& e) {
+        EngineLog(TLogLevel::llQuiet, e.what());
+        std::lock_guard lock(FControlLock);
+        FFatalException = true;
+        FFatalMessage = e.what();
+    } catch (const std::exception& e) {
+        EngineLog(TLogLevel::llQuiet, e.what());
+        std::lock_guard lock(FControlLock);
+        FFatalException = true;
+        FFatalMessage = e.what();
+    }
+}
+
+void TCustomFFmpeg::ConversionBody()
+{
+    FFinished = false;
+    RunProtected("transcode", [this] {
+        if (TranscodeInit() < 0)
+            throw TEngineError(FLastErrMsg);
+        Transcode();
+    });
+    RunProtected("cleanup", [this] { TranscodeCleanup(); });
+    RunProtected("terminate", [this] { EndTask(); });
+}
+
+void TCustomFFmpeg::EndTask()
+{
+    FConverting = false;
+    FTerminated = true;
+    if (FOnTerminate)
+        FOnTerminate(this);
+}
+
+}  // namespace reelsmith

@@ -1,0 +1,145 @@
+#pragma once
+// One task: its inputs and outputs (opened before the run), the transcode loop and the
+// run, pause, resume and stop machinery around it. Several tasks run side by side: all
+// state of the loop lives here.
+
+#include <atomic>
+#include <climits>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/custom_ffmpeg_opt.h"
+#include "engine/sync_event.h"
+#include "engine/thread_priority.h"
+
+namespace reelsmith {
+
+class TMainThreadDispatcher;
+class TCustomFFmpeg;
+
+using TFFProgressEvent = std::function<void(TCustomFFmpeg* sender, int fileIndex, int frameNumber, int fps,
+                                            float quality, float bitRate, int64_t currentSize,
+                                            int64_t currentDuration, int64_t totalDuration)>;
+using TFFNotifyEvent = std::function<void(TCustomFFmpeg* sender)>;
+using TBeforeFindStreamInfoHook = std::function<void(TCustomFFmpeg* sender, AVFormatContext* context)>;
+
+class TCustomFFmpeg : public TCustomFFmpegOpt {
+public:
+    TCustomFFmpeg();
+    ~TCustomFFmpeg() override;
+
+    // Opening (on the caller's thread, before the run). 0 or a negative code with LastErrMsg.
+    int AddInputFile(const std::string& fileName, const std::string& options, const std::string& presets);
+    int AddOutputFile(const std::string& fileName, const std::string& options, const std::string& presets);
+
+    // Runs the conversion once, on a worker thread or in the calling thread.
+    void StartConvert(bool useThread, TThreadPriority priority);
+    void Pause();
+    void Resume();
+    void Stop(bool waitForStop);
+    // Ends a task that never started from a small thread of its own (counts as stopped).
+    void TerminateUnstarted(bool waitForStop);
+
+    bool Converting() const { return FConverting; }
+    bool Finished() const { return FFinished; }
+    bool Terminated() const { return FTerminated; }
+    bool Started() const { return FSuspended >= 0 || FStep >= 0; }
+    bool FatalException() const { return FFatalException; }
+    std::string FatalMessage() const;
+    int64_t InputDuration() const { return FInputDuration; }
+    int64_t OutputDuration() const { return FOutputDuration; }
+    int OutputCount() const { return FGraph.Fnb_output_files(); }
+    int InputCount() const { return FGraph.Fnb_input_files(); }
+    AVFormatContext* InputContext(int index) const;
+
+    // Read/write time-outs in milliseconds; 0 or less disables them.
+    std::atomic<int> FReadTimeout{30000};
+    std::atomic<int> FWriteTimeout{30000};
+    std::atomic<int64_t> FPreviewInterval{100000};
+    // Reads the inputs at their native rate (-re); may be switched while running.
+    void SetFrameRateEmulation(bool on);
+    bool FrameRateEmulation() const;
+
+    TFFProgressEvent FOnProgress;
+    TFFNotifyEvent FOnTerminate;
+    TFFNotifyEvent FOnDestroy;
+    TBeforeFindStreamInfoHook FOnBeforeFindStreamInfo;
+    // Where a waiting Stop on the main thread keeps serving hand-overs; may be null.
+    TMainThreadDispatcher* FDispatcher = nullptr;
+
+    // Interrupt callbacks of the libraries (public for the C trampolines).
+    int ReadInterrupt();
+    int WriteInterrupt();
+
+private:
+    friend struct TTranscodeAccess;
+    void ConversionBody();
+    void RunProtected(const char* step, const std::function<void()>& body);
+    void EndTask();
+
+    // Stages (one file each).
+    int OpenInput(TOptionsContext& o, const std::string& fileName);
+    int OpenOutput(TOptionsContext& o, const std::string& fileName);
+    int TranscodeInit();
+    void Transcode();
+    void TranscodeCleanup();
+    void PrintReport(bool isLastReport, int64_t timerStart, int64_t curTime);
+
+public:
+    // Loop pieces used across the stage files.
+    int ConfigureFilterGraph(TFilterGraph& fg);
+    int InitOutputStreamEncode(TOutputStream& ost);
+    int InitOutputStreamCopy(TOutputStream& ost);
+    int WriteHeaderIfReady(TOutputFile& of);
+    int ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bool noEof);
+    int ReapFilters(bool flush);
+    void FlushEncoders();
+    void OutputPacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost, bool eof);
+    void WritePacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost);
+    void CloseOutputStream(TOutputStream& ost);
+    void DoVideoOut(TOutputFile& of, TOutputStream& ost, AVFrame* nextPicture);
+    void DoAudioOut(TOutputFile& of, TOutputStream& ost, AVFrame* frame);
+    void EncodeFrame(TOutputFile& of, TOutputStream& ost, AVFrame* frame);
+    bool CheckRecordingTime(TOutputStream& ost);
+    TInputFile& InputFileOf(const TInputStream& ist) { return *FGraph.Finput_files[ist.file_index]; }
+    TInputStream* SourceOf(const TOutputStream& ost)
+    {
+        return ost.source_index >= 0 ? FGraph.Finput_streams[ost.source_index].get() : nullptr;
+    }
+
+    int64_t FInputDuration = -1;
+    int64_t FOutputDuration = -1;
+    std::atomic<int64_t> FLastRead{INT64_MAX};
+    std::atomic<int64_t> FLastWrite{INT64_MAX};
+    std::atomic<bool> FBroken{false};
+    int64_t Fnb_frames_dup = 0;
+    int64_t Fnb_frames_drop = 0;
+    int64_t Flast_time = -1;
+    int Ffirst_report = 1;
+    int FDupWarning = 1000;
+    bool FTranscodeInitialized = false;
+    bool FTranscodeCleanuped = false;
+    int64_t FTranscodeStart = 0;
+
+private:
+    std::atomic<bool> FConverting{false};
+    std::atomic<bool> FFinished{false};
+    std::atomic<bool> FTerminated{false};
+    std::atomic<bool> FFatalException{false};
+    std::atomic<int> FSuspended{-1};
+    std::atomic<int> FStep{-1};
+    std::atomic<int64_t> FPauseTime{0};
+    std::atomic<int64_t> FTotalPauseTime{0};
+    std::atomic<bool> FRateEmulation{false};
+    mutable std::mutex FControlLock;  // Pause/Resume/Stop against each other; the fatal text
+    std::string FFatalMessage;
+    TSyncEvent FSuspender{true};
+    TSyncEvent FStopEvent{true};
+    std::thread FThread;
+    std::thread FTerminator;
+};
+
+}  // namespace reelsmith

@@ -1,0 +1,193 @@
+// Opening encoders (or copying parameters) and writing the headers.
+
+#include <cstring>
+
+#include "engine/custom_ffmpeg.h"
+#include "engine/engine_error.h"
+#include "engine/engine_log.h"
+
+namespace reelsmith {
+
+int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
+{
+    AVCodecContext* enc = ost.enc_ctx.get();
+    const TOutputFilter& of = *ost.filter;
+    TInputStream* ist = SourceOf(ost);
+    if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+        AVRational rate = ost.frame_rate;
+        if (!rate.num)
+            rate = of.frame_rate;
+        if (!rate.num && ist)
+            rate = ist->framerate;
+        if (!rate.num || !rate.den)
+            rate = AVRational{25, 1};
+        if (ost.enc->supported_framerates && !ost.force_fps) {
+            const int idx = ff().av_find_nearest_q_idx(rate, ost.enc->supported_framerates);
+            rate = ost.enc->supported_framerates[idx];
+        }
+        if (ost.max_frame_rate.num && av_q2d(rate) > av_q2d(ost.max_frame_rate))
+            rate = ost.max_frame_rate;
+        ost.frame_rate = rate;
+        enc->width = of.width;
+        enc->height = of.height;
+        enc->pix_fmt = static_cast<AVPixelFormat>(of.format);
+        enc->framerate = rate;
+        enc->time_base = AVRational{rate.den, rate.num};
+        AVRational sar = ost.filter->filter->inputs[0]->sample_aspect_ratio;
+        if (ost.frame_aspect_ratio.num) {
+            int64_t num = int64_t(ost.frame_aspect_ratio.num) * enc->height;
+            int64_t den = int64_t(ost.frame_aspect_ratio.den) * enc->width;
+            ff().av_reduce(&sar.num, &sar.den, num, den, 255);
+        }
+        enc->sample_aspect_ratio = sar;
+        ost.st->sample_aspect_ratio = sar;
+        if (ist) {
+            enc->chroma_sample_location = ist->dec_ctx->chroma_sample_location;
+            enc->color_range = ist->dec_ctx->color_range;
+            enc->color_primaries = ist->dec_ctx->color_primaries;
+            enc->color_trc = ist->dec_ctx->color_trc;
+            enc->colorspace = ist->dec_ctx->colorspace;
+        }
+        ost.vsync_method = FGlobal.Fvideo_sync_method;
+        if (ost.fps_mode == "passthrough")
+            ost.vsync_method = VSYNC_PASSTHROUGH;
+        else if (ost.fps_mode == "cfr")
+            ost.vsync_method = VSYNC_CFR;
+        else if (ost.fps_mode == "vfr")
+            ost.vsync_method = VSYNC_VFR;
+        else if (ost.fps_mode == "drop")
+            ost.vsync_method = VSYNC_DROP;
+        if (ost.vsync_method == VSYNC_AUTO) {
+            const AVOutputFormat* fmt = FGraph.Foutput_files[ost.file_index]->format;
+            if (!std::strcmp(fmt->name, "avi"))
+                ost.vsync_method = VSYNC_VFR;
+            else
+                ost.vsync_method = (fmt->flags & AVFMT_VARIABLE_FPS)
+                                       ? ((fmt->flags & AVFMT_NOTIMESTAMPS) ? VSYNC_PASSTHROUGH : VSYNC_VFR)
+                                       : VSYNC_CFR;
+            if (ist && ost.vsync_method == VSYNC_CFR) {
+                const AVInputFormat* ifmt = InputFileOf(*ist).ctx->iformat;
+                if (!std::strcmp(ifmt->name, "lavfi"))
+                    ost.vsync_method = VSYNC_VFR;
+            }
+            if (ost.vsync_method == VSYNC_CFR && FGlobal.Fcopy_ts)
+                ost.vsync_method = VSYNC_VSCFR;
+        }
+        ost.is_cfr = ost.vsync_method == VSYNC_CFR || ost.vsync_method == VSYNC_VSCFR;
+    } else {
+        enc->sample_fmt = static_cast<AVSampleFormat>(of.format);
+        enc->sample_rate = of.sample_rate;
+        ff().av_channel_layout_uninit(&enc->ch_layout);
+        ff().av_channel_layout_copy(&enc->ch_layout, of.ch_layout.get());
+        enc->time_base = AVRational{1, of.sample_rate};
+    }
+    if (!ost.encoder_opts.Get("threads"))
+        ost.encoder_opts.Set("threads", "auto");
+    int ret = ff().avcodec_open2(enc, ost.enc, ost.encoder_opts.address());
+    if (ret < 0) {
+        FLastErrMsg = StrFormat("Error while opening encoder for output stream #%d:%d - maybe incorrect parameters "
+                                "such as bit_rate, rate, width or height",
+                                ost.file_index, ost.index);
+        return ret;
+    }
+    ost.is_avcodec_opened = 1;
+    if (ost.enc->type == AVMEDIA_TYPE_AUDIO && !(ost.enc->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
+        ff().av_buffersink_set_frame_size(ost.filter->filter, enc->frame_size);
+    if (const AVDictionaryEntry* t = ff().av_dict_get(ost.encoder_opts.get(), "", nullptr, AV_DICT_IGNORE_SUFFIX))
+        EngineLog(TLogLevel::llWarning, StrFormat("Codec AVOption %s (%s) specified for output file #%d has not been "
+                                                  "used for any stream.",
+                                                  t->key, t->value, ost.file_index));
+    ret = ff().avcodec_parameters_from_context(ost.st->codecpar, enc);
+    if (ret < 0)
+        return ret;
+    if (ost.st->codecpar->codec_tag == 0 && enc->codec_tag)
+        ost.st->codecpar->codec_tag = enc->codec_tag;
+    ost.st->time_base = enc->time_base;
+    ost.mux_timebase = enc->time_base;
+    if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+        ost.st->avg_frame_rate = ost.frame_rate;
+        ost.st->r_frame_rate = ost.frame_rate;
+    }
+    if (ist)
+        ff().av_dict_copy(&ost.st->metadata, ist->st->metadata, AV_DICT_DONT_OVERWRITE);
+    ost.initialized = 1;
+    return 0;
+}
+
+int TCustomFFmpeg::InitOutputStreamCopy(TOutputStream& ost)
+{
+    TInputStream* ist = SourceOf(ost);
+    TOutputFile& of = *FGraph.Foutput_files[ost.file_index];
+    AVCodecParameters* par = ost.st->codecpar;
+    const uint32_t forcedTag = par->codec_tag;
+    int ret = ff().avcodec_parameters_copy(par, ist->st->codecpar);
+    if (ret < 0)
+        return ret;
+    if (forcedTag) {
+        par->codec_tag = forcedTag;
+    } else {
+        unsigned tag = 0;
+        if (!(!of.format->codec_tag ||
+              ff().av_codec_get_id(of.format->codec_tag, ist->st->codecpar->codec_tag) == par->codec_id ||
+              !ff().av_codec_get_tag2(of.format->codec_tag, par->codec_id, &tag)))
+            par->codec_tag = 0;
+    }
+    ost.mux_timebase = ist->st->time_base;
+    ost.st->time_base = ist->st->time_base;
+    ost.st->avg_frame_rate = ost.frame_rate.num ? ost.frame_rate : ist->st->avg_frame_rate;
+    ost.st->r_frame_rate = ist->st->r_frame_rate;
+    ost.st->disposition = ist->st->disposition;
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+        AVRational sar = ist->st->sample_aspect_ratio.num ? ist->st->sample_aspect_ratio : par->sample_aspect_ratio;
+        if (ost.frame_aspect_ratio.num) {
+            ff().av_reduce(&sar.num, &sar.den, int64_t(ost.frame_aspect_ratio.num) * par->height,
+                           int64_t(ost.frame_aspect_ratio.den) * par->width, 255);
+        }
+        ost.st->sample_aspect_ratio = par->sample_aspect_ratio = sar;
+        if (const uint8_t* sd = ff().av_stream_get_side_data(ist->st, AV_PKT_DATA_DISPLAYMATRIX, nullptr))
+            if (uint8_t* dst = ff().av_stream_new_side_data(ost.st, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)))
+                std::memcpy(dst, sd, 9 * sizeof(int32_t));
+    }
+    if (par->codec_type == AVMEDIA_TYPE_AUDIO && FGlobal.Faudio_volume != 256)
+        Fatal("-acodec/-c:audio copy and -vol are incompatible (frames are not decoded)");
+    ff().av_dict_copy(&ost.st->metadata, ist->st->metadata, AV_DICT_DONT_OVERWRITE);
+    ost.initialized = 1;
+    return 0;
+}
+
+int TCustomFFmpeg::WriteHeaderIfReady(TOutputFile& of)
+{
+    if (of.header_written)
+        return 0;
+    for (unsigned i = 0; i < of.ctx->nb_streams; ++i)
+        if (!FGraph.Foutput_streams[of.ost_index + i]->initialized)
+            return 0;
+    for (unsigned i = 0; i < of.ctx->nb_streams; ++i) {
+        TOutputStream& ost = *FGraph.Foutput_streams[of.ost_index + i];
+        if (ost.bsf_ctx) {
+            AVBSFContext* bsf = ost.bsf_ctx.get();
+            ff().avcodec_parameters_copy(bsf->par_in, ost.st->codecpar);
+            bsf->time_base_in = ost.mux_timebase;
+            int ret = ff().av_bsf_init(bsf);
+            if (ret < 0) {
+                FLastErrMsg = StrFormat("Error initializing bitstream filter: %s", bsf->filter->name);
+                return ret;
+            }
+            ff().avcodec_parameters_copy(ost.st->codecpar, bsf->par_out);
+            ost.st->time_base = bsf->time_base_out;
+        }
+    }
+    FLastWrite = ff().av_gettime_relative();
+    int ret = ff().avformat_write_header(of.ctx.get(), of.opts.address());
+    FLastWrite = INT64_MAX;
+    if (ret < 0) {
+        FLastErrMsg = StrFormat("Could not write header for output file #%d (incorrect codec parameters ?): %s",
+                                of.index, EngineErrorText(ret).c_str());
+        return ret;
+    }
+    of.header_written = 1;
+    ff().av_dump_format(of.ctx.get(), of.index, of.ctx->url, 1);
+    return 0;
+}
+
+}  // namespace reelsmith

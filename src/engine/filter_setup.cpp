@@ -1,0 +1,253 @@
+// Simple filter graphs: buffer source, the inserted rotation and trim filters, the
+// user's -vf/-af text, scaling and format negotiation for the encoder, buffer sink.
+
+#include <cmath>
+
+#include "engine/custom_ffmpeg.h"
+#include "engine/engine_error.h"
+#include "engine/engine_log.h"
+
+namespace reelsmith {
+
+namespace {
+
+std::string Seconds(int64_t micros) { return StrFormat("%.6f", double(micros) / AV_TIME_BASE); }
+
+std::string RotationFilters(const TInputStream& ist)
+{
+    if (!ist.autorotate)
+        return {};
+    const uint8_t* matrix = ff().av_stream_get_side_data(ist.st, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+    if (!matrix)
+        return {};
+    double theta = -std::round(ff().av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix)));
+    theta -= 360 * std::floor(theta / 360 + 0.9 / 360);
+    if (std::fabs(theta - 90) < 1.0)
+        return "transpose=clock";
+    if (std::fabs(theta - 180) < 1.0)
+        return "hflip,vflip";
+    if (std::fabs(theta - 270) < 1.0)
+        return "transpose=cclock";
+    if (std::fabs(theta) > 1.0)
+        return StrFormat("rotate=%f*PI/180", theta);
+    return {};
+}
+
+std::string TrimFilter(bool video, int64_t start, int64_t duration)
+{
+    if (start == kNoPtsValue && duration == INT64_MAX)
+        return {};
+    std::string text = video ? "trim=" : "atrim=";
+    std::string sep;
+    if (start != kNoPtsValue) {
+        text += "start=" + Seconds(start);
+        sep = ":";
+    }
+    if (duration != INT64_MAX)
+        text += sep + "duration=" + Seconds(duration);
+    return text;
+}
+
+std::string JoinPixelFormats(const TOutputStream& ost)
+{
+    const AVCodecContext* enc = ost.enc_ctx.get();
+    if (enc->pix_fmt != AV_PIX_FMT_NONE)
+        return ff().av_get_pix_fmt_name(enc->pix_fmt);
+    if (ost.keep_pix_fmt || !ost.enc || !ost.enc->pix_fmts)
+        return {};
+    std::string list;
+    for (const AVPixelFormat* p = ost.enc->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
+        list += (list.empty() ? "" : "|") + std::string(ff().av_get_pix_fmt_name(*p));
+    return list;
+}
+
+std::string LayoutText(const AVChannelLayout& layout)
+{
+    char buf[128] = {};
+    ff().av_channel_layout_describe(&layout, buf, sizeof buf);
+    return buf;
+}
+
+std::string AudioFormatFilter(const TOutputStream& ost)
+{
+    const AVCodecContext* enc = ost.enc_ctx.get();
+    const AVCodec* codec = ost.enc;
+    std::string fmts, rates, layouts;
+    if (enc->sample_fmt != AV_SAMPLE_FMT_NONE)
+        fmts = ff().av_get_sample_fmt_name(enc->sample_fmt);
+    else if (codec && codec->sample_fmts)
+        for (const AVSampleFormat* p = codec->sample_fmts; *p != AV_SAMPLE_FMT_NONE; ++p)
+            fmts += (fmts.empty() ? "" : "|") + std::string(ff().av_get_sample_fmt_name(*p));
+    if (enc->sample_rate)
+        rates = std::to_string(enc->sample_rate);
+    else if (codec && codec->supported_samplerates)
+        for (const int* p = codec->supported_samplerates; *p; ++p)
+            rates += (rates.empty() ? "" : "|") + std::to_string(*p);
+    if (enc->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC && enc->ch_layout.nb_channels) {
+        layouts = LayoutText(enc->ch_layout);
+    } else if (enc->ch_layout.nb_channels) {
+        const AVChannelLayout* chosen = nullptr;
+        if (codec && codec->ch_layouts)
+            for (const AVChannelLayout* p = codec->ch_layouts; p->nb_channels; ++p)
+                if (p->nb_channels == enc->ch_layout.nb_channels) {
+                    chosen = p;
+                    break;
+                }
+        if (chosen) {
+            layouts = LayoutText(*chosen);
+        } else {
+            AVChannelLayout fallback{};
+            ff().av_channel_layout_default(&fallback, enc->ch_layout.nb_channels);
+            layouts = LayoutText(fallback);
+            ff().av_channel_layout_uninit(&fallback);
+        }
+    } else if (codec && codec->ch_layouts) {
+        for (const AVChannelLayout* p = codec->ch_layouts; p->nb_channels; ++p)
+            layouts += (layouts.empty() ? "" : "|") + LayoutText(*p);
+    }
+    if (fmts.empty() && rates.empty() && layouts.empty())
+        return {};
+    std::string text = "aformat=";
+    std::string sep;
+    if (!fmts.empty()) {
+        text += "sample_fmts=" + fmts;
+        sep = ":";
+    }
+    if (!rates.empty()) {
+        text += sep + "sample_rates=" + rates;
+        sep = ":";
+    }
+    if (!layouts.empty())
+        text += sep + "channel_layouts=" + layouts;
+    return text;
+}
+
+void Append(std::string& chain, const std::string& piece)
+{
+    if (!piece.empty())
+        chain += (chain.empty() ? "" : ",") + piece;
+}
+
+}  // namespace
+
+int TCustomFFmpeg::ConfigureFilterGraph(TFilterGraph& fg)
+{
+    TInputFilter& ifilter = *fg.inputs[0];
+    TOutputFilter& ofilter = *fg.outputs[0];
+    TInputStream& ist = *ifilter.ist;
+    TOutputStream& ost = *ofilter.ost;
+    TInputFile& ifile = InputFileOf(ist);
+    TOutputFile& of = *FGraph.Foutput_files[ost.file_index];
+    const AVCodecParameters* par = ist.st->codecpar;
+    const bool video = par->codec_type == AVMEDIA_TYPE_VIDEO;
+
+    fg.graph.reset(ff().avfilter_graph_alloc());
+    if (!fg.graph)
+        return AVERROR(ENOMEM);
+    AVFilterGraph* graph = fg.graph.get();
+    graph->scale_sws_opts = ff().av_strdup("flags=bicubic");
+
+    std::string srcArgs;
+    if (video) {
+        const int width = ifilter.width ? ifilter.width : par->width;
+        const int height = ifilter.height ? ifilter.height : par->height;
+        const int format = ifilter.format >= 0 ? ifilter.format : par->format;
+        AVRational sar = ifilter.sample_aspect_ratio.num ? ifilter.sample_aspect_ratio : par->sample_aspect_ratio;
+        if (!sar.den)
+            sar = AVRational{0, 1};
+        srcArgs = StrFormat("video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", width, height, format,
+                            ist.st->time_base.num, ist.st->time_base.den, sar.num, sar.den);
+        if (ist.framerate.num)
+            srcArgs += StrFormat(":frame_rate=%d/%d", ist.framerate.num, ist.framerate.den);
+    } else {
+        const int rate = ifilter.sample_rate ? ifilter.sample_rate : par->sample_rate;
+        const int format = ifilter.format >= 0 ? ifilter.format : par->format;
+        AVChannelLayout layout{};
+        if (ifilter.ch_layout.get()->nb_channels)
+            ff().av_channel_layout_copy(&layout, ifilter.ch_layout.get());
+        else
+            ff().av_channel_layout_copy(&layout, &par->ch_layout);
+        if (layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+            const int channels = layout.nb_channels;
+            ff().av_channel_layout_uninit(&layout);
+            ff().av_channel_layout_default(&layout, channels);
+        }
+        srcArgs = StrFormat("time_base=1/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s", rate, rate,
+                            ff().av_get_sample_fmt_name(static_cast<AVSampleFormat>(format)),
+                            LayoutText(layout).c_str());
+        ff().av_channel_layout_uninit(&layout);
+    }
+    AVFilterContext* src = nullptr;
+    AVFilterContext* sink = nullptr;
+    int ret = ff().avfilter_graph_create_filter(&src, ff().avfilter_get_by_name(video ? "buffer" : "abuffer"), "in",
+                                               srcArgs.c_str(), nullptr, graph);
+    if (ret < 0)
+        return ret;
+    ret = ff().avfilter_graph_create_filter(&sink, ff().avfilter_get_by_name(video ? "buffersink" : "abuffersink"),
+                                           "out", nullptr, nullptr, graph);
+    if (ret < 0)
+        return ret;
+
+    std::string chain;
+    if (video)
+        Append(chain, RotationFilters(ist));
+    else if (FGlobal.Faudio_volume != 256)
+        Append(chain, StrFormat("volume=%f", FGlobal.Faudio_volume / 256.0));
+    const bool inputTrim = ifile.start_time != kNoPtsValue && ifile.accurate_seek;
+    Append(chain, TrimFilter(video, inputTrim ? 0 : kNoPtsValue, ifile.recording_time));
+    Append(chain, ost.avfilter);
+    if (video) {
+        const AVCodecContext* enc = ost.enc_ctx.get();
+        if (enc->width || enc->height)
+            Append(chain, StrFormat("scale=%d:%d:flags=bicubic", enc->width, enc->height));
+        const std::string fmts = JoinPixelFormats(ost);
+        if (!fmts.empty())
+            Append(chain, "format=pix_fmts=" + fmts);
+    } else {
+        Append(chain, AudioFormatFilter(ost));
+        if (!ost.apad.empty())
+            Append(chain, "apad=" + ost.apad);
+    }
+    Append(chain, TrimFilter(video, of.start_time, of.recording_time));
+
+    TFilterInOutPtr outputs(ff().avfilter_inout_alloc());
+    TFilterInOutPtr inputs(ff().avfilter_inout_alloc());
+    outputs->name = ff().av_strdup("in");
+    outputs->filter_ctx = src;
+    inputs->name = ff().av_strdup("out");
+    inputs->filter_ctx = sink;
+    AVFilterInOut* outRaw = outputs.release();
+    AVFilterInOut* inRaw = inputs.release();
+    ret = ff().avfilter_graph_parse_ptr(graph, chain.c_str(), &inRaw, &outRaw, nullptr);
+    inputs.reset(inRaw);
+    outputs.reset(outRaw);
+    if (ret < 0) {
+        FLastErrMsg = StrFormat("Error initializing a simple filtergraph between streams %d:%d->%d:%d",
+                                ist.file_index, ist.st->index, ost.file_index, ost.index) +
+                      ": " + EngineErrorText(ret);
+        return ret;
+    }
+    ret = ff().avfilter_graph_config(graph, nullptr);
+    if (ret < 0) {
+        FLastErrMsg = "Error reinitializing filters!: " + EngineErrorText(ret);
+        return ret;
+    }
+    ifilter.filter = src;
+    ofilter.filter = sink;
+    const AVFilterLink* link = sink->inputs[0];
+    ofilter.format = link->format;
+    ofilter.width = link->w;
+    ofilter.height = link->h;
+    ofilter.sample_rate = link->sample_rate;
+    ofilter.frame_rate = link->frame_rate;
+    ff().av_channel_layout_copy(ofilter.ch_layout.get(), &link->ch_layout);
+    if (ifilter.format < 0) {
+        ifilter.format = par->format;
+        ifilter.width = par->width;
+        ifilter.height = par->height;
+        ifilter.sample_rate = par->sample_rate;
+    }
+    return 0;
+}
+
+}  // namespace reelsmith

@@ -1,0 +1,264 @@
+// Opening one output file of a task: muxer, stream selection, output streams, the file.
+
+#include <climits>
+#include <filesystem>
+
+#include "engine/custom_ffmpeg.h"
+#include "engine/engine_error.h"
+#include "engine/engine_log.h"
+
+namespace reelsmith {
+
+int ResolveRecordingTimeOf(TCustomFFmpeg& task, TOptionsContext& o);
+TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, AVMediaType type,
+                               int sourceIndex);
+
+namespace {
+
+int WriteInterruptTrampoline(void* opaque) { return static_cast<TCustomFFmpeg*>(opaque)->WriteInterrupt(); }
+
+std::string CanonicalTarget(const std::string& path)
+{
+    std::error_code ec;
+    std::filesystem::path p(path);
+    auto folder = std::filesystem::weakly_canonical(p.has_parent_path() ? p.parent_path() : ".", ec);
+    return (folder / p.filename()).string();
+}
+
+// Index of the best stream of a kind over all inputs (the tool's score), or -1.
+int BestStream(TCustomFFmpeg& task, AVMediaType type, const AVOutputFormat* ofmt)
+{
+    int best = -1;
+    int64_t bestScore = 0;
+    const bool wantsAttachedPic = ofmt->video_codec == AV_CODEC_ID_PNG || ofmt->video_codec == AV_CODEC_ID_MJPEG;
+    for (const auto& file : task.FGraph.Finput_files) {
+        int fileBest = -1;
+        int64_t fileBestScore = 0;
+        for (int i = 0; i < file->nb_streams; ++i) {
+            const int index = file->ist_index + i;
+            const TInputStream& ist = *task.FGraph.Finput_streams[index];
+            const AVCodecParameters* par = ist.st->codecpar;
+            if (par->codec_type != type || ist.user_set_discard == AVDISCARD_ALL)
+                continue;
+            int64_t score = type == AVMEDIA_TYPE_VIDEO ? int64_t(par->width) * par->height
+                                                       : int64_t(par->ch_layout.nb_channels);
+            if (type == AVMEDIA_TYPE_VIDEO) {
+                const bool attached = ist.st->disposition & AV_DISPOSITION_ATTACHED_PIC;
+                if (wantsAttachedPic ? !attached : attached)
+                    score = 1;
+            }
+            score += (ist.st->event_flags & AVSTREAM_EVENT_FLAG_NEW_PACKETS) ? 100000000 : 0;
+            const int64_t bonus = (ist.st->disposition & AV_DISPOSITION_DEFAULT) ? 5000000 : 0;
+            if (score + bonus > fileBestScore) {
+                fileBestScore = score + bonus;
+                fileBest = index;
+            }
+        }
+        if (fileBest >= 0) {
+            const TInputStream& ist = *task.FGraph.Finput_streams[fileBest];
+            if (ist.st->disposition & AV_DISPOSITION_DEFAULT)
+                fileBestScore -= 5000000;
+            if (fileBestScore > bestScore) {
+                bestScore = fileBestScore;
+                best = fileBest;
+            }
+        }
+    }
+    return best;
+}
+
+void CopyMetadata(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc)
+{
+    if (task.FGraph.Fnb_input_files() > 0 && o.metadata_map.Empty()) {
+        AVFormatContext* ic = task.FGraph.Finput_files[0]->ctx.get();
+        ff().av_dict_copy(&oc->metadata, ic->metadata, AV_DICT_DONT_OVERWRITE);
+        for (const char* key : {"creation_time", "company_name", "product_name", "product_version"})
+            ff().av_dict_set(&oc->metadata, key, nullptr, 0);
+        if (o.recording_time != INT64_MAX)
+            ff().av_dict_set(&oc->metadata, "duration", nullptr, 0);
+        // Chapters of the first input that has any.
+        if (o.chapters_input_file == INT_MAX) {
+            for (const auto& file : task.FGraph.Finput_files) {
+                AVFormatContext* src = file->ctx.get();
+                if (!src->nb_chapters)
+                    continue;
+                for (unsigned i = 0; i < src->nb_chapters; ++i) {
+                    const AVChapter* in = src->chapters[i];
+                    const int64_t offset = (file->start_time == kNoPtsValue ? 0 : file->start_time);
+                    const int64_t start = ff().av_rescale_q(in->start, in->time_base, AV_TIME_BASE_Q) - offset;
+                    if (start < 0 && ff().av_rescale_q(in->end, in->time_base, AV_TIME_BASE_Q) - offset < 0)
+                        continue;
+                    if (o.recording_time != INT64_MAX && start >= o.recording_time)
+                        break;
+                    auto* out = static_cast<AVChapter*>(ff().av_mallocz(sizeof(AVChapter)));
+                    if (!out)
+                        break;
+                    out->id = in->id;
+                    out->time_base = in->time_base;
+                    out->start = std::max<int64_t>(0, in->start - ff().av_rescale_q(offset, AV_TIME_BASE_Q, in->time_base));
+                    out->end = in->end - ff().av_rescale_q(offset, AV_TIME_BASE_Q, in->time_base);
+                    if (o.recording_time != INT64_MAX)
+                        out->end = std::min(out->end, ff().av_rescale_q(o.recording_time, AV_TIME_BASE_Q, in->time_base));
+                    ff().av_dict_copy(&out->metadata, in->metadata, 0);
+                    if (ff().av_dynarray_add_nofree(&oc->chapters, reinterpret_cast<int*>(&oc->nb_chapters), out) < 0)
+                        ff().av_free(out);
+                }
+                break;
+            }
+        }
+    }
+    for (const auto& item : o.metadata.items) {
+        const std::string& text = item.u;
+        const auto eq = text.find('=');
+        if (eq == std::string::npos)
+            task.Fatal(StrFormat("No '=' character in metadata string %s.", text.c_str()));
+        const std::string key = text.substr(0, eq);
+        const std::string value = text.substr(eq + 1);
+        if (item.specifier.empty() || item.specifier[0] == 'g') {
+            ff().av_dict_set(&oc->metadata, key.c_str(), value.empty() ? nullptr : value.c_str(), 0);
+        } else if (item.specifier[0] == 's') {
+            const std::string spec = item.specifier.size() > 2 ? item.specifier.substr(2) : "";
+            for (unsigned i = 0; i < oc->nb_streams; ++i)
+                if (CheckStreamSpecifier(oc, oc->streams[i], spec) > 0)
+                    ff().av_dict_set(&oc->streams[i]->metadata, key.c_str(), value.empty() ? nullptr : value.c_str(), 0);
+        }
+    }
+}
+
+}  // namespace
+
+int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
+{
+    int ret = ResolveRecordingTimeOf(*this, o);
+    if (ret < 0)
+        return ret;
+
+    const std::string target = CanonicalTarget(fileName);
+    for (const auto& file : FGraph.Finput_files) {
+        if (CanonicalTarget(file->ctx->url ? file->ctx->url : "") == target) {
+            FLastErrMsg = fileName + ": " + "the output is the same file as an input; the input is never overwritten";
+            EngineLog(TLogLevel::llError, FLastErrMsg);
+            return AVERROR(EINVAL);
+        }
+    }
+
+    AVFormatContext* raw = nullptr;
+    ret = ff().avformat_alloc_output_context2(&raw, nullptr, o.format.empty() ? nullptr : o.format.c_str(),
+                                             fileName.c_str());
+    if (!raw) {
+        FLastErrMsg = fileName + ": " + EngineErrorText(ret < 0 ? ret : AVERROR(ENOMEM));
+        EngineLog(TLogLevel::llError, FLastErrMsg);
+        return ret < 0 ? ret : AVERROR(ENOMEM);
+    }
+    auto of = std::make_unique<TOutputFile>();
+    of->ctx.reset(raw);
+    of->format = raw->oformat;
+    of->index = FGraph.Fnb_output_files();
+    of->ost_index = FGraph.Fnb_output_streams();
+    of->recording_time = o.recording_time;
+    of->start_time = o.start_time;
+    of->limit_filesize = o.limit_filesize;
+    of->shortest = o.shortest;
+    of->opts.CopyFrom(o.g.format_opts);
+    AVFormatContext* oc = raw;
+    oc->interrupt_callback.callback = WriteInterruptTrampoline;
+    oc->interrupt_callback.opaque = this;
+    if (o.bitexact)
+        oc->flags |= AVFMT_FLAG_BITEXACT;
+
+    TOutputFile* file = of.get();
+    FGraph.Foutput_files.push_back(std::move(of));
+    // On failure the half-made output is taken away again.
+    struct TUndo {
+        TCustomFFmpeg& task;
+        bool keep = false;
+        ~TUndo()
+        {
+            if (keep)
+                return;
+            auto& outs = task.FGraph.Foutput_streams;
+            const int first = task.FGraph.Foutput_files.back()->ost_index;
+            const int fileIndex = task.FGraph.Fnb_output_files() - 1;
+            for (auto& fg : task.FGraph.Ffiltergraphs)
+                if (fg->nb_outputs() && fg->outputs[0]->ost && fg->outputs[0]->ost->file_index == fileIndex)
+                    for (auto& in : fg->inputs)
+                        if (in->ist)
+                            std::erase(in->ist->filters, in.get());
+            std::erase_if(task.FGraph.Ffiltergraphs, [&](const auto& fg) {
+                return fg->nb_outputs() && fg->outputs[0]->ost && fg->outputs[0]->ost->file_index == fileIndex;
+            });
+            outs.erase(outs.begin() + first, outs.end());
+            task.FGraph.Foutput_files.pop_back();
+        }
+    } undo{*this};
+
+    if (!o.stream_maps.empty()) {
+        for (const TStreamMap& map : o.stream_maps) {
+            if (map.disabled)
+                continue;
+            if (!map.linklabel.empty())
+                Fatal(StrFormat("Output with label '%s' does not exist in any defined filter graph, or was already used elsewhere.",
+                                map.linklabel.c_str()));
+            const int index = FGraph.Finput_files[map.file_index]->ist_index + map.stream_index;
+            const TInputStream& ist = *FGraph.Finput_streams[index];
+            if (ist.user_set_discard == AVDISCARD_ALL)
+                Fatal(StrFormat("Stream #%d:%d is disabled and cannot be mapped.", map.file_index, map.stream_index));
+            const AVMediaType type = ist.st->codecpar->codec_type;
+            if ((o.video_disable && type == AVMEDIA_TYPE_VIDEO) || (o.audio_disable && type == AVMEDIA_TYPE_AUDIO) ||
+                (o.subtitle_disable && type == AVMEDIA_TYPE_SUBTITLE) || (o.data_disable && type == AVMEDIA_TYPE_DATA))
+                continue;
+            if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE &&
+                type != AVMEDIA_TYPE_DATA && type != AVMEDIA_TYPE_ATTACHMENT)
+                Fatal(StrFormat("Cannot map stream #%d:%d - unsupported type.", map.file_index, map.stream_index));
+            NewOutputStream(*this, o, oc, type, index);
+        }
+    } else {
+        const AVOutputFormat* ofmt = oc->oformat;
+        if (!o.video_disable && ff().av_guess_codec(ofmt, nullptr, fileName.c_str(), nullptr, AVMEDIA_TYPE_VIDEO) !=
+                                    AV_CODEC_ID_NONE) {
+            const int best = BestStream(*this, AVMEDIA_TYPE_VIDEO, ofmt);
+            if (best >= 0)
+                NewOutputStream(*this, o, oc, AVMEDIA_TYPE_VIDEO, best);
+        }
+        if (!o.audio_disable && ff().av_guess_codec(ofmt, nullptr, fileName.c_str(), nullptr, AVMEDIA_TYPE_AUDIO) !=
+                                    AV_CODEC_ID_NONE) {
+            const int best = BestStream(*this, AVMEDIA_TYPE_AUDIO, ofmt);
+            if (best >= 0)
+                NewOutputStream(*this, o, oc, AVMEDIA_TYPE_AUDIO, best);
+        }
+    }
+
+    if (oc->nb_streams == 0 && !(oc->oformat->flags & AVFMT_NOSTREAMS)) {
+        FLastErrMsg = StrFormat("Output file #%d does not contain any stream", file->index);
+        EngineLog(TLogLevel::llError, FLastErrMsg);
+        return AVERROR(EINVAL);
+    }
+
+    if ((oc->oformat->flags & AVFMT_NEEDNUMBER) && !ff().av_filename_number_test(oc->url)) {
+        FLastErrMsg = fileName + ": " + EngineErrorText(AVERROR(EINVAL));
+        return AVERROR(EINVAL);
+    }
+    if (!(oc->oformat->flags & AVFMT_NOFILE)) {
+        FLastWrite = ff().av_gettime_relative();
+        ret = ff().avio_open2(&oc->pb, fileName.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, file->opts.address());
+        FLastWrite = INT64_MAX;
+        if (ret < 0) {
+            FLastErrMsg = fileName + ": " + EngineErrorText(ret);
+            EngineLog(TLogLevel::llError, FLastErrMsg);
+            return ret;
+        }
+    }
+    if (o.mux_preload != 0)
+        file->opts.Set("preload", std::to_string(int64_t(o.mux_preload * AV_TIME_BASE)));
+    oc->max_delay = int(o.mux_max_delay * AV_TIME_BASE);
+
+    CopyMetadata(*this, o, oc);
+    if (o.recording_time != INT64_MAX) {
+        oc->duration = o.recording_time;
+        FOutputDuration = std::max(FOutputDuration, o.recording_time);
+    }
+    undo.keep = true;
+    return 0;
+}
+
+}  // namespace reelsmith
