@@ -411,13 +411,21 @@ void TCustomEncoder::EndRun()
 
 void TCustomEncoder::DeliverTerminate(TTerminateInfo info, bool waitForHandOver)
 {
+    // Deliveries run in the order they were handed over, so the final event can never
+    // overtake a task event that is still being delivered (several tasks may end at once).
+    uint64_t ticket;
     {
         std::lock_guard lock(FDeliveryLock);
         ++FDeliveries;
+        ticket = FNextTicket++;
     }
     TTerminateEvent event = OnTerminate;
     const bool onMain = TriggerEventInMainThread;
-    std::thread([this, info = std::move(info), waitForHandOver, event, onMain] {
+    std::thread([this, info = std::move(info), waitForHandOver, event, onMain, ticket] {
+        {
+            std::unique_lock lock(FDeliveryLock);
+            FDeliveryDone.wait(lock, [&] { return FServingTicket == ticket; });
+        }
         if (waitForHandOver)
             while (!FThreadTerminated)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -431,6 +439,7 @@ void TCustomEncoder::DeliverTerminate(TTerminateInfo info, bool waitForHandOver)
             ReleaseSlot(info.TaskIndex);
         FThreadTerminated = true;
         std::lock_guard lock(FDeliveryLock);
+        ++FServingTicket;
         --FDeliveries;
         FDeliveryDone.notify_all();
     }).detach();

@@ -124,6 +124,8 @@ private:
     std::mutex FDeliveryLock;
     std::condition_variable FDeliveryDone;
     int FDeliveries = 0;
+    uint64_t FNextTicket = 0;
+    uint64_t FServingTicket = 0;
 };
 
 class TFFEncoder : public TCustomEncoder {};

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/custom_ffmpeg_opt.h"
 #include "engine/sync_event.h"
@@ -123,6 +124,7 @@ public:
     bool FTranscodeInitialized = false;
     bool FTranscodeCleanuped = false;
     int64_t FTranscodeStart = 0;
+    std::vector<int> FOwnedPipes;  // descriptors of named pipes opened without blocking
 
 private:
     std::atomic<bool> FConverting{false};

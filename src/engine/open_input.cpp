@@ -1,5 +1,9 @@
 // Opening one input file of a task: demuxer, seeking, input streams and the input record.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "engine/codec_options.h"
@@ -108,10 +112,26 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
     if (!scanAllPmtsSet)
         fopts.Set("scan_all_pmts", "1", AV_DICT_DONT_OVERWRITE);
 
+    // A named pipe is read without blocking, so a writer that never delivers cannot
+    // hold the read past the time-out (the library polls the interrupt between tries).
+    std::string url = fileName;
+    int pipeFd = -1;
+    struct stat info {};
+    if (stat(fileName.c_str(), &info) == 0 && S_ISFIFO(info.st_mode)) {
+        pipeFd = open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (pipeFd >= 0) {
+            url = "pipe:" + std::to_string(pipeFd);
+            FOwnedPipes.push_back(pipeFd);
+        }
+    }
     FLastRead = ff().av_gettime_relative();
-    ret = ff().avformat_open_input(&raw, fileName.c_str(), fmt, fopts.address());
+    ret = ff().avformat_open_input(&raw, url.c_str(), fmt, fopts.address());
     FLastRead = INT64_MAX;
     if (ret < 0) {
+        if (pipeFd >= 0) {
+            close(pipeFd);
+            FOwnedPipes.pop_back();
+        }
         FLastErrMsg = fileName + ": " + EngineErrorText(ret);
         EngineLog(TLogLevel::llFatal, FLastErrMsg);
         if (ret == AVERROR_PROTOCOL_NOT_FOUND)

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <thread>
 
+#include <unistd.h>
+
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
 #include "engine/engine_log.h"
@@ -697,6 +699,9 @@ void TCustomFFmpeg::TranscodeCleanup()
     } catch (const std::exception& e) {
         EngineLog(TLogLevel::llError, StrFormat("FreeOutputStreams() exception: %s", e.what()));
     }
+    for (const int fd : FOwnedPipes)
+        close(fd);
+    FOwnedPipes.clear();
 }
 
 }  // namespace reelsmith

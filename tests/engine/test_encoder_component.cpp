@@ -1,0 +1,364 @@
+// The encoder component end to end: scheduling, events, pause/resume/stop, releases,
+// durations and failures, over small files made at test time.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "engine/custom_encoder.h"
+#include "engine_test_support.h"
+#include "support/test_media.h"
+
+using namespace reelsmith;
+using namespace reelsmith::test;
+
+namespace {
+
+std::string ShortClip()
+{
+    return MakeMedia("enc_short.mp4", "-f lavfi -i testsrc=size=96x64:rate=10:duration=2 -f lavfi -i "
+                                      "sine=duration=2:sample_rate=22050 -c:v libx264 -preset ultrafast -c:a aac -shortest");
+}
+
+std::string LongClip()
+{
+    return MakeMedia("enc_long60.mkv", "-f lavfi -i testsrc=size=64x48:rate=5:duration=60 -f lavfi -i "
+                                       "sine=duration=60:sample_rate=8000 -c:v mpeg4 -g 5 -c:a pcm_s16le -shortest");
+}
+
+// Records the events of a run; the test thread serves the component's call queue.
+struct TEventLog {
+    std::mutex lock;
+    std::vector<TTerminateInfo> ends;
+    std::vector<int> starts;
+    std::vector<TProgressInfo> progress;
+    std::set<std::thread::id> threads;
+    std::atomic<bool> final{false};
+
+    void Attach(TFFEncoder& enc)
+    {
+        enc.OnStart = [this](TCustomEncoder*, int index) {
+            std::lock_guard g(lock);
+            starts.push_back(index);
+        };
+        enc.OnProgress = [this](TCustomEncoder*, const TProgressInfo* info) {
+            std::lock_guard g(lock);
+            progress.push_back(*info);
+            threads.insert(std::this_thread::get_id());
+        };
+        enc.OnTerminate = [this](TCustomEncoder*, const TTerminateInfo& info) {
+            std::lock_guard g(lock);
+            ends.push_back(info);
+            threads.insert(std::this_thread::get_id());
+            if (info.TaskIndex < 0)
+                final = true;
+        };
+    }
+    void WaitFinal(TFFEncoder& enc)
+    {
+        auto* queue = static_cast<TQueueDispatcher*>(enc.Dispatcher());
+        for (int i = 0; i < 3000 && !final; ++i)
+            queue->WaitAndServe(std::chrono::milliseconds(10));
+        ASSERT_TRUE(final) << "no final event";
+    }
+};
+
+int AddConversion(TFFEncoder& enc, const std::string& input, const std::string& output,
+                  const std::string& options, const std::string& inputOptions = {})
+{
+    TInputOptions in;
+    in.Options = inputOptions;
+    const int index = enc.AddTask(input, &in);
+    EXPECT_GE(index, 0) << enc.LastErrMsg();
+    if (index < 0)
+        return index;
+    TOutputOptions out;
+    out.Options = options;
+    EXPECT_GE(enc.SetOutput(index, output, &out), 0) << enc.LastErrMsg();
+    return index;
+}
+
+class EncoderComponent : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { LoadEngineLibraries(); }
+    TempFolder folder;
+};
+
+TEST_F(EncoderComponent, TasksRunOneByOneSideBySideOrSynchronously)
+{
+    for (const int threads : {1, 2, 0}) {
+        SCOPED_TRACE(threads);
+        TFFEncoder enc;
+        TEventLog log;
+        log.Attach(enc);
+        for (int i = 0; i < 3; ++i)
+            AddConversion(enc, ShortClip(), folder.file("t" + std::to_string(threads) + std::to_string(i) + ".avi"),
+                          "-c:v mpeg4 -c:a mp2");
+        enc.Start(threads);
+        if (threads == 0) {
+            EXPECT_TRUE(log.final) << "a synchronous Start returns after the run";
+            EXPECT_EQ(log.threads, std::set<std::thread::id>{std::this_thread::get_id()});
+        }
+        log.WaitFinal(enc);
+        ASSERT_EQ(log.ends.size(), 4u);
+        std::set<int> indexes;
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_TRUE(log.ends[i].Finished) << log.ends[i].ExceptionMsg;
+            EXPECT_FALSE(log.ends[i].Exception);
+            indexes.insert(log.ends[i].TaskIndex);
+        }
+        EXPECT_EQ(indexes, (std::set<int>{0, 1, 2}));
+        EXPECT_EQ(log.ends[3].TaskIndex, -1);
+        EXPECT_TRUE(log.ends[3].Finished);
+        EXPECT_EQ(log.starts, (std::vector<int>{0, 1, 2}));
+        if (threads == 1) {
+            EXPECT_EQ(log.ends[0].TaskIndex, 0) << "one at a time keeps the list order";
+        }
+        EXPECT_TRUE(enc.Terminated());
+        EXPECT_THROW(enc.AddTask(ShortClip()), std::logic_error);
+        enc.ClearTasks();
+        EXPECT_FALSE(enc.Working());
+    }
+}
+
+TEST_F(EncoderComponent, StopDuringFirstOfThreeEndsAllUnfinished)
+{
+    TFFEncoder enc;
+    TEventLog log;
+    log.Attach(enc);
+    for (int i = 0; i < 3; ++i)
+        AddConversion(enc, LongClip(), folder.file("s" + std::to_string(i) + ".mkv"), "-c:v mpeg4 -c:a mp2",
+                      "-re");
+    enc.Start(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    enc.Stop(true);
+    log.WaitFinal(enc);
+    ASSERT_EQ(log.ends.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(log.ends[i].Finished);
+        EXPECT_FALSE(log.ends[i].Exception) << log.ends[i].ExceptionMsg;
+    }
+    EXPECT_TRUE(log.ends[3].Finished);
+    // The stopped output got its trailer: it plays.
+    std::string out;
+    EXPECT_EQ(RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 " +
+                             ShellQuote(folder.file("s0.mkv")), &out), 0);
+    EXPECT_GT(std::atof(out.c_str()), 0.1);
+}
+
+TEST_F(EncoderComponent, FailingSetOutputThenStart)
+{
+    TFFEncoder enc;
+    TEventLog log;
+    log.Attach(enc);
+    const int index = enc.AddTask(ShortClip());
+    TOutputOptions out;
+    out.Options = "-c:v no_such_encoder";
+    EXPECT_LT(enc.SetOutput(index, folder.file("x.avi"), &out), 0);
+    EXPECT_NE(enc.LastErrMsg().find("no_such_encoder"), std::string::npos) << enc.LastErrMsg();
+    enc.Start(1);
+    log.WaitFinal(enc);
+    ASSERT_EQ(log.ends.size(), 2u);
+    EXPECT_TRUE(log.ends[0].Exception);
+    EXPECT_EQ(log.ends[0].ExceptionMsg, "At least one output file must be specified");
+    EXPECT_EQ(log.ends[1].TaskIndex, -1);
+}
+
+TEST_F(EncoderComponent, AutoReleaseEmptiesTheSlot)
+{
+    TFFEncoder enc;
+    TEventLog log;
+    log.Attach(enc);
+    enc.AutoReleaseTask = true;
+    AddConversion(enc, ShortClip(), folder.file("r.avi"), "-c:v mpeg4 -an");
+    enc.Start(1);
+    log.WaitFinal(enc);
+    EXPECT_EQ(enc.TasksCount(), 1);
+    EXPECT_EQ(enc.FFmpegs(0), nullptr);
+    enc.ClearTasks();
+    AddConversion(enc, ShortClip(), folder.file("r2.avi"), "-c:v mpeg4 -an");
+    enc.Start(1);
+    log.final = false;
+    log.WaitFinal(enc);
+    EXPECT_THROW(enc.SetOutput(0, folder.file("r3.avi")), std::logic_error) << "busy until ClearTasks";
+}
+
+TEST_F(EncoderComponent, PropertiesAndGuards)
+{
+    TFFEncoder enc;
+    enc.SetProgressInterval(5);
+    EXPECT_EQ(enc.ProgressInterval(), 10);
+    enc.SetPreviewInterval(1);
+    EXPECT_EQ(enc.PreviewInterval(), 10);
+    enc.Pause();
+    EXPECT_FALSE(enc.Paused()) << "nothing runs";
+    enc.Resume();
+    enc.Start(1);
+    EXPECT_TRUE(enc.Working()) << "an empty list still marks the run";
+    EXPECT_FALSE(enc.Terminated());
+    EXPECT_THROW(enc.ClearTasks(), std::logic_error);
+}
+
+TEST_F(EncoderComponent, DurationsFollowTimeOptions)
+{
+    struct TCase {
+        const char* inputOptions;
+        const char* outputOptions;
+        int64_t total;
+    } cases[] = {
+        {"", "-t 10 -c:v mpeg4 -c:a mp2", 10000000},
+        {"-ss 20", "-c:v mpeg4 -c:a mp2", 40000000},
+        {"", "-ss 20 -t 2 -c:v mpeg4 -c:a mp2", 2000000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.inputOptions) + " | " + c.outputOptions);
+        TFFEncoder enc;
+        TEventLog log;
+        log.Attach(enc);
+        AddConversion(enc, LongClip(), folder.file("d.mkv"), c.outputOptions, c.inputOptions);
+        enc.Start(1);
+        log.WaitFinal(enc);
+        ASSERT_FALSE(log.progress.empty());
+        EXPECT_EQ(log.progress.back().TotalDuration, c.total);
+        EXPECT_TRUE(log.ends[0].Finished) << log.ends[0].ExceptionMsg;
+        const int64_t reached = log.progress.back().CurrentDuration;
+        EXPECT_NEAR(double(reached), double(c.total), 300000.0);
+    }
+}
+
+TEST_F(EncoderComponent, AudioOnlyOutputReportsNoFrames)
+{
+    TFFEncoder enc;
+    TEventLog log;
+    log.Attach(enc);
+    AddConversion(enc, ShortClip(), folder.file("a.wav"), "-vn");
+    enc.Start(1);
+    log.WaitFinal(enc);
+    ASSERT_FALSE(log.progress.empty());
+    EXPECT_EQ(log.progress.back().FrameNumber, -1);
+    EXPECT_EQ(log.progress.back().FPS, -1);
+    EXPECT_GT(log.progress.back().CurrentDuration, 1500000);
+    EXPECT_GT(log.progress.back().CurrentSize, 0);
+}
+
+TEST_F(EncoderComponent, StopWakesPausedTask)
+{
+    TFFEncoder enc;
+    TEventLog log;
+    log.Attach(enc);
+    AddConversion(enc, LongClip(), folder.file("p.mkv"), "-c:v mpeg4 -c:a mp2", "-re");
+    enc.Start(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    enc.Pause();
+    EXPECT_TRUE(enc.Paused());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    enc.Stop(true);
+    log.WaitFinal(enc);
+    EXPECT_FALSE(log.ends[0].Finished);
+    EXPECT_FALSE(log.ends[0].Exception);
+}
+
+TEST_F(EncoderComponent, ReadTimeoutOnStalledInput)
+{
+    const std::string fifo = folder.file("stalled.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // A writer that holds the pipe open and never writes.
+    const int writer = open(fifo.c_str(), O_RDWR);
+    ASSERT_GE(writer, 0);
+    TFFEncoder enc;
+    enc.SetReadTimeout(500);
+    TInputOptions in;
+    in.Options = "-f mpegts";
+    const auto start = std::chrono::steady_clock::now();
+    const int index = enc.AddTask(fifo, &in);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(index, 0);
+    EXPECT_FALSE(enc.LastErrMsg().empty());
+    EXPECT_LT(elapsed, std::chrono::milliseconds(2500)) << "the time-out ends the blocked read";
+    EXPECT_GE(elapsed, std::chrono::milliseconds(400));
+    close(writer);
+}
+
+TEST_F(EncoderComponent, BadInputsGiveClearErrors)
+{
+    const std::string notMedia = folder.file("notes.txt");
+    std::ofstream(notMedia) << "this is not a media file\n";
+    const std::string clip = ShortClip();
+    const std::string truncated = folder.file("truncated.mkv");
+    {
+        const std::string whole = LongClip();
+        std::ifstream src(whole, std::ios::binary);
+        std::string data((std::istreambuf_iterator<char>(src)), {});
+        std::ofstream(truncated, std::ios::binary) << data.substr(0, data.size() / 3);
+    }
+    TFFEncoder enc;
+    EXPECT_LT(enc.AddTask(folder.file("missing.mp4")), 0);
+    EXPECT_EQ(enc.LastErrMsg(), folder.file("missing.mp4") + ": No such file or directory");
+    EXPECT_LT(enc.AddTask(notMedia), 0);
+    EXPECT_NE(enc.LastErrMsg().find(notMedia), std::string::npos) << enc.LastErrMsg();
+
+    struct TCase {
+        std::string output, options, fragment;
+    } cases[] = {
+        {folder.file("u.avi"), "-c:v unknown_codec_x", "unknown_codec_x"},
+        {"/proc/no_such_folder/out.avi", "-c:v mpeg4", "/proc/no_such_folder/out.avi: "},
+        {clip, "-c copy", "never overwritten"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        TFFEncoder e;
+        const int index = e.AddTask(clip);
+        ASSERT_GE(index, 0);
+        TOutputOptions out;
+        out.Options = c.options;
+        EXPECT_LT(e.SetOutput(index, c.output, &out), 0);
+        EXPECT_NE(e.LastErrMsg().find(c.fragment), std::string::npos) << e.LastErrMsg();
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(clip.c_str(), &st), 0);
+    EXPECT_GT(st.st_size, 1000) << "the input is untouched";
+
+    // A file cut in the middle converts what is there and closes its output.
+    TFFEncoder t;
+    TEventLog log;
+    log.Attach(t);
+    AddConversion(t, truncated, folder.file("cut.avi"), "-c:v mpeg4 -c:a mp2");
+    t.Start(1);
+    log.WaitFinal(t);
+    std::string out;
+    EXPECT_EQ(RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 " +
+                             ShellQuote(folder.file("cut.avi")), &out), 0);
+    EXPECT_GT(std::atof(out.c_str()), 1.0);
+}
+
+TEST_F(EncoderComponent, ManyStartPauseResumeStopCycles)
+{
+    const std::string clip = LongClip();
+    for (int i = 0; i < 200; ++i) {
+        TFFEncoder enc;
+        TEventLog log;
+        log.Attach(enc);
+        AddConversion(enc, clip, folder.file("c.mkv"), "-c:v mpeg4 -an", "-re");
+        enc.Start(1);
+        if (i % 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        enc.Pause();
+        enc.Resume();
+        if (i % 3 == 0)
+            enc.Pause();
+        enc.Stop(i % 4 != 0);
+        log.WaitFinal(enc);
+        ASSERT_EQ(log.ends.size(), 2u) << "cycle " << i;
+    }
+}
+
+}  // namespace
