@@ -1,0 +1,163 @@
+// The engine against the reference command-line tool: the same option string on the
+// same input must give the same container, streams, codecs, sizes, rates, channel
+// counts, durations (within a frame) and frame counts; deterministic encoders with
+// bit-exact flags must give the same decoded frames.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_media.h"
+
+using namespace reelsmith::test;
+
+namespace {
+
+const char* const kBitExact = " -fflags +bitexact -flags:v +bitexact -flags:a +bitexact";
+
+std::string Source()
+{
+    return MakeMedia("compare_src.mp4", "-f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i "
+                                        "sine=frequency=440:sample_rate=44100:duration=3 -ac 2 -c:v libx264 "
+                                        "-preset ultrafast -c:a aac -shortest");
+}
+
+struct TStreamFacts {
+    std::string codec, width, height, sampleRate, channels, frames;
+    double duration = 0;
+};
+
+struct TFileFacts {
+    std::string format;
+    std::vector<TStreamFacts> streams;
+};
+
+TFileFacts Probe(const std::string& path)
+{
+    std::string out;
+    RunCommand("ffprobe -v error -count_frames -show_entries format=format_name:stream=codec_type,codec_name,width,"
+               "height,sample_rate,channels,nb_read_frames,duration -of default=nw=1 " + ShellQuote(path), &out);
+    TFileFacts facts;
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "codec_name")
+            facts.streams.emplace_back();
+        if (key == "format_name")
+            facts.format = value;
+        if (facts.streams.empty())
+            continue;
+        TStreamFacts& s = facts.streams.back();
+        if (key == "codec_name") s.codec = value;
+        if (key == "width") s.width = value;
+        if (key == "height") s.height = value;
+        if (key == "sample_rate") s.sampleRate = value;
+        if (key == "channels") s.channels = value;
+        if (key == "nb_read_frames") s.frames = value;
+        if (key == "duration") s.duration = std::atof(value.c_str());
+    }
+    return facts;
+}
+
+std::string DecodedChecksums(const std::string& path)
+{
+    std::string out;
+    RunCommand("ffmpeg -v error -i " + ShellQuote(path) + " -f framemd5 - | grep -v '^#'", &out);
+    return out;
+}
+
+struct TCase {
+    const char* name;
+    const char* extension;
+    const char* options;
+    bool bitExact;
+};
+
+class TranscodeCompare : public ::testing::TestWithParam<TCase> {};
+
+TEST_P(TranscodeCompare, SameResultAsReferenceTool)
+{
+    const TCase& c = GetParam();
+    TempFolder folder;
+    const std::string ours = folder.file(std::string("ours.") + c.extension);
+    const std::string theirs = folder.file(std::string("theirs.") + c.extension);
+    const std::string options = std::string(c.options) + (c.bitExact ? kBitExact : "");
+    std::string log;
+    const int ourStatus = RunCommand(std::string(REELSMITH_TRANSCODE_TOOL) + " " + ShellQuote(Source()) + " " +
+                                     ShellQuote(ours) + " " + ShellQuote(options) + " 2>&1", &log);
+    const int theirStatus =
+        RunCommand("ffmpeg -y -v error -i " + ShellQuote(Source()) + " " + options + " " + ShellQuote(theirs));
+    // Some strings are refused by the encoder itself (libvorbis at 32 kbit/s stereo): both must refuse.
+    ASSERT_EQ(ourStatus == 0, theirStatus == 0) << log;
+    if (theirStatus != 0) {
+        EXPECT_NE(log.find("Error while opening encoder"), std::string::npos) << log;
+        return;
+    }
+    const TFileFacts a = Probe(ours), b = Probe(theirs);
+    EXPECT_EQ(a.format, b.format);
+    ASSERT_EQ(a.streams.size(), b.streams.size());
+    for (size_t i = 0; i < a.streams.size(); ++i) {
+        SCOPED_TRACE("stream " + std::to_string(i));
+        EXPECT_EQ(a.streams[i].codec, b.streams[i].codec);
+        EXPECT_EQ(a.streams[i].width, b.streams[i].width);
+        EXPECT_EQ(a.streams[i].height, b.streams[i].height);
+        EXPECT_EQ(a.streams[i].sampleRate, b.streams[i].sampleRate);
+        EXPECT_EQ(a.streams[i].channels, b.streams[i].channels);
+        EXPECT_EQ(a.streams[i].frames, b.streams[i].frames);
+        EXPECT_NEAR(a.streams[i].duration, b.streams[i].duration, 0.07);
+    }
+    if (c.bitExact) {
+        EXPECT_EQ(DecodedChecksums(ours), DecodedChecksums(theirs));
+    }
+}
+
+const TCase kCases[] = {
+    // Conversion strings as the option builder makes them.
+    {"avi_mpeg4_mp3", "avi", "-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn ", false},
+    {"avi_divx", "avi", "-b:a 32k -c:a libmp3lame -c:v mpeg4 -tag:v DIVX -vstrict unofficial -r 15000/1001 -sn ", false},
+    {"avi_xvid_720p", "avi",
+     "-b:a 128k -b:v 1500k -ac 2 -ar 44100 -r 25 -c:a libmp3lame -c:v libxvid -vf \"scale=1280:720\"  -sn ", false},
+    {"mp4_h264_aac", "mp4",
+     "-b:a 192k -aspect 16:9 -ac 2 -ar 48000 -c:a aac -astrict experimental -c:v libx264 -threads 8 -pix_fmt yuv420p -sn ",
+     false},
+    {"webm_vp8_vorbis", "webm", "-b:a 32k -f webm  -c:a libvorbis -c:v libvpx -sn ", false},
+    {"webm_vp8_vorbis_96k", "webm", "-b:a 96k -f webm  -c:a libvorbis -c:v libvpx -sn ", false},
+    {"vob_dvd", "vob",
+     "-b:a 256k -b:v 5000k -ac 2 -ar 44100 -r 30 -c:a mp2 -target ntsc-dvd -c:v mpeg2video -vf \"scale=720:480\"  -sn ",
+     false},
+    {"mpg_vcd", "mpg", "-b:a 32k -c:a mp2 -target ntsc-vcd -c:v mpeg2video -sn ", false},
+    {"mkv_h265_flip", "mkv",
+     "-b:a 32k -c:a aac -astrict experimental -c:v libx265 -vf \"scale=640:360,vflip,yadif\"  -sn ", false},
+    {"mov_rotate", "mov", "-b:a 32k -c:a aac -astrict experimental -c:v mpeg4 -vf \"transpose=0\" -sn ", false},
+    {"wmv_wmv2", "wmv", "-b:a 32k -c:a wmav2 -c:v wmv2 -sn ", true},
+    // Extraction strings.
+    {"extract_mp3", "mp3", "-b:a 32k -c:a libmp3lame -vn", false},
+    {"extract_wav", "wav", "-b:a 192k -ac 2 -ar 44100 -vn", true},
+    {"extract_flac_mono", "flac", "-b:a 32k -ac 1 -c:a flac -vn", true},
+    {"extract_ogg", "ogg", "-b:a 32k -c:a libvorbis -vn", false},
+    {"extract_wma", "wma", "-b:a 32k -c:a wmav2 -vn", true},
+    // Typed commands.
+    {"copy_cut", "mp4", "-ss 1 -t 2 -c copy", false},
+    {"map_pcm", "wav", "-map 0:a -c:a pcm_s16le", true},
+    {"vf_chain", "avi", "-c:v mpeg4 -c:a mp2 -vf \"scale=160:120,hflip,negate\"", true},
+    {"target_ntsc_dvd", "mpg", "-target ntsc-dvd", false},
+    {"target_ntsc_vcd", "mpg", "-target ntsc-vcd", true},
+    // Deterministic encoders, decoded frames compared.
+    {"mpeg4_mp2", "avi", "-c:v mpeg4 -c:a mp2", true},
+    {"mpeg2_ac3", "mkv", "-c:v mpeg2video -c:a ac3", true},
+    {"mpeg1_mp2", "mpg", "-c:v mpeg1video -c:a mp2 -f mpeg", true},
+    {"sizes_rates", "avi", "-c:v mpeg4 -s 176x144 -r 15 -ar 22050 -ac 1 -c:a mp2", true},
+    {"cut_t", "avi", "-t 1 -c:v mpeg4 -c:a mp2", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Strings, TranscodeCompare, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<TCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
