@@ -2,6 +2,7 @@
 #include <QTimer>
 
 #include "app/ui/main_window.h"
+#include "app/ui/settings_dialog_hooks.h"
 #include "intake/ui/intake_hooks.h"
 
 int main(int argc, char* argv[])
@@ -13,6 +14,7 @@ int main(int argc, char* argv[])
     params.removeFirst();  // the program itself
     TMainWindowHooks hooks;
     reelsmith::InstallIntakeHooks(hooks);
+    reelsmith::InstallSettingsDialogHooks(hooks);
     Tfrm_Main window(params, std::move(hooks));
     window.show();
     // Offscreen without work to do: show once and end cleanly (closing saves the settings).

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -17,6 +18,8 @@
 #include "app/number_format.h"
 #include "app/settings_store.h"
 #include "app/ui/main_window.h"
+#include "app/ui/settings_dialog_hooks.h"
+#include "settings/ui/effects_dialog.h"
 
 using reelsmith::FileCell;
 using reelsmith::TFileListRow;
@@ -424,6 +427,35 @@ private slots:
         window.cb_VideoFormatChange();
         QCOMPARE(window.cb_VideoEncoder->count(), 3);
         QCOMPARE(window.cb_AudioEncoder->currentText(), QStringLiteral("AAC"));
+    }
+
+    void dialogsChangeTheWindowThroughItsChoices()
+    {
+        TMainWindowHooks hooks;
+        reelsmith::InstallSettingsDialogHooks(hooks);
+        Tfrm_Main window({}, hooks);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTimer::singleShot(100, [] {
+            auto* dialog = qobject_cast<Tfrm_Effects*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->chk_Rotate->setChecked(true);
+            dialog->cb_Rotate->setCurrentIndex(1);
+            dialog->chk_Negate->setChecked(true);
+            dialog->btn_OK->click();
+        });
+        window.act_Effects->trigger();
+        QVERIFY(window.ef_Rotate);
+        QCOMPARE(window.ef_Degrees, 1);
+        QVERIFY(window.ef_Negate);
+
+        reelsmith::TOutputChoices choices = window.Choices();
+        reelsmith::SelectCustomFrameSize(choices, "1000x500");
+        window.SetChoices(choices);
+        const int last = window.cb_VideoFrameSize->count() - 1;
+        QCOMPARE(window.cb_VideoFrameSize->currentIndex(), last);
+        QCOMPARE(window.cb_VideoFrameSize->currentText(), QStringLiteral("1000x500"));
+        QVERIFY(window.Choices() == choices);
     }
 
     void maximizedKeepsTheNormalSize()
