@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "media/error_text.h"
 #include "media/ffmpeg_api.h"
 
 namespace reelsmith {
@@ -36,12 +37,6 @@ void SetEngineLogFlagsAndLevel(int flags, int ffLevel)
     ff().av_log_set_level(ffLevel);
 }
 
-std::string EngineErrorText(int code)
-{
-    char buf[AV_ERROR_MAX_STRING_SIZE * 2] = {};
-    if (ff().av_strerror(code, buf, sizeof buf) < 0)
-        std::snprintf(buf, sizeof buf, "Error number %d occurred", code);
-    return buf;
-}
+std::string EngineErrorText(int code) { return ErrorText(code); }
 
 }  // namespace reelsmith

@@ -3,7 +3,8 @@
 
 namespace reelsmith::test {
 
-// Loads the encoder's library set. False when a library or function is missing.
+// Loads the encoder's library set through the process-wide loader. False when a library
+// or function is missing.
 bool BindLibrariesForTests();
 
 }  // namespace reelsmith::test

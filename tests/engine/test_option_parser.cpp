@@ -242,7 +242,7 @@ INSTANTIATE_TEST_SUITE_P(Errors, FailingStrings, ::testing::ValuesIn(kFailCases)
 
 TEST_F(ParserTest, UnknownTargetTextReachesTheCaller)
 {
-    const std::string kInvalid = EngineErrorText(AVERROR(EINVAL));
+    const std::string kInvalid = "Invalid argument / Invalid data found when processing input";
     EXPECT_EQ(ParseOutput("-target foo"), AVERROR(EINVAL));
     EXPECT_EQ(task.LastErrMsg(), "Unknown target: foo\r\nFailed to set value \"foo\" for option \"target\": " +
                                      kInvalid + "\r\n" + kInvalid);
