@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "engine/engine_log.h"
+#include "media/error_text.h"
 
 namespace reelsmith {
 
@@ -87,7 +88,7 @@ void TFormatContextCloser::operator()(AVFormatContext* context) const
         ff().avformat_close_input(&context);
 }
 
-TCustomDecoder::TCustomDecoder() { RefreshFileInfo(); }
+TCustomDecoder::TCustomDecoder() : TFFBaseComponent(DecoderLibraries) { RefreshFileInfo(); }
 
 TCustomDecoder::~TCustomDecoder()
 {
@@ -95,14 +96,9 @@ TCustomDecoder::~TCustomDecoder()
     FFileHandle.reset();
 }
 
-bool TCustomDecoder::AVLibLoaded() const
-{
-    return ff().avformat_open_input && ff().avcodec_open2 && ff().av_frame_alloc && ff().sws_getCachedContext;
-}
-
 void TCustomDecoder::ReportError(int ffLevel, const std::string& text)
 {
-    FLastErrMsg = text;
+    SetLastErrMsg(text);
     EngineLog(LogLevelOf(ffLevel), text);
 }
 
@@ -130,8 +126,7 @@ bool TCustomDecoder::FailOpen(const std::string& message)
 
 bool TCustomDecoder::LoadFile(const std::string& AFileName, const std::string& AFormatName)
 {
-    if (!AVLibLoaded())
-        throw std::runtime_error("Library avformat not loaded.");
+    FFLoader().CheckLibAV(Libraries());
     CloseFile();
 
     const AVInputFormat* format = nullptr;
@@ -141,11 +136,11 @@ bool TCustomDecoder::LoadFile(const std::string& AFileName, const std::string& A
             return FailOpen(StrFormat("Unknown input format: %s", AFormatName.c_str()));
     }
     if (AFileName.size() >= kFileNameBufferSize)
-        return FailOpen(AFileName + ": " + EngineErrorText(AVERROR(ENAMETOOLONG)));
+        return FailOpen(ErrorText(AVERROR(ENAMETOOLONG), AFileName));
 
     AVFormatContext* context = ff().avformat_alloc_context();
     if (!context)
-        return FailOpen(AFileName + ": " + EngineErrorText(AVERROR(ENOMEM)));
+        return FailOpen(ErrorText(AVERROR(ENOMEM), AFileName));
     context->interrupt_callback.callback = &TCustomDecoder::InterruptCallback;
     context->interrupt_callback.opaque = this;
     MarkRead();
@@ -156,7 +151,7 @@ bool TCustomDecoder::LoadFile(const std::string& AFileName, const std::string& A
     // On failure the library frees the context itself.
     const int opened = ff().avformat_open_input(&context, nameBuffer.data(), format, nullptr);
     if (opened < 0)
-        return FailOpen(AFileName + ": " + EngineErrorText(opened));
+        return FailOpen(ErrorText(opened, AFileName));
     FFileHandle = TFormatContextHandle(context, TFormatContextCloser{true});
     context->flags |= AVFMT_FLAG_GENPTS;
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "media/ff_base_component.h"
 #include "media/stream_info.h"
 
 namespace reelsmith {
@@ -20,19 +21,17 @@ struct TFormatContextCloser {
 };
 using TFormatContextHandle = std::unique_ptr<AVFormatContext, TFormatContextCloser>;
 
-class TCustomDecoder {
+class TCustomDecoder : public TFFBaseComponent {
 public:
     using TBeforeFindStreamInfoEvent = std::function<void(TCustomDecoder& sender, AVFormatContext* context)>;
 
     TCustomDecoder();
-    virtual ~TCustomDecoder();
+    ~TCustomDecoder() override;
     TCustomDecoder(const TCustomDecoder&) = delete;
     TCustomDecoder& operator=(const TCustomDecoder&) = delete;
 
-    // True when the demuxer and decoder functions are bound.
-    bool AVLibLoaded() const;
-
     // Opens and probes a file; AFormatName forces an input format (empty: probe).
+    // Throws TLibraryNotLoaded when the decoder's libraries are not loaded.
     bool LoadFile(const std::string& AFileName, const std::string& AFormatName = {});
     virtual void CloseFile();
 
@@ -62,7 +61,6 @@ public:
     std::string FormatLongName();
     AVFormatContext* FileHandle() const { return FFileHandle.get(); }
 
-    const std::string& LastErrMsg() const { return FLastErrMsg; }
     const std::string& ForceFormat() const { return FForceFormat; }
     bool GetLongCodecName = true;
     bool TriggerEventInMainThread = true;
@@ -89,7 +87,6 @@ protected:
     virtual void FileOpened() {}
 
     TFormatContextHandle FFileHandle;
-    std::string FLastErrMsg;
 
 private:
     static int InterruptCallback(void* opaque);

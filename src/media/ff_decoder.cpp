@@ -334,7 +334,7 @@ bool TFFDecoder::SeekToPreviousKeyFrame(int64_t ref)
         if (under)
             break;
     }
-    FLastErrMsg = "Could not seek to the previous key-frame. " + FLastErrMsg;
+    SetLastErrMsg("Could not seek to the previous key-frame. " + LastErrMsg());
     return false;
 }
 

@@ -2,15 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "library_binding.h"
+#include "media/ffmpeg_loader.h"
 #include "support/test_media.h"
 
 namespace reelsmith::test {
 
 void RequireLibraries()
 {
-    static const bool bound = BindLibrariesForTests();
-    ASSERT_TRUE(bound) << "the FFmpeg libraries could not be bound";
+    static const bool loaded = FFLoader().Load(DecoderLibraries);
+    ASSERT_TRUE(loaded) << FFLoader().LastErrMsg();
 }
 
 std::string MakeH264Clip()

@@ -1,0 +1,210 @@
+// Frame access: decoding order, seeking, key-frame and one-frame steps, end of stream,
+// still pictures, and pictures identical to the ffmpeg tool's BGRA output.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "decoder_test_support.h"
+#include "media/ff_decoder.h"
+#include "support/test_media.h"
+
+using namespace reelsmith;
+using reelsmith::test::MakeMedia;
+
+namespace {
+
+constexpr int64_t kStep = 40000;  // 25 fps
+
+// 2 s at 25 fps, key frames exactly every 10 frames (0, 0.4, ..., 1.6 s), with B-frames.
+std::string MakeGopClip()
+{
+    return MakeMedia("frames-gop10.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -c:v libx264 "
+                                         "-bf 2 -x264-params keyint=10:min-keyint=10:scenecut=0 -pix_fmt yuv420p");
+}
+
+class FrameAccessTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::RequireLibraries();
+        ASSERT_TRUE(decoder.LoadFile(MakeGopClip())) << decoder.LastErrMsg();
+    }
+    int64_t DecodedPTS()
+    {
+        EXPECT_TRUE(decoder.Decode()) << decoder.LastErrMsg();
+        return decoder.FrameInfo().PTS;
+    }
+    TFFDecoder decoder;
+};
+
+TEST_F(FrameAccessTest, FramesComeInPresentationOrderFromZero)
+{
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(DecodedPTS(), i * kStep) << "frame " << i;
+    EXPECT_EQ(decoder.FrameInfo().Width, 160);
+    EXPECT_EQ(decoder.FrameInfo().PixFmt, AV_PIX_FMT_YUV420P);
+}
+
+TEST_F(FrameAccessTest, SeekToZeroReturnsTheFirstFrame)
+{
+    for (int i = 0; i < 7; ++i)
+        DecodedPTS();
+    ASSERT_TRUE(decoder.Seek(0));
+    EXPECT_FALSE(decoder.FrameInfo().Ready);
+    EXPECT_EQ(DecodedPTS(), 0);
+    EXPECT_TRUE(decoder.FrameInfo().IsKeyFrame);
+}
+
+TEST_F(FrameAccessTest, KeyFrameJumps)
+{
+    DecodedPTS();
+    ASSERT_TRUE(decoder.DecodeNextKeyFrame());
+    EXPECT_EQ(decoder.FrameInfo().PTS, 400000);
+    EXPECT_TRUE(decoder.FrameInfo().IsKeyFrame);
+    ASSERT_TRUE(decoder.DecodeNextKeyFrame());
+    EXPECT_EQ(decoder.FrameInfo().PTS, 800000);
+    ASSERT_TRUE(decoder.DecodePreviousKeyFrame());
+    EXPECT_EQ(decoder.FrameInfo().PTS, 400000);
+}
+
+TEST_F(FrameAccessTest, PreviousKeyFrameWithNothingDecodedIsTheLastKeyFrame)
+{
+    ASSERT_TRUE(decoder.DecodePreviousKeyFrame()) << decoder.LastErrMsg();
+    EXPECT_EQ(decoder.FrameInfo().PTS, 1600000);
+    EXPECT_TRUE(decoder.FrameInfo().IsKeyFrame);
+}
+
+TEST_F(FrameAccessTest, PreviousFrameStepsBackOneFrame)
+{
+    DecodedPTS();
+    DecodedPTS();
+    ASSERT_TRUE(decoder.DecodePreviousFrame()) << decoder.LastErrMsg();
+    EXPECT_EQ(decoder.FrameInfo().PTS, 0);
+    // The first frame has nothing before it: it stays.
+    ASSERT_TRUE(decoder.DecodePreviousFrame());
+    EXPECT_EQ(decoder.FrameInfo().PTS, 0);
+
+    // Across a key frame: from 0.44 s (frame 11) back to 0.40 s, then 0.36 s.
+    ASSERT_TRUE(decoder.Seek(440000, sfBackward));
+    while (decoder.Decode() && decoder.FrameInfo().PTS < 440000) {
+    }
+    ASSERT_EQ(decoder.FrameInfo().PTS, 440000);
+    ASSERT_TRUE(decoder.DecodePreviousFrame());
+    EXPECT_EQ(decoder.FrameInfo().PTS, 400000);
+    ASSERT_TRUE(decoder.DecodePreviousFrame());
+    EXPECT_EQ(decoder.FrameInfo().PTS, 360000);
+}
+
+TEST_F(FrameAccessTest, EndOfStreamDeliversEveryFrameThenReportsEof)
+{
+    int frames = 0;
+    while (decoder.Decode())
+        ++frames;
+    EXPECT_EQ(frames, 50);  // delayed B-frames included
+    EXPECT_TRUE(decoder.Eof());
+    EXPECT_EQ(decoder.LastErrMsg(), "TFFDecoder.Decode() for video: stream eof reached.");
+    EXPECT_FALSE(decoder.Decode());
+    ASSERT_TRUE(decoder.Seek(0));
+    EXPECT_FALSE(decoder.Eof());
+    EXPECT_EQ(DecodedPTS(), 0);
+}
+
+TEST_F(FrameAccessTest, CopyToBitmapNeedsAFrame)
+{
+    TRGBPicture bitmap;
+    EXPECT_FALSE(decoder.CopyToBitmap(bitmap));
+    EXPECT_EQ(decoder.LastErrMsg(), "picture not ready, please decode first");
+}
+
+TEST_F(FrameAccessTest, StreamChoiceIsChecked)
+{
+    EXPECT_FALSE(decoder.Decode(3));
+    EXPECT_EQ(decoder.LastErrMsg(), "stream index #3 is invalid.");
+    decoder.CloseFile();
+    EXPECT_FALSE(decoder.Decode());
+    EXPECT_EQ(decoder.LastErrMsg(), "file not loaded.");
+    EXPECT_FALSE(decoder.Seek(0));
+}
+
+TEST(FrameAccess, StillPictureStaysAndCannotBeSought)
+{
+    test::RequireLibraries();
+    TFFDecoder decoder;
+    ASSERT_TRUE(decoder.LoadFile(MakeMedia("frames-still.jpg", "-f lavfi -i testsrc=size=160x120:rate=1 -frames:v 1")));
+    EXPECT_EQ(decoder.FormatName(), "image2");
+    ASSERT_TRUE(decoder.Decode());
+    ASSERT_TRUE(decoder.Decode());
+    EXPECT_EQ(decoder.FrameInfo().Width, 160);
+    EXPECT_FALSE(decoder.Seek(0));
+    EXPECT_EQ(decoder.LastErrMsg(), "\"image2\" format cannot to be seeked.");
+}
+
+TEST(FrameAccess, NoVideoStream)
+{
+    test::RequireLibraries();
+    TFFDecoder decoder;
+    ASSERT_TRUE(decoder.LoadFile(MakeMedia("probe-audio.mp3", "-f lavfi -i sine=duration=1 -c:a libmp3lame")));
+    EXPECT_FALSE(decoder.Decode());
+    EXPECT_EQ(decoder.LastErrMsg(), "no video stream.");
+}
+
+// The picture of frame `index` as the ffmpeg tool writes it in BGRA.
+std::string ReferenceBGRA(const std::string& path, int index)
+{
+    test::TempFolder folder;
+    const std::string out = folder.file("frame.bgra");
+    const int status = test::RunCommand("ffmpeg -nostdin -v error -i " + test::ShellQuote(path) +
+                                        " -vf 'select=eq(n\\," + std::to_string(index) +
+                                        ")' -frames:v 1 -f rawvideo -pix_fmt bgra -y " + test::ShellQuote(out));
+    EXPECT_EQ(status, 0);
+    std::ifstream in(out, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct TPictureCase {
+    const char* name;
+    const char* args;
+};
+
+// An RGB source (lossless, BGR0 in the decoder) converts without any arithmetic; the
+// YUV 4:2:0 one goes through the same scaler with the same (bicubic) flags as the tool.
+const TPictureCase kPictureCases[] = {
+    {"pictures-rgb.mkv", "-f lavfi -i testsrc=size=96x64:rate=25:duration=1 -c:v ffv1 -pix_fmt bgr0"},
+    {"pictures-yuv.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v libx264 -pix_fmt yuv420p"},
+};
+
+TEST(FrameAccess, PicturesEqualTheToolsBGRAOutput)
+{
+    test::RequireLibraries();
+    for (const TPictureCase& item : kPictureCases) {
+        SCOPED_TRACE(item.name);
+        const std::string path = MakeMedia(item.name, item.args);
+        TFFDecoder decoder;
+        ASSERT_TRUE(decoder.LoadFile(path));
+        for (int i = 0; i < 4; ++i)
+            ASSERT_TRUE(decoder.Decode());
+        TRGBPicture bitmap;
+        ASSERT_TRUE(decoder.CopyToBitmap(bitmap)) << decoder.LastErrMsg();
+        ASSERT_EQ(bitmap.Stride, bitmap.Width * 4);
+        const std::string expected = ReferenceBGRA(path, 3);
+        ASSERT_EQ(expected.size(), bitmap.Bytes.size());
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bitmap.Bytes.begin(),
+                               [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }));
+        for (size_t p = 3; p < bitmap.Bytes.size(); p += 4)
+            ASSERT_EQ(bitmap.Bytes[p], 0xFF) << "alpha at byte " << p;
+    }
+}
+
+TEST(FormatConverter, RejectsUnknownBitDepths)
+{
+    TFormatConverter converter;
+    EXPECT_EQ(converter.BitsPixel(), 32);
+    EXPECT_THROW(converter.SetBitsPixel(12), std::invalid_argument);
+    converter.SetBitsPixel(15);
+    EXPECT_EQ(converter.BitsPixel(), 16);
+    EXPECT_EQ(converter.BMPPixFmt(), AV_PIX_FMT_BGR555LE);
+}
+
+}  // namespace
