@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/custom_encoder.h"
-#include "library_binding.h"
+#include "media/ffmpeg_loader.h"
 
 using namespace reelsmith;
 
@@ -80,15 +80,15 @@ int main(int argc, char** argv)
     if (positional.size() < 2 || positional.size() > 3)
         return Usage();
 
-    std::string error;
-    if (!tools::BindEncoderLibraries(&error)) {
-        std::fprintf(stderr, "Cannot load the FFmpeg libraries: %s\n", error.c_str());
+    TFFEncoder encoder;
+    FFLoader().SetInstallLogger(false);  // library lines go to stderr as they are
+    if (!encoder.LoadAVLib("")) {
+        std::fprintf(stderr, "Cannot load the FFmpeg libraries: %s\n", encoder.LastErrMsg().c_str());
         return 1;
     }
     if (!std::getenv("REELSMITH_VERBOSE"))
         ff().av_log_set_level(AV_LOG_ERROR);
 
-    TFFEncoder encoder;
     TQueueDispatcher dispatcher;
     encoder.SetDispatcher(&dispatcher);
     TTerminateInfo taskEnd;

@@ -5,6 +5,7 @@
 
 #include "engine/engine_error.h"
 #include "engine/engine_log.h"
+#include "media/ffmpeg_loader.h"
 
 namespace reelsmith {
 
@@ -80,6 +81,17 @@ bool TCustomEncoder::AVLibLoaded()
 #include "media/ffmpeg_function_list.inc"
 #undef RS_FF_FUNCTION
     return complete;
+}
+
+bool TCustomEncoder::LoadAVLib(const std::string& folder)
+{
+    TFFLoader& loader = FFLoader();
+    loader.SetLibraryPath(folder);
+    if (loader.Load(EncoderLibraries))
+        return true;
+    std::lock_guard lock(FListLock);
+    FLastErrMsg = loader.LastErrMsg();
+    return false;
 }
 
 std::string TCustomEncoder::LastErrMsg() const

@@ -41,6 +41,9 @@ public:
 
     // True when every function of the encoder's library set is bound.
     static bool AVLibLoaded();
+    // Loads the encoder's library set through the process-wide loader, looking in folder
+    // first. False with LastErrMsg set to the loader's text on failure.
+    bool LoadAVLib(const std::string& folder);
 
     int AddTask(const std::string& fileName, TInputOptions* options = nullptr);
     int SetOutput(int taskIndex, const std::string& fileName, TOutputOptions* options = nullptr);
