@@ -3,6 +3,7 @@
 
 #include "app/ui/main_window.h"
 #include "app/ui/settings_dialog_hooks.h"
+#include "intake/decoder_probe.h"
 #include "intake/ui/intake_hooks.h"
 
 int main(int argc, char* argv[])
@@ -13,7 +14,7 @@ int main(int argc, char* argv[])
     QStringList params = QApplication::arguments();
     params.removeFirst();  // the program itself
     TMainWindowHooks hooks;
-    reelsmith::InstallIntakeHooks(hooks);
+    reelsmith::InstallIntakeHooks(hooks, [] { return std::make_unique<reelsmith::TDecoderProbe>(); });
     reelsmith::InstallSettingsDialogHooks(hooks);
     Tfrm_Main window(params, std::move(hooks));
     window.show();
