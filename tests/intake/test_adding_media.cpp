@@ -133,8 +133,9 @@ TEST_F(AddingMediaTest, BadInputIsPassedOver)
     for (const char* name : {"bad/empty.mp4", "bad/noise.avi", "bad/noise.ts", "bad/vanishing.avi", "bad/pipe.mp4",
                              "bad/truncated.mp4"})
         EXPECT_FALSE(added.contains(At(name))) << name;
-    if (geteuid() != 0)  // the superuser reads any file
+    if (geteuid() != 0) {  // the superuser reads any file
         EXPECT_FALSE(added.contains(At("bad/locked.avi")));
+    }
     EXPECT_EQ(added.removeDuplicates(), 0);
 }
 
