@@ -80,6 +80,8 @@ int main(int argc, char** argv)
     if (positional.size() < 2 || positional.size() > 3)
         return Usage();
 
+    // The dispatcher must outlive the encoder: stopping tasks in its destructor still uses it.
+    TQueueDispatcher dispatcher;
     TFFEncoder encoder;
     FFLoader().SetInstallLogger(false);  // library lines go to stderr as they are
     if (!encoder.LoadAVLib("")) {
@@ -89,7 +91,6 @@ int main(int argc, char** argv)
     if (!std::getenv("REELSMITH_VERBOSE"))
         ff().av_log_set_level(AV_LOG_ERROR);
 
-    TQueueDispatcher dispatcher;
     encoder.SetDispatcher(&dispatcher);
     TTerminateInfo taskEnd;
     std::atomic<bool> done{false};
