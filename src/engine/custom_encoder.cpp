@@ -168,10 +168,7 @@ int TCustomEncoder::AddTask(const std::string& fileName, TInputOptions* options)
         RunOnMain([&] { OnBeforeFindStreamInfo(sender, context); });
     };
     try {
-        task->ClearLastErrMsg();
-        task->HaltOnInvalidOption = HaltOnInvalidOption;
-        task->FReadTimeout = FReadTimeout.load();
-        task->FWriteTimeout = FWriteTimeout.load();
+        PrepareTask(*task);
         std::string opts, presets;
         if (options) {
             if (options->FileName.empty())
@@ -197,6 +194,15 @@ int TCustomEncoder::AddTask(const std::string& fileName, TInputOptions* options)
     }
 }
 
+// Each parse starts clean and with the component's current halting rule and time-outs.
+void TCustomEncoder::PrepareTask(TFFmpeg& task) const
+{
+    task.ClearLastErrMsg();
+    task.HaltOnInvalidOption = HaltOnInvalidOption;
+    task.FReadTimeout = FReadTimeout.load();
+    task.FWriteTimeout = FWriteTimeout.load();
+}
+
 int TCustomEncoder::SetOutput(int taskIndex, const std::string& fileName, TOutputOptions* options)
 {
     BusyGuard("SetOutput");
@@ -207,10 +213,7 @@ int TCustomEncoder::SetOutput(int taskIndex, const std::string& fileName, TOutpu
         return -1;
     }
     try {
-        task->ClearLastErrMsg();
-        task->HaltOnInvalidOption = HaltOnInvalidOption;
-        task->FReadTimeout = FReadTimeout.load();
-        task->FWriteTimeout = FWriteTimeout.load();
+        PrepareTask(*task);
         std::string opts, presets;
         if (options) {
             if (options->FileName.empty())

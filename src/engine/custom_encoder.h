@@ -90,6 +90,7 @@ public:
 
 private:
     void BusyGuard(const char* operation) const;
+    void PrepareTask(TFFmpeg& task) const;
     int IndexOf(const TCustomFFmpeg* task) const;
     void StartNextTask();
     void DoTerminate(TCustomFFmpeg* task);
