@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <utility>
 
 #include "engine/engine_log.h"
 #include "media/error_text.h"
@@ -298,9 +299,12 @@ bool TCustomDecoder::IsVideoStream(int AStreamIndex)
 
 namespace {
 
-template <typename TRecord>
-void FillTiming(TRecord& record, AVStream* stream)
+// Fields every stream kind reports; the codec name comes from the decoder's naming choice.
+void FillCommon(TMediaStreamInfo& record, AVStream* stream, std::string codecName)
 {
+    record.Language = MetadataValue(stream->metadata, "language");
+    record.CodecName = std::move(codecName);
+    record.BitRate = static_cast<int>(stream->codecpar->bit_rate);
     RepairTimeBase(stream);
     record.StartTime = stream->start_time;
     record.StartTimeScaled = Scaled(stream->start_time, stream->time_base);
@@ -318,10 +322,7 @@ TVideoStreamInfo TCustomDecoder::GetVideoStreamInfos(int Index)
         return info;
     AVStream* stream = FFileHandle->streams[index];
     const AVCodecParameters* parameters = stream->codecpar;
-    info.Language = MetadataValue(stream->metadata, "language");
-    info.CodecName = CodecName(parameters->codec_id);
-    FillTiming(info, stream);
-    info.BitRate = static_cast<int>(parameters->bit_rate);
+    FillCommon(info, stream, CodecName(parameters->codec_id));
     info.Height = parameters->height;
     info.Width = parameters->width;
     info.PixFmt = static_cast<AVPixelFormat>(parameters->format);
@@ -344,10 +345,7 @@ TAudioStreamInfo TCustomDecoder::GetAudioStreamInfos(int Index)
         return info;
     AVStream* stream = FFileHandle->streams[index];
     const AVCodecParameters* parameters = stream->codecpar;
-    info.Language = MetadataValue(stream->metadata, "language");
-    info.CodecName = CodecName(parameters->codec_id);
-    FillTiming(info, stream);
-    info.BitRate = static_cast<int>(parameters->bit_rate);
+    FillCommon(info, stream, CodecName(parameters->codec_id));
     info.Channels = parameters->ch_layout.nb_channels;
     info.SampleRate = parameters->sample_rate;
     info.SampleFormat = static_cast<AVSampleFormat>(parameters->format);

@@ -17,14 +17,18 @@ struct TFileStreamInfo {
     std::string Title, Author, Copyright, Comment, Album, Genre;
 };
 
-struct TVideoStreamInfo {
+// What video and audio streams report alike.
+struct TMediaStreamInfo {
     std::string Language;
     std::string CodecName;
-    int64_t StartTime = -1;  // stream time-base units
+    int64_t StartTime = -1;        // stream time-base units
     int64_t StartTimeScaled = -1;  // microseconds
     int64_t Duration = -1;
     int64_t DurationScaled = -1;
     int BitRate = -1;
+};
+
+struct TVideoStreamInfo : TMediaStreamInfo {
     int Height = -1;
     int Width = -1;
     float SampleAspectRatio = -1.0f;
@@ -35,14 +39,7 @@ struct TVideoStreamInfo {
     AVRational FrameRate{0, 1};
 };
 
-struct TAudioStreamInfo {
-    std::string Language;
-    std::string CodecName;
-    int64_t StartTime = -1;
-    int64_t StartTimeScaled = -1;
-    int64_t Duration = -1;
-    int64_t DurationScaled = -1;
-    int BitRate = -1;
+struct TAudioStreamInfo : TMediaStreamInfo {
     int Channels = -1;
     int SampleRate = -1;
     AVSampleFormat SampleFormat = AV_SAMPLE_FMT_NONE;
