@@ -5,9 +5,14 @@
 #include "app/ui/settings_dialog_hooks.h"
 #include "intake/decoder_probe.h"
 #include "intake/ui/intake_hooks.h"
+#include "runs/ui/run_hooks.h"
 
 int main(int argc, char* argv[])
 {
+    // Without a display the program still does its command-line work, offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Reelsmith"));
     QApplication::setOrganizationName(QStringLiteral("Tarnwick"));
@@ -16,10 +21,12 @@ int main(int argc, char* argv[])
     TMainWindowHooks hooks;
     reelsmith::InstallIntakeHooks(hooks, [] { return std::make_unique<reelsmith::TDecoderProbe>(); });
     reelsmith::InstallSettingsDialogHooks(hooks);
+    reelsmith::InstallRunHooks(hooks);
+    const bool automatic = params.size() > 1 && !params.at(1).isEmpty();
     Tfrm_Main window(params, std::move(hooks));
     window.show();
     // Offscreen without work to do: show once and end cleanly (closing saves the settings).
-    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") && !automatic)
         QTimer::singleShot(0, &window, &QWidget::close);
     return app.exec();
 }

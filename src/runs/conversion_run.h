@@ -1,0 +1,175 @@
+#pragma once
+// One conversion or audio extraction run: the rows taken in list order, each probed,
+// handed to the encoder as one task and converted, with the coloured log, progress,
+// clock and remaining time, Pause/Resume, Stop and the end of the run. The run windows
+// are thin views over it; everything here runs on the thread that created the run.
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/custom_encoder.h"
+#include "media/ff_decoder.h"
+#include "runs/qt_dispatcher.h"
+#include "runs/run_log.h"
+
+namespace reelsmith {
+
+enum class TRunKind { Video, Audio };
+
+struct TRunRow {
+    QString Caption;     // the source's file name with extension
+    QString SourcePath;  // its full path
+};
+
+// What the caller hands over when it opens the run.
+struct TRunSetup {
+    TRunKind Kind = TRunKind::Video;
+    std::vector<TRunRow> Rows;
+    QString OutputPath;       // str_OutputPath: a folder ending in "/", or empty for beside each source
+    QString VideoFormatText;  // cb_VideoFormat text, e.g. "MP4" (video runs)
+    int AudioFormatIndex = -1;  // cb_AudioFormat position (audio runs)
+    QString Options;          // str_Options
+    int CPUUsage = 2;         // cb_CPUUsage position
+    QString ThreadsText = QStringLiteral("1");  // cb_Threads text
+    bool ExitAtEnd = false;   // the last command-line parameter is "x"
+    QString LogPath;          // where "log.txt" goes; empty: LogFilePath()
+    std::string LibraryFolder;  // where the libraries are looked for first; empty: the program folder
+    // The overwrite question; true for Yes. Empty in an unattended run: nobody can answer,
+    // so an existing output is kept and the row skipped with a reason.
+    std::function<bool(const QString& fileName)> AskOverwrite;
+};
+
+// The visible state of the window's controls.
+struct TRunDisplay {
+    QString Caption = QStringLiteral("Saving...");
+    QString FileLabel;
+    int Percent = 0;
+    QString PercentText;
+    QString SizeText;
+    QString ElapsedText = QStringLiteral("00:00:00");
+    QString RemainingText;
+    bool StopEnabled = false;
+    bool PauseEnabled = false;
+    bool StopPauseVisible = true;
+    QString PauseCaption = QStringLiteral("Pause");
+    bool CloseEnabled = true;
+};
+
+// The taskbar indicator's state as the run drives it.
+struct TTaskbarDisplay {
+    bool Visible = false;
+    int Progress = 0;
+    int Max = 100;
+};
+
+// What a window does for the run.
+class IRunView {
+public:
+    virtual ~IRunView() = default;
+    // A line was appended to Log(); show it and let pending events run.
+    virtual void LogAdded(const TLogLine& line) = 0;
+    // Display() or Taskbar() changed.
+    virtual void DisplayChanged() = 0;
+    virtual void ErrorBeep() = 0;
+    virtual void DefaultBeep() = 0;
+    // A command-line run whose last parameter is "x" is over and its log saved: end the program.
+    virtual void Terminate() = 0;
+};
+
+class TConversionRun : public QObject {
+    Q_OBJECT
+public:
+    TConversionRun(TRunSetup setup, IRunView& view, QObject* parent = nullptr);
+    ~TConversionRun() override;
+
+    // The window has been shown (FormShow): resets the run and starts the clock and tmr_Start.
+    void Show();
+    // Handlers of the timers, the engine events and the buttons.
+    void tmr_StartTimer();
+    void tmr_ElapsedTimer();
+    void tmr_ProcessTimer();
+    void FFEncoderProgress(const TProgressInfo& info);
+    void FFEncoderTerminate(const TTerminateInfo& info);
+    void btn_PauseClick();
+    void btn_StopClick();
+    // FormCloseQuery: the window may close only while Close is enabled.
+    bool CanClose() const { return m_Display.CloseEnabled; }
+    // FormClose: the taskbar indicator goes back to 0 and is hidden.
+    void FormClose();
+
+    void ProcessFile(int index);
+    void StartFile(const QString& sourcePath, const QString& outputPath);
+
+    const TRunSetup& Setup() const { return m_Setup; }
+    const TRunDisplay& Display() const { return m_Display; }
+    const TTaskbarDisplay& Taskbar() const { return m_Taskbar; }
+    const TRunLog& Log() const { return m_Log; }
+    bool Cancelled() const { return m_Cancelled; }
+    bool ClockRunning() const { return m_Elapsed.isActive(); }
+    // True once "Done." was written, or the libraries could not be loaded.
+    bool Over() const { return m_Over; }
+    // True when the run reached its "Done." over every row (not cancelled, libraries loaded).
+    bool Completed() const { return m_Over && m_Display.FileLabel == QLatin1String("Done.") && !m_Cancelled; }
+    // Rows whose conversion failed or whose existing output was kept.
+    int FailedRows() const { return m_FailedRows; }
+    int RunFileCount() const { return m_RunFileCount; }
+    int NextFileIndex() const { return m_NextFileIndex; }
+    int RunSeconds() const { return m_RunSeconds; }
+    int FileSeconds() const { return m_FileSeconds; }
+    int64_t LastTotalDuration() const { return m_LastTotalDuration; }
+    int64_t LastCurrentDuration() const { return m_LastCurrentDuration; }
+    int64_t SourceDuration() const { return m_SourceDuration; }
+    TFFEncoder& Encoder() { return m_Encoder; }
+
+    // The output path of a row: the destination (or the source's folder) with the run's
+    // extension, numbered so that it never names one of the run's sources.
+    QString OutputPathOf(const TRunRow& row) const;
+
+signals:
+    // The run is over (all rows, after Stop, or the libraries failed to load).
+    void RunOver();
+
+private:
+    void AddLog(const QString& text, TLogColour colour, bool bold = false);
+    void Changed();
+    void ProcessMessages();
+    void FailFile(const QString& line);
+    void EnableProcessTimer();
+    void EndRun();
+    void CancelledEnd();
+    QString Extension() const;
+
+    TRunSetup m_Setup;
+    IRunView& m_View;
+    QStringList m_Sources;
+    TRunLog m_Log;
+    TRunDisplay m_Display;
+    TTaskbarDisplay m_Taskbar;
+    QTimer m_Start;
+    QTimer m_Elapsed;
+    QTimer m_Process;
+
+    int m_RunFileCount = 0;
+    int m_NextFileIndex = 0;
+    int m_RunSeconds = 0;
+    int m_FileSeconds = 0;
+    bool m_Cancelled = false;
+    bool m_Over = false;
+    bool m_Closing = false;
+    int m_FailedRows = 0;
+    int64_t m_LastTotalDuration = 0;
+    int64_t m_LastCurrentDuration = 0;
+    int64_t m_SourceDuration = 0;
+
+    // The dispatcher outlives the encoder, whose destructor still hands deliveries over.
+    TQtDispatcher m_Dispatcher;
+    TFFDecoder m_Decoder;
+    TFFEncoder m_Encoder;
+};
+
+}  // namespace reelsmith

@@ -1,0 +1,20 @@
+#pragma once
+// Connects the main window's run commands: Convert and Extract audio with the destination
+// choice, the " Output " tab's browse button, and the command-line timer that starts an
+// automatic run.
+#include "app/ui/main_window_hooks.h"
+
+namespace reelsmith {
+
+void InstallRunHooks(TMainWindowHooks& hooks);
+
+// True when nobody can answer a question or close a window: the program runs without a
+// display, or the command line ends in "x".
+bool UnattendedRun(const Tfrm_Main& main);
+
+void btn_ConvertClick(Tfrm_Main& main);
+void btn_ExtractClick(Tfrm_Main& main);
+void btn_BrowseClick(Tfrm_Main& main);
+void tmr_ParamTimer(Tfrm_Main& main);
+
+}  // namespace reelsmith

@@ -1,0 +1,232 @@
+#include "runs/ui/run_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QVBoxLayout>
+#include <cstdio>
+
+#include "runs/ui/system_sound.h"
+
+namespace reelsmith {
+
+namespace {
+
+TRunSetup WithKind(TRunSetup setup, TRunKind kind)
+{
+    setup.Kind = kind;
+    return setup;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, Qt::Alignment alignment = Qt::AlignLeft)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setAlignment(alignment | Qt::AlignVCenter);
+    return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+TRunWindow::TRunWindow(QWidget* owner, TRunSetup setup, TRunWindowOptions options)
+    : QDialog(owner), m_Options(options), m_Taskbar(options.Taskbar)
+{
+    setObjectName(setup.Kind == TRunKind::Audio ? QStringLiteral("frm_Audio") : QStringLiteral("frm_Video"));
+    setModal(true);
+    setFont(QApplication::font());
+    setWindowTitle(QStringLiteral("Saving..."));
+    BuildLayout();
+    if (m_Options.Unattended)
+        setup.AskOverwrite = nullptr;
+    else if (!setup.AskOverwrite)
+        setup.AskOverwrite = [this](const QString& fileName) { return AskOverwrite(fileName); };
+    m_Run = std::make_unique<TConversionRun>(std::move(setup), *this);
+    connect(m_Run.get(), &TConversionRun::RunOver, this, &TRunWindow::RunOver, Qt::QueuedConnection);
+    lbl_File->setText(m_Run->Display().FileLabel);
+    connect(btn_Pause, &QPushButton::clicked, m_Run.get(), &TConversionRun::btn_PauseClick);
+    connect(btn_Stop, &QPushButton::clicked, m_Run.get(), &TConversionRun::btn_StopClick);
+    connect(btn_Close, &QPushButton::clicked, this, &QDialog::close);
+}
+
+TRunWindow::~TRunWindow() = default;
+
+void TRunWindow::BuildLayout()
+{
+    resize(560, 400);
+    auto* layout = new QVBoxLayout(this);
+
+    lbl_File = MakeLabel(this, "lbl_File", QString());
+    layout->addWidget(lbl_File);
+
+    log_Main = new QTextEdit(this);
+    log_Main->setObjectName(QStringLiteral("log_Main"));
+    log_Main->setReadOnly(true);
+    log_Main->setFrameShape(QFrame::NoFrame);
+    log_Main->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log_Main->setFont(QApplication::font());
+    layout->addWidget(log_Main, 1);
+
+    auto* progressRow = new QHBoxLayout;
+    prg_Process = new QProgressBar(this);
+    prg_Process->setObjectName(QStringLiteral("prg_Process"));
+    prg_Process->setRange(0, 100);
+    prg_Process->setValue(0);
+    prg_Process->setTextVisible(false);
+    lbl_Percent = MakeLabel(this, "lbl_Percent", QString(), Qt::AlignRight);
+    lbl_Percent->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 8);
+    progressRow->addWidget(prg_Process, 1);
+    progressRow->addWidget(lbl_Percent);
+    layout->addLayout(progressRow);
+
+    auto* times = new QGridLayout;
+    lbl_Elapsed = MakeLabel(this, "lbl_Elapsed", QStringLiteral("Time elapsed:"));
+    lbl_ElapsedValue = MakeLabel(this, "lbl_ElapsedValue", QStringLiteral("00:00:00"));
+    lbl_Remaining = MakeLabel(this, "lbl_Remaining", QStringLiteral("Time remaining:"));
+    lbl_RemainingValue = MakeLabel(this, "lbl_RemainingValue", QString());
+    lbl_FPS = MakeLabel(this, "lbl_FPS", QString(), Qt::AlignRight);
+    times->addWidget(lbl_Elapsed, 0, 0);
+    times->addWidget(lbl_ElapsedValue, 0, 1);
+    times->addWidget(lbl_Remaining, 1, 0);
+    times->addWidget(lbl_RemainingValue, 1, 1);
+    times->addWidget(lbl_FPS, 0, 2);
+    times->setColumnStretch(2, 1);
+    layout->addLayout(times);
+
+    auto* buttons = new QHBoxLayout;
+    btn_Pause = MakeButton(this, "btn_Pause", QStringLiteral("Pause"));
+    btn_Stop = MakeButton(this, "btn_Stop", QStringLiteral("Stop"));
+    btn_Close = MakeButton(this, "btn_Close", QStringLiteral("Close"));
+    btn_Pause->setEnabled(false);
+    btn_Stop->setEnabled(false);
+    buttons->addWidget(btn_Pause);
+    buttons->addWidget(btn_Stop);
+    buttons->addStretch(1);
+    buttons->addWidget(btn_Close);
+    layout->addLayout(buttons);
+}
+
+void TRunWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_Shown)
+        return;
+    m_Shown = true;
+    m_Run->Show();
+}
+
+void TRunWindow::closeEvent(QCloseEvent* event)
+{
+    if (!m_Run->CanClose()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TRunWindow::done(int result)
+{
+    if (!m_Run->CanClose())
+        return;
+    m_Run->FormClose();
+    QDialog::done(result);
+}
+
+void TRunWindow::LogAdded(const TLogLine& line)
+{
+    if (m_Options.Unattended) {
+        std::fprintf(stdout, "%s\n", line.Text.toLocal8Bit().constData());
+        std::fflush(stdout);
+    }
+    // Any failure while drawing must not stop the run.
+    try {
+        const TRgb rgb = LogColourRgb(line.Colour, m_Options.Look.Dark, m_Options.Look.DarkNeutral);
+        QTextCharFormat format;
+        format.setForeground(QColor(rgb.R, rgb.G, rgb.B));
+        format.setFontWeight(line.Bold ? QFont::Bold : QFont::Normal);
+        QTextCursor cursor(log_Main->document());
+        cursor.movePosition(QTextCursor::End);
+        if (!m_FirstLine)
+            cursor.insertBlock();
+        m_FirstLine = false;
+        cursor.setCharFormat(format);
+        cursor.insertText(line.Text, format);
+        log_Main->verticalScrollBar()->setValue(log_Main->verticalScrollBar()->maximum());
+    } catch (...) {
+    }
+}
+
+void TRunWindow::DisplayChanged()
+{
+    const TRunDisplay& d = m_Run->Display();
+    setWindowTitle(d.Caption);
+    lbl_File->setText(d.FileLabel);
+    prg_Process->setValue(d.Percent);
+    lbl_Percent->setText(d.PercentText);
+    lbl_FPS->setText(d.SizeText);
+    lbl_ElapsedValue->setText(d.ElapsedText);
+    lbl_RemainingValue->setText(d.RemainingText);
+    btn_Pause->setText(d.PauseCaption);
+    btn_Pause->setEnabled(d.PauseEnabled);
+    btn_Stop->setEnabled(d.StopEnabled);
+    btn_Pause->setVisible(d.StopPauseVisible);
+    btn_Stop->setVisible(d.StopPauseVisible);
+    btn_Close->setEnabled(d.CloseEnabled);
+    ApplyTaskbar();
+}
+
+void TRunWindow::ApplyTaskbar() {}
+
+void TRunWindow::ErrorBeep() { PlaySystemSound(TSystemSound::CriticalStop); }
+
+void TRunWindow::DefaultBeep() { PlaySystemSound(TSystemSound::Default); }
+
+void TRunWindow::Terminate()
+{
+    m_Terminated = true;
+    QCoreApplication::exit(m_Run->FailedRows() > 0 ? 1 : 0);
+}
+
+void TRunWindow::RunOver()
+{
+    if (!m_Options.Unattended || m_Terminated)
+        return;
+    // Nobody can close the window: the program ends with the run (without "x", no log file).
+    m_Terminated = true;
+    QCoreApplication::exit(m_Run->Completed() && m_Run->FailedRows() == 0 ? 0 : 1);
+}
+
+bool TRunWindow::AskOverwrite(const QString& fileName)
+{
+    const QString text = QStringLiteral("File \"%1\" already exists!\n\nOverwrite existing file?").arg(fileName);
+    return QMessageBox::warning(this, QStringLiteral("Warning"), text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+Tfrm_Video::Tfrm_Video(QWidget* owner, TRunSetup setup, TRunWindowOptions options)
+    : TRunWindow(owner, WithKind(std::move(setup), TRunKind::Video), options)
+{
+}
+
+Tfrm_Audio::Tfrm_Audio(QWidget* owner, TRunSetup setup, TRunWindowOptions options)
+    : TRunWindow(owner, WithKind(std::move(setup), TRunKind::Audio), options)
+{
+}
+
+}  // namespace reelsmith

@@ -1,0 +1,393 @@
+// Conversion and extraction runs on real generated media through the real engine,
+// driven on the Qt event loop without a window.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+#include "runs/run_test_support.h"
+#include "support/test_media.h"
+
+using namespace reelsmith;
+using namespace reelsmith::test;
+
+namespace {
+
+const QString kOptions = QStringLiteral("-c:v mpeg4 -c:a aac -sn ");
+
+std::string Clip()
+{
+    return MakeMedia("run_clip.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
+                                     "-f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a aac -shortest");
+}
+
+std::string LongClip()
+{
+    return MakeMedia("run_long.mkv", "-f lavfi -i testsrc=size=320x240:rate=25:duration=40 "
+                                     "-f lavfi -i sine=frequency=440:duration=40 -c:v mpeg4 -q:v 5 -c:a aac -shortest");
+}
+
+std::string CopyTo(const std::string& source, const std::string& target)
+{
+    std::filesystem::create_directories(std::filesystem::path(target).parent_path());
+    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+    return target;
+}
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path) << text;
+}
+
+QByteArray ReadAll(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TRunSetup VideoSetup(std::vector<TRunRow> rows, const std::string& outputFolder, const QString& format)
+{
+    TRunSetup setup;
+    setup.Kind = TRunKind::Video;
+    setup.Rows = std::move(rows);
+    setup.OutputPath = outputFolder.empty() ? QString() : QString::fromStdString(outputFolder) + QLatin1Char('/');
+    setup.VideoFormatText = format;
+    setup.Options = kOptions;
+    return setup;
+}
+
+QStringList FileLines(const QString& source, const QString& output, int number)
+{
+    return {QString(),
+            QStringLiteral("File #%1").arg(number),
+            source,
+            QStringLiteral("Loading file... OK"),
+            QStringLiteral("Adding task... OK"),
+            QStringLiteral("Parameters ") + kOptions,
+            QStringLiteral("Applying parameters... OK"),
+            QStringLiteral("Processing file..."),
+            output,
+            QStringLiteral("Success!")};
+}
+
+bool IsMedia(const std::string& path)
+{
+    std::string out;
+    return RunCommand("ffprobe -v error -show_entries format=format_name -of csv=p=0 " + ShellQuote(path), &out) == 0 &&
+           !out.empty();
+}
+
+}  // namespace
+
+TEST(ConversionRun, ConvertsRowsInOrderPassingOverAMissingSource)
+{
+    TempFolder folder;
+    const std::string a = CopyTo(Clip(), folder.file("in/a.mp4"));
+    const std::string b = CopyTo(Clip(), folder.file("in/b.mkv"));
+    const std::string gone = folder.file("in/gone.mp4");
+    TRecordingView view;
+    TConversionRun run(VideoSetup({Row(a), Row(gone), Row(b)}, folder.file("out/new"), QStringLiteral("MKV")), view);
+    ASSERT_TRUE(RunToEnd(run));
+
+    const QString out = QString::fromStdString(folder.file("out/new/"));
+    QStringList expected = FileLines(QString::fromStdString(a), out + QStringLiteral("a.mkv"), 1);
+    expected += FileLines(QString::fromStdString(b), out + QStringLiteral("b.mkv"), 3);
+    expected += {QString(), QStringLiteral("Done.")};
+    EXPECT_EQ(LinesAfterLoading(run.Log()), expected);
+    EXPECT_TRUE(IsMedia(folder.file("out/new/a.mkv")));
+    EXPECT_TRUE(IsMedia(folder.file("out/new/b.mkv")));
+
+    // The missing row still counted in the caption; the end state is closable and silent.
+    EXPECT_EQ(run.Display().Caption, QStringLiteral("Saving... [3/3]"));
+    EXPECT_EQ(run.Display().FileLabel, QStringLiteral("Done."));
+    EXPECT_EQ(run.Display().RemainingText, QStringLiteral("00:00:00"));
+    EXPECT_EQ(run.Display().Percent, 100);
+    EXPECT_TRUE(run.CanClose());
+    EXPECT_FALSE(run.Display().StopEnabled);
+    EXPECT_FALSE(run.ClockRunning());
+    EXPECT_EQ(view.DefaultBeeps, 1);
+    EXPECT_EQ(view.ErrorBeeps, 0);
+    EXPECT_EQ(view.Terminated, 0);
+    EXPECT_EQ(run.Taskbar().Progress, run.Taskbar().Max);
+
+    for (const TLogLine& line : run.Log().Lines()) {
+        const TLogColour colour = line.Text.endsWith(QLatin1String("OK")) || line.Text == QLatin1String("Success!") ||
+                                          line.Text == QLatin1String("Processing file...")
+                                      ? TLogColour::Green
+                                  : line.Text.startsWith(QLatin1String("Parameters ")) ? TLogColour::Grey
+                                  : line.Text == QLatin1String("Done.")                ? TLogColour::Blue
+                                                                                       : TLogColour::Neutral;
+        EXPECT_EQ(line.Colour, colour) << line.Text.toStdString();
+        EXPECT_EQ(line.Bold, line.Text.startsWith(QLatin1String("File #"))) << line.Text.toStdString();
+    }
+}
+
+TEST(ConversionRun, OriginalPathWritesBesideEachSourceAndNeverOverASource)
+{
+    TempFolder folder;
+    const std::string first = CopyTo(Clip(), folder.file("one/clip.mp4"));
+    const std::string second = CopyTo(Clip(), folder.file("two/clip.mp4"));
+    const std::string other = CopyTo(Clip(), folder.file("two/other.mkv"));
+    const QByteArray original = ReadAll(first);
+    TRecordingView view;
+    int questions = 0;
+    TRunSetup setup = VideoSetup({Row(first), Row(second), Row(other)}, "", QStringLiteral("MP4"));
+    setup.AskOverwrite = [&](const QString&) {
+        ++questions;
+        return true;
+    };
+    TConversionRun run(std::move(setup), view);
+    ASSERT_TRUE(RunToEnd(run));
+
+    EXPECT_EQ(questions, 0);
+    EXPECT_EQ(ReadAll(first), original);
+    EXPECT_EQ(ReadAll(second), original);
+    EXPECT_TRUE(IsMedia(folder.file("one/clip (1).mp4")));
+    EXPECT_TRUE(IsMedia(folder.file("two/clip (1).mp4")));
+    EXPECT_TRUE(IsMedia(folder.file("two/other.mp4")));
+    EXPECT_TRUE(run.Log().PlainLines().contains(QString::fromStdString(folder.file("two/clip (1).mp4"))));
+}
+
+TEST(ConversionRun, ExistingOutputIsAskedAboutWithTheClockStopped)
+{
+    struct Case {
+        const char* name;
+        bool attended;
+        bool answer;
+        QStringList lines;  // after the source path
+        bool replaced;
+    };
+    const QStringList kept = {QStringLiteral("Skipped!"), QString(), QStringLiteral("Done.")};
+    const std::vector<Case> cases = {
+        {"yes", true, true, {QStringLiteral("Loading file... OK")}, true},
+        {"no", true, false, kept, false},
+        {"unattended", false, false, QStringList{QStringLiteral("File \"a.mkv\" already exists!")} + kept, false},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const std::string a = CopyTo(Clip(), folder.file("a.mp4"));
+        WriteText(folder.file("out/a.mkv"), "old");
+        TRecordingView view;
+        TRunSetup setup = VideoSetup({Row(a)}, folder.file("out"), QStringLiteral("MKV"));
+        QString asked;
+        bool clockDuringQuestion = true;
+        TConversionRun* running = nullptr;
+        if (c.attended)
+            setup.AskOverwrite = [&](const QString& name) {
+                asked = name;
+                clockDuringQuestion = running->ClockRunning();
+                return c.answer;
+            };
+        TConversionRun run(std::move(setup), view);
+        running = &run;
+        ASSERT_TRUE(RunToEnd(run)) << c.name;
+
+        const QStringList lines = LinesAfterLoading(run.Log());
+        EXPECT_EQ(lines.mid(3, c.lines.size()), c.lines) << c.name;
+        EXPECT_EQ(ReadAll(folder.file("out/a.mkv")) != "old", c.replaced) << c.name;
+        if (c.attended) {
+            EXPECT_EQ(asked, QStringLiteral("a.mkv")) << c.name;
+            EXPECT_FALSE(clockDuringQuestion) << c.name;
+        }
+        for (const TLogLine& line : run.Log().Lines()) {
+            if (line.Text == QLatin1String("Skipped!") || line.Text.contains(QLatin1String("already exists"))) {
+                EXPECT_EQ(line.Colour, TLogColour::Red) << c.name;
+            }
+        }
+    }
+}
+
+TEST(ConversionRun, FailedRowsLogTheirErrorAndTheRunGoesOn)
+{
+    TempFolder folder;
+    const std::string bad = folder.file("bad.mp4");
+    WriteText(bad, "this is no media file");
+    const std::string good = CopyTo(Clip(), folder.file("good.mp4"));
+
+    TRecordingView view;
+    TConversionRun run(VideoSetup({Row(bad), Row(good)}, folder.file("out"), QStringLiteral("MKV")), view);
+    ASSERT_TRUE(RunToEnd(run));
+    const QStringList lines = LinesAfterLoading(run.Log());
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_TRUE(lines[3].startsWith(QLatin1String("Loading file... Error! "))) << lines[3].toStdString();
+    EXPECT_GT(lines[3].size(), QStringLiteral("Loading file... Error! ").size());
+    EXPECT_EQ(run.Log().Lines()[run.Log().Lines().size() - lines.size() + 3].Colour, TLogColour::Red);
+    EXPECT_TRUE(lines.contains(QStringLiteral("File #2")));
+    EXPECT_TRUE(IsMedia(folder.file("out/good.mkv")));
+    EXPECT_EQ(view.ErrorBeeps, 1);
+
+    // Options the engine refuses: the task is removed, the error logged, the next row taken.
+    TRunSetup setup = VideoSetup({Row(good), Row(good)}, folder.file("out2"), QStringLiteral("MKV"));
+    setup.Options = QStringLiteral("-c:v no_such_encoder");
+    TRecordingView view2;
+    TConversionRun refused(std::move(setup), view2);
+    ASSERT_TRUE(RunToEnd(refused));
+    int errors = 0;
+    for (const QString& line : refused.Log().PlainLines())
+        if (line.startsWith(QLatin1String("Applying parameters... Error! ")))
+            ++errors;
+    EXPECT_EQ(errors, 2);
+    EXPECT_EQ(view2.ErrorBeeps, 2);
+    EXPECT_EQ(refused.Log().PlainLines().last(), QStringLiteral("Done."));
+}
+
+TEST(ConversionRun, SecondRunDoesNotLoadTheLibrariesAgain)
+{
+    TempFolder folder;
+    const std::string a = CopyTo(Clip(), folder.file("a.mp4"));
+    for (int pass = 0; pass < 2; ++pass) {
+        TRecordingView view;
+        TConversionRun run(VideoSetup({Row(a)}, folder.file(pass ? "out2" : "out1"), QStringLiteral("MKV")), view);
+        ASSERT_TRUE(RunToEnd(run));
+        if (pass == 1) {
+            const QStringList lines = run.Log().PlainLines();
+            ASSERT_GE(lines.size(), 3);
+            EXPECT_EQ(lines[0], QStringLiteral("Loading AV components..."));
+            EXPECT_EQ(lines[1], QString());
+            EXPECT_EQ(lines[2], QStringLiteral("File #1"));
+        }
+    }
+}
+
+TEST(ConversionRun, PauseResumeAndStopCancelTheRun)
+{
+    TempFolder folder;
+    const std::string longClip = CopyTo(LongClip(), folder.file("long.mkv"));
+    const std::string after = CopyTo(Clip(), folder.file("after.mp4"));
+    TRecordingView view;
+    TRunSetup setup = VideoSetup({Row(longClip), Row(after)}, folder.file("out"), QStringLiteral("MP4"));
+    setup.ExitAtEnd = true;
+    setup.LogPath = QString::fromStdString(folder.file("log.txt"));
+    TConversionRun run(std::move(setup), view);
+
+    bool closableWhileConverting = true;
+    bool clockWhilePaused = true;
+    int step = 0;
+    QTimer driver;
+    driver.setInterval(20);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        if (!run.Encoder().Working() || run.LastCurrentDuration() <= 0)
+            return;
+        if (step == 0) {
+            closableWhileConverting = run.CanClose();
+            run.btn_PauseClick();
+            clockWhilePaused = run.ClockRunning();
+            EXPECT_EQ(run.Display().PauseCaption, QStringLiteral("Resume"));
+            run.btn_PauseClick();
+            EXPECT_EQ(run.Display().PauseCaption, QStringLiteral("Pause"));
+            EXPECT_TRUE(run.ClockRunning());
+            step = 1;
+            run.btn_StopClick();
+        }
+    });
+    driver.start();
+    ASSERT_TRUE(RunToEnd(run));
+    driver.stop();
+
+    EXPECT_EQ(step, 1);
+    EXPECT_FALSE(closableWhileConverting);
+    EXPECT_FALSE(clockWhilePaused);
+    const QStringList lines = run.Log().PlainLines();
+    const int paused = lines.indexOf(QStringLiteral("Paused!"));
+    ASSERT_GE(paused, 0);
+    EXPECT_EQ(lines.mid(paused),
+              (QStringList{QStringLiteral("Paused!"), QStringLiteral("Resumed!"), QStringLiteral("Cancelled by user!"),
+                           QStringLiteral("Done.")}));
+    EXPECT_FALSE(lines.contains(QStringLiteral("File #2")));
+    EXPECT_EQ(run.Log().Lines().back().Colour, TLogColour::Blue);
+    // The cancelled end: closable, buttons hidden, size cleared, no log file, no exit.
+    EXPECT_TRUE(run.CanClose());
+    EXPECT_FALSE(run.Display().StopPauseVisible);
+    EXPECT_TRUE(run.Display().SizeText.isEmpty());
+    EXPECT_EQ(run.Display().FileLabel, QStringLiteral("Done."));
+    EXPECT_EQ(view.Terminated, 0);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(folder.file("log.txt"))));
+    EXPECT_EQ(view.ErrorBeeps, 1);
+    EXPECT_EQ(view.DefaultBeeps, 1);
+}
+
+TEST(ConversionRun, ProgressWithoutAUsableTotalKeepsThePercent)
+{
+    TRecordingView view;
+    TConversionRun run(VideoSetup({}, "", QStringLiteral("MP4")), view);
+    TProgressInfo info;
+    info.TotalDuration = 4'000'000;
+    info.CurrentDuration = 1'000'000;
+    info.CurrentSize = 2048;
+    run.FFEncoderProgress(info);
+    EXPECT_EQ(run.Display().Percent, 25);
+    EXPECT_EQ(run.Display().PercentText, QStringLiteral("25%"));
+
+    struct Case {
+        int64_t total;
+        int64_t current;
+    };
+    for (const Case c : {Case{0, 2'000'000}, Case{-1, 2'000'000}, Case{4'000'000, 4'000'000}}) {
+        info.TotalDuration = c.total;
+        info.CurrentDuration = c.current;
+        info.CurrentSize = 1048577;
+        run.FFEncoderProgress(info);
+        EXPECT_EQ(run.Display().Percent, 25) << c.total;
+        EXPECT_EQ(run.Display().PercentText, QStringLiteral("25%")) << c.total;
+        EXPECT_TRUE(run.Display().SizeText.endsWith(QLatin1String(" MB"))) << c.total;
+    }
+}
+
+TEST(ConversionRun, AudioProgressIsMeasuredAgainstTheProbedDuration)
+{
+    TRecordingView view;
+    TRunSetup setup;
+    setup.Kind = TRunKind::Audio;
+    TConversionRun run(std::move(setup), view);
+    TProgressInfo info;
+    info.TotalDuration = 4'000'000;  // the report's own total is not used
+    info.CurrentDuration = 1'000'000;
+    info.CurrentSize = 1000;
+    run.FFEncoderProgress(info);
+    EXPECT_EQ(run.Display().Percent, 0);
+    EXPECT_TRUE(run.Display().PercentText.isEmpty());
+    EXPECT_EQ(run.Display().SizeText, QStringLiteral("1 KB"));
+    EXPECT_EQ(run.Display().FileLabel, QStringLiteral("Saving audio..."));
+}
+
+TEST(ConversionRun, AudioExtractionSavesTheLogAndEndsACommandLineRun)
+{
+    TempFolder folder;
+    const std::string a = CopyTo(Clip(), folder.file("a.mp4"));
+    TRecordingView view;
+    TRunSetup setup;
+    setup.Kind = TRunKind::Audio;
+    setup.Rows = {Row(a)};
+    setup.OutputPath = QString::fromStdString(folder.file("out/"));
+    setup.AudioFormatIndex = 1;  // WAV
+    setup.Options = QStringLiteral("-vn");
+    setup.ExitAtEnd = true;
+    setup.LogPath = QString::fromStdString(folder.file("log.txt"));
+    int64_t durationSeen = 0;
+    TConversionRun* running = nullptr;
+    view.OnLog = [&](const TLogLine& line) {
+        if (line.Text == QLatin1String("Processing file..."))
+            durationSeen = running->SourceDuration();
+    };
+    TConversionRun run(std::move(setup), view);
+    running = &run;
+    ASSERT_TRUE(RunToEnd(run));
+
+    EXPECT_NEAR(double(durationSeen), 1e6, 1e5);
+    EXPECT_EQ(run.LastTotalDuration(), durationSeen);
+    EXPECT_TRUE(IsMedia(folder.file("out/a.wav")));
+    EXPECT_EQ(view.Terminated, 1);
+    const QStringList saved = QString::fromUtf8(ReadAll(folder.file("log.txt"))).split(QLatin1Char('\n'));
+    EXPECT_EQ(saved.mid(0, saved.size() - 1), run.Log().PlainLines());
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
