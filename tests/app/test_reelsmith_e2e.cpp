@@ -1,0 +1,188 @@
+// The program itself, started offscreen with a command line: it adds the files, converts
+// or extracts them with the choices of its settings file, writes log.txt and ends.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "settings/option_builder.h"
+#include "support/test_media.h"
+
+using namespace reelsmith;
+using namespace reelsmith::test;
+
+namespace {
+
+std::string ClipA()
+{
+    return MakeMedia("e2e_a.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
+                                  "-f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a aac -shortest");
+}
+
+std::string ClipB()
+{
+    return MakeMedia("e2e_b.mkv", "-f lavfi -i testsrc2=size=176x144:rate=25:duration=1 "
+                                  "-f lavfi -i sine=frequency=660:duration=1 -c:v mpeg4 -c:a mp2 -shortest");
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::stringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::string Probe(const std::string& path, const std::string& entries)
+{
+    std::string out;
+    RunCommand("ffprobe -v error -show_entries " + entries + " -of default=noprint_wrappers=1:nokey=1 " +
+                   ShellQuote(path),
+               &out);
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
+// A private copy of the program (log.txt goes beside it), a settings folder and sources.
+class ProgramRun {
+public:
+    explicit ProgramRun(const std::string& settings)
+    {
+        std::filesystem::create_directories(m_Folder.file("bin"));
+        std::filesystem::copy_file(REELSMITH_EXE, Exe());
+        std::filesystem::create_directories(m_Folder.file("config/Tarnwick/Reelsmith"));
+        std::ofstream(m_Folder.file("config/Tarnwick/Reelsmith/reelsmith.ini")) << settings;
+        std::filesystem::create_directories(m_Folder.file("runtime"));
+        std::filesystem::permissions(m_Folder.file("runtime"), std::filesystem::perms::owner_all);
+        std::filesystem::create_directories(m_Folder.file("in"));
+        std::filesystem::copy_file(ClipA(), Source("a.mp4"));
+        std::filesystem::copy_file(ClipB(), Source("b.mkv"));
+    }
+    std::string Exe() const { return m_Folder.file("bin/reelsmith"); }
+    std::string Source(const std::string& name) const { return m_Folder.file("in/" + name); }
+    std::string Out(const std::string& name = {}) const { return m_Folder.file("out/" + name); }
+    std::string LogFile() const { return m_Folder.file("bin/log.txt"); }
+
+    // Runs the program without a display; returns its exit status.
+    int Run(const std::vector<std::string>& params, std::string* output = nullptr) const
+    {
+        std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME=" +
+                              ShellQuote(m_Folder.file("config")) +
+                              " XDG_RUNTIME_DIR=" + ShellQuote(m_Folder.file("runtime")) + " timeout 120 " +
+                              ShellQuote(Exe());
+        for (const std::string& param : params)
+            command += " " + ShellQuote(param);
+        return RunCommand(command + " 2>" + ShellQuote(m_Folder.file("stderr.txt")), output);
+    }
+    std::string Stderr() const { return ReadText(m_Folder.file("stderr.txt")); }
+
+private:
+    TempFolder m_Folder;
+};
+
+std::vector<std::string> FileLines(int number, const std::string& source, const std::string& options,
+                                   const std::string& output)
+{
+    return {"",
+            "File #" + std::to_string(number),
+            source,
+            "Loading file... OK",
+            "Adding task... OK",
+            "Parameters " + options,
+            "Applying parameters... OK",
+            "Processing file...",
+            output,
+            "Success!"};
+}
+
+std::vector<std::string> ExpectedLog(const ProgramRun& run, const std::string& options, const std::string& extension)
+{
+    std::vector<std::string> lines = {"Loading AV components...", "Success!"};
+    for (const auto& [number, name, stem] : {std::tuple{1, "a.mp4", "a"}, std::tuple{2, "b.mkv", "b"}}) {
+        const auto file = FileLines(number, run.Source(name), options, run.Out(std::string(stem) + extension));
+        lines.insert(lines.end(), file.begin(), file.end());
+    }
+    lines.insert(lines.end(), {"", "Done."});
+    return lines;
+}
+
+}  // namespace
+
+TEST(ProgramRun, ConvertsTheListedFilesAndEndsWithTheLog)
+{
+    // The MKV container at its first encoders (MPEG-4 part 2, MP3), as a chosen profile leaves it in the file.
+    ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\nVideoEncoder2=0\nAudioEncoder2=0\n");
+    TOutputChoices choices;
+    choices.VideoFormat = 2;
+    const std::string options = BuildVideoOptions(choices);
+
+    std::string stdoutText;
+    ASSERT_EQ(run.Run({"-v", run.Out(), run.Source("a.mp4"), run.Source("missing.mp4"), run.Source("b.mkv"), "x"},
+                      &stdoutText),
+              0)
+        << run.Stderr();
+    EXPECT_EQ(Lines(ReadText(run.LogFile())), ExpectedLog(run, options, ".mkv"));
+    EXPECT_EQ(Lines(stdoutText), ExpectedLog(run, options, ".mkv"));
+    for (const char* name : {"a.mkv", "b.mkv"}) {
+        EXPECT_EQ(Probe(run.Out(name), "format=format_name"), "matroska,webm") << name;
+        EXPECT_EQ(Probe(run.Out(name), "stream=codec_name"), "mpeg4\nmp3") << name;
+    }
+
+    // Run again: the outputs exist and nobody can answer, so both are kept and the status says so.
+    const auto before = std::filesystem::last_write_time(run.Out("a.mkv"));
+    ASSERT_EQ(run.Run({"-v", run.Out(), run.Source("a.mp4"), "X"}), 1) << run.Stderr();
+    EXPECT_EQ(std::filesystem::last_write_time(run.Out("a.mkv")), before);
+    const std::vector<std::string> log = Lines(ReadText(run.LogFile()));
+    const std::vector<std::string> tail = {run.Source("a.mp4"), "File \"a.mkv\" already exists!", "Skipped!", "",
+                                           "Done."};
+    ASSERT_GE(log.size(), tail.size());
+    EXPECT_EQ(std::vector<std::string>(log.end() - static_cast<long>(tail.size()), log.end()), tail);
+}
+
+TEST(ProgramRun, ExtractsAudioInEveryFormat)
+{
+    struct Case {
+        int index;
+        const char* extension;
+        const char* container;
+        const char* codec;
+    };
+    const Case cases[] = {{0, ".mp3", "mp3", "mp3"},
+                          {1, ".wav", "wav", "pcm_s16le"},
+                          {2, ".ogg", "ogg", "vorbis"},
+                          {3, ".flac", "flac", "flac"},
+                          {4, ".wma", "asf", "wmav2"}};
+    for (const Case& c : cases) {
+        ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nAudioFormat2=" + std::to_string(c.index) + "\n");
+        TOutputChoices choices;
+        choices.AudioFormat = c.index;
+        const std::string options = BuildAudioOptions(choices);
+        ASSERT_EQ(run.Run({"-A", run.Out(), run.Source("a.mp4"), run.Source("b.mkv"), "X"}), 0)
+            << c.extension << run.Stderr();
+        EXPECT_EQ(Lines(ReadText(run.LogFile())), ExpectedLog(run, options, c.extension)) << c.extension;
+        for (const char* stem : {"a", "b"}) {
+            const std::string output = run.Out(std::string(stem) + c.extension);
+            EXPECT_EQ(Probe(output, "format=format_name"), c.container) << output;
+            EXPECT_EQ(Probe(output, "stream=codec_name"), c.codec) << output;
+        }
+    }
+}
+
+TEST(ProgramRun, NothingToConvertEndsWithAMessageAndAStatus)
+{
+    ProgramRun run("[Reelsmith]\nUpdate=0\n");
+    EXPECT_EQ(run.Run({"-v", run.Out(), run.Source("missing.mp4"), "x"}), 2);
+    EXPECT_NE(run.Stderr().find("nothing to convert"), std::string::npos) << run.Stderr();
+    EXPECT_FALSE(std::filesystem::exists(run.LogFile()));
+}
