@@ -131,7 +131,11 @@ void OpenRunWindow(Tfrm_Main& main, const QString& outputPath)
 
 }  // namespace
 
-bool UnattendedRun(const Tfrm_Main& main) { return Headless() || LastParameterIsExit(main.Params()); }
+bool UnattendedRun(const Tfrm_Main& main)
+{
+    const bool automatic = main.Params().size() > 1 && !main.Params().at(1).isEmpty();
+    return LastParameterIsExit(main.Params()) || (automatic && Headless());
+}
 
 void btn_ConvertClick(Tfrm_Main& main)
 {

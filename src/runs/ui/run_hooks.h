@@ -8,8 +8,8 @@ namespace reelsmith {
 
 void InstallRunHooks(TMainWindowHooks& hooks);
 
-// True when nobody can answer a question or close a window: the program runs without a
-// display, or the command line ends in "x".
+// True when nobody can answer a question or close a window: the command line ends in "x",
+// or it asks for an automatic run and there is no display.
 bool UnattendedRun(const Tfrm_Main& main);
 
 void btn_ConvertClick(Tfrm_Main& main);
