@@ -6,6 +6,7 @@
 #include "intake/decoder_probe.h"
 #include "intake/ui/intake_hooks.h"
 #include "runs/ui/run_hooks.h"
+#include "runs/ui/taskbar_progress.h"
 
 int main(int argc, char* argv[])
 {
@@ -22,6 +23,9 @@ int main(int argc, char* argv[])
     reelsmith::InstallIntakeHooks(hooks, [] { return std::make_unique<reelsmith::TDecoderProbe>(); });
     reelsmith::InstallSettingsDialogHooks(hooks);
     reelsmith::InstallRunHooks(hooks);
+    hooks.CreateTaskbarProgress = [](Tfrm_Main& owner) -> std::unique_ptr<QObject> {
+        return std::make_unique<TWin7TaskProgressBar>(&owner);
+    };
     const bool automatic = params.size() > 1 && !params.at(1).isEmpty();
     Tfrm_Main window(params, std::move(hooks));
     window.show();
