@@ -4,8 +4,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/ui/main_window.h"
+#include "app/ui/settings_dialog_hooks.h"
+#include "settings/ui/command_dialog.h"
 #include "settings/ui/custom_size_dialog.h"
 #include "settings/ui/effects_dialog.h"
 
@@ -61,6 +65,10 @@ private slots:
     void customCancelChangesNothing();
     void customRejectsEmptyAndZero();
     void customTypedValuesAboveRangeAreRefused();
+    void commandLayout();
+    void commandOkTakesTextAsTypedAndFormat();
+    void commandCancelAndEscChangeNothing();
+    void commandFlowOnMainWindow();
 };
 
 void TestSettingsDialogs::effectsLayout()
@@ -299,6 +307,134 @@ void TestSettingsDialogs::customTypedValuesAboveRangeAreRefused()
     QCOMPARE(dialog.FrameSizeText(), QStringLiteral("12345x123"));
     QTest::mouseClick(dialog.btn_OK, Qt::LeftButton);
     QCOMPARE(choices.CustomFrameSize, std::string("12345x123"));
+}
+
+void TestSettingsDialogs::commandLayout()
+{
+    Tfrm_Command dialog(2);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("FFMPEG Command"));
+    QCOMPARE(dialog.lbl_Command->text(), QStringLiteral("Enter FFMPEG Command:"));
+    QCOMPARE(dialog.lbl_Example->text(),
+             QStringLiteral("Example: -b:a 96k -ac 2 -ar 44100 -c:a aac -c:v mpeg4 -sn "));
+    QVERIFY(dialog.txt_Command->text().isEmpty());
+    QStringList formats;
+    for (int i = 0; i < dialog.cb_VideoFormat->count(); ++i)
+        formats << dialog.cb_VideoFormat->itemText(i);
+    QCOMPARE(formats, QStringList({"AVI", "M4V", "MKV", "MOV", "MP4", "MPG", "TS", "VOB", "WebM", "WMV"}));
+    QCOMPARE(dialog.cb_VideoFormat->currentText(), QStringLiteral("MKV"));
+    QStringList labels;
+    for (const QLabel* label : dialog.findChildren<QLabel*>())
+        labels << label->text();
+    QVERIFY(labels.contains(QStringLiteral("Format:")));
+    QCOMPARE(dialog.btn_OK->text(), QStringLiteral("OK"));
+    QVERIFY(dialog.btn_OK->isDefault());
+    QCOMPARE(dialog.btn_Cancel->text(), QStringLiteral("Cancel"));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // Caption over the box, the example under it, format and buttons at the bottom.
+    QVERIFY(dialog.lbl_Command->y() < dialog.txt_Command->y());
+    QVERIFY(dialog.txt_Command->y() < dialog.lbl_Example->y());
+    QVERIFY(dialog.lbl_Example->y() < dialog.cb_VideoFormat->y());
+    const QSize size = dialog.size();
+    dialog.resize(size * 2);
+    QCOMPARE(dialog.size(), size);
+    QTest::keyClicks(dialog.txt_Command, QStringLiteral("-c:v libx264 -crf 23"));
+    Grab(dialog, QStringLiteral("command"));
+
+    // A format position outside the list selects nothing rather than a wrong container.
+    Tfrm_Command outside(42);
+    QCOMPARE(outside.FormatPosition(), -1);
+}
+
+void TestSettingsDialogs::commandOkTakesTextAsTypedAndFormat()
+{
+    QWidget parent;
+    parent.show();
+    // Blanks around the command reach the run unchanged; an empty command is taken too.
+    for (const QString& typed : {QStringLiteral("  -c:v mpeg4 -q:v 3  "), QString()}) {
+        QString options = QStringLiteral("old");
+        int format = 2;
+        OnModal([typed](QWidget* modal) {
+            auto* dialog = qobject_cast<Tfrm_Command*>(modal);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->cb_VideoFormat->currentText(), QStringLiteral("MKV"));
+            QTest::keyClicks(dialog->txt_Command, typed);
+            dialog->cb_VideoFormat->setCurrentIndex(8);
+            QTest::keyClick(dialog->txt_Command, Qt::Key_Return);  // the default button
+        });
+        QVERIFY(Tfrm_Command::Execute(&parent, options, format));
+        QCOMPARE(options, typed);
+        QCOMPARE(format, 8);
+    }
+}
+
+void TestSettingsDialogs::commandCancelAndEscChangeNothing()
+{
+    QWidget parent;
+    parent.show();
+    const std::function<void(Tfrm_Command*)> leave[] = {
+        [](Tfrm_Command* dialog) { QTest::mouseClick(dialog->btn_Cancel, Qt::LeftButton); },
+        [](Tfrm_Command* dialog) { QTest::keyClick(dialog->txt_Command, Qt::Key_Escape); },
+        [](Tfrm_Command* dialog) { dialog->close(); },
+    };
+    for (const auto& how : leave) {
+        QString options = QStringLiteral("kept");
+        int format = 4;
+        OnModal([how](QWidget* modal) {
+            auto* dialog = qobject_cast<Tfrm_Command*>(modal);
+            QVERIFY(dialog);
+            QTest::keyClicks(dialog->txt_Command, QStringLiteral("-an"));
+            dialog->cb_VideoFormat->setCurrentIndex(0);
+            how(dialog);
+        });
+        QVERIFY(!Tfrm_Command::Execute(&parent, options, format));
+        QCOMPARE(options, QStringLiteral("kept"));
+        QCOMPARE(format, 4);
+    }
+}
+
+void TestSettingsDialogs::commandFlowOnMainWindow()
+{
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    Tfrm_Main window;
+    window.cb_VideoFormat->setCurrentIndex(2);
+    window.cb_VideoFormatChange();
+    auto encoders = [&window] {
+        QStringList list;
+        for (int i = 0; i < window.cb_VideoEncoder->count(); ++i)
+            list << window.cb_VideoEncoder->itemText(i);
+        return list;
+    };
+    const QStringList mkvEncoders = encoders();
+
+    // "OK" with a command: the format changes, the encoder lists stay until the user changes it.
+    window.str_Options = QStringLiteral("-vcodec leftover");
+    OnModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<Tfrm_Command*>(modal);
+        QVERIFY(dialog);
+        QVERIFY(dialog->txt_Command->text().isEmpty());
+        QCOMPARE(dialog->cb_VideoFormat->currentText(), QStringLiteral("MKV"));
+        QTest::keyClicks(dialog->txt_Command, QStringLiteral(" -an "));
+        dialog->cb_VideoFormat->setCurrentIndex(dialog->cb_VideoFormat->findText(QStringLiteral("WebM")));
+        QTest::mouseClick(dialog->btn_OK, Qt::LeftButton);
+    });
+    QVERIFY(reelsmith::RunCommandDialog(window));
+    QCOMPARE(window.str_Options, QStringLiteral(" -an "));
+    QCOMPARE(window.cb_VideoFormat->currentText(), QStringLiteral("WebM"));
+    QCOMPARE(encoders(), mkvEncoders);
+
+    // Cancel, or "OK" on an empty box, ends the flow with no command left over.
+    for (bool ok : {false, true}) {
+        OnModal([ok](QWidget* modal) {
+            auto* dialog = qobject_cast<Tfrm_Command*>(modal);
+            QVERIFY(dialog);
+            QTest::mouseClick(ok ? dialog->btn_OK : dialog->btn_Cancel, Qt::LeftButton);
+        });
+        QVERIFY(!reelsmith::RunCommandDialog(window));
+        QVERIFY(window.str_Options.isEmpty());
+        QCOMPARE(window.cb_VideoFormat->currentText(), QStringLiteral("WebM"));
+    }
 }
 
 QTEST_MAIN(TestSettingsDialogs)

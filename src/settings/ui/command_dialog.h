@@ -1,0 +1,34 @@
+#pragma once
+// The FFMPEG command dialog: a whole option string of the user's for one conversion, and the
+// output container it is written into.
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class Tfrm_Command : public QDialog {
+    Q_OBJECT
+public:
+    // Starts with an empty command and the format list at `formatPosition`.
+    explicit Tfrm_Command(int formatPosition, QWidget* parent = nullptr);
+
+    // Opens the dialog modally over `parent`. "OK" writes the command exactly as typed into
+    // `options` and the chosen format into `formatPosition` and returns true; otherwise
+    // neither is touched.
+    static bool Execute(QWidget* parent, QString& options, int& formatPosition);
+
+    QString Command() const;
+    int FormatPosition() const;
+
+    QLabel* lbl_Command = nullptr;
+    QLineEdit* txt_Command = nullptr;
+    QLabel* lbl_Example = nullptr;
+    QComboBox* cb_VideoFormat = nullptr;
+    QPushButton* btn_OK = nullptr;
+    QPushButton* btn_Cancel = nullptr;
+
+private:
+    void BuildLayout();
+};
