@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <initializer_list>
 
 #include "app/ui/main_window.h"
 
@@ -50,10 +51,29 @@ QGridLayout* MakeGrid(QWidget* page)
     return grid;
 }
 
-void AddPair(QGridLayout* grid, int row, int pairColumn, QLabel* label, QWidget* field)
+// One captioned list of a tab and its place in the two columns of pairs.
+struct TListPair {
+    QComboBox** list;
+    const char* name;
+    const char* caption;
+    int row;
+    int pairColumn;
+    bool bold = false;
+};
+
+// Lays the page out as label/list pairs. The lists are made first, in table order, which is
+// also their tab order.
+QGridLayout* MakeListGrid(QWidget* page, std::initializer_list<TListPair> pairs)
 {
-    grid->addWidget(label, row, pairColumn * 3);
-    grid->addWidget(field, row, pairColumn * 3 + 1);
+    QGridLayout* grid = MakeGrid(page);
+    for (const TListPair& pair : pairs)
+        *pair.list = MakeList(page, pair.name);
+    for (const TListPair& pair : pairs) {
+        grid->addWidget(MakeLabel(page, QString::fromLatin1(pair.caption), *pair.list, pair.bold), pair.row,
+                        pair.pairColumn * 3);
+        grid->addWidget(*pair.list, pair.row, pair.pairColumn * 3 + 1);
+    }
+    return grid;
 }
 
 }  // namespace
@@ -73,17 +93,16 @@ QWidget* Tfrm_Main::BuildSettingsTabs()
 QWidget* Tfrm_Main::BuildProfilesTab()
 {
     auto* page = new QWidget(this);
-    QGridLayout* grid = MakeGrid(page);
-    cb_Type = MakeList(page, "cb_Type");
-    cb_Format = MakeList(page, "cb_Format");
+    QGridLayout* grid = MakeListGrid(page, {
+        {&cb_Type, "cb_Type", "Type:", 0, 0},
+        {&cb_Format, "cb_Format", "Format:", 1, 0},
+    });
     cb_Format->setMinimumContentsLength(16);
     chk_OriginalSettings = new QCheckBox(QStringLiteral("Original parameters"), page);
     chk_OriginalSettings->setObjectName(QStringLiteral("chk_OriginalSettings"));
     chk_OriginalSettings->setChecked(true);
     btn_Apply = new QPushButton(QStringLiteral("Apply"), page);
     btn_Apply->setObjectName(QStringLiteral("btn_Apply"));
-    AddPair(grid, 0, 0, MakeLabel(page, QStringLiteral("Type:"), cb_Type), cb_Type);
-    AddPair(grid, 1, 0, MakeLabel(page, QStringLiteral("Format:"), cb_Format), cb_Format);
     grid->addWidget(chk_OriginalSettings, 0, 3, 1, 2);
     grid->addWidget(btn_Apply, 1, 3, Qt::AlignLeft);
     grid->setRowStretch(3, 1);
@@ -93,57 +112,49 @@ QWidget* Tfrm_Main::BuildProfilesTab()
 QWidget* Tfrm_Main::BuildVideoTab()
 {
     auto* page = new QWidget(this);
-    QGridLayout* grid = MakeGrid(page);
-    cb_VideoFormat = MakeList(page, "cb_VideoFormat");
-    cb_VideoEncoder = MakeList(page, "cb_VideoEncoder");
-    cb_VideoAspect = MakeList(page, "cb_VideoAspect");
-    cb_VideoFrameSize = MakeList(page, "cb_VideoFrameSize");
-    cb_VideoFrameRate = MakeList(page, "cb_VideoFrameRate");
-    cb_VideoBitrate = MakeList(page, "cb_VideoBitrate");
+    QGridLayout* grid = MakeListGrid(page, {
+        {&cb_VideoFormat, "cb_VideoFormat", "Format:", 0, 0, true},
+        {&cb_VideoEncoder, "cb_VideoEncoder", "Encoder:", 1, 0},
+        {&cb_VideoAspect, "cb_VideoAspect", "Aspect ratio:", 2, 0},
+        {&cb_VideoFrameSize, "cb_VideoFrameSize", "Resolution:", 0, 1},
+        {&cb_VideoFrameRate, "cb_VideoFrameRate", "Frame rate:", 1, 1},
+        {&cb_VideoBitrate, "cb_VideoBitrate", "Bit rate:", 2, 1},
+    });
     btn_Custom = new QToolButton(page);
     btn_Custom->setObjectName(QStringLiteral("btn_Custom"));
     btn_Custom->setText(QStringLiteral("..."));
     btn_Custom->setToolTip(QStringLiteral("Set custom frame size"));
+    // The resolution list shares its cell with the "..." button.
     auto* frameSize = new QWidget(page);
+    delete grid->replaceWidget(cb_VideoFrameSize, frameSize);
     auto* frameSizeRow = new QHBoxLayout(frameSize);
     frameSizeRow->setContentsMargins(0, 0, 0, 0);
     frameSizeRow->setSpacing(2);
     frameSizeRow->addWidget(cb_VideoFrameSize, 1);
     frameSizeRow->addWidget(btn_Custom);
-    AddPair(grid, 0, 0, MakeLabel(page, QStringLiteral("Format:"), cb_VideoFormat, true), cb_VideoFormat);
-    AddPair(grid, 1, 0, MakeLabel(page, QStringLiteral("Encoder:"), cb_VideoEncoder), cb_VideoEncoder);
-    AddPair(grid, 2, 0, MakeLabel(page, QStringLiteral("Aspect ratio:"), cb_VideoAspect), cb_VideoAspect);
-    AddPair(grid, 0, 1, MakeLabel(page, QStringLiteral("Resolution:"), cb_VideoFrameSize), frameSize);
-    AddPair(grid, 1, 1, MakeLabel(page, QStringLiteral("Frame rate:"), cb_VideoFrameRate), cb_VideoFrameRate);
-    AddPair(grid, 2, 1, MakeLabel(page, QStringLiteral("Bit rate:"), cb_VideoBitrate), cb_VideoBitrate);
     return page;
 }
 
 QWidget* Tfrm_Main::BuildAudioTab()
 {
     auto* page = new QWidget(this);
-    QGridLayout* grid = MakeGrid(page);
-    cb_AudioFormat = MakeList(page, "cb_AudioFormat");
-    cb_AudioEncoder = MakeList(page, "cb_AudioEncoder");
-    cb_AudioSampleRate = MakeList(page, "cb_AudioSampleRate");
-    cb_AudioChannel = MakeList(page, "cb_AudioChannel");
-    cb_AudioBitrate = MakeList(page, "cb_AudioBitrate");
-    AddPair(grid, 0, 0, MakeLabel(page, QStringLiteral("Format:"), cb_AudioFormat, true), cb_AudioFormat);
-    AddPair(grid, 1, 0, MakeLabel(page, QStringLiteral("Encoder:"), cb_AudioEncoder), cb_AudioEncoder);
-    AddPair(grid, 0, 1, MakeLabel(page, QStringLiteral("Sample rate:"), cb_AudioSampleRate), cb_AudioSampleRate);
-    AddPair(grid, 1, 1, MakeLabel(page, QStringLiteral("Channel:"), cb_AudioChannel), cb_AudioChannel);
-    AddPair(grid, 2, 1, MakeLabel(page, QStringLiteral("Bit rate:"), cb_AudioBitrate), cb_AudioBitrate);
+    MakeListGrid(page, {
+        {&cb_AudioFormat, "cb_AudioFormat", "Format:", 0, 0, true},
+        {&cb_AudioEncoder, "cb_AudioEncoder", "Encoder:", 1, 0},
+        {&cb_AudioSampleRate, "cb_AudioSampleRate", "Sample rate:", 0, 1},
+        {&cb_AudioChannel, "cb_AudioChannel", "Channel:", 1, 1},
+        {&cb_AudioBitrate, "cb_AudioBitrate", "Bit rate:", 2, 1},
+    });
     return page;
 }
 
 QWidget* Tfrm_Main::BuildCpuTab()
 {
     auto* page = new QWidget(this);
-    QGridLayout* grid = MakeGrid(page);
-    cb_Threads = MakeList(page, "cb_Threads");
-    cb_CPUUsage = MakeList(page, "cb_CPUUsage");
-    AddPair(grid, 0, 0, MakeLabel(page, QStringLiteral("Threads:"), cb_Threads), cb_Threads);
-    AddPair(grid, 1, 0, MakeLabel(page, QStringLiteral("Priority:"), cb_CPUUsage), cb_CPUUsage);
+    QGridLayout* grid = MakeListGrid(page, {
+        {&cb_Threads, "cb_Threads", "Threads:", 0, 0},
+        {&cb_CPUUsage, "cb_CPUUsage", "Priority:", 1, 0},
+    });
     grid->setRowStretch(3, 1);
     return page;
 }
