@@ -11,10 +11,9 @@
 #include "app/file_list_model.h"
 #include "intake/adding_routine.h"
 #include "intake/decoder_probe.h"
+#include "intake/intake_fakes.h"
 #include "intake/model_list_target.h"
 #include "support/test_media.h"
-
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace fs = std::filesystem;
 using namespace reelsmith;

@@ -4,73 +4,22 @@
 
 #include <QFile>
 #include <sys/stat.h>
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <map>
 
 #include "intake/adding_routine.h"
+#include "intake/intake_fakes.h"
 #include "intake/model_list_target.h"
 #include "intake/row_cells.h"
 #include "support/test_media.h"
 
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
-
 namespace fs = std::filesystem;
 using namespace reelsmith;
+using reelsmith::test::FakeProbe;
+using reelsmith::test::RowList;
+using reelsmith::test::Touch;
 
 namespace {
-
-void Touch(const std::string& path)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path) << "media";
-}
-
-class FakeProbe : public IMediaProbe {
-public:
-    bool LibrariesLoaded() const override { return true; }
-    bool LoadLibraries(std::string&) override { return true; }
-    std::optional<TProbedMedia> Probe(const std::string& path) override
-    {
-        ++probes[path];
-        if (rejected.count(path))
-            return std::nullopt;
-        TProbedMedia media;
-        media.Duration = 5'000'000;
-        media.VideoStreamCount = 1;
-        media.Stream0IsVideo = true;
-        media.FrameRateNum = 25;
-        media.Width = 160;
-        media.Height = 120;
-        media.BitRate = 200'000;
-        return media;
-    }
-    std::map<std::string, int> probes;
-    std::set<std::string> rejected;
-};
-
-class RowList : public IFileListTarget {
-public:
-    QStringList SourcePaths() const override
-    {
-        QStringList paths;
-        for (const TFileListRow& row : rows)
-            paths << row.cell(FileCell::SourcePath);
-        return paths;
-    }
-    void AppendRow(TFileListRow row) override { rows.push_back(std::move(row)); }
-    void Resort() override
-    {
-        ++resorts;
-        std::stable_sort(rows.begin(), rows.end(), [](const TFileListRow& a, const TFileListRow& b) {
-            return a.Caption.toUpper() < b.Caption.toUpper();
-        });
-    }
-    QStringList Paths() const { return SourcePaths(); }
-    std::vector<TFileListRow> rows;
-    int resorts = 0;
-};
 
 class AddingRoutineTest : public ::testing::Test {
 protected:

@@ -3,24 +3,19 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "intake/accepted_extensions.h"
 #include "intake/find_file.h"
+#include "intake/intake_fakes.h"
 #include "support/test_media.h"
 
 namespace fs = std::filesystem;
 using namespace reelsmith;
+using reelsmith::test::Touch;
 
 namespace {
-
-void Touch(const std::string& path)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path) << "x";
-}
 
 // root/ a.avi B.MKV c.txt .hidden.avi z.Mp4 clip.avi/inner.mp4 sub/b.avi sub/deeper/d.ts
 //       .hid/x.avi loop -> root  sub/up -> ..  sub/pipe.avi (fifo)  sub/gone.mkv -> missing

@@ -11,27 +11,20 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
-#include <filesystem>
-#include <fstream>
 
 #include "intake/ui/add_files_dialog.h"
 #include "app/ui/main_window.h"
+#include "intake/intake_fakes.h"
 #include "intake/ui/adding_window.h"
 #include "intake/ui/intake_hooks.h"
 #include "support/test_media.h"
 
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
-
-namespace fs = std::filesystem;
 using namespace reelsmith;
+using reelsmith::test::FakeProbe;
+using reelsmith::test::RowList;
+using reelsmith::test::Touch;
 
 namespace {
-
-void Touch(const std::string& path)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path) << "media";
-}
 
 void SaveShot(QWidget* widget, const QString& name)
 {
@@ -49,45 +42,6 @@ int ItemNamed(TShellFolderView* view, const QString& name)
             return i;
     return -1;
 }
-
-class FakeProbe : public IMediaProbe {
-public:
-    bool LibrariesLoaded() const override { return loaded; }
-    bool LoadLibraries(std::string& error) override
-    {
-        ++loadCalls;
-        loaded = loadError.empty();
-        error = loadError;
-        return loaded;
-    }
-    std::optional<TProbedMedia> Probe(const std::string& path) override
-    {
-        probed.push_back(path);
-        if (onProbe)
-            onProbe();
-        return TProbedMedia{61'000'000, 1, true, 25, 1, 300'000, 320, 240};
-    }
-    bool loaded = false;
-    int loadCalls = 0;
-    std::string loadError;
-    std::vector<std::string> probed;
-    std::function<void()> onProbe;
-};
-
-class RowList : public IFileListTarget {
-public:
-    QStringList SourcePaths() const override
-    {
-        QStringList paths;
-        for (const TFileListRow& row : rows)
-            paths << row.cell(FileCell::SourcePath);
-        return paths;
-    }
-    void AppendRow(TFileListRow row) override { rows.push_back(std::move(row)); }
-    void Resort() override { ++resorts; }
-    std::vector<TFileListRow> rows;
-    int resorts = 0;
-};
 
 class AddFilesDialogTest : public ::testing::Test {
 protected:
@@ -220,6 +174,8 @@ class AddingWindowTest : public ::testing::Test {
 protected:
     QString At(const std::string& name) const { return QString::fromStdString(folder.file(name)); }
     reelsmith::test::TempFolder folder;
+    void SetUp() override { probe.loaded = false; }  // the window loads them, as at program start
+
     FakeProbe probe;
     RowList list;
 };
