@@ -91,7 +91,16 @@ TEST(ConversionRun, ConvertsRowsInOrderPassingOverAMissingSource)
     const std::string gone = folder.file("in/gone.mp4");
     TRecordingView view;
     TConversionRun run(VideoSetup({Row(a), Row(gone), Row(b)}, folder.file("out/new"), QStringLiteral("MKV")), view);
+    // With several rows the taskbar counts finished rows out of all.
+    TTaskbarDisplay atThirdRow;
+    view.OnLog = [&](const TLogLine& line) {
+        if (line.Text == QLatin1String("File #3"))
+            atThirdRow = run.Taskbar();
+    };
     ASSERT_TRUE(RunToEnd(run));
+    EXPECT_EQ(atThirdRow.Progress, 2);
+    EXPECT_EQ(atThirdRow.Max, 3);
+    EXPECT_TRUE(atThirdRow.Visible);
 
     const QString out = QString::fromStdString(folder.file("out/new/"));
     QStringList expected = FileLines(QString::fromStdString(a), out + QStringLiteral("a.mkv"), 1);

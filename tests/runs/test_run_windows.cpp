@@ -17,6 +17,8 @@
 #include "app/ui/main_window.h"
 #include "runs/ui/run_hooks.h"
 #include "runs/ui/run_window.h"
+#include "runs/ui/taskbar_progress.h"
+#include "settings/ui/command_dialog.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;
@@ -70,6 +72,25 @@ QColor LineColour(QTextEdit* log, const QString& text)
         if (block.text() == text && block.begin() != block.end())
             return block.begin().fragment().charFormat().foreground().color();
     return {};
+}
+
+struct TNullSink : TTaskbarSink {
+    void SetProgressState(TTaskBarProgressStyle) override {}
+    void SetProgressValue(int, int) override {}
+};
+
+// Calls `act` with the next modal window of type T once `ready` holds for it.
+template <typename T>
+void WhenModal(const std::function<bool(T&)>& ready, const std::function<void(T&)>& act)
+{
+    QTimer::singleShot(50, [=] {
+        auto* window = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!window || !ready(*window)) {
+            WhenModal(ready, act);
+            return;
+        }
+        act(*window);
+    });
 }
 
 // Answers the next message box with the given button and records its caption and text.
@@ -244,6 +265,73 @@ private slots:
         QCOMPARE(caption, QStringLiteral("Error"));
         QCOMPARE(text, QStringLiteral("Output path is not specified."));
         QCOMPARE(main.tab_Settings->tabText(main.tab_Settings->currentIndex()), QStringLiteral(" Output "));
+    }
+
+    void taskbarShowsTheFileAndIsHiddenAtClose()
+    {
+        QWidget owner;
+        TWin7TaskProgressBar bar(&owner, std::make_unique<TNullSink>());
+        const QString source = CopyInto(Clip(), Path(QStringLiteral("bar")), QStringLiteral("a.mp4"));
+        TRunWindowOptions options;
+        options.Taskbar = &bar;
+        Tfrm_Video window(nullptr, Setup({source}, Path(QStringLiteral("bar-out"))), options);
+        window.show();
+        QVERIFY(WaitFor([&] { return window.Run().Over(); }));
+        QVERIFY(bar.Visible());
+        QCOMPARE(bar.Style(), TTaskBarProgressStyle::tbpsNormal);
+        QCOMPARE(bar.Max(), 100);
+        QCOMPARE(bar.Progress(), 100);
+        QVERIFY(window.close());
+        QVERIFY(!bar.Visible());
+        QCOMPARE(bar.Progress(), 0);
+    }
+
+    void commandFlowRunsTheTypedCommand_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("ok") << true;
+        QTest::newRow("cancel") << false;
+    }
+    void commandFlowRunsTheTypedCommand()
+    {
+        QFETCH(bool, accept);
+        TMainWindowHooks hooks;
+        InstallRunHooks(hooks);
+        Tfrm_Main main({}, std::move(hooks));
+        TFileListRow row;
+        row.Caption = QStringLiteral("a.mp4");
+        row.cell(FileCell::SourcePath) = CopyInto(Clip(), Path(QStringLiteral("cmd")), QStringLiteral("a.mp4"));
+        main.Files().Append(row);
+        main.show();
+        const QString out = Path(accept ? QStringLiteral("cmd-ok") : QStringLiteral("cmd-cancel"));
+        main.chk_Path->setChecked(true);
+        main.txt_Path->setText(out);
+        const int mkv = main.cb_VideoFormat->findText(QStringLiteral("MKV"));
+        QVERIFY(mkv >= 0);
+
+        const QString command = QStringLiteral("-c:v mpeg4 -c:a mp2");
+        WhenModal<Tfrm_Command>([](Tfrm_Command&) { return true; },
+                                [=](Tfrm_Command& dialog) {
+                                    dialog.txt_Command->setText(command);
+                                    dialog.cb_VideoFormat->setCurrentIndex(mkv);
+                                    (accept ? dialog.btn_OK : dialog.btn_Cancel)->click();
+                                });
+        QString log;
+        if (accept)
+            WhenModal<TRunWindow>([](TRunWindow& window) { return window.Run().Over(); },
+                                  [&log](TRunWindow& window) {
+                                      log = window.Run().Log().PlainLines().join(QLatin1Char('\n'));
+                                      window.btn_Close->click();
+                                  });
+        main.act_Command->trigger();
+        QCOMPARE(QFileInfo::exists(out + QStringLiteral("/a.mkv")), accept);
+        if (accept) {
+            QVERIFY(log.contains(QStringLiteral("Parameters ") + command));
+            QVERIFY(log.endsWith(QStringLiteral("Done.")));
+            QCOMPARE(main.str_Options, command);
+        } else {
+            QVERIFY(main.str_Options.isEmpty());
+        }
     }
 
     // Only with REELSMITH_SCREENSHOT_DIR: a slow conversion shown long enough for the

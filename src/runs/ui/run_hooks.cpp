@@ -17,6 +17,7 @@
 #include "app/destination.h"
 #include "app/file_list_io.h"
 #include "app/ui/main_window.h"
+#include "app/ui/settings_dialog_hooks.h"
 #include "runs/ui/run_window.h"
 #include "settings/option_builder.h"
 
@@ -159,6 +160,18 @@ void btn_ExtractClick(Tfrm_Main& main)
     OpenRunWindow<Tfrm_Audio>(main, outputPath);
 }
 
+void btn_CommandClick(Tfrm_Main& main)
+{
+    if (!HaveRows(main))
+        return;
+    if (!RunCommandDialog(main))
+        return;
+    QString outputPath;
+    if (!ChooseOutput(main, false, &outputPath))
+        return;
+    OpenRunWindow<Tfrm_Video>(main, outputPath);
+}
+
 void btn_BrowseClick(Tfrm_Main& main)
 {
     QString folder;
@@ -197,6 +210,7 @@ void InstallRunHooks(TMainWindowHooks& hooks)
 {
     hooks.Convert = btn_ConvertClick;
     hooks.ExtractAudio = btn_ExtractClick;
+    hooks.FfmpegCommand = btn_CommandClick;
     hooks.BrowseOutput = btn_BrowseClick;
     hooks.ParamTimer = tmr_ParamTimer;
 }

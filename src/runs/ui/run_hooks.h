@@ -1,6 +1,6 @@
 #pragma once
-// Connects the main window's run commands: Convert and Extract audio with the destination
-// choice, the " Output " tab's browse button, and the command-line timer that starts an
+// Connects the main window's run commands: Convert, Extract audio and the FFMPEG command
+// with the destination choice, the " Output " tab's browse button, and the command-line timer that starts an
 // automatic run.
 #include "app/ui/main_window_hooks.h"
 
@@ -14,6 +14,8 @@ bool UnattendedRun(const Tfrm_Main& main);
 
 void btn_ConvertClick(Tfrm_Main& main);
 void btn_ExtractClick(Tfrm_Main& main);
+// The user's own command (no option builder, no command-line folder) into Tfrm_Video.
+void btn_CommandClick(Tfrm_Main& main);
 void btn_BrowseClick(Tfrm_Main& main);
 void tmr_ParamTimer(Tfrm_Main& main);
 

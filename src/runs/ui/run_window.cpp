@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "runs/ui/system_sound.h"
+#include "runs/ui/taskbar_progress.h"
 
 namespace reelsmith {
 
@@ -191,7 +192,24 @@ void TRunWindow::DisplayChanged()
     ApplyTaskbar();
 }
 
-void TRunWindow::ApplyTaskbar() {}
+void TRunWindow::ApplyTaskbar()
+{
+    auto* bar = qobject_cast<TWin7TaskProgressBar*>(m_Taskbar.data());
+    if (!bar)
+        return;
+    // Only changes are passed on: each one may be a message on the session bus.
+    const TTaskbarDisplay& taskbar = m_Run->Taskbar();
+    if (taskbar.Visible && !bar->Visible()) {
+        bar->SetVisible(true);
+        bar->SetStyle(TTaskBarProgressStyle::tbpsNormal);
+    }
+    if (bar->Max() != taskbar.Max)
+        bar->SetMax(taskbar.Max);
+    if (bar->Progress() != taskbar.Progress)
+        bar->SetProgress(taskbar.Progress);
+    if (!taskbar.Visible && bar->Visible())
+        bar->SetVisible(false);
+}
 
 void TRunWindow::ErrorBeep() { PlaySystemSound(TSystemSound::CriticalStop); }
 
