@@ -2,6 +2,7 @@
 // or extracts them with the choices of its settings file, writes log.txt and ends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -148,6 +149,22 @@ TEST(ProgramRun, ConvertsTheListedFilesAndEndsWithTheLog)
                                            "Done."};
     ASSERT_GE(log.size(), tail.size());
     EXPECT_EQ(std::vector<std::string>(log.end() - static_cast<long>(tail.size()), log.end()), tail);
+}
+
+TEST(ProgramRun, FileListIntoTheSourceFolderNeverReplacesASource)
+{
+    ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\n");
+    const std::string list = run.Source("list.fls");
+    std::ofstream(list) << run.Source("a.mp4") << "\r\n" << run.Source("b.mkv") << "\r\n";
+    const auto sourceSize = std::filesystem::file_size(run.Source("b.mkv"));
+    const std::string inFolder = run.Source("");
+
+    ASSERT_EQ(run.Run({"-v", inFolder, list, run.Source("ignored.mp4"), "x"}), 0) << run.Stderr();
+    EXPECT_EQ(std::filesystem::file_size(run.Source("b.mkv")), sourceSize);
+    EXPECT_EQ(Probe(run.Source("b (1).mkv"), "format=format_name"), "matroska,webm");
+    EXPECT_EQ(Probe(run.Source("a.mkv"), "format=format_name"), "matroska,webm");
+    const std::vector<std::string> log = Lines(ReadText(run.LogFile()));
+    EXPECT_NE(std::find(log.begin(), log.end(), run.Source("b (1).mkv")), log.end());
 }
 
 TEST(ProgramRun, ExtractsAudioInEveryFormat)
