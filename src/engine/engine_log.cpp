@@ -12,6 +12,8 @@ void EngineLog(TLogLevel level, const std::string& text)
 {
     if (ff().av_log)
         ff().av_log(nullptr, FFLogLevelOf(level), "%s\n", text.c_str());
+    else
+        FFLogger().Log(nullptr, level, text);
 }
 
 std::string StrFormat(const char* format, ...)
@@ -29,12 +31,13 @@ std::string StrFormat(const char* format, ...)
     return text;
 }
 
-void SetEngineLogLevel(TLogLevel level) { ff().av_log_set_level(FFLogLevelOf(level)); }
+void SetEngineLogLevel(TLogLevel level) { FFLogger().SetLogLevel(level); }
 
 void SetEngineLogFlagsAndLevel(int flags, int ffLevel)
 {
-    ff().av_log_set_flags(flags);
-    ff().av_log_set_level(ffLevel);
+    TFFLogger& logger = FFLogger();
+    logger.SetLogFlags(flags);
+    logger.SetFFLevel(ffLevel);
 }
 
 std::string EngineErrorText(int code) { return ErrorText(code); }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "media/ff_logger.h"
 
 namespace reelsmith {
 
@@ -135,9 +136,14 @@ bool TFFLoader::Load(TLibrary library)
         return false;
     if (!status.Fixuped)
         status.Fixuped = Bind(library);
-    if (!status.Fixuped)
+    if (!status.Fixuped) {
         Unload(library);
-    return status.Fixuped;
+        return false;
+    }
+    // On every successful load of avutil, also when it was loaded already.
+    if (library == TLibrary::avUtil && FInstallLogger)
+        FFLogger().InstallCallback();
+    return true;
 }
 
 bool TFFLoader::Load(TLibraries libraries)
@@ -180,6 +186,9 @@ void TFFLoader::Unload(TLibrary library)
 {
     TLibraryStatus& status = Status(library);
     if (status.Fixuped) {
+        // FFmpeg must not call into a logger it can no longer be unloaded under.
+        if (library == TLibrary::avUtil)
+            TFFLogger::UninstallCallback();
         UnbindFunctions(library);
         status.Fixuped = false;
     }
