@@ -283,6 +283,12 @@ void TFFLogger::Flush()
     ReleaseHeld();
     const std::uint64_t target = FQueuedCount;
     FQueuedCond.notify_all();
+    if (FSynchronous) {
+        // The logger thread leaves these to the callers.
+        lock.unlock();
+        DeliverQueued();
+        lock.lock();
+    }
     WaitUntil(lock, nullptr, [&] { return FDeliveredCount >= target || FThreadDone; });
 }
 
@@ -528,16 +534,22 @@ void TFFLogger::WaitUntil(std::unique_lock<std::mutex>& lock, TMainThreadDispatc
 void TFFLogger::ThreadMain()
 {
     for (;;) {
+        bool deliver = false;
         {
             std::unique_lock lock(FLock);
-            FQueuedCond.wait_for(lock, kSlice, [this] { return !FQueue.empty() || FClosing; });
+            // Synchronous callers deliver their own lines; this thread only releases held ones.
+            FQueuedCond.wait_for(lock, kSlice, [this] { return (!FQueue.empty() && !FSynchronous) || FClosing; });
             const auto now = std::chrono::steady_clock::now();
-            if (FHeld && (FClosing || now - FHeldLast >= kHoldQuiet || now - FHeldFirst >= kHoldMax))
+            if (FHeld && (FClosing || now - FHeldLast >= kHoldQuiet || now - FHeldFirst >= kHoldMax)) {
                 ReleaseHeld();
+                deliver = true;
+            }
             if (FClosing && FQueue.empty() && !FHeld)
                 break;
+            deliver = deliver || !FSynchronous || FClosing;
         }
-        DeliverQueued();
+        if (deliver)
+            DeliverQueued();
     }
     std::lock_guard lock(FLock);
     FThreadDone = true;

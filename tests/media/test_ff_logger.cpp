@@ -387,11 +387,16 @@ TEST_F(FFLoggerTest, ShutdownDeliversEverythingQueued)
 
 TEST_F(FFLoggerTest, SynchronousDeliversInTheCallersThread)
 {
-    logger->SetSynchronous(true);
+    TWatchdog watchdog(30s);
     logger->SetOnLog(collector.Handler());
-    logger->Log(this, TLogLevel::llError, "at once");
-    ASSERT_EQ(collector.Seen().size(), 1u);  // no Flush needed
-    EXPECT_EQ(collector.Seen()[0].RanOn, std::this_thread::get_id());
+    logger->Log(this, TLogLevel::llError, "queued before");
+    logger->SetSynchronous(true);
+    logger->Flush();  // the logger thread leaves queued lines to synchronous callers
+    ASSERT_EQ(collector.Seen().size(), 1u);
+    std::thread([&] { logger->Log(this, TLogLevel::llError, "at once"); }).join();
+    ASSERT_EQ(collector.Seen().size(), 2u);  // no Flush needed
+    EXPECT_NE(collector.Seen()[1].Line.find("at once"), std::string::npos);
+    EXPECT_NE(collector.Seen()[1].RanOn, std::this_thread::get_id());
 }
 
 TEST_F(FFLoggerTest, EventsRunOnTheMainThreadThroughTheDispatcher)
