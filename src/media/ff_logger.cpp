@@ -243,6 +243,7 @@ void TFFLogger::SetSynchronous(bool synchronous)
 {
     std::lock_guard lock(FLock);
     FSynchronous = synchronous;
+    FQueuedCond.notify_all();  // lines left to synchronous callers go to the logger thread again
 }
 
 bool TFFLogger::TriggerEventInMainThread() const
@@ -538,7 +539,12 @@ void TFFLogger::ThreadMain()
         {
             std::unique_lock lock(FLock);
             // Synchronous callers deliver their own lines; this thread only releases held ones.
-            FQueuedCond.wait_for(lock, kSlice, [this] { return (!FQueue.empty() && !FSynchronous) || FClosing; });
+            // Without a held line there is nothing to time, so an idle logger does not wake.
+            const auto ready = [this] { return (!FQueue.empty() && !FSynchronous) || FClosing; };
+            if (FHeld)
+                FQueuedCond.wait_for(lock, kSlice, ready);
+            else
+                FQueuedCond.wait(lock, [&] { return ready() || FHeld; });
             const auto now = std::chrono::steady_clock::now();
             if (FHeld && (FClosing || now - FHeldLast >= kHoldQuiet || now - FHeldFirst >= kHoldMax)) {
                 ReleaseHeld();

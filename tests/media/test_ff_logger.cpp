@@ -299,6 +299,16 @@ TEST_F(FFLoggerTest, LibraryLinesCarryTheirContextAndFoldRepeats)
     EXPECT_EQ(seen[1].Level, TLogLevel::llError);
 }
 
+TEST_F(FFLoggerTest, HeldLineIsDeliveredWithoutAFlush)
+{
+    logger->SetOnLog(collector.Handler());
+    ff().av_log(nullptr, AV_LOG_WARNING, "maybe repeated\n");
+    for (int i = 0; i < 200 && collector.Seen().empty(); ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(collector.Seen().size(), 1u);
+    EXPECT_NE(collector.Seen()[0].Line.find("maybe repeated"), std::string::npos);
+}
+
 TEST_F(FFLoggerTest, LogFileIsAppendedAndAWriteFailureTurnsItOff)
 {
     test::TempFolder folder;
