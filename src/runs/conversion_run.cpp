@@ -16,6 +16,7 @@ namespace {
 constexpr int kStartDelayMs = 100;
 constexpr int kClockMs = 1000;
 constexpr int kNextRowDelayMs = 100;
+constexpr int kFinalEventPolls = 100;  // ten seconds of waiting for the final terminate event
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
@@ -231,6 +232,8 @@ void TConversionRun::StartFile(const QString& sourcePath, const QString& outputP
         default:
             break;
         }
+        m_FinalEventWaits = 0;
+        m_AwaitingFinalEvent = true;
         m_Encoder.Start(m_Setup.ThreadsText.toInt());
     } catch (const std::exception& error) {
         FailFile(QString::fromLatin1(step) + QString::fromUtf8(error.what()));
@@ -265,6 +268,8 @@ void TConversionRun::FFEncoderTerminate(const TTerminateInfo& info)
     m_Display.RemainingText = QStringLiteral("00:00:00");
     m_Taskbar.Progress = m_Taskbar.Max;
     Changed();
+    if (info.TaskIndex < 0)
+        m_AwaitingFinalEvent = false;
     if (!m_Cancelled) {
         if (info.TaskIndex < 0)
             AddLog(QStringLiteral("Success!"), TLogColour::Green);
@@ -292,6 +297,14 @@ void TConversionRun::tmr_ProcessTimer()
     m_Process.stop();
     if (m_Over)
         return;
+    // The final terminate event follows the task's own from another delivery thread. On a
+    // busy machine it may take longer than this timer; moving on before it came would let
+    // it land in the next row (a stray "Success!", and a second step forward).
+    if (m_AwaitingFinalEvent && ++m_FinalEventWaits <= kFinalEventPolls) {
+        m_Process.start();
+        return;
+    }
+    m_AwaitingFinalEvent = false;
     if (m_Cancelled) {
         CancelledEnd();
         return;

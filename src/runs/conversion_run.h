@@ -162,6 +162,8 @@ private:
     bool m_Over = false;
     bool m_Closing = false;
     int m_FailedRows = 0;
+    bool m_AwaitingFinalEvent = false;
+    int m_FinalEventWaits = 0;
     int64_t m_LastTotalDuration = 0;
     int64_t m_LastCurrentDuration = 0;
     int64_t m_SourceDuration = 0;
