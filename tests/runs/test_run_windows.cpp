@@ -354,6 +354,7 @@ private slots:
         SaveShot(window, QStringLiteral("run_window.png"));
         QTest::mouseClick(window.btn_Stop, Qt::LeftButton);
         QVERIFY(WaitFor([&] { return window.Run().Over(); }));
+        SaveShot(window, QStringLiteral("run_window_stopped.png"));
     }
 };
 
