@@ -88,12 +88,21 @@ private:
     void Transcode();
     void TranscodeCleanup();
     void PrintReport(bool isLastReport, int64_t timerStart, int64_t curTime);
+    void WriteProgressBlock(std::string script, bool isLastReport, int64_t totalSize, int64_t pts, double speed);
 
 public:
     // Loop pieces used across the stage files.
     int ConfigureFilterGraph(TFilterGraph& fg);
+    std::string AudioInputFilters(const TFilterGraph& fg);
+    std::string InputChain(const TFilterGraph& fg, const TInputFilter& ifilter);
+    std::string OutputChain(const TOutputFilter& ofilter);
+    // Reads the pads of every -filter_complex graph not yet bound and ties its inputs to input streams.
+    void BindComplexFilterGraphs();
+    // The input stream a complex graph needs next; null when none is needed this step.
+    TInputStream* ComplexGraphInput(TOutputStream& ost, int* ret);
     int InitOutputStreamEncode(TOutputStream& ost);
     int InitOutputStreamCopy(TOutputStream& ost);
+    void OpenPassLog(TOutputStream& ost);
     int WriteHeaderIfReady(TOutputFile& of);
     int ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bool noEof);
     int ReapFilters(bool flush);

@@ -1,6 +1,9 @@
 // Opening encoders (or copying parameters) and writing the headers.
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
@@ -83,6 +86,7 @@ int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
     }
     if (!ost.encoder_opts.Get("threads"))
         ost.encoder_opts.Set("threads", "auto");
+    OpenPassLog(ost);
     int ret = ff().avcodec_open2(enc, ost.enc, ost.encoder_opts.address());
     if (ret < 0) {
         FLastErrMsg = StrFormat("Error while opening encoder for output stream #%d:%d - maybe incorrect parameters "
@@ -112,6 +116,41 @@ int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
         ff().av_dict_copy(&ost.st->metadata, ist->st->metadata, AV_DICT_DONT_OVERWRITE);
     ost.initialized = 1;
     return 0;
+}
+
+// Two-pass encoding: pass 1 writes the encoder's statistics to "<prefix>-<stream>.log",
+// pass 2 reads them back before the encoder opens.
+void TCustomFFmpeg::OpenPassLog(TOutputStream& ost)
+{
+    AVCodecContext* enc = ost.enc_ctx.get();
+    if (!(enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)))
+        return;
+    const std::string logName = StrFormat(
+        "%s-%d.log", ost.logfile_prefix.empty() ? "ffencoder2pass" : ost.logfile_prefix.c_str(), ost.index);
+    if (!std::strcmp(ost.enc->name, "libx264")) {
+        ost.encoder_opts.Set("stats", logName, AV_DICT_DONT_OVERWRITE);
+        return;
+    }
+    if (enc->flags & AV_CODEC_FLAG_PASS2) {
+        std::string text;
+        std::unique_ptr<FILE, TFileCloser> file(std::fopen(logName.c_str(), "rb"));
+        char buf[65536];
+        size_t n = 0;
+        while (file && (n = std::fread(buf, 1, sizeof buf, file.get())) > 0)
+            text.append(buf, n);
+        if (!file || std::ferror(file.get()))
+            Fatal(StrFormat("Error reading log file '%s' for pass-2 encoding", logName.c_str()));
+        ff().av_freep(&enc->stats_in);
+        enc->stats_in = ff().av_strdup(text.c_str());
+        if (!enc->stats_in)
+            Fatal(StrFormat("Error reading log file '%s' for pass-2 encoding", logName.c_str()));
+    }
+    if (enc->flags & AV_CODEC_FLAG_PASS1) {
+        ost.logfile.reset(std::fopen(logName.c_str(), "wb"));
+        if (!ost.logfile)
+            Fatal(StrFormat("Cannot write log file '%s' for pass-1 encoding: %s", logName.c_str(),
+                            std::strerror(errno)));
+    }
 }
 
 int TCustomFFmpeg::InitOutputStreamCopy(TOutputStream& ost)

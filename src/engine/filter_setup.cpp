@@ -130,75 +130,114 @@ void Append(std::string& chain, const std::string& piece)
 
 }  // namespace
 
-int TCustomFFmpeg::ConfigureFilterGraph(TFilterGraph& fg)
+// -async and -vol on the audio input side, forwarded to filters as the reference tool does.
+std::string TCustomFFmpeg::AudioInputFilters(const TFilterGraph& fg)
 {
-    TInputFilter& ifilter = *fg.inputs[0];
-    TOutputFilter& ofilter = *fg.outputs[0];
-    TInputStream& ist = *ifilter.ist;
-    TOutputStream& ost = *ofilter.ost;
-    TInputFile& ifile = InputFileOf(ist);
-    TOutputFile& of = *FGraph.Foutput_files[ost.file_index];
-    const AVCodecParameters* par = ist.st->codecpar;
-    const bool video = par->codec_type == AVMEDIA_TYPE_VIDEO;
+    std::string chain;
+    if (FGlobal.Faudio_sync_method > 0) {
+        std::string args = StrFormat("async=%d:min_hard_comp=%f", FGlobal.Faudio_sync_method,
+                                     double(FGlobal.Faudio_drift_threshold));
+        if (!fg.reconfiguration)
+            args += ":first_pts=0";
+        EngineLog(TLogLevel::llInfo,
+                  StrFormat("%s is forwarded to lavfi similarly to -af %s=%s.", "-async", "aresample", args.c_str()));
+        Append(chain, "aresample=" + args);
+    }
+    if (FGlobal.Faudio_volume != 256) {
+        EngineLog(TLogLevel::llWarning, "-vol has been deprecated. Use the volume audio filter instead.");
+        Append(chain, StrFormat("volume=%f", FGlobal.Faudio_volume / 256.0));
+    }
+    return chain;
+}
 
-    fg.graph.reset(ff().avfilter_graph_alloc());
-    if (!fg.graph)
-        return AVERROR(ENOMEM);
-    AVFilterGraph* graph = fg.graph.get();
-    graph->scale_sws_opts = ff().av_strdup("flags=bicubic");
+namespace {
 
-    std::string srcArgs;
-    if (video) {
+std::string SourceArgs(TInputFilter& ifilter, const AVCodecParameters* par)
+{
+    const TInputStream& ist = *ifilter.ist;
+    if (ifilter.type_ == AVMEDIA_TYPE_VIDEO) {
         const int width = ifilter.width ? ifilter.width : par->width;
         const int height = ifilter.height ? ifilter.height : par->height;
         const int format = ifilter.format >= 0 ? ifilter.format : par->format;
         AVRational sar = ifilter.sample_aspect_ratio.num ? ifilter.sample_aspect_ratio : par->sample_aspect_ratio;
         if (!sar.den)
             sar = AVRational{0, 1};
-        srcArgs = StrFormat("video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", width, height, format,
-                            ist.st->time_base.num, ist.st->time_base.den, sar.num, sar.den);
+        std::string args = StrFormat("video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", width, height,
+                                     format, ist.st->time_base.num, ist.st->time_base.den, sar.num, sar.den);
         if (ist.framerate.num)
-            srcArgs += StrFormat(":frame_rate=%d/%d", ist.framerate.num, ist.framerate.den);
-    } else {
-        const int rate = ifilter.sample_rate ? ifilter.sample_rate : par->sample_rate;
-        const int format = ifilter.format >= 0 ? ifilter.format : par->format;
-        AVChannelLayout layout{};
-        if (ifilter.ch_layout.get()->nb_channels)
-            ff().av_channel_layout_copy(&layout, ifilter.ch_layout.get());
-        else
-            ff().av_channel_layout_copy(&layout, &par->ch_layout);
-        if (layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-            const int channels = layout.nb_channels;
-            ff().av_channel_layout_uninit(&layout);
-            ff().av_channel_layout_default(&layout, channels);
-        }
-        srcArgs = StrFormat("time_base=1/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s", rate, rate,
-                            ff().av_get_sample_fmt_name(static_cast<AVSampleFormat>(format)),
-                            LayoutText(layout).c_str());
-        ff().av_channel_layout_uninit(&layout);
+            args += StrFormat(":frame_rate=%d/%d", ist.framerate.num, ist.framerate.den);
+        return args;
     }
-    AVFilterContext* src = nullptr;
-    AVFilterContext* sink = nullptr;
-    int ret = ff().avfilter_graph_create_filter(&src, ff().avfilter_get_by_name(video ? "buffer" : "abuffer"), "in",
-                                               srcArgs.c_str(), nullptr, graph);
-    if (ret < 0)
-        return ret;
-    ret = ff().avfilter_graph_create_filter(&sink, ff().avfilter_get_by_name(video ? "buffersink" : "abuffersink"),
-                                           "out", nullptr, nullptr, graph);
-    if (ret < 0)
-        return ret;
+    const int rate = ifilter.sample_rate ? ifilter.sample_rate : par->sample_rate;
+    const int format = ifilter.format >= 0 ? ifilter.format : par->format;
+    AVChannelLayout layout{};
+    if (ifilter.ch_layout.get()->nb_channels)
+        ff().av_channel_layout_copy(&layout, ifilter.ch_layout.get());
+    else
+        ff().av_channel_layout_copy(&layout, &par->ch_layout);
+    if (layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+        const int channels = layout.nb_channels;
+        ff().av_channel_layout_uninit(&layout);
+        ff().av_channel_layout_default(&layout, channels);
+    }
+    std::string args = StrFormat("time_base=1/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s", rate, rate,
+                                 ff().av_get_sample_fmt_name(static_cast<AVSampleFormat>(format)),
+                                 LayoutText(layout).c_str());
+    ff().av_channel_layout_uninit(&layout);
+    return args;
+}
 
+// Links src's output pad through chain (a filter text, "null" when empty) to dst's input pad.
+int LinkThrough(AVFilterGraph* graph, AVFilterContext* src, int srcPad, const std::string& chain,
+                AVFilterContext* dst, int dstPad, bool video)
+{
+    TFilterInOutPtr outputs(ff().avfilter_inout_alloc());
+    TFilterInOutPtr inputs(ff().avfilter_inout_alloc());
+    if (!outputs || !inputs)
+        return AVERROR(ENOMEM);
+    outputs->name = ff().av_strdup("in");
+    outputs->filter_ctx = src;
+    outputs->pad_idx = srcPad;
+    inputs->name = ff().av_strdup("out");
+    inputs->filter_ctx = dst;
+    inputs->pad_idx = dstPad;
+    AVFilterInOut* outRaw = outputs.release();
+    AVFilterInOut* inRaw = inputs.release();
+    const std::string text = chain.empty() ? (video ? "null" : "anull") : chain;
+    const int ret = ff().avfilter_graph_parse_ptr(graph, text.c_str(), &inRaw, &outRaw, nullptr);
+    inputs.reset(inRaw);
+    outputs.reset(outRaw);
+    return ret;
+}
+
+}  // namespace
+
+// Filters the engine puts between a graph input's buffer source and the graph.
+std::string TCustomFFmpeg::InputChain(const TFilterGraph& fg, const TInputFilter& ifilter)
+{
+    const TInputStream& ist = *ifilter.ist;
+    const TInputFile& ifile = InputFileOf(ist);
+    const bool video = ifilter.type_ == AVMEDIA_TYPE_VIDEO;
     std::string chain;
     if (video)
         Append(chain, RotationFilters(ist));
-    else if (FGlobal.Faudio_volume != 256)
-        Append(chain, StrFormat("volume=%f", FGlobal.Faudio_volume / 256.0));
+    else
+        Append(chain, AudioInputFilters(fg));
     const bool inputTrim = ifile.start_time != kNoPtsValue && ifile.accurate_seek;
     Append(chain, TrimFilter(video, inputTrim ? 0 : kNoPtsValue, ifile.recording_time));
-    Append(chain, ost.avfilter);
+    return chain;
+}
+
+// Filters between a graph output and its buffer sink: what the encoder accepts, and -ss/-t of the output.
+std::string TCustomFFmpeg::OutputChain(const TOutputFilter& ofilter)
+{
+    const TOutputStream& ost = *ofilter.ost;
+    const TOutputFile& of = *FGraph.Foutput_files[ost.file_index];
+    const bool video = ofilter.type_ == AVMEDIA_TYPE_VIDEO;
+    std::string chain;
     if (video) {
         const AVCodecContext* enc = ost.enc_ctx.get();
-        if (enc->width || enc->height)
+        if ((enc->width || enc->height) && ost.autoscale)
             Append(chain, StrFormat("scale=%d:%d:flags=bicubic", enc->width, enc->height));
         const std::string fmts = JoinPixelFormats(ost);
         if (!fmts.empty())
@@ -209,44 +248,117 @@ int TCustomFFmpeg::ConfigureFilterGraph(TFilterGraph& fg)
             Append(chain, "apad=" + ost.apad);
     }
     Append(chain, TrimFilter(video, of.start_time, of.recording_time));
+    return chain;
+}
 
-    TFilterInOutPtr outputs(ff().avfilter_inout_alloc());
-    TFilterInOutPtr inputs(ff().avfilter_inout_alloc());
-    outputs->name = ff().av_strdup("in");
-    outputs->filter_ctx = src;
-    inputs->name = ff().av_strdup("out");
-    inputs->filter_ctx = sink;
-    AVFilterInOut* outRaw = outputs.release();
-    AVFilterInOut* inRaw = inputs.release();
-    ret = ff().avfilter_graph_parse_ptr(graph, chain.c_str(), &inRaw, &outRaw, nullptr);
-    inputs.reset(inRaw);
-    outputs.reset(outRaw);
-    if (ret < 0) {
-        FLastErrMsg = StrFormat("Error initializing a simple filtergraph between streams %d:%d->%d:%d",
-                                ist.file_index, ist.st->index, ost.file_index, ost.index) +
-                      ": " + EngineErrorText(ret);
+int TCustomFFmpeg::ConfigureFilterGraph(TFilterGraph& fg)
+{
+    const bool simple = fg.graph_desc.empty();
+    fg.graph.reset(ff().avfilter_graph_alloc());
+    if (!fg.graph)
+        return AVERROR(ENOMEM);
+    AVFilterGraph* graph = fg.graph.get();
+    graph->scale_sws_opts = ff().av_strdup("flags=bicubic");
+    if (!simple && FGlobal.Ffilter_complex_nbthreads > 0)
+        graph->nb_threads = FGlobal.Ffilter_complex_nbthreads;
+
+    auto fail = [&](int ret, const std::string& text) {
+        FLastErrMsg = text + ": " + EngineErrorText(ret);
+        fg.graph.reset();
         return ret;
+    };
+    auto makeSource = [&](TInputFilter& ifilter, const std::string& name, AVFilterContext** src) {
+        const bool video = ifilter.type_ == AVMEDIA_TYPE_VIDEO;
+        return ff().avfilter_graph_create_filter(src, ff().avfilter_get_by_name(video ? "buffer" : "abuffer"),
+                                                 name.c_str(), SourceArgs(ifilter, ifilter.ist->st->codecpar).c_str(),
+                                                 nullptr, graph);
+    };
+    auto makeSink = [&](TOutputFilter& ofilter, const std::string& name, AVFilterContext** sink) {
+        const bool video = ofilter.type_ == AVMEDIA_TYPE_VIDEO;
+        return ff().avfilter_graph_create_filter(
+            sink, ff().avfilter_get_by_name(video ? "buffersink" : "abuffersink"), name.c_str(), nullptr, nullptr, graph);
+    };
+
+    std::vector<AVFilterContext*> sources(fg.inputs.size()), sinks(fg.outputs.size());
+    if (simple) {
+        TInputFilter& ifilter = *fg.inputs[0];
+        TOutputFilter& ofilter = *fg.outputs[0];
+        const TInputStream& ist = *ifilter.ist;
+        const TOutputStream& ost = *ofilter.ost;
+        int ret = makeSource(ifilter, "in", &sources[0]);
+        if (ret >= 0)
+            ret = makeSink(ofilter, "out", &sinks[0]);
+        if (ret < 0)
+            return fail(ret, "Error configuring filters");
+        std::string chain = InputChain(fg, ifilter);
+        Append(chain, ost.avfilter);
+        Append(chain, OutputChain(ofilter));
+        ret = LinkThrough(graph, sources[0], 0, chain, sinks[0], 0, ifilter.type_ == AVMEDIA_TYPE_VIDEO);
+        if (ret < 0)
+            return fail(ret, StrFormat("Error initializing a simple filtergraph between streams %d:%d->%d:%d",
+                                       ist.file_index, ist.st->index, ost.file_index, ost.index));
+    } else {
+        AVFilterInOut* inRaw = nullptr;
+        AVFilterInOut* outRaw = nullptr;
+        int ret = ff().avfilter_graph_parse2(graph, fg.graph_desc.c_str(), &inRaw, &outRaw);
+        TFilterInOutPtr openInputs(inRaw), openOutputs(outRaw);
+        if (ret < 0)
+            return fail(ret, "Error initializing complex filters");
+        // The pads come in the same order as when the graph was first parsed to bind them.
+        size_t i = 0;
+        for (AVFilterInOut* cur = openInputs.get(); cur && ret >= 0; cur = cur->next, ++i) {
+            if (i >= fg.inputs.size())
+                return fail(AVERROR(EINVAL), "Error configuring complex filters");
+            TInputFilter& ifilter = *fg.inputs[i];
+            const TInputStream& ist = *ifilter.ist;
+            ret = makeSource(ifilter, StrFormat("graph %d input from stream %d:%d", fg.index, ist.file_index,
+                                                ist.st->index), &sources[i]);
+            if (ret >= 0)
+                ret = LinkThrough(graph, sources[i], 0, InputChain(fg, ifilter), cur->filter_ctx, cur->pad_idx,
+                                  ifilter.type_ == AVMEDIA_TYPE_VIDEO);
+        }
+        size_t j = 0;
+        for (AVFilterInOut* cur = openOutputs.get(); cur && ret >= 0; cur = cur->next, ++j) {
+            if (j >= fg.outputs.size())
+                return fail(AVERROR(EINVAL), "Error configuring complex filters");
+            TOutputFilter& ofilter = *fg.outputs[j];
+            if (!ofilter.ost)
+                return fail(AVERROR(EINVAL), StrFormat("Filter %s has an unconnected output", cur->filter_ctx->name));
+            ret = makeSink(ofilter, StrFormat("out_%d_%d", fg.index, int(j)), &sinks[j]);
+            if (ret >= 0)
+                ret = LinkThrough(graph, cur->filter_ctx, cur->pad_idx, OutputChain(ofilter), sinks[j], 0,
+                                  ofilter.type_ == AVMEDIA_TYPE_VIDEO);
+        }
+        if (ret < 0)
+            return fail(ret, "Error configuring complex filters");
     }
-    ret = ff().avfilter_graph_config(graph, nullptr);
-    if (ret < 0) {
-        FLastErrMsg = "Error reinitializing filters!: " + EngineErrorText(ret);
-        return ret;
+    int ret = ff().avfilter_graph_config(graph, nullptr);
+    if (ret < 0)
+        return fail(ret, "Error reinitializing filters!");
+    for (size_t i = 0; i < fg.inputs.size(); ++i) {
+        TInputFilter& ifilter = *fg.inputs[i];
+        ifilter.filter = sources[i];
+        if (ifilter.format < 0) {
+            const AVCodecParameters* par = ifilter.ist->st->codecpar;
+            ifilter.format = par->format;
+            ifilter.width = par->width;
+            ifilter.height = par->height;
+            ifilter.sample_rate = par->sample_rate;
+        }
     }
-    ifilter.filter = src;
-    ofilter.filter = sink;
-    const AVFilterLink* link = sink->inputs[0];
-    ofilter.format = link->format;
-    ofilter.width = link->w;
-    ofilter.height = link->h;
-    ofilter.sample_rate = link->sample_rate;
-    ofilter.frame_rate = link->frame_rate;
-    ff().av_channel_layout_copy(ofilter.ch_layout.get(), &link->ch_layout);
-    if (ifilter.format < 0) {
-        ifilter.format = par->format;
-        ifilter.width = par->width;
-        ifilter.height = par->height;
-        ifilter.sample_rate = par->sample_rate;
+    for (size_t j = 0; j < fg.outputs.size(); ++j) {
+        TOutputFilter& ofilter = *fg.outputs[j];
+        ofilter.filter = sinks[j];
+        const AVFilterLink* link = sinks[j]->inputs[0];
+        ofilter.format = link->format;
+        ofilter.width = link->w;
+        ofilter.height = link->h;
+        ofilter.sample_rate = link->sample_rate;
+        ofilter.frame_rate = link->frame_rate;
+        ff().av_channel_layout_uninit(ofilter.ch_layout.get());
+        ff().av_channel_layout_copy(ofilter.ch_layout.get(), &link->ch_layout);
     }
+    fg.reconfiguration = 1;
     return 0;
 }
 

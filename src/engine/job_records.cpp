@@ -22,6 +22,10 @@ THWDevice* TJobGraph::FindHWDeviceByType(AVHWDeviceType type) const
 void TJobGraph::Clear()
 {
     Ffiltergraphs.clear();
+    // The pass-2 statistics belong to the caller of the encoder, not to the library.
+    for (auto& ost : Foutput_streams)
+        if (ost && ost->enc_ctx)
+            ff().av_freep(&ost->enc_ctx->stats_in);
     Foutput_streams.clear();
     Foutput_files.clear();
     Finput_streams.clear();

@@ -69,6 +69,7 @@ struct TFilterGraph {
     TFilterGraphPtr graph;              // null until configured
     int reconfiguration = 0;
     int is_meta = 0;
+    bool bound = false;                 // complex graphs: pads read and inputs tied to streams
     std::vector<std::unique_ptr<TInputFilter>> inputs;
     std::vector<std::unique_ptr<TOutputFilter>> outputs;
     int nb_inputs() const { return static_cast<int>(inputs.size()); }

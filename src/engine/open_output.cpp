@@ -11,7 +11,7 @@ namespace reelsmith {
 
 int ResolveRecordingTimeOf(TCustomFFmpeg& task, TOptionsContext& o);
 TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, AVMediaType type,
-                               int sourceIndex);
+                               int sourceIndex, TOutputFilter* graphOutput = nullptr);
 
 namespace {
 
@@ -179,26 +179,54 @@ int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
             auto& outs = task.FGraph.Foutput_streams;
             const int first = task.FGraph.Foutput_files.back()->ost_index;
             const int fileIndex = task.FGraph.Fnb_output_files() - 1;
-            for (auto& fg : task.FGraph.Ffiltergraphs)
-                if (fg->nb_outputs() && fg->outputs[0]->ost && fg->outputs[0]->ost->file_index == fileIndex)
+            auto ownsGraph = [&](const std::unique_ptr<TFilterGraph>& fg) {
+                return fg->graph_desc.empty() && fg->nb_outputs() && fg->outputs[0]->ost &&
+                       fg->outputs[0]->ost->file_index == fileIndex;
+            };
+            for (auto& fg : task.FGraph.Ffiltergraphs) {
+                if (ownsGraph(fg))
                     for (auto& in : fg->inputs)
                         if (in->ist)
                             std::erase(in->ist->filters, in.get());
-            std::erase_if(task.FGraph.Ffiltergraphs, [&](const auto& fg) {
-                return fg->nb_outputs() && fg->outputs[0]->ost && fg->outputs[0]->ost->file_index == fileIndex;
-            });
+                if (!fg->graph_desc.empty())  // complex graphs stay; their pads are free again
+                    for (auto& out : fg->outputs)
+                        if (out->ost && out->ost->file_index == fileIndex)
+                            out->ost = nullptr;
+            }
+            std::erase_if(task.FGraph.Ffiltergraphs, ownsGraph);
             outs.erase(outs.begin() + first, outs.end());
             task.FGraph.Foutput_files.pop_back();
         }
     } undo{*this};
 
+    BindComplexFilterGraphs();
+    // Unlabelled outputs of complex graphs go to this output and take the place of the
+    // automatic choice of their kind.
+    bool graphVideo = false, graphAudio = false;
+    for (auto& fg : FGraph.Ffiltergraphs)
+        for (auto& out : fg->outputs)
+            if (!fg->graph_desc.empty() && !out->ost && out->name.empty()) {
+                (out->type_ == AVMEDIA_TYPE_VIDEO ? graphVideo : graphAudio) = true;
+                NewOutputStream(*this, o, oc, out->type_, -1, out.get());
+            }
+
     if (!o.stream_maps.empty()) {
         for (const TStreamMap& map : o.stream_maps) {
             if (map.disabled)
                 continue;
-            if (!map.linklabel.empty())
-                Fatal(StrFormat("Output with label '%s' does not exist in any defined filter graph, or was already used elsewhere.",
-                                map.linklabel.c_str()));
+            if (!map.linklabel.empty()) {
+                TOutputFilter* pad = nullptr;
+                for (auto& fg : FGraph.Ffiltergraphs)
+                    for (auto& out : fg->outputs)
+                        if (!pad && !fg->graph_desc.empty() && !out->ost && out->name == map.linklabel)
+                            pad = out.get();
+                if (!pad)
+                    Fatal(StrFormat("Output with label '%s' does not exist in any defined filter graph, or was "
+                                    "already used elsewhere.",
+                                    map.linklabel.c_str()));
+                NewOutputStream(*this, o, oc, pad->type_, -1, pad);
+                continue;
+            }
             const int index = FGraph.Finput_files[map.file_index]->ist_index + map.stream_index;
             const TInputStream& ist = *FGraph.Finput_streams[index];
             if (ist.user_set_discard == AVDISCARD_ALL)
@@ -214,13 +242,13 @@ int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
         }
     } else {
         const AVOutputFormat* ofmt = oc->oformat;
-        if (!o.video_disable && ff().av_guess_codec(ofmt, nullptr, fileName.c_str(), nullptr, AVMEDIA_TYPE_VIDEO) !=
+        if (!o.video_disable && !graphVideo && ff().av_guess_codec(ofmt, nullptr, fileName.c_str(), nullptr, AVMEDIA_TYPE_VIDEO) !=
                                     AV_CODEC_ID_NONE) {
             const int best = BestStream(*this, AVMEDIA_TYPE_VIDEO, ofmt);
             if (best >= 0)
                 NewOutputStream(*this, o, oc, AVMEDIA_TYPE_VIDEO, best);
         }
-        if (!o.audio_disable && ff().av_guess_codec(ofmt, nullptr, fileName.c_str(), nullptr, AVMEDIA_TYPE_AUDIO) !=
+        if (!o.audio_disable && !graphAudio && ff().av_guess_codec(ofmt, nullptr, fileName.c_str(), nullptr, AVMEDIA_TYPE_AUDIO) !=
                                     AV_CODEC_ID_NONE) {
             const int best = BestStream(*this, AVMEDIA_TYPE_AUDIO, ofmt);
             if (best >= 0)

@@ -100,6 +100,16 @@ void ApplyVideoSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext
         ost.force_fps = *v;
     if (const std::string* m = o.fps_mode.Match(oc, st))
         ost.fps_mode = *m;
+    if (const int* pass = o.pass.Match(oc, st); pass && *pass) {
+        if (*pass < 1 || *pass > 3)
+            task.Fatal(StrFormat("Invalid pass number %d for output stream %d:%d.", *pass, ost.file_index, ost.index));
+        if (*pass & 1)
+            enc->flags |= AV_CODEC_FLAG_PASS1;
+        if (*pass & 2)
+            enc->flags |= AV_CODEC_FLAG_PASS2;
+    }
+    if (const std::string* prefix = o.passlogfiles.Match(oc, st))
+        ost.logfile_prefix = *prefix;
     if (const std::string* kf = o.forced_key_frames.Match(oc, st))
         ost.forced_keyframes = *kf;
     if (const int* v = o.autoscale.Match(oc, st))
@@ -136,7 +146,7 @@ void ApplyAudioSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext
 }  // namespace
 
 TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, AVMediaType type,
-                               int sourceIndex)
+                               int sourceIndex, TOutputFilter* graphOutput)
 {
     AVStream* st = ff().avformat_new_stream(oc, nullptr);
     if (!st)
@@ -208,6 +218,15 @@ TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormat
     const std::string* filters = o.filters.Match(oc, st);
     if (const std::string* script = o.filter_scripts.Match(oc, st))
         task.Fatal(StrFormat("Filter scripts are not supported here: %s", script->c_str()));
+    if (graphOutput && ost.stream_copy)
+        task.Fatal(StrFormat("Streamcopy requested for output stream %d:%d, which is fed from a complex filtergraph. "
+                             "Filtering and streamcopy cannot be used together.",
+                             ost.file_index, ost.index));
+    if (graphOutput && filters)
+        task.Fatal(StrFormat("Filtergraph '%s' was specified through the -vf/-af/-filter option for output stream "
+                             "%d:%d, which is fed from a complex filtergraph.\n-vf/-af/-filter and -filter_complex "
+                             "cannot be used together for the same stream.",
+                             filters->c_str(), ost.file_index, ost.index));
     if (ost.stream_copy && filters)
         task.Fatal(StrFormat("Filtergraph '%s' was defined for %s output stream %d:%d but codec copy was selected.\n"
                              "Filtering and streamcopy cannot be used together.",
@@ -225,6 +244,12 @@ TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormat
         task.Fatal("Subtitle encoding is not supported; copy the stream with -c:s copy or leave it out with -sn");
     }
 
+    if (graphOutput) {
+        graphOutput->ost = &ost;
+        ost.filter = graphOutput;
+        task.FGraph.Foutput_streams.push_back(std::move(owned));
+        return ost;
+    }
     TInputStream& ist = *task.FGraph.Finput_streams[sourceIndex];
     ist.discard = 0;
     ist.st->discard = static_cast<AVDiscard>(ist.user_set_discard);

@@ -3,6 +3,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <thread>
 
 #include <unistd.h>
@@ -39,6 +40,11 @@ int TCustomFFmpeg::TranscodeInit()
     FLastErrMsg.clear();
     int ret = 0;
     try {
+        for (auto& fg : FGraph.Ffiltergraphs)
+            for (auto& out : fg->outputs)
+                if (!out->ost)
+                    Fatal(StrFormat("Filter %s has an unconnected output",
+                                    out->name.empty() ? fg->graph_desc.c_str() : out->name.c_str()));
         for (auto& ist : FGraph.Finput_streams) {
             if (!ist->decoding_needed)
                 continue;
@@ -83,8 +89,14 @@ int TCustomFFmpeg::TranscodeInit()
     EngineLog(TLogLevel::llInfo, "Stream mapping:");
     for (auto& ost : FGraph.Foutput_streams) {
         const TInputStream* ist = SourceOf(*ost);
-        std::string line = StrFormat("  Stream #%d:%d -> #%d:%d", ist ? ist->file_index : -1, ist ? ist->st->index : -1,
-                                     ost->file_index, ost->index);
+        std::string line;
+        if (!ist) {
+            line = StrFormat("  filter graph %d -> Stream #%d:%d (%s)", ost->filter ? ost->filter->graph->index : -1,
+                             ost->file_index, ost->index, ost->enc ? ost->enc->name : "?");
+            EngineLog(TLogLevel::llInfo, line);
+            continue;
+        }
+        line = StrFormat("  Stream #%d:%d -> #%d:%d", ist->file_index, ist->st->index, ost->file_index, ost->index);
         if (ost->stream_copy)
             line += " (copy)";
         else
@@ -124,6 +136,8 @@ void TCustomFFmpeg::EncodeFrame(TOutputFile& of, TOutputStream& ost, AVFrame* fr
         ret = ff().avcodec_receive_packet(enc, pkt);
         if (ret == AVERROR(EAGAIN))
             return;
+        if (ost.logfile && enc->stats_out)
+            std::fputs(enc->stats_out, ost.logfile.get());
         if (ret == AVERROR_EOF) {
             OutputPacket(of, pkt, ost, true);
             return;
@@ -325,10 +339,12 @@ void SendToFilters(TCustomFFmpeg& task, TInputStream& ist, AVFrame* frame)
             ifilter->sample_aspect_ratio = frame->sample_aspect_ratio;
             if (task.ConfigureFilterGraph(*ifilter->graph) < 0)
                 task.Fatal("Error reinitializing filters!");
-            if (ifilter->graph->outputs[0]->ost->enc_ctx->codec_type == AVMEDIA_TYPE_AUDIO &&
-                !(ifilter->graph->outputs[0]->ost->enc->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
-                ff().av_buffersink_set_frame_size(ifilter->graph->outputs[0]->filter,
-                                                  ifilter->graph->outputs[0]->ost->enc_ctx->frame_size);
+            for (auto& ofilter : ifilter->graph->outputs) {
+                const TOutputStream* ost = ofilter->ost;
+                if (ost && ost->is_avcodec_opened && ost->enc_ctx->codec_type == AVMEDIA_TYPE_AUDIO &&
+                    !(ost->enc->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
+                    ff().av_buffersink_set_frame_size(ofilter->filter, ost->enc_ctx->frame_size);
+            }
         }
         const int ret = ff().av_buffersrc_add_frame_flags(ifilter->filter, frame, AV_BUFFERSRC_FLAG_KEEP_REF | AV_BUFFERSRC_FLAG_PUSH);
         if (ret < 0 && ret != AVERROR_EOF)
@@ -500,7 +516,7 @@ TOutputStream* ChooseOutput(TCustomFFmpeg& task)
         if (ost.finished || ost.unavailable)
             continue;
         TInputStream* ist = task.SourceOf(ost);
-        if (!ist || task.InputFileOf(*ist).eof_reached)
+        if (ist ? task.InputFileOf(*ist).eof_reached : (!ost.filter || ost.inputs_done))
             continue;
         int64_t opts = ost.last_mux_dts == kNoPtsValue
                            ? INT64_MIN
@@ -578,7 +594,21 @@ void TCustomFFmpeg::Transcode()
             EngineLog(TLogLevel::llVerbose, "No more inputs to read from, finishing.");
             break;
         }
-        TInputStream& source = *SourceOf(*ost);
+        TInputStream* sourcePtr = SourceOf(*ost);
+        if (!sourcePtr) {
+            // Fed by a complex graph: drain it, or read the input it waits for.
+            int ret = 0;
+            sourcePtr = ComplexGraphInput(*ost, &ret);
+            if (ret < 0) {
+                EngineLog(TLogLevel::llError, "Error while filtering: " + EngineErrorText(ret));
+                break;
+            }
+            if (!sourcePtr) {
+                PrintReport(false, timerStart, curTime);
+                continue;
+            }
+        }
+        TInputStream& source = *sourcePtr;
         TInputFile& ifile = InputFileOf(source);
 
         // Rate emulation: hold the packet back while it is ahead of the clock.
@@ -694,6 +724,9 @@ void TCustomFFmpeg::TranscodeCleanup()
     if (FTranscodeCleanuped)
         return;
     FTranscodeCleanuped = true;
+    for (auto& ost : FGraph.Foutput_streams)
+        if (ost->logfile && std::fclose(ost->logfile.release()) != 0)
+            EngineLog(TLogLevel::llError, "Error closing logfile, loss of information possible");
     try {
         FGraph.Clear();
     } catch (const std::exception& e) {

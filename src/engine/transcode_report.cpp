@@ -45,16 +45,21 @@ void TCustomFFmpeg::PrintReport(bool isLastReport, int64_t timerStart, int64_t c
     int64_t pts = INT64_MIN + 1;
     int64_t progressTime = 0;
     bool videoFound = false;
+    std::string script;  // the -progress block
     for (const auto& ostPtr : FGraph.Foutput_streams) {
         const TOutputStream& ost = *ostPtr;
         quality = ost.stream_copy ? -1.0f : float(ost.quality) / FF_QP2LAMBDA;
         const bool video = ost.st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
         if (video && !ost.stream_copy && !ost.frames_encoded)
             continue;
+        if (video && videoFound)
+            script += StrFormat("stream_%d_%d_q=%.1f\n", ost.file_index, ost.index, double(quality));
         if (video && !videoFound && (ost.stream_copy ? ost.packets_written : ost.frames_encoded)) {
             videoFound = true;
             frameNumber = ost.stream_copy ? ost.packets_written : ost.frame_number;
             fps = t > 1 ? double(frameNumber) / t : 0;
+            script += StrFormat("frame=%lld\nfps=%.2f\nstream_%d_%d_q=%.1f\n", (long long)frameNumber, fps,
+                                ost.file_index, ost.index, double(quality));
         }
         if (ost.last_mux_dts != kNoPtsValue) {
             const int64_t end = ff().av_rescale_q(ost.last_mux_dts, ost.st->time_base, AV_TIME_BASE_Q);
@@ -87,6 +92,38 @@ void TCustomFFmpeg::PrintReport(bool isLastReport, int64_t timerStart, int64_t c
                     std::max<int64_t>(totalSize, 0), progressTime, FOutputDuration);
     if (isLastReport)
         EngineLog(TLogLevel::llInfo, line);
+    if (FGlobal.Fprogress_avio)
+        WriteProgressBlock(script, isLastReport, totalSize, pts, speed);
+}
+
+void TCustomFFmpeg::WriteProgressBlock(std::string script, bool isLastReport, int64_t totalSize, int64_t pts,
+                                       double speed)
+{
+    const bool known = pts != INT64_MIN + 1;
+    const double bitRate = known && pts > 0 && totalSize >= 0 ? double(totalSize) * 8 / (double(pts) / 1000.0) : -1;
+    script += bitRate >= 0 ? StrFormat("bitrate=%6.1fkbits/s\n", bitRate) : "bitrate=N/A\n";
+    script += totalSize >= 0 ? StrFormat("total_size=%lld\n", (long long)totalSize) : "total_size=N/A\n";
+    if (known) {
+        // out_time_ms carries microseconds too, as the reference tool's readers expect.
+        script += StrFormat("out_time_us=%lld\nout_time_ms=%lld\n", (long long)pts, (long long)pts);
+        const int64_t mag = pts < 0 ? -pts : pts;
+        const int64_t secs = mag / AV_TIME_BASE;
+        script += StrFormat("out_time=%s%02lld:%02lld:%02lld.%06lld\n", pts < 0 ? "-" : "", (long long)(secs / 3600),
+                            (long long)(secs / 60 % 60), (long long)(secs % 60), (long long)(mag % AV_TIME_BASE));
+    } else {
+        script += "out_time_us=N/A\nout_time_ms=N/A\nout_time=N/A\n";
+    }
+    script += StrFormat("dup_frames=%lld\ndrop_frames=%lld\n", (long long)Fnb_frames_dup, (long long)Fnb_frames_drop);
+    script += speed >= 0 && known ? StrFormat("speed=%4.3gx\n", speed) : "speed=N/A\n";
+    script += StrFormat("progress=%s\n", isLastReport ? "end" : "continue");
+    AVIOContext* avio = FGlobal.Fprogress_avio.get();
+    ff().avio_write(avio, reinterpret_cast<const unsigned char*>(script.data()), static_cast<int>(script.size()));
+    ff().avio_flush(avio);
+    if (isLastReport) {
+        AVIOContext* raw = FGlobal.Fprogress_avio.release();
+        if (ff().avio_closep(&raw) < 0)
+            EngineLog(TLogLevel::llError, "Error closing progress log, loss of information possible");
+    }
 }
 
 }  // namespace reelsmith
