@@ -109,7 +109,7 @@ void TCustomFFmpeg::BindComplexFilterGraphs()
     }
 }
 
-TInputStream* TCustomFFmpeg::ComplexGraphInput(TOutputStream& ost, int* ret)
+TInputStream* TCustomFFmpeg::FilterGraphInput(TOutputStream& ost, int* ret)
 {
     TFilterGraph& fg = *ost.filter->graph;
     *ret = 0;

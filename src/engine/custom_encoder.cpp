@@ -48,6 +48,10 @@ TCustomEncoder::~TCustomEncoder()
     OnProgress = nullptr;
     OnTerminate = nullptr;
     OnBeforeFindStreamInfo = nullptr;
+    OnPreviewBitmap = nullptr;
+    OnVideoInputHook = OnVideoOutputHook = nullptr;
+    OnFrameInputHook = OnFrameOutputHook = nullptr;
+    OnAudioInputHook = OnAudioOutputHook = nullptr;
     FPendingTasks = 0;
     std::vector<std::unique_ptr<TFFmpeg>> tasks;
     {
@@ -161,6 +165,19 @@ int TCustomEncoder::AddTask(const std::string& fileName, TInputOptions* options)
     task->FReportInterval = int64_t(FProgressInterval) * 1000;
     task->FParent = this;
     task->FDispatcher = FDispatcher;
+    task->FPreviewAudio = FPreviewAudio.load();
+    task->SetPostHook(phPreview, FPreviewVideo);
+    task->SetPostHook(phBitmap, FPreviewBitmap);
+    task->FOnPreviewBitmap = [this](TCustomFFmpeg* sender, const TRGBPicture& bitmap, int frame, int64_t pts) {
+        if (!OnPreviewBitmap)
+            return;
+        std::lock_guard lock(FPreviewLock);
+        FPreviewInfo = TPreviewInfo{IndexOf(sender), &bitmap, frame, pts};
+        RunOnMain([this] {
+            if (OnPreviewBitmap)
+                OnPreviewBitmap(this, FPreviewInfo);
+        });
+    };
     task->FOnBeforeFindStreamInfo = [this](TCustomFFmpeg* sender, AVFormatContext* context) {
         if (!OnBeforeFindStreamInfo)
             return;
@@ -220,6 +237,7 @@ int TCustomEncoder::SetOutput(int taskIndex, const std::string& fileName, TOutpu
                 options->FileName = fileName;
             task->FOutputOptions.push_back(*options);
             task->SetVideoHookBitsPixel(options->VideoHookBitsPixel);
+            ConnectHooks(*task, *options);
             opts = options->Options;
             presets = options->Presets;
         }
@@ -244,6 +262,80 @@ int TCustomEncoder::SetOutput(int taskIndex, const std::string& fileName, TOutpu
             task->FOutputOptions.pop_back();
         return -1;
     }
+}
+
+void TCustomEncoder::ConnectHooks(TFFmpeg& task, const TOutputOptions& options)
+{
+    auto video = [this](const TEncVideoHookEvent* event) {
+        return [this, event](TCustomFFmpeg* sender, THookInfo& info) {
+            if (!*event)
+                return;
+            std::lock_guard lock(FVideoHookLock);
+            FVideoHookInfo = info;
+            FVideoHookInfo.TaskIndex = IndexOf(sender);
+            (*event)(this, &FVideoHookInfo);
+            info.Update = FVideoHookInfo.Update;
+            info.StopHook = FVideoHookInfo.StopHook;
+        };
+    };
+    auto frame = [this](const TEncFrameHookEvent* event) {
+        return [this, event](TCustomFFmpeg* sender, TFrameHookInfo& info) {
+            if (!*event)
+                return;
+            std::lock_guard lock(FFrameHookLock);
+            FFrameHookInfo = info;
+            FFrameHookInfo.TaskIndex = IndexOf(sender);
+            (*event)(this, &FFrameHookInfo);
+        };
+    };
+    auto audio = [this](const TEncAudioHookEvent* event) {
+        return [this, event](TCustomFFmpeg* sender, int64_t pts, const AVFrame* f, int size, int rate, int channels,
+                             int format) {
+            if (!*event)
+                return;
+            std::lock_guard lock(FAudioHookLock);
+            (*event)(this, IndexOf(sender), pts, f, size, rate, channels, format);
+        };
+    };
+    if (options.VideoInputHook)
+        task.FOnVideoInputHook = video(&OnVideoInputHook);
+    if (options.VideoOutputHook)
+        task.FOnVideoOutputHook = video(&OnVideoOutputHook);
+    if (options.FrameInputHook)
+        task.FOnFrameInputHook = frame(&OnFrameInputHook);
+    if (options.FrameOutputHook)
+        task.FOnFrameOutputHook = frame(&OnFrameOutputHook);
+    if (options.AudioInputHook)
+        task.FOnAudioInputHook = audio(&OnAudioInputHook);
+    if (options.AudioOutputHook)
+        task.FOnAudioOutputHook = audio(&OnAudioOutputHook);
+}
+
+void TCustomEncoder::SetPreviewVideo(bool on)
+{
+    FPreviewVideo = on;
+    std::lock_guard lock(FListLock);
+    for (auto& task : FFFmpegList)
+        if (task)
+            task->SetPostHook(phPreview, on);
+}
+
+void TCustomEncoder::SetPreviewBitmap(bool on)
+{
+    FPreviewBitmap = on;
+    std::lock_guard lock(FListLock);
+    for (auto& task : FFFmpegList)
+        if (task)
+            task->SetPostHook(phBitmap, on);
+}
+
+void TCustomEncoder::SetPreviewAudio(bool on)
+{
+    FPreviewAudio = on;
+    std::lock_guard lock(FListLock);
+    for (auto& task : FFFmpegList)
+        if (task)
+            task->FPreviewAudio = on;
 }
 
 void TCustomEncoder::RemoveTask(int taskIndex)

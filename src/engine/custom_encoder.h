@@ -31,6 +31,11 @@ using TStartEvent = std::function<void(TCustomEncoder* sender, int taskIndex)>;
 using TEncProgressEvent = std::function<void(TCustomEncoder* sender, const TProgressInfo* info)>;
 using TTerminateEvent = std::function<void(TCustomEncoder* sender, const TTerminateInfo& info)>;
 using TBeforeFindStreamInfoEvent = std::function<void(TCustomFFmpeg* sender, AVFormatContext* context)>;
+using TEncPreviewBitmapEvent = std::function<void(TCustomEncoder* sender, const TPreviewInfo& info)>;
+using TEncVideoHookEvent = std::function<void(TCustomEncoder* sender, THookInfo* info)>;
+using TEncFrameHookEvent = std::function<void(TCustomEncoder* sender, TFrameHookInfo* info)>;
+using TEncAudioHookEvent = std::function<void(TCustomEncoder* sender, int taskIndex, int64_t pts, const AVFrame* frame,
+                                              int size, int sampleRate, int channels, int sampleFormat)>;
 
 class TCustomEncoder {
 public:
@@ -77,6 +82,15 @@ public:
     void SetWriteTimeout(int ms);
     bool FrameRateEmulation() const;
     void SetFrameRateEmulation(bool on);
+    // Preview pictures while converting: PreviewBitmap raises OnPreviewBitmap every
+    // PreviewInterval; PreviewVideo is kept for a painter (none in this program).
+    // PreviewAudio is stored and copied into the tasks; there is no player for it.
+    bool PreviewVideo() const { return FPreviewVideo; }
+    void SetPreviewVideo(bool on);
+    bool PreviewBitmap() const { return FPreviewBitmap; }
+    void SetPreviewBitmap(bool on);
+    bool PreviewAudio() const { return FPreviewAudio; }
+    void SetPreviewAudio(bool on);
 
     // The main thread's call queue; by default a plain queue owned by the component,
     // whose main thread is the thread that created the component.
@@ -87,8 +101,18 @@ public:
     TEncProgressEvent OnProgress;
     TTerminateEvent OnTerminate;
     TBeforeFindStreamInfoEvent OnBeforeFindStreamInfo;
+    // On the main thread when TriggerEventInMainThread.
+    TEncPreviewBitmapEvent OnPreviewBitmap;
+    // The hooks run on the task's own thread, never handed to the main thread.
+    TEncVideoHookEvent OnVideoInputHook;
+    TEncVideoHookEvent OnVideoOutputHook;
+    TEncFrameHookEvent OnFrameInputHook;
+    TEncFrameHookEvent OnFrameOutputHook;
+    TEncAudioHookEvent OnAudioInputHook;
+    TEncAudioHookEvent OnAudioOutputHook;
 
 private:
+    void ConnectHooks(TFFmpeg& task, const TOutputOptions& options);
     void BusyGuard(const char* operation) const;
     void PrepareTask(TFFmpeg& task) const;
     int IndexOf(const TCustomFFmpeg* task) const;
@@ -119,6 +143,16 @@ private:
     std::mutex FProgressLock;
     std::recursive_mutex FTerminateLock;
     std::mutex FFindStreamLock;
+    std::mutex FPreviewLock;
+    std::mutex FVideoHookLock;
+    std::mutex FFrameHookLock;
+    std::mutex FAudioHookLock;
+    TPreviewInfo FPreviewInfo;
+    THookInfo FVideoHookInfo;
+    TFrameHookInfo FFrameHookInfo;
+    std::atomic<bool> FPreviewVideo{false};
+    std::atomic<bool> FPreviewBitmap{false};
+    std::atomic<bool> FPreviewAudio{false};
     std::atomic<int> FProgressInterval{500};
     std::atomic<int> FPreviewInterval{100};
     std::atomic<int> FReadTimeout{30000};

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "engine/custom_ffmpeg_opt.h"
+#include "engine/encoder_records.h"
+#include "engine/hook_records.h"
 #include "engine/sync_event.h"
 #include "engine/thread_priority.h"
 
@@ -26,6 +28,16 @@ using TFFProgressEvent = std::function<void(TCustomFFmpeg* sender, int fileIndex
                                             int64_t currentDuration, int64_t totalDuration)>;
 using TFFNotifyEvent = std::function<void(TCustomFFmpeg* sender)>;
 using TBeforeFindStreamInfoHook = std::function<void(TCustomFFmpeg* sender, AVFormatContext* context)>;
+using TVideoHookEvent = std::function<void(TCustomFFmpeg* sender, THookInfo& info)>;
+using TFrameHookEvent = std::function<void(TCustomFFmpeg* sender, TFrameHookInfo& info)>;
+using TAudioHookEvent = std::function<void(TCustomFFmpeg* sender, int64_t pts, const AVFrame* frame, int size,
+                                           int sampleRate, int channels, int sampleFormat)>;
+using TPreviewBitmapEvent =
+    std::function<void(TCustomFFmpeg* sender, const TRGBPicture& bitmap, int frameNumber, int64_t pts)>;
+
+struct TSwsContextDeleter {
+    void operator()(SwsContext* p) const;
+};
 
 class TCustomFFmpeg : public TCustomFFmpegOpt {
 public:
@@ -68,6 +80,19 @@ public:
     TFFNotifyEvent FOnTerminate;
     TFFNotifyEvent FOnDestroy;
     TBeforeFindStreamInfoHook FOnBeforeFindStreamInfo;
+    // Hooks: set before the run (by SetOutput); a hook that asks to stop is dropped by the worker.
+    TVideoHookEvent FOnVideoInputHook;
+    TVideoHookEvent FOnVideoOutputHook;
+    TFrameHookEvent FOnFrameInputHook;
+    TFrameHookEvent FOnFrameOutputHook;
+    TAudioHookEvent FOnAudioInputHook;
+    TAudioHookEvent FOnAudioOutputHook;
+    TPreviewBitmapEvent FOnPreviewBitmap;
+    bool SetVideoHookBitsPixel(int bitsPixel) override;
+    std::atomic<bool> FPreviewAudio{false};
+    // Post-hooks of the pictures about to be encoded; may change while the task runs.
+    void SetPostHook(TPostHook hook, bool on);
+    bool PostHook(TPostHook hook) const;
     // Where a waiting Stop on the main thread keeps serving hand-overs; may be null.
     TMainThreadDispatcher* FDispatcher = nullptr;
 
@@ -98,11 +123,20 @@ public:
     std::string OutputChain(const TOutputFilter& ofilter);
     // Reads the pads of every -filter_complex graph not yet bound and ties its inputs to input streams.
     void BindComplexFilterGraphs();
-    // The input stream a complex graph needs next; null when none is needed this step.
-    TInputStream* ComplexGraphInput(TOutputStream& ost, int* ret);
+    // The input stream a filter graph needs next; null when none is needed this step.
+    TInputStream* FilterGraphInput(TOutputStream& ost, int* ret);
     int InitOutputStreamEncode(TOutputStream& ost);
     int InitOutputStreamCopy(TOutputStream& ost);
     void OpenPassLog(TOutputStream& ost);
+    void SetSubtitleEncoderParameters(TOutputStream& ost);
+    void DecodeSubtitle(TInputStream& ist, const AVPacket* pkt);
+    void DoSubtitleOut(TOutputFile& of, TOutputStream& ost, AVSubtitle& sub);
+    void InputHooks(TInputStream& ist, AVFrame* frame);
+    void OutputHooks(TOutputStream& ost, AVFrame* frame);
+    bool CallVideoHook(const TVideoHookEvent& hook, TFormatConverter& converter, AVFrame* frame, int64_t frameNumber);
+    bool BitmapToPicture(const TRGBPicture& bitmap, AVFrame* frame);
+    void CallFrameHook(const TFrameHookEvent& hook, const AVFrame* frame, int64_t frameNumber);
+    void CallAudioHook(const TAudioHookEvent& hook, const AVFrame* frame);
     int WriteHeaderIfReady(TOutputFile& of);
     int ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bool noEof);
     int ReapFilters(bool flush);
@@ -134,6 +168,14 @@ public:
     bool FTranscodeCleanuped = false;
     int64_t FTranscodeStart = 0;
     std::vector<int> FOwnedPipes;  // descriptors of named pipes opened without blocking
+    TFormatConverter FInputVideoHook;
+    TFormatConverter FOutputVideoHook;
+    TRGBPicture FHookBitmap;
+    std::unique_ptr<SwsContext, TSwsContextDeleter> FFromBitmap;
+    int64_t FPreviewLastTime = 0;
+    unsigned FPostHooks = 0;
+    bool FPostHooksChanged = false;
+    mutable std::mutex FHookLock;
 
 private:
     std::atomic<bool> FConverting{false};

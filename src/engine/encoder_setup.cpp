@@ -11,12 +11,43 @@
 
 namespace reelsmith {
 
+// Subtitles are encoded straight from the decoder, without a filter graph.
+void TCustomFFmpeg::SetSubtitleEncoderParameters(TOutputStream& ost)
+{
+    AVCodecContext* enc = ost.enc_ctx.get();
+    TInputStream* ist = SourceOf(ost);
+    enc->time_base = AV_TIME_BASE_Q;
+    if (!ist)
+        return;
+    if (!enc->width) {
+        enc->width = ist->dec_ctx->width ? ist->dec_ctx->width : ist->st->codecpar->width;
+        enc->height = ist->dec_ctx->height ? ist->dec_ctx->height : ist->st->codecpar->height;
+    }
+    const AVCodecDescriptor* in = ff().avcodec_descriptor_get(ist->st->codecpar->codec_id);
+    const AVCodecDescriptor* out = ff().avcodec_descriptor_get(enc->codec_id);
+    const int inProps = in ? in->props & (AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB) : 0;
+    const int outProps = out ? out->props & (AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB) : 0;
+    if (inProps && outProps && !(inProps & outProps))
+        Fatal("Subtitle encoding currently only possible from text to text or bitmap to bitmap");
+    if (ist->dec_ctx->subtitle_header && !enc->subtitle_header) {
+        // The encoder frees its header; it gets its own copy, terminated for text headers.
+        const int size = ist->dec_ctx->subtitle_header_size;
+        enc->subtitle_header = static_cast<uint8_t*>(ff().av_mallocz(size_t(size) + 1));
+        if (!enc->subtitle_header)
+            Fatal("Error allocating the subtitle header.");
+        std::memcpy(enc->subtitle_header, ist->dec_ctx->subtitle_header, size_t(size));
+        enc->subtitle_header_size = size;
+    }
+}
+
 int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
 {
     AVCodecContext* enc = ost.enc_ctx.get();
-    const TOutputFilter& of = *ost.filter;
     TInputStream* ist = SourceOf(ost);
-    if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+    if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE) {
+        SetSubtitleEncoderParameters(ost);
+    } else if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+        const TOutputFilter& of = *ost.filter;
         AVRational rate = ost.frame_rate;
         if (!rate.num)
             rate = of.frame_rate;
@@ -78,6 +109,7 @@ int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
         }
         ost.is_cfr = ost.vsync_method == VSYNC_CFR || ost.vsync_method == VSYNC_VSCFR;
     } else {
+        const TOutputFilter& of = *ost.filter;
         enc->sample_fmt = static_cast<AVSampleFormat>(of.format);
         enc->sample_rate = of.sample_rate;
         ff().av_channel_layout_uninit(&enc->ch_layout);
@@ -89,9 +121,10 @@ int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
     OpenPassLog(ost);
     int ret = ff().avcodec_open2(enc, ost.enc, ost.encoder_opts.address());
     if (ret < 0) {
-        FLastErrMsg = StrFormat("Error while opening encoder for output stream #%d:%d - maybe incorrect parameters "
-                                "such as bit_rate, rate, width or height",
-                                ost.file_index, ost.index);
+        FLastErrMsg = StrFormat("Error while opening encoder for output stream #%d:%d (%s) - maybe incorrect "
+                                "parameters such as bit_rate, rate, width or height. Please check error log "
+                                "message(reported by FFLogger) to find out more detail information.",
+                                ost.file_index, ost.index, EngineErrorText(ret).c_str());
         return ret;
     }
     ost.is_avcodec_opened = 1;

@@ -256,6 +256,8 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
         ist->discard = 1;
         st->discard = AVDISCARD_ALL;
         ist->next_pts = ist->next_dts = kNoPtsValue;
+        ist->filter_in_rescale_delta_last = kNoPtsValue;
+        ist->prev_pkt_pts = kNoPtsValue;
         ist->min_pts = INT64_MAX;
         ist->max_pts = INT64_MIN;
         ist->ts_scale = 1.0;

@@ -67,6 +67,36 @@ int BestStream(TCustomFFmpeg& task, AVMediaType type, const AVOutputFormat* ofmt
     return best;
 }
 
+int TextOrBitmap(AVCodecID id)
+{
+    const AVCodecDescriptor* desc = ff().avcodec_descriptor_get(id);
+    return desc ? desc->props & (AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB) : -1;
+}
+
+// The first subtitle stream, when a subtitle codec was named for the output (-c:s) or the
+// format's own subtitle encoder handles the same kind (text or bitmap) as the input.
+int SubtitleStream(TCustomFFmpeg& task, const TOptionsContext& o, const AVOutputFormat* ofmt,
+                   const std::string& fileName)
+{
+    const std::string* name = nullptr;
+    for (const auto& item : o.codec_names.items)
+        if (item.specifier == "s")
+            name = &item.u;
+    const AVCodecID defaultId = ff().av_guess_codec(ofmt, nullptr, fileName.c_str(), nullptr, AVMEDIA_TYPE_SUBTITLE);
+    if (!name && !ff().avcodec_find_encoder(defaultId))
+        return -1;
+    for (int i = 0; i < task.FGraph.Fnb_input_streams(); ++i) {
+        const TInputStream& ist = *task.FGraph.Finput_streams[i];
+        if (ist.st->codecpar->codec_type != AVMEDIA_TYPE_SUBTITLE || ist.user_set_discard == AVDISCARD_ALL)
+            continue;
+        const int in = TextOrBitmap(ist.st->codecpar->codec_id);
+        const int out = TextOrBitmap(defaultId);
+        if (name || in <= 0 || out <= 0 || (in & out))
+            return i;
+    }
+    return -1;
+}
+
 void CopyMetadata(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc)
 {
     if (task.FGraph.Fnb_input_files() > 0 && o.metadata_map.Empty()) {
@@ -253,6 +283,11 @@ int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
             const int best = BestStream(*this, AVMEDIA_TYPE_AUDIO, ofmt);
             if (best >= 0)
                 NewOutputStream(*this, o, oc, AVMEDIA_TYPE_AUDIO, best);
+        }
+        if (!o.subtitle_disable) {
+            const int sub = SubtitleStream(*this, o, ofmt, fileName);
+            if (sub >= 0)
+                NewOutputStream(*this, o, oc, AVMEDIA_TYPE_SUBTITLE, sub);
         }
     }
 

@@ -232,6 +232,11 @@ TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormat
                              "Filtering and streamcopy cannot be used together.",
                              filters->c_str(), type == AVMEDIA_TYPE_VIDEO ? "video" : "audio", ost.file_index,
                              ost.index));
+    if (ost.stream_copy && type == AVMEDIA_TYPE_AUDIO && (task.FOnAudioInputHook || task.FOnAudioOutputHook))
+        task.Fatal("-acodec/-c:audio copy and AudioHook are incompatible (frames are not decoded)");
+    if (ost.stream_copy && type == AVMEDIA_TYPE_VIDEO &&
+        (task.FOnVideoInputHook || task.FOnVideoOutputHook || task.FOnFrameInputHook || task.FOnFrameOutputHook))
+        task.Fatal("-vcodec/-c:video copy and VideoHook are incompatible (frames are not decoded)");
     if (type == AVMEDIA_TYPE_VIDEO) {
         ApplyVideoSettings(task, o, oc, ost);
         ost.avfilter = filters ? *filters : "null";
@@ -240,8 +245,10 @@ TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormat
         ost.avfilter = filters ? *filters : "anull";
         if (ost.stream_copy && task.FGlobal.Faudio_volume != 256)
             task.Fatal("-acodec/-c:audio copy and -vol are incompatible (frames are not decoded)");
-    } else if (!ost.stream_copy && type == AVMEDIA_TYPE_SUBTITLE) {
-        task.Fatal("Subtitle encoding is not supported; copy the stream with -c:s copy or leave it out with -sn");
+    } else if (type == AVMEDIA_TYPE_SUBTITLE && !ost.stream_copy) {
+        if (const std::string* size = o.canvas_sizes.Match(oc, st))
+            if (ff().av_parse_video_size(&ost.enc_ctx->width, &ost.enc_ctx->height, size->c_str()) < 0)
+                task.Fatal(StrFormat("Invalid frame size: %s.", size->c_str()));
     }
 
     if (graphOutput) {
@@ -259,6 +266,11 @@ TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormat
                                  ff().avcodec_get_name(ist.st->codecpar->codec_id), ist.file_index, ist.st->index));
         ist.decoding_needed = 1;
         CreateSimpleFilterGraph(task, ost, ist);
+    } else if (!ost.stream_copy && type == AVMEDIA_TYPE_SUBTITLE) {
+        if (!ist.avdec)
+            task.Fatal(StrFormat("Decoder (codec %s) not found for input stream #%d:%d",
+                                 ff().avcodec_get_name(ist.st->codecpar->codec_id), ist.file_index, ist.st->index));
+        ist.decoding_needed = 1;
     }
     ost.sync_ist = &ist;
     task.FGraph.Foutput_streams.push_back(std::move(owned));

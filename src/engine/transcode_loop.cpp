@@ -4,6 +4,8 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 #include <thread>
 
 #include <unistd.h>
@@ -162,6 +164,7 @@ void TCustomFFmpeg::DoAudioOut(TOutputFile& of, TOutputStream& ost, AVFrame* fra
     if (frame->pts == kNoPtsValue || FGlobal.Faudio_sync_method < 0)
         frame->pts = ost.sync_opts;
     ost.sync_opts = frame->pts + frame->nb_samples;
+    OutputHooks(ost, frame);
     EncodeFrame(of, ost, frame);
 }
 
@@ -269,6 +272,7 @@ void TCustomFFmpeg::DoVideoOut(TOutputFile& of, TOutputStream& ost, AVFrame* nex
         in->pict_type = AV_PICTURE_TYPE_NONE;
         if (ost.frame_number == 0)
             in->pict_type = AV_PICTURE_TYPE_I;
+        OutputHooks(ost, in);
         EncodeFrame(of, ost, in);
         ost.sync_opts++;
         ost.frame_number++;
@@ -387,7 +391,10 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
             ist.next_pts = ist.pts = ist.dts;
     }
 
-    if (ist.decoding_needed) {
+    if (ist.decoding_needed && ist.dec_ctx->codec_type == AVMEDIA_TYPE_SUBTITLE) {
+        if (pkt)
+            DecodeSubtitle(ist, pkt);
+    } else if (ist.decoding_needed) {
         AVCodecContext* dec = ist.dec_ctx.get();
         int ret = ff().avcodec_send_packet(dec, pkt);
         if (ret < 0 && ret != AVERROR_EOF && ret != AVERROR(EAGAIN)) {
@@ -410,6 +417,13 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
             if (dec->codec_type == AVMEDIA_TYPE_AUDIO) {
                 ist.samples_decoded += frame->nb_samples;
                 AVRational decTb{1, frame->sample_rate};
+                // A gap in the packets (containers with coarse time stamps) restarts the
+                // sample-exact time line instead of stretching it.
+                if (pkt && pkt->duration && ist.prev_pkt_pts != kNoPtsValue && pkt->pts != kNoPtsValue &&
+                    pkt->pts - ist.prev_pkt_pts > pkt->duration)
+                    ist.filter_in_rescale_delta_last = kNoPtsValue;
+                if (pkt)
+                    ist.prev_pkt_pts = pkt->pts;
                 if (frame->pts != kNoPtsValue) {
                     frame->pts = ff().av_rescale_delta(ist.st->time_base, frame->pts, decTb, frame->nb_samples,
                                                        &ist.filter_in_rescale_delta_last, decTb);
@@ -420,6 +434,7 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
             } else {
                 frame->pts = frame->best_effort_timestamp;
             }
+            InputHooks(ist, frame);
             SendToFilters(*this, ist, frame);
             ff().av_frame_unref(frame);
             ReapFilters(false);
@@ -482,6 +497,74 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
     }
     (void)noEof;
     return 0;
+}
+
+void TCustomFFmpeg::DecodeSubtitle(TInputStream& ist, const AVPacket* pkt)
+{
+    TOwnedSubtitle decoded;
+    int got = 0;
+    const int ret = ff().avcodec_decode_subtitle2(ist.dec_ctx.get(), &decoded.subtitle, &got, const_cast<AVPacket*>(pkt));
+    if (ret < 0) {
+        EngineLog(TLogLevel::llError, StrFormat("Error while decoding stream #%d:%d: %s", ist.file_index, ist.st->index,
+                                                EngineErrorText(ret).c_str()));
+        if (FGlobal.Fexit_on_error)
+            Fatal(StrFormat("Error while decoding stream #%d:%d", ist.file_index, ist.st->index));
+        return;
+    }
+    if (!got)
+        return;
+    ist.frames_decoded++;
+    for (auto& ostPtr : FGraph.Foutput_streams) {
+        TOutputStream& ost = *ostPtr;
+        if (SourceOf(ost) != &ist || !ost.encoding_needed || ost.finished ||
+            ost.enc_ctx->codec_type != AVMEDIA_TYPE_SUBTITLE)
+            continue;
+        DoSubtitleOut(*FGraph.Foutput_files[ost.file_index], ost, decoded.subtitle);
+    }
+}
+
+void TCustomFFmpeg::DoSubtitleOut(TOutputFile& of, TOutputStream& ost, AVSubtitle& source)
+{
+    if (source.pts == kNoPtsValue) {
+        EngineLog(TLogLevel::llError, "Subtitle packets must have a pts");
+        if (FGlobal.Fexit_on_error)
+            Fatal("Subtitle packets must have a pts");
+        return;
+    }
+    AVCodecContext* enc = ost.enc_ctx.get();
+    // DVB subtitles need a second, empty packet that clears the picture.
+    const int packets = enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE ? 2 : 1;
+    int64_t pts = source.pts;
+    if (of.start_time != kNoPtsValue)
+        pts -= of.start_time;
+    std::vector<uint8_t> buffer(1 << 20);
+    AVSubtitle sub = source;  // shallow: the rectangles stay the decoder's
+    for (int i = 0; i < packets; ++i) {
+        ost.sync_opts = ff().av_rescale_q(pts, AV_TIME_BASE_Q, enc->time_base);
+        if (!CheckRecordingTime(ost))
+            return;
+        sub.pts = pts + ff().av_rescale_q(sub.start_display_time, AVRational{1, 1000}, AV_TIME_BASE_Q);
+        sub.end_display_time -= sub.start_display_time;
+        sub.start_display_time = 0;
+        if (i == 1)
+            sub.num_rects = 0;
+        ost.frames_encoded++;
+        const int size = ff().avcodec_encode_subtitle(enc, buffer.data(), static_cast<int>(buffer.size()), &sub);
+        if (size < 0)
+            Fatal("Subtitle encoding failed");
+        AVPacket* pkt = ost.pkt.get();
+        if (ff().av_new_packet(pkt, size) < 0)
+            Fatal("Error allocating the packet.");
+        std::memcpy(pkt->data, buffer.data(), size_t(size));
+        pkt->pts = ff().av_rescale_q(sub.pts, AV_TIME_BASE_Q, ost.mux_timebase);
+        pkt->duration = ff().av_rescale_q(sub.end_display_time, AVRational{1, 1000}, ost.mux_timebase);
+        if (enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE)
+            pkt->pts += i == 0 ? 0 : ff().av_rescale_q(sub.end_display_time, AVRational{1, 1000}, ost.mux_timebase);
+        pkt->dts = pkt->pts;
+        ost.packets_encoded++;
+        OutputPacket(of, pkt, ost, false);
+        ff().av_packet_unref(pkt);
+    }
 }
 
 void TCustomFFmpeg::FlushEncoders()
@@ -595,10 +678,11 @@ void TCustomFFmpeg::Transcode()
             break;
         }
         TInputStream* sourcePtr = SourceOf(*ost);
-        if (!sourcePtr) {
-            // Fed by a complex graph: drain it, or read the input it waits for.
+        if (ost->filter) {
+            // Fed by a filter graph: drain it, close the streams of a graph that ended
+            // (a trim for -t), or read the input it waits for.
             int ret = 0;
-            sourcePtr = ComplexGraphInput(*ost, &ret);
+            sourcePtr = FilterGraphInput(*ost, &ret);
             if (ret < 0) {
                 EngineLog(TLogLevel::llError, "Error while filtering: " + EngineErrorText(ret));
                 break;

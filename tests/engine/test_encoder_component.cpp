@@ -373,3 +373,149 @@ TEST_F(EncoderComponent, ManyStartPauseResumeStopCycles)
 }
 
 }  // namespace
+
+namespace {
+
+// Mean luma of the first picture of a file, 0..255.
+double FirstPictureLuma(const std::string& path)
+{
+    std::string out;
+    RunCommand("ffmpeg -v error -i " + ShellQuote(path) +
+                   " -frames:v 1 -vf signalstats,metadata=print:key=lavfi.signalstats.YAVG:file=- -f null - 2>/dev/null"
+                   " | grep -o 'YAVG=[0-9.]*' | cut -d= -f2",
+               &out);
+    return out.empty() ? -1 : std::atof(out.c_str());
+}
+
+TEST_F(EncoderComponent, HooksSeeAndPaintPicturesAndAudio)
+{
+    TFFEncoder enc;
+    TEventLog log;
+    log.Attach(enc);
+    std::mutex lock;
+    int videoIn = 0, videoOut = 0, frameOut = 0, audioIn = 0, audioOut = 0;
+    std::set<std::thread::id> hookThreads;
+    enc.OnVideoInputHook = [&](TCustomEncoder*, THookInfo* info) {
+        std::lock_guard g(lock);
+        ++videoIn;
+        EXPECT_EQ(info->Bitmap->Width, 96);
+        EXPECT_EQ(info->Bitmap->Height, 64);
+        EXPECT_EQ(info->Bitmap->PixFmt, AV_PIX_FMT_BGR24) << "24 bits per pixel were asked for";
+        info->Update = false;
+        info->StopHook = videoIn == 3;  // the hook is dropped after its third picture
+    };
+    enc.OnVideoOutputHook = [&](TCustomEncoder*, THookInfo* info) {
+        std::lock_guard g(lock);
+        ++videoOut;
+        hookThreads.insert(std::this_thread::get_id());
+        std::fill(info->Bitmap->Bytes.begin(), info->Bitmap->Bytes.end(), 0);  // paint it black
+    };
+    enc.OnFrameOutputHook = [&](TCustomEncoder*, TFrameHookInfo* info) {
+        std::lock_guard g(lock);
+        ++frameOut;
+        EXPECT_EQ(info->Width, 96);
+        EXPECT_EQ(info->PixFmt, AV_PIX_FMT_YUV420P);
+        ASSERT_NE(info->Picture, nullptr);
+    };
+    enc.OnAudioInputHook = [&](TCustomEncoder*, int task, int64_t, const AVFrame* frame, int size, int rate, int channels,
+                               int) {
+        std::lock_guard g(lock);
+        ++audioIn;
+        EXPECT_EQ(task, 0);
+        EXPECT_EQ(rate, 22050);
+        EXPECT_EQ(channels, 1);
+        EXPECT_GT(size, 0);
+        EXPECT_NE(frame, nullptr);
+    };
+    enc.OnAudioOutputHook = [&](TCustomEncoder*, int, int64_t, const AVFrame*, int, int, int, int) {
+        std::lock_guard g(lock);
+        ++audioOut;
+    };
+    const int index = enc.AddTask(ShortClip());
+    ASSERT_GE(index, 0) << enc.LastErrMsg();
+    TOutputOptions out;
+    out.Options = "-c:v mpeg4 -c:a mp2";
+    out.VideoInputHook = out.VideoOutputHook = out.FrameOutputHook = true;
+    out.AudioInputHook = out.AudioOutputHook = true;
+    out.VideoHookBitsPixel = 24;
+    ASSERT_GE(enc.SetOutput(index, folder.file("hooked.avi"), &out), 0) << enc.LastErrMsg();
+    enc.Start(1);
+    log.WaitFinal(enc);
+    ASSERT_TRUE(log.ends[0].Finished) << log.ends[0].ExceptionMsg;
+    EXPECT_EQ(videoIn, 3);
+    EXPECT_EQ(videoOut, 20);
+    EXPECT_EQ(frameOut, 20);
+    EXPECT_GT(audioIn, 10);
+    EXPECT_GT(audioOut, 10);
+    EXPECT_EQ(hookThreads.count(std::this_thread::get_id()), 0u) << "hooks run on the task's thread";
+    EXPECT_LT(FirstPictureLuma(folder.file("hooked.avi")), 20) << "the painted bitmap went back into the picture";
+    EXPECT_GT(FirstPictureLuma(ShortClip()), 60);
+}
+
+TEST_F(EncoderComponent, HooksRefuseCopiedStreams)
+{
+    struct TCase {
+        const char* options;
+        bool TOutputOptions::*hook;
+        const char* text;
+    } cases[] = {
+        {"-c:v copy -an", &TOutputOptions::VideoOutputHook,
+         "-vcodec/-c:video copy and VideoHook are incompatible (frames are not decoded)"},
+        {"-c:a copy -vn", &TOutputOptions::AudioInputHook,
+         "-acodec/-c:audio copy and AudioHook are incompatible (frames are not decoded)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        TFFEncoder enc;
+        const int index = enc.AddTask(ShortClip());
+        TOutputOptions out;
+        out.Options = c.options;
+        out.*c.hook = true;
+        EXPECT_LT(enc.SetOutput(index, folder.file("copy.mkv"), &out), 0);
+        EXPECT_NE(enc.LastErrMsg().find(c.text), std::string::npos) << enc.LastErrMsg();
+    }
+}
+
+TEST_F(EncoderComponent, PreviewBitmapsReachTheMainThreadSpaced)
+{
+    TFFEncoder enc;
+    TEventLog log;
+    log.Attach(enc);
+    std::vector<int> frames;
+    std::set<std::thread::id> threads;
+    enc.SetPreviewInterval(200);
+    enc.SetPreviewBitmap(true);
+    enc.OnPreviewBitmap = [&](TCustomEncoder*, const TPreviewInfo& info) {
+        frames.push_back(info.FrameNumber);
+        threads.insert(std::this_thread::get_id());
+        EXPECT_EQ(info.TaskIndex, 0);
+        ASSERT_NE(info.Bitmap, nullptr);
+        EXPECT_EQ(info.Bitmap->Width, 64);
+        EXPECT_EQ(info.Bitmap->PixFmt, AV_PIX_FMT_BGRA);
+    };
+    // 3 seconds read at native speed: about one preview per 200 ms, never one per picture.
+    AddConversion(enc, LongClip(), folder.file("preview.avi"), "-t 3 -c:v mpeg4 -an", "-re");
+    enc.Start(1);
+    log.WaitFinal(enc);
+    EXPECT_TRUE(log.ends[0].Finished) << log.ends[0].ExceptionMsg;
+    EXPECT_GE(frames.size(), 5u);
+    EXPECT_LE(frames.size(), 16u);
+    EXPECT_EQ(threads, std::set<std::thread::id>{std::this_thread::get_id()});
+    for (size_t i = 1; i < frames.size(); ++i)
+        EXPECT_GT(frames[i], frames[i - 1]);
+
+    // Switched off while idle: no further previews.
+    TFFEncoder quiet;
+    TEventLog quietLog;
+    quietLog.Attach(quiet);
+    int previews = 0;
+    quiet.OnPreviewBitmap = [&](TCustomEncoder*, const TPreviewInfo&) { ++previews; };
+    quiet.SetPreviewBitmap(true);
+    AddConversion(quiet, ShortClip(), folder.file("quiet.avi"), "-c:v mpeg4 -an");
+    quiet.SetPreviewBitmap(false);
+    quiet.Start(1);
+    quietLog.WaitFinal(quiet);
+    EXPECT_EQ(previews, 0);
+}
+
+}  // namespace

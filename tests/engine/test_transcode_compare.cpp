@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,6 +24,23 @@ std::string Source()
     return MakeMedia("compare_src.mp4", "-f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i "
                                         "sine=frequency=440:sample_rate=44100:duration=3 -ac 2 -c:v libx264 "
                                         "-preset ultrafast -c:a aac -shortest");
+}
+
+// The same clip with a text subtitle stream (two cues).
+std::string SubtitledSource()
+{
+    const std::string srt = DataFolder() + "/compare_cues.srt";
+    std::ofstream(srt) << "1\n00:00:00,500 --> 00:00:01,200\nFirst cue\n\n2\n00:00:01,500 --> 00:00:02,600\nSecond cue\n";
+    return MakeMedia("compare_subs.mkv", "-f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i "
+                                         "sine=frequency=440:sample_rate=44100:duration=3 -i " + ShellQuote(srt) +
+                                         " -map 0 -map 1 -map 2 -ac 2 -c:v libx264 -preset ultrafast -c:a aac -c:s srt");
+}
+
+std::string Ours(const std::string& input, const std::string& output, const std::string& options, std::string* log)
+{
+    return std::to_string(RunCommand(std::string(REELSMITH_TRANSCODE_TOOL) + " " + ShellQuote(input) + " " +
+                                         ShellQuote(output) + " " + ShellQuote(options) + " 2>&1",
+                                     log));
 }
 
 struct TStreamFacts {
@@ -73,33 +91,16 @@ std::string DecodedChecksums(const std::string& path)
     return out;
 }
 
-struct TCase {
-    const char* name;
-    const char* extension;
-    const char* options;
-    bool bitExact;
-};
-
-class TranscodeCompare : public ::testing::TestWithParam<TCase> {};
-
-TEST_P(TranscodeCompare, SameResultAsReferenceTool)
+// The cues of the first subtitle stream as text with their times.
+std::string SubtitleText(const std::string& path)
 {
-    const TCase& c = GetParam();
-    TempFolder folder;
-    const std::string ours = folder.file(std::string("ours.") + c.extension);
-    const std::string theirs = folder.file(std::string("theirs.") + c.extension);
-    const std::string options = std::string(c.options) + (c.bitExact ? kBitExact : "");
-    std::string log;
-    const int ourStatus = RunCommand(std::string(REELSMITH_TRANSCODE_TOOL) + " " + ShellQuote(Source()) + " " +
-                                     ShellQuote(ours) + " " + ShellQuote(options) + " 2>&1", &log);
-    const int theirStatus =
-        RunCommand("ffmpeg -y -v error -i " + ShellQuote(Source()) + " " + options + " " + ShellQuote(theirs));
-    // Some strings are refused by the encoder itself (libvorbis at 32 kbit/s stereo): both must refuse.
-    ASSERT_EQ(ourStatus == 0, theirStatus == 0) << log;
-    if (theirStatus != 0) {
-        EXPECT_NE(log.find("Error while opening encoder"), std::string::npos) << log;
-        return;
-    }
+    std::string out;
+    RunCommand("ffmpeg -v error -i " + ShellQuote(path) + " -map 0:s:0 -c:s ass -f ass - | grep '^Dialogue'", &out);
+    return out;
+}
+
+void ExpectSameFacts(const std::string& ours, const std::string& theirs)
+{
     const TFileFacts a = Probe(ours), b = Probe(theirs);
     EXPECT_EQ(a.format, b.format);
     ASSERT_EQ(a.streams.size(), b.streams.size());
@@ -113,8 +114,42 @@ TEST_P(TranscodeCompare, SameResultAsReferenceTool)
         EXPECT_EQ(a.streams[i].frames, b.streams[i].frames);
         EXPECT_NEAR(a.streams[i].duration, b.streams[i].duration, 0.07);
     }
+}
+
+struct TCase {
+    const char* name;
+    const char* extension;
+    const char* options;
+    bool bitExact;
+    bool subtitled = false;  // the source has a text subtitle stream
+};
+
+class TranscodeCompare : public ::testing::TestWithParam<TCase> {};
+
+TEST_P(TranscodeCompare, SameResultAsReferenceTool)
+{
+    const TCase& c = GetParam();
+    const std::string source = c.subtitled ? SubtitledSource() : Source();
+    TempFolder folder;
+    const std::string ours = folder.file(std::string("ours.") + c.extension);
+    const std::string theirs = folder.file(std::string("theirs.") + c.extension);
+    const std::string options = std::string(c.options) + (c.bitExact ? kBitExact : "");
+    std::string log;
+    const bool ourOk = Ours(source, ours, options, &log) == "0";
+    const int theirStatus =
+        RunCommand("ffmpeg -y -v error -i " + ShellQuote(source) + " " + options + " " + ShellQuote(theirs));
+    // Some strings are refused by the encoder itself (libvorbis at 32 kbit/s stereo): both must refuse.
+    ASSERT_EQ(ourOk, theirStatus == 0) << log;
+    if (theirStatus != 0) {
+        EXPECT_NE(log.find("Error while opening encoder"), std::string::npos) << log;
+        return;
+    }
+    ExpectSameFacts(ours, theirs);
     if (c.bitExact) {
         EXPECT_EQ(DecodedChecksums(ours), DecodedChecksums(theirs));
+    }
+    if (c.subtitled) {
+        EXPECT_EQ(SubtitleText(ours), SubtitleText(theirs));
     }
 }
 
@@ -155,9 +190,104 @@ const TCase kCases[] = {
     {"mpeg1_mp2", "mpg", "-c:v mpeg1video -c:a mp2 -f mpeg", true},
     {"sizes_rates", "avi", "-c:v mpeg4 -s 176x144 -r 15 -ar 22050 -ac 1 -c:a mp2", true},
     {"cut_t", "avi", "-t 1 -c:v mpeg4 -c:a mp2", true},
+    {"async", "avi", "-async 1 -c:v mpeg4 -c:a mp2", true},
+    // Complex filter graphs: labelled outputs mapped, an unlabelled output beside an automatic stream.
+    {"complex_labels", "avi",
+     "-filter_complex \"[0:v]split[a][b];[a]scale=160:120[s];[b]scale=160:120,hflip[f];[s][f]hstack[out]\" "
+     "-map \"[out]\" -map 0:a -c:v mpeg4 -c:a mp2",
+     true},
+    {"complex_unlabelled", "avi", "-filter_complex \"[0:v]negate\" -c:v mpeg4 -c:a mp2", true},
+    {"complex_audio", "mkv",
+     "-filter_complex \"[0:a]volume=0.5,aecho=0.8:0.9:100:0.3[echo]\" -map 0:v -map \"[echo]\" -c:v mpeg4 -c:a mp2",
+     true},
+    {"complex_two_outputs", "mkv",
+     "-filter_complex \"[0:v]scale=160:120[small];[0:a]asplit[l][r]\" -map \"[small]\" -map \"[l]\" -map \"[r]\" "
+     "-c:v mpeg4 -c:a mp2",
+     true},
+    // Subtitles: chosen automatically, converted text to text, copied, left out.
+    {"subs_default", "mkv", "-c:v mpeg4 -c:a mp2", true, true},
+    {"subs_to_webvtt", "mkv", "-c:v mpeg4 -c:a mp2 -c:s webvtt", true, true},
+    {"subs_copy", "mkv", "-c copy", false, true},
+    {"subs_mapped_only", "mkv", "-map 0:s -c:s ass", false, true},
+    {"subs_left_out", "mkv", "-c:v mpeg4 -c:a mp2 -sn", true, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Strings, TranscodeCompare, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<TCase>& info) { return std::string(info.param.name); });
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+TEST(TranscodeCompareRuns, TwoPassGivesTheSameLogAndFrames)
+{
+    TempFolder folder;
+    for (const int pass : {1, 2}) {
+        SCOPED_TRACE(pass);
+        const std::string common = "-c:v mpeg4 -b:v 100k -pass " + std::to_string(pass) + " -c:a mp2" + kBitExact;
+        std::string log;
+        ASSERT_EQ(Ours(Source(), folder.file("ours.avi"), common + " -passlogfile " + folder.file("ours"), &log), "0")
+            << log;
+        ASSERT_EQ(RunCommand("ffmpeg -y -v error -i " + ShellQuote(Source()) + " " + common + " -passlogfile " +
+                             ShellQuote(folder.file("theirs")) + " " + ShellQuote(folder.file("theirs.avi"))),
+                  0);
+        if (pass == 1) {
+            const std::string ourLog = ReadFile(folder.file("ours-0.log"));
+            EXPECT_FALSE(ourLog.empty());
+            EXPECT_EQ(ourLog, ReadFile(folder.file("theirs-0.log")));
+        }
+    }
+    ExpectSameFacts(folder.file("ours.avi"), folder.file("theirs.avi"));
+    EXPECT_EQ(DecodedChecksums(folder.file("ours.avi")), DecodedChecksums(folder.file("theirs.avi")));
+
+    // Pass 2 without the log of pass 1 names the missing file.
+    std::string log;
+    EXPECT_NE(Ours(Source(), folder.file("x.avi"), "-c:v mpeg4 -pass 2 -passlogfile " + folder.file("none"), &log), "0");
+    EXPECT_NE(log.find("Error reading log file '" + folder.file("none") + "-0.log' for pass-2 encoding"),
+              std::string::npos)
+        << log;
+}
+
+// The -progress output: blocks of key=value lines, the same keys in the same order as the
+// reference tool's, the last one ending with "progress=end" and the final figures.
+TEST(TranscodeCompareRuns, ProgressBlocksMatchTheReferenceKeys)
+{
+    TempFolder folder;
+    const std::string options = "-c:v mpeg4 -c:a mp2";
+    std::string log;
+    ASSERT_EQ(Ours(Source(), folder.file("ours.avi"), options + " -progress " + folder.file("ours.txt"), &log), "0")
+        << log;
+    ASSERT_EQ(RunCommand("ffmpeg -y -v error -i " + ShellQuote(Source()) + " " + options + " -progress " +
+                         ShellQuote(folder.file("theirs.txt")) + " " + ShellQuote(folder.file("theirs.avi"))),
+              0);
+    auto lastBlock = [](const std::string& text) {
+        std::vector<std::pair<std::string, std::string>> block, last;
+        std::istringstream lines(text);
+        std::string line;
+        while (std::getline(lines, line)) {
+            const auto eq = line.find('=');
+            if (eq == std::string::npos)
+                continue;
+            block.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+            if (block.back().first == "progress") {
+                last = block;
+                block.clear();
+            }
+        }
+        return last;
+    };
+    const auto ours = lastBlock(ReadFile(folder.file("ours.txt")));
+    const auto theirs = lastBlock(ReadFile(folder.file("theirs.txt")));
+    ASSERT_EQ(ours.size(), theirs.size());
+    for (size_t i = 0; i < ours.size(); ++i) {
+        EXPECT_EQ(ours[i].first, theirs[i].first);
+        if (ours[i].first == "frame" || ours[i].first == "progress" || ours[i].first == "dup_frames" ||
+            ours[i].first == "drop_frames") {
+            EXPECT_EQ(ours[i].second, theirs[i].second) << ours[i].first;
+        }
+    }
+}
 
 }  // namespace
