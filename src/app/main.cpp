@@ -17,6 +17,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Reelsmith"));
     QApplication::setOrganizationName(QStringLiteral("Tarnwick"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("reelsmith"));
     QStringList params = QApplication::arguments();
     params.removeFirst();  // the program itself
     TMainWindowHooks hooks;
