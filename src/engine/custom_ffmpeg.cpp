@@ -105,6 +105,9 @@ void TCustomFFmpeg::Pause()
     FSuspended = 1;
     FPauseTime = Now();
     FSuspender.Reset();
+    std::lock_guard hooks(FHookLock);
+    if (FWavePlayer)
+        FWavePlayer->Pause();
 }
 
 void TCustomFFmpeg::Resume()
@@ -116,6 +119,9 @@ void TCustomFFmpeg::Resume()
     FStep = 0;
     FTotalPauseTime += Now() - FPauseTime;
     FSuspender.Set();
+    std::lock_guard hooks(FHookLock);
+    if (FWavePlayer)
+        FWavePlayer->Resume();
 }
 
 void TCustomFFmpeg::Stop(bool waitForStop)
@@ -215,6 +221,7 @@ void TCustomFFmpeg::ConversionBody()
             throw TEngineError(FLastErrMsg);
         Transcode();
     });
+    ClosePreviewAudio();
     RunProtected("cleanup", [this] { TranscodeCleanup(); });
     RunProtected("terminate", [this] { EndTask(); });
 }

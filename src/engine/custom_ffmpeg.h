@@ -15,6 +15,7 @@
 #include "engine/custom_ffmpeg_opt.h"
 #include "engine/encoder_records.h"
 #include "engine/hook_records.h"
+#include "engine/preview_audio.h"
 #include "engine/sync_event.h"
 #include "engine/thread_priority.h"
 
@@ -90,6 +91,8 @@ public:
     TPreviewBitmapEvent FOnPreviewBitmap;
     bool SetVideoHookBitsPixel(int bitsPixel) override;
     std::atomic<bool> FPreviewAudio{false};
+    // Bytes of preview audio written by the last run (resampled to 44100 Hz stereo s16).
+    int64_t PreviewAudioBytes() const { return FPreviewAudioBytes; }
     // Post-hooks of the pictures about to be encoded; may change while the task runs.
     void SetPostHook(TPostHook hook, bool on);
     bool PostHook(TPostHook hook) const;
@@ -176,6 +179,10 @@ public:
     unsigned FPostHooks = 0;
     bool FPostHooksChanged = false;
     mutable std::mutex FHookLock;
+    std::unique_ptr<TPreviewAudio> FWavePlayer;  // created on the first audio frame, under FHookLock
+    std::atomic<int64_t> FPreviewAudioBytes{0};
+    void PreviewAudioWrite(const AVFrame* frame);
+    void ClosePreviewAudio();
 
 private:
     std::atomic<bool> FConverting{false};

@@ -152,6 +152,34 @@ void TCustomFFmpeg::OutputHooks(TOutputStream& ost, AVFrame* frame)
     }
 }
 
+void TCustomFFmpeg::PreviewAudioWrite(const AVFrame* frame)
+{
+    TPreviewAudio* player;
+    {
+        std::lock_guard lock(FHookLock);
+        if (!FWavePlayer) {
+            FWavePlayer = std::make_unique<TPreviewAudio>();
+            if (FSuspended == 1)
+                FWavePlayer->Pause();
+        }
+        player = FWavePlayer.get();
+    }
+    player->Write(frame);  // only this thread closes the player
+}
+
+void TCustomFFmpeg::ClosePreviewAudio()
+{
+    std::unique_ptr<TPreviewAudio> player;
+    {
+        std::lock_guard lock(FHookLock);
+        player.swap(FWavePlayer);
+    }
+    if (!player)
+        return;
+    player->Close();
+    FPreviewAudioBytes = player->BytesWritten();
+}
+
 void TCustomFFmpeg::CallFrameHook(const TFrameHookEvent& hook, const AVFrame* frame, int64_t frameNumber)
 {
     TFrameHookInfo info;

@@ -435,6 +435,8 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
                 frame->pts = frame->best_effort_timestamp;
             }
             InputHooks(ist, frame);
+            if (FPreviewAudio && dec->codec_type == AVMEDIA_TYPE_AUDIO)
+                PreviewAudioWrite(frame);
             SendToFilters(*this, ist, frame);
             ff().av_frame_unref(frame);
             ReapFilters(false);

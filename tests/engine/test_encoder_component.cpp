@@ -519,3 +519,24 @@ TEST_F(EncoderComponent, PreviewBitmapsReachTheMainThreadSpaced)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EncoderComponent, PreviewAudioIsResampledForThePlayer)
+{
+    TFFEncoder enc;
+    TEventLog log;
+    log.Attach(enc);
+    enc.SetPreviewAudio(true);
+    ClearLog();
+    AddConversion(enc, ShortClip(), folder.file("heard.avi"), "-c:v mpeg4 -c:a mp2");
+    enc.Start(1);
+    log.WaitFinal(enc);
+    EXPECT_TRUE(log.ends[0].Finished) << log.ends[0].ExceptionMsg;
+    EXPECT_TRUE(LogContains("need resample 22050 Hz fltp 1 channels to 44100 Hz s16 2 channels"));
+    // Two seconds of mono 22050 Hz become about two seconds of 44100 Hz stereo 16-bit.
+    const double seconds = double(enc.FFmpegs(0)->PreviewAudioBytes()) / TPreviewAudio::kBytesPerSecond;
+    EXPECT_NEAR(seconds, 2.0, 0.1);
+}
+
+}  // namespace
