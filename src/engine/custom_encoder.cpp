@@ -229,6 +229,21 @@ int TCustomEncoder::SetOutput(int taskIndex, const std::string& fileName, TOutpu
         FLastErrMsg = StrFormat("The task #%d had been released.", taskIndex);
         return -1;
     }
+    // A failed output leaves the hooks of the task as they were.
+    struct THooks {
+        TVideoHookEvent videoIn, videoOut;
+        TFrameHookEvent frameIn, frameOut;
+        TAudioHookEvent audioIn, audioOut;
+    } const saved{task->FOnVideoInputHook, task->FOnVideoOutputHook, task->FOnFrameInputHook,
+                  task->FOnFrameOutputHook, task->FOnAudioInputHook, task->FOnAudioOutputHook};
+    auto restoreHooks = [&] {
+        task->FOnVideoInputHook = saved.videoIn;
+        task->FOnVideoOutputHook = saved.videoOut;
+        task->FOnFrameInputHook = saved.frameIn;
+        task->FOnFrameOutputHook = saved.frameOut;
+        task->FOnAudioInputHook = saved.audioIn;
+        task->FOnAudioOutputHook = saved.audioOut;
+    };
     try {
         PrepareTask(*task);
         std::string opts, presets;
@@ -251,6 +266,7 @@ int TCustomEncoder::SetOutput(int taskIndex, const std::string& fileName, TOutpu
             FLastErrMsg = task->LastErrMsg();
             if (options && !task->FOutputOptions.empty())
                 task->FOutputOptions.pop_back();
+            restoreHooks();
         }
         return ret;
     } catch (const TEngineError& e) {
@@ -260,6 +276,7 @@ int TCustomEncoder::SetOutput(int taskIndex, const std::string& fileName, TOutpu
                           : task->LastErrMsg() + "\r\n" + e.what();
         if (options && !task->FOutputOptions.empty())
             task->FOutputOptions.pop_back();
+        restoreHooks();
         return -1;
     }
 }

@@ -473,6 +473,9 @@ TEST_F(EncoderComponent, HooksRefuseCopiedStreams)
         out.*c.hook = true;
         EXPECT_LT(enc.SetOutput(index, folder.file("copy.mkv"), &out), 0);
         EXPECT_NE(enc.LastErrMsg().find(c.text), std::string::npos) << enc.LastErrMsg();
+        // The refused hook is not left behind: the same copy without it is accepted.
+        out.*c.hook = false;
+        EXPECT_GE(enc.SetOutput(index, folder.file("copy.mkv"), &out), 0) << enc.LastErrMsg();
     }
 }
 
