@@ -44,14 +44,9 @@ TCustomEncoder::TCustomEncoder()
 
 TCustomEncoder::~TCustomEncoder()
 {
-    OnStart = nullptr;
-    OnProgress = nullptr;
-    OnTerminate = nullptr;
-    OnBeforeFindStreamInfo = nullptr;
-    OnPreviewBitmap = nullptr;
-    OnVideoInputHook = OnVideoOutputHook = nullptr;
-    OnFrameInputHook = OnFrameOutputHook = nullptr;
-    OnAudioInputHook = OnAudioOutputHook = nullptr;
+    // Workers still read the handlers while they stop: silence them with a flag instead of
+    // writing the handlers under their feet.
+    FClosing = true;
     FPendingTasks = 0;
     std::vector<std::unique_ptr<TFFmpeg>> tasks;
     {
@@ -169,17 +164,17 @@ int TCustomEncoder::AddTask(const std::string& fileName, TInputOptions* options)
     task->SetPostHook(phPreview, FPreviewVideo);
     task->SetPostHook(phBitmap, FPreviewBitmap);
     task->FOnPreviewBitmap = [this](TCustomFFmpeg* sender, const TRGBPicture& bitmap, int frame, int64_t pts) {
-        if (!OnPreviewBitmap)
+        if (FClosing || !OnPreviewBitmap)
             return;
         std::lock_guard lock(FPreviewLock);
         FPreviewInfo = TPreviewInfo{IndexOf(sender), &bitmap, frame, pts};
         RunOnMain([this] {
-            if (OnPreviewBitmap)
+            if (!FClosing && OnPreviewBitmap)
                 OnPreviewBitmap(this, FPreviewInfo);
         });
     };
     task->FOnBeforeFindStreamInfo = [this](TCustomFFmpeg* sender, AVFormatContext* context) {
-        if (!OnBeforeFindStreamInfo)
+        if (FClosing || !OnBeforeFindStreamInfo)
             return;
         std::lock_guard lock(FFindStreamLock);
         RunOnMain([&] { OnBeforeFindStreamInfo(sender, context); });
@@ -285,7 +280,7 @@ void TCustomEncoder::ConnectHooks(TFFmpeg& task, const TOutputOptions& options)
 {
     auto video = [this](const TEncVideoHookEvent* event) {
         return [this, event](TCustomFFmpeg* sender, THookInfo& info) {
-            if (!*event)
+            if (FClosing || !*event)
                 return;
             std::lock_guard lock(FVideoHookLock);
             FVideoHookInfo = info;
@@ -297,7 +292,7 @@ void TCustomEncoder::ConnectHooks(TFFmpeg& task, const TOutputOptions& options)
     };
     auto frame = [this](const TEncFrameHookEvent* event) {
         return [this, event](TCustomFFmpeg* sender, TFrameHookInfo& info) {
-            if (!*event)
+            if (FClosing || !*event)
                 return;
             std::lock_guard lock(FFrameHookLock);
             FFrameHookInfo = info;
@@ -308,7 +303,7 @@ void TCustomEncoder::ConnectHooks(TFFmpeg& task, const TOutputOptions& options)
     auto audio = [this](const TEncAudioHookEvent* event) {
         return [this, event](TCustomFFmpeg* sender, int64_t pts, const AVFrame* f, int size, int rate, int channels,
                              int format) {
-            if (!*event)
+            if (FClosing || !*event)
                 return;
             std::lock_guard lock(FAudioHookLock);
             (*event)(this, IndexOf(sender), pts, f, size, rate, channels, format);
@@ -425,7 +420,7 @@ void TCustomEncoder::StartNextTask()
         return;
     const int index = FCurrentTask;
     ++FCurrentTask;
-    if (OnStart)
+    if (!FClosing && OnStart)
         OnStart(this, index);
     task->StartConvert(FThreadMode, ThreadPriority);
 }
@@ -478,7 +473,7 @@ void TCustomEncoder::Stop(bool waitForStop)
 void TCustomEncoder::DoProgress(TCustomFFmpeg* task, int frameNumber, int fps, float quality, float bitRate,
                                 int64_t size, int64_t duration, int64_t total)
 {
-    if (!OnProgress)
+    if (FClosing || !OnProgress)
         return;
     std::lock_guard lock(FProgressLock);
     FProgressInfo.TaskIndex = IndexOf(task);
@@ -491,7 +486,7 @@ void TCustomEncoder::DoProgress(TCustomFFmpeg* task, int frameNumber, int fps, f
     FProgressInfo.CurrentDuration = duration;
     FProgressInfo.TotalDuration = total;
     RunOnMain([this] {
-        if (OnProgress)
+        if (!FClosing && OnProgress)
             OnProgress(this, &FProgressInfo);
     });
 }
@@ -500,7 +495,7 @@ void TCustomEncoder::DoTerminate(TCustomFFmpeg* task)
 {
     std::lock_guard lock(FTerminateLock);
     FThreadTerminated = true;
-    if (OnTerminate) {
+    if (!FClosing && OnTerminate) {
         FTerminateInfo.TaskIndex = IndexOf(task);
         FTerminateInfo.Finished = task->Finished();
         FTerminateInfo.Exception = task->FatalException();
@@ -524,7 +519,7 @@ void TCustomEncoder::DoTerminate(TCustomFFmpeg* task)
 void TCustomEncoder::EndRun()
 {
     FTerminated = true;
-    if (!OnTerminate)
+    if (FClosing || !OnTerminate)
         return;
     FTerminateInfo = TTerminateInfo{-1, true, false, {}};
     if (FThreadMode || !FWorking)
@@ -553,7 +548,7 @@ void TCustomEncoder::DeliverTerminate(TTerminateInfo info, bool waitForHandOver)
         if (waitForHandOver)
             while (!FThreadTerminated)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (event) {
+        if (event && !FClosing) {
             if (onMain)
                 FDispatcher->RunAndWait([&] { event(this, info); });
             else

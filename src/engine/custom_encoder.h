@@ -138,6 +138,7 @@ private:
     std::atomic<bool> FPaused{false};
     std::atomic<bool> FStepped{false};
     std::atomic<bool> FThreadTerminated{true};
+    std::atomic<bool> FClosing{false};  // set by the destructor: no event is raised any more
     TProgressInfo FProgressInfo;
     TTerminateInfo FTerminateInfo;
     std::mutex FProgressLock;

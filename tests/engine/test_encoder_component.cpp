@@ -278,6 +278,29 @@ TEST_F(EncoderComponent, StopWakesPausedTask)
     EXPECT_FALSE(log.ends[0].Exception);
 }
 
+// An owner may free the component while a task still converts: its handlers must neither
+// race with the destructor nor run once it has begun.
+TEST_F(EncoderComponent, FreedWhileConvertingRaisesNoMoreEvents)
+{
+    TEventLog log;
+    std::atomic<bool> freeing{false};
+    std::atomic<int> lateEvents{0};
+    {
+        TFFEncoder enc;
+        log.Attach(enc);
+        enc.OnProgress = [&](TCustomEncoder*, const TProgressInfo*) { lateEvents += freeing ? 1 : 0; };
+        enc.OnTerminate = [&](TCustomEncoder*, const TTerminateInfo&) { lateEvents += freeing ? 1 : 0; };
+        enc.SetProgressInterval(10);
+        AddConversion(enc, LongClip(), folder.file("freed.mkv"), "-c:v mpeg4 -c:a mp2", "-re");
+        enc.Start(1);
+        auto* queue = static_cast<TQueueDispatcher*>(enc.Dispatcher());
+        for (int i = 0; i < 30; ++i)
+            queue->WaitAndServe(std::chrono::milliseconds(10));
+        freeing = true;
+    }
+    EXPECT_EQ(lateEvents, 0);
+}
+
 TEST_F(EncoderComponent, ReadTimeoutOnStalledInput)
 {
     const std::string fifo = folder.file("stalled.fifo");
