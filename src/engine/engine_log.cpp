@@ -5,6 +5,7 @@
 
 #include "media/error_text.h"
 #include "media/ffmpeg_api.h"
+#include "media/string_format.h"
 
 namespace reelsmith {
 
@@ -20,13 +21,7 @@ std::string StrFormat(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int size = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    if (size > 0)
-        std::vsnprintf(text.data(), text.size() + 1, format, args);
+    std::string text = StrFormatV(format, args);
     va_end(args);
     return text;
 }

@@ -15,6 +15,7 @@
 
 #include "engine/main_thread_dispatcher.h"
 #include "media/ffmpeg_api.h"
+#include "media/string_format.h"
 
 namespace reelsmith {
 
@@ -167,13 +168,7 @@ void TFFLogger::LogFormat(const void* Sender, TLogLevel level, const char* forma
         return;
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int size = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    if (size > 0)
-        std::vsnprintf(text.data(), text.size() + 1, format, args);
+    std::string text = StrFormatV(format, args);
     va_end(args);
     Log(Sender, level, text);
 }

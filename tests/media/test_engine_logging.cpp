@@ -13,6 +13,7 @@
 #include "engine/option_error.h"
 #include "media/ff_logger.h"
 #include "media/ffmpeg_loader.h"
+#include "support/stderr_capture.h"
 #include "support/test_media.h"
 
 namespace reelsmith {
@@ -100,28 +101,6 @@ TEST_F(EngineLoggingTest, DebugLinesPassOnlyAfterTheOptionAsksForThem)
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("[Debug] a debug line"), std::string::npos) << lines[0];
 }
-
-// Standard error goes into a file while it lives.
-class TStderrCapture {
-public:
-    explicit TStderrCapture(const std::string& path)
-    {
-        std::fflush(stderr);
-        FSaved = ::dup(2);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(fd, 2);
-        ::close(fd);
-    }
-    ~TStderrCapture()
-    {
-        std::fflush(stderr);
-        ::dup2(FSaved, 2);
-        ::close(FSaved);
-    }
-
-private:
-    int FSaved = -1;
-};
 
 TEST_F(EngineLoggingTest, DamagedFileWarningsStayOffTheConsole)
 {

@@ -20,6 +20,7 @@
 #include "engine/main_thread_dispatcher.h"
 #include "media/ff_logger.h"
 #include "media/ffmpeg_loader.h"
+#include "support/stderr_capture.h"
 #include "support/test_media.h"
 
 namespace reelsmith {
@@ -482,27 +483,6 @@ TEST_F(FFLoggerTest, MainThreadWaitsNeverDeadlockOnPendingEvents)
     logger = std::make_unique<TFFLogger>();
 }
 
-// Redirects this process's standard error into a file while it lives.
-class TStderrCapture {
-public:
-    explicit TStderrCapture(const std::string& path)
-    {
-        std::fflush(stderr);
-        FSaved = ::dup(2);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(fd, 2);
-        ::close(fd);
-    }
-    ~TStderrCapture()
-    {
-        std::fflush(stderr);
-        ::dup2(FSaved, 2);
-        ::close(FSaved);
-    }
-
-private:
-    int FSaved = -1;
-};
 
 std::string ReadAll(const std::string& path)
 {
