@@ -137,10 +137,7 @@ void TCustomEncoder::RunOnMain(const std::function<void()>& call)
 void TCustomEncoder::SetDispatcher(TMainThreadDispatcher* dispatcher)
 {
     FDispatcher = dispatcher ? dispatcher : FOwnDispatcher.get();
-    std::lock_guard lock(FListLock);
-    for (auto& task : FFFmpegList)
-        if (task)
-            task->FDispatcher = FDispatcher;
+    ForEachTask([&](TFFmpeg& task) { task.FDispatcher = FDispatcher; });
 }
 
 void TCustomEncoder::ConnectTask(TFFmpeg& task)
@@ -326,28 +323,19 @@ void TCustomEncoder::ConnectHooks(TFFmpeg& task, const TOutputOptions& options)
 void TCustomEncoder::SetPreviewVideo(bool on)
 {
     FPreviewVideo = on;
-    std::lock_guard lock(FListLock);
-    for (auto& task : FFFmpegList)
-        if (task)
-            task->SetPostHook(phPreview, on);
+    ForEachTask([&](TFFmpeg& task) { task.SetPostHook(phPreview, on); });
 }
 
 void TCustomEncoder::SetPreviewBitmap(bool on)
 {
     FPreviewBitmap = on;
-    std::lock_guard lock(FListLock);
-    for (auto& task : FFFmpegList)
-        if (task)
-            task->SetPostHook(phBitmap, on);
+    ForEachTask([&](TFFmpeg& task) { task.SetPostHook(phBitmap, on); });
 }
 
 void TCustomEncoder::SetPreviewAudio(bool on)
 {
     FPreviewAudio = on;
-    std::lock_guard lock(FListLock);
-    for (auto& task : FFFmpegList)
-        if (task)
-            task->FPreviewAudio = on;
+    ForEachTask([&](TFFmpeg& task) { task.FPreviewAudio = on; });
 }
 
 void TCustomEncoder::RemoveTask(int taskIndex)
@@ -577,37 +565,25 @@ void TCustomEncoder::ReleaseSlot(int index)
 void TCustomEncoder::SetProgressInterval(int ms)
 {
     FProgressInterval = std::max(ms, 10);
-    std::lock_guard lock(FListLock);
-    for (auto& task : FFFmpegList)
-        if (task)
-            task->FReportInterval = int64_t(FProgressInterval) * 1000;
+    ForEachTask([&](TFFmpeg& task) { task.FReportInterval = int64_t(FProgressInterval) * 1000; });
 }
 
 void TCustomEncoder::SetPreviewInterval(int ms)
 {
     FPreviewInterval = std::max(ms, 10);
-    std::lock_guard lock(FListLock);
-    for (auto& task : FFFmpegList)
-        if (task)
-            task->FPreviewInterval = int64_t(FPreviewInterval) * 1000;
+    ForEachTask([&](TFFmpeg& task) { task.FPreviewInterval = int64_t(FPreviewInterval) * 1000; });
 }
 
 void TCustomEncoder::SetReadTimeout(int ms)
 {
     FReadTimeout = ms;
-    std::lock_guard lock(FListLock);
-    for (auto& task : FFFmpegList)
-        if (task)
-            task->FReadTimeout = ms;
+    ForEachTask([&](TFFmpeg& task) { task.FReadTimeout = ms; });
 }
 
 void TCustomEncoder::SetWriteTimeout(int ms)
 {
     FWriteTimeout = ms;
-    std::lock_guard lock(FListLock);
-    for (auto& task : FFFmpegList)
-        if (task)
-            task->FWriteTimeout = ms;
+    ForEachTask([&](TFFmpeg& task) { task.FWriteTimeout = ms; });
 }
 
 bool TCustomEncoder::FrameRateEmulation() const
@@ -621,10 +597,7 @@ bool TCustomEncoder::FrameRateEmulation() const
 
 void TCustomEncoder::SetFrameRateEmulation(bool on)
 {
-    std::lock_guard lock(FListLock);
-    for (auto& task : FFFmpegList)
-        if (task)
-            task->SetFrameRateEmulation(on);
+    ForEachTask([&](TFFmpeg& task) { task.SetFrameRateEmulation(on); });
 }
 
 }  // namespace reelsmith

@@ -114,6 +114,15 @@ public:
 private:
     void ConnectHooks(TFFmpeg& task, const TOutputOptions& options);
     void BusyGuard(const char* operation) const;
+    // Applies a setting to every task in the list, under the list lock.
+    template <typename TApply>
+    void ForEachTask(TApply&& apply)
+    {
+        std::lock_guard lock(FListLock);
+        for (auto& task : FFFmpegList)
+            if (task)
+                apply(*task);
+    }
     void PrepareTask(TFFmpeg& task) const;
     int IndexOf(const TCustomFFmpeg* task) const;
     void StartNextTask();

@@ -265,7 +265,7 @@ void TConversionRun::FFEncoderTerminate(const TTerminateInfo& info)
         return;  // a late delivery after the run ended
     m_Display.Percent = 100;
     m_Display.PercentText = QStringLiteral("100%");
-    m_Display.RemainingText = QStringLiteral("00:00:00");
+    m_Display.RemainingText = QString::fromLatin1(kClockZero);
     m_Taskbar.Progress = m_Taskbar.Max;
     Changed();
     if (info.TaskIndex < 0)
@@ -362,14 +362,20 @@ void TConversionRun::FormClose()
     Changed();
 }
 
+// Both ends of a run: the blue "Done.", the label, and the clock stopped at zero remaining.
+void TConversionRun::ShowDone()
+{
+    AddLog(QStringLiteral("Done."), TLogColour::Blue);
+    m_Display.FileLabel = QStringLiteral("Done.");
+    m_Elapsed.stop();
+    m_Display.RemainingText = QString::fromLatin1(kClockZero);
+}
+
 void TConversionRun::EndRun()
 {
     AddLog(QString(), TLogColour::Neutral);
     m_Taskbar.Progress = m_Taskbar.Max;
-    AddLog(QStringLiteral("Done."), TLogColour::Blue);
-    m_Display.FileLabel = QStringLiteral("Done.");
-    m_Elapsed.stop();
-    m_Display.RemainingText = QStringLiteral("00:00:00");
+    ShowDone();
     Changed();
     ProcessMessages();
     m_Display.StopEnabled = false;
@@ -391,12 +397,9 @@ void TConversionRun::CancelledEnd()
     m_Taskbar.Progress = m_Taskbar.Max;
     if (m_Setup.Kind == TRunKind::Audio)
         AddLog(QString(), TLogColour::Neutral);
-    AddLog(QStringLiteral("Done."), TLogColour::Blue);
+    ShowDone();
     if (m_Setup.Kind == TRunKind::Video)
         m_Display.SizeText.clear();
-    m_Display.FileLabel = QStringLiteral("Done.");
-    m_Elapsed.stop();
-    m_Display.RemainingText = QStringLiteral("00:00:00");
     m_Display.StopEnabled = false;
     m_Display.PauseEnabled = false;
     if (m_Setup.Kind == TRunKind::Video)

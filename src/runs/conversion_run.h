@@ -140,6 +140,7 @@ private:
     void ProcessMessages();
     void FailFile(const QString& line);
     void EnableProcessTimer();
+    void ShowDone();
     void EndRun();
     void CancelledEnd();
     QString Extension() const;

@@ -18,6 +18,7 @@ QString FormatClock(double seconds);
 
 inline constexpr const char* kCalculationText = "calculation...";
 inline constexpr const char* kNotAvailableText = "N/A";
+inline constexpr const char* kClockZero = "00:00:00";  // remaining time once a file or run ends
 
 // The remaining-time label after a clock tick: nothing to change during a file's first
 // five seconds, "N/A" while no output time (or no positive total) is known, else the

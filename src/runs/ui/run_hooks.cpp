@@ -138,26 +138,31 @@ bool UnattendedRun(const Tfrm_Main& main)
     return LastParameterIsExit(main.Params()) || (automatic && Headless());
 }
 
-void btn_ConvertClick(Tfrm_Main& main)
+namespace {
+
+// Convert and Extract audio differ only in the option builder and the run window.
+template <typename TWindow, typename TBuild>
+void RunWithBuiltOptions(Tfrm_Main& main, TBuild buildOptions)
 {
     if (!HaveRows(main))
         return;
     QString outputPath;
     if (!ChooseOutput(main, true, &outputPath))
         return;
-    main.str_Options = QString::fromStdString(BuildVideoOptions(main.Choices()));
-    OpenRunWindow<Tfrm_Video>(main, outputPath);
+    main.str_Options = QString::fromStdString(buildOptions(main.Choices()));
+    OpenRunWindow<TWindow>(main, outputPath);
+}
+
+}  // namespace
+
+void btn_ConvertClick(Tfrm_Main& main)
+{
+    RunWithBuiltOptions<Tfrm_Video>(main, BuildVideoOptions);
 }
 
 void btn_ExtractClick(Tfrm_Main& main)
 {
-    if (!HaveRows(main))
-        return;
-    QString outputPath;
-    if (!ChooseOutput(main, true, &outputPath))
-        return;
-    main.str_Options = QString::fromStdString(BuildAudioOptions(main.Choices()));
-    OpenRunWindow<Tfrm_Audio>(main, outputPath);
+    RunWithBuiltOptions<Tfrm_Audio>(main, BuildAudioOptions);
 }
 
 void btn_CommandClick(Tfrm_Main& main)
