@@ -66,4 +66,37 @@ TDictionary FilterCodecOpts(const TDictionary& opts, AVCodecID codecId, AVFormat
     return result;
 }
 
+std::string UnusedCodecOptionsError(const TDictionary& fileOpts, const std::vector<const TDictionary*>& used,
+                                    bool output, int fileIndex, const std::string& fileName)
+{
+    const AVClass* codecClass = ff().avcodec_get_class();
+    const char* kind = output ? "output" : "input";
+    const AVDictionaryEntry* t = nullptr;
+    while (fileOpts.get() && (t = ff().av_dict_get(fileOpts.get(), "", t, AV_DICT_IGNORE_SUFFIX))) {
+        std::string key = t->key;
+        if (const size_t colon = key.find(':'); colon != std::string::npos)
+            key.erase(colon);
+        bool taken = false;
+        for (const TDictionary* dict : used)
+            taken = taken || dict->Get(key) != nullptr;
+        if (taken)
+            continue;
+        const AVOption* option = ff().av_opt_find(&codecClass, key.c_str(), nullptr, 0,
+                                                  AV_OPT_SEARCH_CHILDREN | AV_OPT_SEARCH_FAKE_OBJ);
+        if (!option)
+            continue;
+        if (!(option->flags & (output ? AV_OPT_FLAG_ENCODING_PARAM : AV_OPT_FLAG_DECODING_PARAM)))
+            return StrFormat("Codec AVOption %s (%s) specified for %s file #%d (%s) is not a%s option.", key.c_str(),
+                             option->help ? option->help : "", kind, fileIndex, fileName.c_str(),
+                             output ? "n encoding" : " decoding");
+        EngineLog(TLogLevel::llWarning,
+                  StrFormat("Codec AVOption %s (%s) specified for %s file #%d (%s) has not been used for any stream. "
+                            "The most likely reason is either wrong type (e.g. a video option with no video streams) "
+                            "or that it is a private option of some %s which was not actually used for any stream.",
+                            key.c_str(), option->help ? option->help : "", kind, fileIndex, fileName.c_str(),
+                            output ? "encoder" : "decoder"));
+    }
+    return {};
+}
+
 }  // namespace reelsmith

@@ -1,6 +1,9 @@
 #pragma once
 // The codec options of one file that apply to one stream and its encoder or decoder.
 
+#include <string>
+#include <vector>
+
 #include "engine/ffmpeg_handles.h"
 
 namespace reelsmith {
@@ -14,5 +17,11 @@ namespace reelsmith {
 // TEngineError("invalid stream specification").
 TDictionary FilterCodecOpts(const TDictionary& opts, AVCodecID codecId, AVFormatContext* s, AVStream* st,
                             const AVCodec* codec);
+
+// The codec options of a file that no stream's encoder (output) or decoder (input) took, specifiers
+// cut off. One that cannot apply in that direction at all gives the fatal text "... is not an
+// encoding/decoding option."; the others are logged as unused and the result is empty.
+std::string UnusedCodecOptionsError(const TDictionary& fileOpts, const std::vector<const TDictionary*>& used,
+                                    bool output, int fileIndex, const std::string& fileName);
 
 }  // namespace reelsmith

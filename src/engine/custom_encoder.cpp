@@ -147,6 +147,24 @@ void TCustomEncoder::ConnectTask(TFFmpeg& task)
     task.FOnTerminate = [this](TCustomFFmpeg* sender) { DoTerminate(sender); };
 }
 
+TFFmpeg::~TFFmpeg() { InputsClosing(); }
+
+TCustomDecoder& TFFmpeg::DecoderOf(int inputIndex)
+{
+    if (FDecoders.size() <= size_t(inputIndex))
+        FDecoders.resize(size_t(inputIndex) + 1);
+    if (!FDecoders[size_t(inputIndex)])
+        FDecoders[size_t(inputIndex)] = std::make_unique<TCustomDecoder>();
+    return *FDecoders[size_t(inputIndex)];
+}
+
+void TFFmpeg::InputsClosing()
+{
+    for (auto& decoder : FDecoders)
+        if (decoder)
+            decoder->CloseFile();
+}
+
 int TCustomEncoder::AddTask(const std::string& fileName, TInputOptions* options)
 {
     if (!AVLibLoaded())
@@ -192,6 +210,8 @@ int TCustomEncoder::AddTask(const std::string& fileName, TInputOptions* options)
             FLastErrMsg = task->LastErrMsg();
             return ret;
         }
+        const int input = task->InputCount() - 1;
+        task->DecoderOf(input).UseOpenedContext(task->FGraph.Finput_files[size_t(input)]->ctx.get());
         ConnectTask(*task);
         std::lock_guard lock(FListLock);
         FFFmpegList.push_back(std::move(task));

@@ -14,6 +14,7 @@
 #include "engine/encoder_records.h"
 #include "engine/main_thread_dispatcher.h"
 #include "engine/thread_priority.h"
+#include "media/ff_decoder.h"
 
 namespace reelsmith {
 
@@ -22,9 +23,19 @@ class TCustomEncoder;
 // One task: the job plus the caller's option records.
 class TFFmpeg : public TCustomFFmpeg {
 public:
+    ~TFFmpeg() override;
+    int InputCount() const { return FGraph.Fnb_input_files(); }
+    // The information decoder of an input, created on first use.
+    TCustomDecoder& DecoderOf(int inputIndex);
+
     std::vector<TInputOptions> FInputOptions;
     std::vector<TOutputOptions> FOutputOptions;
     TCustomEncoder* FParent = nullptr;
+    // One per input index; each answers queries about that open input until the inputs close.
+    std::vector<std::unique_ptr<TCustomDecoder>> FDecoders;
+
+protected:
+    void InputsClosing() override;
 };
 
 using TStartEvent = std::function<void(TCustomEncoder* sender, int taskIndex)>;
@@ -97,6 +108,9 @@ public:
     TMainThreadDispatcher* Dispatcher() const { return FDispatcher; }
     void SetDispatcher(TMainThreadDispatcher* dispatcher);
 
+    // A decoder created with the component, for the caller's own information queries.
+    TFFDecoder& Decoder() { return *FDecoder; }
+
     TStartEvent OnStart;
     TEncProgressEvent OnProgress;
     TTerminateEvent OnTerminate;
@@ -112,6 +126,7 @@ public:
     TEncAudioHookEvent OnAudioOutputHook;
 
 private:
+    std::unique_ptr<TFFDecoder> FDecoder = std::make_unique<TFFDecoder>();  // outlives the tasks
     void ConnectHooks(TFFmpeg& task, const TOutputOptions& options);
     void BusyGuard(const char* operation) const;
     // Applies a setting to every task in the list, under the list lock.

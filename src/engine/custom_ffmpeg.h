@@ -103,6 +103,10 @@ public:
     int ReadInterrupt();
     int WriteInterrupt();
 
+protected:
+    // Called before the inputs are closed, so that nothing keeps using them.
+    virtual void InputsClosing() {}
+
 private:
     friend struct TTranscodeAccess;
     void ConversionBody();
@@ -111,6 +115,8 @@ private:
 
     // Stages (one file each).
     int OpenInput(TOptionsContext& o, const std::string& fileName);
+    void DumpAttachments(const TOptionsContext& o, AVFormatContext* ic);
+    bool MayWriteAttachment(const std::string& name);
     int OpenOutput(TOptionsContext& o, const std::string& fileName);
     int TranscodeInit();
     void Transcode();
@@ -124,6 +130,7 @@ public:
     std::string AudioInputFilters(const TFilterGraph& fg);
     std::string InputChain(const TFilterGraph& fg, const TInputFilter& ifilter);
     std::string OutputChain(const TOutputFilter& ofilter);
+    int ApplyStreamGraphOptions(AVFilterGraph* graph, const TOutputStream& ost);
     // Reads the pads of every -filter_complex graph not yet bound and ties its inputs to input streams.
     void BindComplexFilterGraphs();
     // The input stream a filter graph needs next; null when none is needed this step.

@@ -1,6 +1,7 @@
 // Opening encoders (or copying parameters) and writing the headers.
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -53,14 +54,22 @@ int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
             rate = of.frame_rate;
         if (!rate.num && ist)
             rate = ist->framerate;
+        if ((!rate.num || !rate.den) && ist) {
+            rate = AVRational{25, 1};
+            EngineLog(TLogLevel::llWarning,
+                      StrFormat("No information about the input framerate is available. Falling back to a default "
+                                "value of 25fps for output stream #%d:%d. Use the -r option if you want a different "
+                                "framerate.",
+                                ost.file_index, ost.index));
+        }
+        if (ost.max_frame_rate.num && (!rate.num || !rate.den || av_q2d(rate) > av_q2d(ost.max_frame_rate)))
+            rate = ost.max_frame_rate;
         if (!rate.num || !rate.den)
             rate = AVRational{25, 1};
         if (ost.enc->supported_framerates && !ost.force_fps) {
             const int idx = ff().av_find_nearest_q_idx(rate, ost.enc->supported_framerates);
             rate = ost.enc->supported_framerates[idx];
         }
-        if (ost.max_frame_rate.num && av_q2d(rate) > av_q2d(ost.max_frame_rate))
-            rate = ost.max_frame_rate;
         ost.frame_rate = rate;
         enc->width = of.width;
         enc->height = of.height;
@@ -71,7 +80,7 @@ int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
         if (ost.frame_aspect_ratio.num) {
             int64_t num = int64_t(ost.frame_aspect_ratio.num) * enc->height;
             int64_t den = int64_t(ost.frame_aspect_ratio.den) * enc->width;
-            ff().av_reduce(&sar.num, &sar.den, num, den, 255);
+            ff().av_reduce(&sar.num, &sar.den, num, den, INT_MAX);
         }
         enc->sample_aspect_ratio = sar;
         ost.st->sample_aspect_ratio = sar;
@@ -116,7 +125,10 @@ int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
         ff().av_channel_layout_copy(&enc->ch_layout, of.ch_layout.get());
         enc->time_base = AVRational{1, of.sample_rate};
     }
-    if (!ost.encoder_opts.Get("threads"))
+    // The MJPEG encoder always runs on one thread, whatever -threads says.
+    if (!std::strcmp(ost.enc->name, "mjpeg"))
+        ost.encoder_opts.Set("threads", "1");
+    else if (!ost.encoder_opts.Get("threads"))
         ost.encoder_opts.Set("threads", "auto");
     OpenPassLog(ost);
     int ret = ff().avcodec_open2(enc, ost.enc, ost.encoder_opts.address());
@@ -128,6 +140,9 @@ int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
         return ret;
     }
     ost.is_avcodec_opened = 1;
+    if (enc->bit_rate && enc->bit_rate < 1000 && enc->codec_id != AV_CODEC_ID_CODEC2)
+        EngineLog(TLogLevel::llWarning,
+                  "The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s");
     if (ost.enc->type == AVMEDIA_TYPE_AUDIO && !(ost.enc->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
         ff().av_buffersink_set_frame_size(ost.filter->filter, enc->frame_size);
     if (const AVDictionaryEntry* t = ff().av_dict_get(ost.encoder_opts.get(), "", nullptr, AV_DICT_IGNORE_SUFFIX))
@@ -189,6 +204,11 @@ void TCustomFFmpeg::OpenPassLog(TOutputStream& ost)
 int TCustomFFmpeg::InitOutputStreamCopy(TOutputStream& ost)
 {
     TInputStream* ist = SourceOf(ost);
+    if (!ist) {  // an attachment: its data is all in the header
+        ost.initialized = 1;
+        ost.finished = 3;
+        return 0;
+    }
     TOutputFile& of = *FGraph.Foutput_files[ost.file_index];
     AVCodecParameters* par = ost.st->codecpar;
     const uint32_t forcedTag = par->codec_tag;
@@ -208,12 +228,11 @@ int TCustomFFmpeg::InitOutputStreamCopy(TOutputStream& ost)
     ost.st->time_base = ist->st->time_base;
     ost.st->avg_frame_rate = ost.frame_rate.num ? ost.frame_rate : ist->st->avg_frame_rate;
     ost.st->r_frame_rate = ist->st->r_frame_rate;
-    ost.st->disposition = ist->st->disposition;
     if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
         AVRational sar = ist->st->sample_aspect_ratio.num ? ist->st->sample_aspect_ratio : par->sample_aspect_ratio;
         if (ost.frame_aspect_ratio.num) {
             ff().av_reduce(&sar.num, &sar.den, int64_t(ost.frame_aspect_ratio.num) * par->height,
-                           int64_t(ost.frame_aspect_ratio.den) * par->width, 255);
+                           int64_t(ost.frame_aspect_ratio.den) * par->width, INT_MAX);
         }
         ost.st->sample_aspect_ratio = par->sample_aspect_ratio = sar;
         if (const uint8_t* sd = ff().av_stream_get_side_data(ist->st, AV_PKT_DATA_DISPLAYMATRIX, nullptr))

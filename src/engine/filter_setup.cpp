@@ -13,24 +13,30 @@ namespace {
 
 std::string Seconds(int64_t micros) { return StrFormat("%.6f", double(micros) / AV_TIME_BASE); }
 
+// The display matrix turns the picture upright; its signs tell a mirrored picture from a rotated one.
 std::string RotationFilters(const TInputStream& ist)
 {
     if (!ist.autorotate)
         return {};
-    const uint8_t* matrix = ff().av_stream_get_side_data(ist.st, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+    const auto* matrix =
+        reinterpret_cast<const int32_t*>(ff().av_stream_get_side_data(ist.st, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
     if (!matrix)
         return {};
-    double theta = -std::round(ff().av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix)));
+    double theta = -std::round(ff().av_display_rotation_get(matrix));
     theta -= 360 * std::floor(theta / 360 + 0.9 / 360);
     if (std::fabs(theta - 90) < 1.0)
-        return "transpose=clock";
-    if (std::fabs(theta - 180) < 1.0)
-        return "hflip,vflip";
+        return matrix[3] < 1 ? "transpose=clock" : "transpose=cclock_flip";
+    if (std::fabs(theta - 180) < 1.0) {
+        std::string chain = matrix[0] < 0 ? "hflip" : "";
+        if (matrix[4] < 0)
+            chain += chain.empty() ? "vflip" : ",vflip";
+        return chain;
+    }
     if (std::fabs(theta - 270) < 1.0)
-        return "transpose=cclock";
+        return matrix[3] < 0 ? "transpose=clock_flip" : "transpose=cclock";
     if (std::fabs(theta) > 1.0)
         return StrFormat("rotate=%f*PI/180", theta);
-    return {};
+    return matrix[4] < 0 ? "vflip" : "";
 }
 
 std::string TrimFilter(bool video, int64_t start, int64_t duration)
@@ -128,6 +134,36 @@ void Append(std::string& chain, const std::string& piece)
         chain += (chain.empty() ? "" : ",") + piece;
 }
 
+// "key=value" pairs of a dictionary joined by sep, in the dictionary's order.
+std::string JoinPairs(const TDictionary& dict, const char* sep)
+{
+    std::string text;
+    const AVDictionaryEntry* e = nullptr;
+    while (dict.get() && (e = ff().av_dict_get(dict.get(), "", e, AV_DICT_IGNORE_SUFFIX)))
+        text += (text.empty() ? "" : sep) + std::string(e->key) + "=" + e->value;
+    return text;
+}
+
+// -map_channel as a pan filter: output channel i takes the mapped input channel; a muted one is left
+// out, which pan fills with silence.
+std::string ChannelMapFilter(const TOutputStream& ost)
+{
+    if (ost.audio_channels_map.empty())
+        return {};
+    AVChannelLayout layout{};
+    ff().av_channel_layout_default(&layout, ost.audio_channels_mapped());
+    std::string args = LayoutText(layout);
+    ff().av_channel_layout_uninit(&layout);
+    for (int i = 0; i < ost.audio_channels_mapped(); ++i) {
+        const int source = ost.audio_channels_map[size_t(i)];
+        if (source != -1)
+            args += StrFormat("|c%d=c%d", i, source);
+    }
+    EngineLog(TLogLevel::llInfo,
+              StrFormat("%s is forwarded to lavfi similarly to -af %s=%s.", "-map_channel", "pan", args.c_str()));
+    return "pan=" + args;
+}
+
 }  // namespace
 
 // -async and -vol on the audio input side, forwarded to filters as the reference tool does.
@@ -159,7 +195,9 @@ std::string SourceArgs(TInputFilter& ifilter, const AVCodecParameters* par)
         const int width = ifilter.width ? ifilter.width : par->width;
         const int height = ifilter.height ? ifilter.height : par->height;
         const int format = ifilter.format >= 0 ? ifilter.format : par->format;
-        AVRational sar = ifilter.sample_aspect_ratio.num ? ifilter.sample_aspect_ratio : par->sample_aspect_ratio;
+        AVRational sar = ifilter.sample_aspect_ratio.num ? ifilter.sample_aspect_ratio
+                         : ist.st->sample_aspect_ratio.num ? ist.st->sample_aspect_ratio
+                                                           : par->sample_aspect_ratio;
         if (!sar.den)
             sar = AVRational{0, 1};
         std::string args = StrFormat("video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", width, height,
@@ -212,6 +250,23 @@ int LinkThrough(AVFilterGraph* graph, AVFilterContext* src, int srcPad, const st
 
 }  // namespace
 
+// A simple graph takes the stream's scaler and resampler options and the -filter_threads count.
+int TCustomFFmpeg::ApplyStreamGraphOptions(AVFilterGraph* graph, const TOutputStream& ost)
+{
+    const std::string swsOpts = JoinPairs(ost.sws_dict, ":");
+    if (!swsOpts.empty()) {
+        ff().av_freep(&graph->scale_sws_opts);
+        graph->scale_sws_opts = ff().av_strdup(swsOpts.c_str());
+    }
+    const std::string swrOpts = JoinPairs(ost.swr_opts, ":");
+    int ret = 0;
+    if (!swrOpts.empty())
+        ret = ff().av_opt_set(graph, "aresample_swr_opts", swrOpts.c_str(), 0);
+    if (ret >= 0 && !FGlobal.Ffilter_nbthreads.empty())
+        ret = ff().av_opt_set(graph, "threads", FGlobal.Ffilter_nbthreads.c_str(), 0);
+    return ret;
+}
+
 // Filters the engine puts between a graph input's buffer source and the graph.
 std::string TCustomFFmpeg::InputChain(const TFilterGraph& fg, const TInputFilter& ifilter)
 {
@@ -237,12 +292,15 @@ std::string TCustomFFmpeg::OutputChain(const TOutputFilter& ofilter)
     std::string chain;
     if (video) {
         const AVCodecContext* enc = ost.enc_ctx.get();
-        if ((enc->width || enc->height) && ost.autoscale)
-            Append(chain, StrFormat("scale=%d:%d:flags=bicubic", enc->width, enc->height));
+        if ((enc->width || enc->height) && ost.autoscale) {
+            const std::string swsOpts = JoinPairs(ost.sws_dict, ":");
+            Append(chain, StrFormat("scale=%d:%d", enc->width, enc->height) + (swsOpts.empty() ? "" : ":" + swsOpts));
+        }
         const std::string fmts = JoinPixelFormats(ost);
         if (!fmts.empty())
             Append(chain, "format=pix_fmts=" + fmts);
     } else {
+        Append(chain, ChannelMapFilter(ost));
         Append(chain, AudioFormatFilter(ost));
         if (!ost.apad.empty())
             Append(chain, "apad=" + ost.apad);
@@ -285,7 +343,10 @@ int TCustomFFmpeg::ConfigureFilterGraph(TFilterGraph& fg)
         TOutputFilter& ofilter = *fg.outputs[0];
         const TInputStream& ist = *ifilter.ist;
         const TOutputStream& ost = *ofilter.ost;
-        int ret = makeSource(ifilter, "in", &sources[0]);
+        int ret = ApplyStreamGraphOptions(graph, ost);
+        if (ret < 0)
+            return fail(ret, "Error configuring filters");
+        ret = makeSource(ifilter, "in", &sources[0]);
         if (ret >= 0)
             ret = makeSink(ofilter, "out", &sinks[0]);
         if (ret < 0)

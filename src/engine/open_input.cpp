@@ -56,6 +56,60 @@ int ResolveRecordingTime(TCustomFFmpeg& task, TOptionsContext& o)
 
 int ResolveRecordingTimeOf(TCustomFFmpeg& task, TOptionsContext& o) { return ResolveRecordingTime(task, o); }
 
+// -dump_attachment[:spec] [file]: the extra data of matching attachment streams, written to the
+// named file or to the stream's "filename" tag. Existing files are kept unless -y is given.
+void TCustomFFmpeg::DumpAttachments(const TOptionsContext& o, AVFormatContext* ic)
+{
+    for (const auto& item : o.dump_attachment.items) {
+        for (unsigned i = 0; i < ic->nb_streams; ++i) {
+            AVStream* st = ic->streams[i];
+            if (CheckStreamSpecifier(ic, st, item.specifier) <= 0)
+                continue;
+            if (!st->codecpar->extradata_size) {
+                EngineLog(TLogLevel::llWarning,
+                          StrFormat("No extradata to dump in stream #%d:%d.", FGraph.Fnb_input_files(), int(i)));
+                continue;
+            }
+            std::string name = item.u;
+            if (const AVDictionaryEntry* e = ff().av_dict_get(st->metadata, "filename", nullptr, 0); name.empty() && e)
+                name = e->value;
+            if (name.empty())
+                Fatal(StrFormat("No filename specified and no 'filename' tag in stream #%d:%d.",
+                                FGraph.Fnb_input_files(), int(i)));
+            if (!MayWriteAttachment(name))
+                continue;
+            AVIOContext* raw = nullptr;
+            if (ff().avio_open2(&raw, name.c_str(), AVIO_FLAG_WRITE, &ic->interrupt_callback, nullptr) < 0)
+                Fatal(StrFormat("Could not open file %s for writing.", name.c_str()));
+            TAVIOContextPtr out(raw);
+            ff().avio_write(raw, st->codecpar->extradata, st->codecpar->extradata_size);
+            ff().avio_flush(raw);
+            if (raw->error < 0)
+                Fatal(StrFormat("Could not write file %s.", name.c_str()));
+        }
+    }
+}
+
+// The overwrite guard of -dump_attachment (-y, -n); the conversion outputs themselves are always replaced.
+bool TCustomFFmpeg::MayWriteAttachment(const std::string& name)
+{
+    if (FGlobal.Ffile_overwrite && FGlobal.Fno_file_overwrite)
+        Fatal("Error, both -y and -n supplied.");
+    for (int i = 0; i < FGraph.Fnb_input_files(); ++i) {
+        const AVFormatContext* ic = FGraph.Finput_files[size_t(i)]->ctx.get();
+        if (ic->url && name == ic->url) {
+            EngineLog(TLogLevel::llError, StrFormat("Output %s same as Input #%d - ignored.", name.c_str(), i));
+            return false;
+        }
+    }
+    struct stat info {};
+    if (!FGlobal.Ffile_overwrite && stat(name.c_str(), &info) == 0) {
+        EngineLog(TLogLevel::llWarning, StrFormat("File '%s' already exists. Ignored.", name.c_str()));
+        return false;
+    }
+    return true;
+}
+
 int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
 {
     int ret = ResolveRecordingTime(*this, o);
@@ -72,7 +126,9 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
         }
     }
 
-    AVFormatContext* raw = ff().avformat_alloc_context();
+    // Owned from here on: a fatal error below (an unknown decoder, say) must not lose it.
+    TInputFormatContextPtr owned(ff().avformat_alloc_context());
+    AVFormatContext* raw = owned.get();
     if (!raw) {
         FLastErrMsg = fileName + ": " + EngineErrorText(AVERROR(ENOMEM));
         return AVERROR(ENOMEM);
@@ -125,7 +181,9 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
         }
     }
     FLastRead = ff().av_gettime_relative();
+    raw = owned.release();  // the library frees the context itself when opening fails
     ret = ff().avformat_open_input(&raw, url.c_str(), fmt, fopts.address());
+    owned.reset(raw);
     FLastRead = INT64_MAX;
     if (ret < 0) {
         if (pipeFd >= 0) {
@@ -141,7 +199,7 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
     if (!scanAllPmtsSet)
         fopts.Set("scan_all_pmts", "", 0);
     auto file = std::make_unique<TInputFile>();
-    file->ctx.reset(raw);
+    file->ctx = std::move(owned);
     AVFormatContext* ic = raw;
 
     for (unsigned i = 0; i < ic->nb_streams; ++i) {
@@ -248,6 +306,8 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
         SetFrameRateEmulation(true);
 
     const int fileIndex = FGraph.Fnb_input_files();
+    // The streams join the task only with their file, so a fatal error leaves no stream behind.
+    std::vector<std::unique_ptr<TInputStream>> streams;
     for (unsigned i = 0; i < ic->nb_streams; ++i) {
         AVStream* st = ic->streams[i];
         auto ist = std::make_unique<TInputStream>();
@@ -289,9 +349,20 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
         }
         ist->decoded_frame.reset(ff().av_frame_alloc());
         ist->pkt.reset(ff().av_packet_alloc());
-        FGraph.Finput_streams.push_back(std::move(ist));
+        streams.push_back(std::move(ist));
     }
     ff().av_dump_format(ic, fileIndex, fileName.c_str(), 0);
+
+    std::vector<const TDictionary*> used;
+    for (const auto& ist : streams)
+        used.push_back(&ist->decoder_opts);
+    if (const std::string error = UnusedCodecOptionsError(o.g.codec_opts, used, false, fileIndex, fileName);
+        !error.empty())
+        Fatal(error);
+    DumpAttachments(o, ic);
+
+    for (auto& ist : streams)
+        FGraph.Finput_streams.push_back(std::move(ist));
     FGraph.Finput_files.push_back(std::move(file));
     return 0;
 }

@@ -3,9 +3,13 @@
 #include <climits>
 #include <filesystem>
 
+#include <cstring>
+
+#include "engine/codec_options.h"
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
 #include "engine/engine_log.h"
+#include "engine/text_file.h"
 
 namespace reelsmith {
 
@@ -155,6 +159,99 @@ void CopyMetadata(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc)
     }
 }
 
+// -attach: the whole file becomes the extra data of an attachment stream named after it.
+void NewAttachmentStream(TCustomFFmpeg& task, AVFormatContext* oc, const std::string& path)
+{
+    std::string content;
+    const int ret = ReadOptionFile(path, content);
+    if (ret == AVERROR(EFBIG))
+        task.Fatal(StrFormat("Attachment %s too large.", path.c_str()));
+    if (ret < 0)
+        task.Fatal(StrFormat("Could not open attachment file %s.", path.c_str()));
+    AVStream* st = ff().avformat_new_stream(oc, nullptr);
+    if (!st)
+        task.Fatal("Could not alloc stream.");
+    st->codecpar->codec_type = AVMEDIA_TYPE_ATTACHMENT;
+    auto owned = std::make_unique<TOutputStream>();
+    TOutputStream& ost = *owned;
+    ost.file_index = task.FGraph.Fnb_output_files() - 1;
+    ost.index = st->index;
+    ost.st = st;
+    ost.source_index = -1;
+    ost.stream_copy = 1;
+    ost.last_mux_dts = kNoPtsValue;
+    ost.attachment_filename = path;
+    ost.pkt.reset(ff().av_packet_alloc());
+    ost.enc_ctx.reset(ff().avcodec_alloc_context3(nullptr));
+    if (!ost.enc_ctx || !ost.pkt)
+        task.Fatal("Error allocating the encoding context.");
+    st->codecpar->extradata = static_cast<uint8_t*>(ff().av_mallocz(content.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!st->codecpar->extradata)
+        task.Fatal(StrFormat("Attachment %s too large.", path.c_str()));
+    std::memcpy(st->codecpar->extradata, content.data(), content.size());
+    st->codecpar->extradata_size = static_cast<int>(content.size());
+    const std::string name = std::filesystem::path(path).filename().string();
+    ff().av_dict_set(&st->metadata, "filename", name.c_str(), AV_DICT_DONT_OVERWRITE);
+    task.FGraph.Foutput_streams.push_back(std::move(owned));
+}
+
+// Each stream takes its source's dispositions; -disposition changes them (a "+flag" adds to what
+// was copied). Without any -disposition, a kind with several streams and no default one gets its
+// first stream marked default.
+void SetDispositions(TCustomFFmpeg& task, TOutputFile& of)
+{
+    AVFormatContext* oc = of.ctx.get();
+    bool manual = false;
+    for (unsigned i = 0; i < oc->nb_streams; ++i) {
+        const TOutputStream& ost = *task.FGraph.Foutput_streams[size_t(of.ost_index) + i];
+        if (const TInputStream* ist = task.SourceOf(ost))
+            ost.st->disposition = ist->st->disposition;
+        manual = manual || !ost.disposition.empty();
+    }
+    if (manual) {
+        const AVClass* cls = ff().av_stream_get_class();
+        const AVOption* option = ff().av_opt_find(&cls, "disposition", nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ);
+        for (unsigned i = 0; i < oc->nb_streams; ++i) {
+            const TOutputStream& ost = *task.FGraph.Foutput_streams[size_t(of.ost_index) + i];
+            if (ost.disposition.empty())
+                continue;
+            if (!option || ff().av_opt_eval_flags(&cls, option, ost.disposition.c_str(), &ost.st->disposition) < 0)
+                task.Fatal(StrFormat("Error parsing disposition '%s'.", ost.disposition.c_str()));
+        }
+        return;
+    }
+    int count[AVMEDIA_TYPE_NB] = {};
+    bool hasDefault[AVMEDIA_TYPE_NB] = {};
+    for (unsigned i = 0; i < oc->nb_streams; ++i) {
+        const AVStream* st = oc->streams[i];
+        const int type = st->codecpar->codec_type;
+        if (type < 0 || type >= AVMEDIA_TYPE_NB)
+            continue;
+        ++count[type];
+        hasDefault[type] = hasDefault[type] || (st->disposition & AV_DISPOSITION_DEFAULT);
+    }
+    for (unsigned i = 0; i < oc->nb_streams; ++i) {
+        AVStream* st = oc->streams[i];
+        const int type = st->codecpar->codec_type;
+        if (type < 0 || type >= AVMEDIA_TYPE_NB || count[type] < 2 || hasDefault[type] ||
+            (st->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            continue;
+        st->disposition |= AV_DISPOSITION_DEFAULT;
+        hasDefault[type] = true;
+    }
+}
+
+// Every task has its input by the time an output is set; only a task without one has nothing to feed it.
+bool InputStreamPotentiallyAvailable(const TCustomFFmpeg& task)
+{
+    if (task.FGraph.Fnb_input_files() > 0)
+        return true;
+    for (const auto& fg : task.FGraph.Ffiltergraphs)
+        if (!fg->graph_desc.empty() && fg->inputs.empty())
+            return true;
+    return false;
+}
+
 }  // namespace
 
 int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
@@ -291,14 +388,30 @@ int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
         }
     }
 
+    for (const std::string& path : o.attachments)
+        NewAttachmentStream(*this, oc, path);
+
     if (oc->nb_streams == 0 && !(oc->oformat->flags & AVFMT_NOSTREAMS)) {
         FLastErrMsg = StrFormat("Output file #%d does not contain any stream", file->index);
         EngineLog(TLogLevel::llError, FLastErrMsg);
         return AVERROR(EINVAL);
     }
 
+    std::vector<const TDictionary*> used;
+    for (int i = file->ost_index; i < FGraph.Fnb_output_streams(); ++i)
+        used.push_back(&FGraph.Foutput_streams[size_t(i)]->encoder_opts);
+    if (const std::string error = UnusedCodecOptionsError(o.g.codec_opts, used, true, file->index, fileName);
+        !error.empty())
+        Fatal(error);
+    SetDispositions(*this, *file);
+
     if ((oc->oformat->flags & AVFMT_NEEDNUMBER) && !ff().av_filename_number_test(oc->url)) {
         FLastErrMsg = fileName + ": " + EngineErrorText(AVERROR(EINVAL));
+        return AVERROR(EINVAL);
+    }
+    if (!(oc->oformat->flags & AVFMT_NOSTREAMS) && !InputStreamPotentiallyAvailable(*this)) {
+        FLastErrMsg = "No input streams but output needs an input stream";
+        EngineLog(TLogLevel::llError, FLastErrMsg);
         return AVERROR(EINVAL);
     }
     if (!(oc->oformat->flags & AVFMT_NOFILE)) {

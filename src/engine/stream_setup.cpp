@@ -4,6 +4,7 @@
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
 #include "engine/engine_log.h"
+#include "engine/text_file.h"
 
 namespace reelsmith {
 
@@ -72,6 +73,10 @@ void ApplyVideoSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext
     if (const std::string* r = o.max_frame_rates.Match(oc, st))
         if (ff().av_parse_video_rate(&ost.max_frame_rate, r->c_str()) < 0)
             task.Fatal(StrFormat("Invalid maximum framerate value: %s", r->c_str()));
+    if (ost.frame_rate.num && ost.max_frame_rate.num)
+        task.Fatal("Only one of -fpsmax and -r can be set for a stream.");
+    if ((ost.frame_rate.num || ost.max_frame_rate.num) && task.FGlobal.Fvideo_sync_method == VSYNC_PASSTHROUGH)
+        EngineLog(TLogLevel::llWarning, "Using -vsync passthrough and -r/-fpsmax can produce invalid output files");
     if (const std::string* a = o.frame_aspect_ratios.Match(oc, st)) {
         AVRational q{};
         if (ff().av_parse_ratio(&q, a->c_str(), 255, 0, nullptr) < 0 || q.num <= 0 || q.den <= 0)
@@ -116,6 +121,25 @@ void ApplyVideoSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext
         ost.autoscale = *v;
 }
 
+// The -map_channel entries meant for this output stream, in the order given.
+void CollectChannelMaps(TCustomFFmpeg& task, const TOptionsContext& o, TOutputStream& ost)
+{
+    for (const TAudioChannelMap& map : o.audio_channel_maps) {
+        if ((map.ofile_idx != -1 && map.ofile_idx != ost.file_index) ||
+            (map.ostream_idx != -1 && map.ostream_idx != ost.index))
+            continue;
+        const TInputStream* ist = nullptr;
+        if (map.channel_idx != -1) {
+            if (ost.source_index < 0)
+                task.Fatal(StrFormat("Cannot determine input stream for channel mapping %d.%d", ost.file_index,
+                                     ost.index));
+            ist = task.FGraph.Finput_streams[size_t(ost.source_index)].get();
+        }
+        if (!ist || (ist->file_index == map.file_idx && ist->st->index == map.stream_idx))
+            ost.audio_channels_map.push_back(map.channel_idx);
+    }
+}
+
 void ApplyAudioSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, TOutputStream& ost)
 {
     if (ost.stream_copy)
@@ -141,6 +165,7 @@ void ApplyAudioSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext
     }
     if (const std::string* apad = o.apad.Match(oc, st))
         ost.apad = *apad;
+    CollectChannelMaps(task, o, ost);
 }
 
 }  // namespace
@@ -216,8 +241,19 @@ TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormat
         ost.enc_ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
     const std::string* filters = o.filters.Match(oc, st);
-    if (const std::string* script = o.filter_scripts.Match(oc, st))
-        task.Fatal(StrFormat("Filter scripts are not supported here: %s", script->c_str()));
+    const std::string* script = o.filter_scripts.Match(oc, st);
+    if (filters && script)
+        task.Fatal(StrFormat("Both -filter and -filter_script set for output stream #%d:%d.", ost.file_index,
+                             ost.index));
+    std::string scriptText;
+    if (script) {
+        if (const int ret = ReadOptionFile(*script, scriptText); ret < 0)
+            task.Fatal(StrFormat("Error opening file %s.", script->c_str()));
+        ost.filters_script = *script;
+        filters = &scriptText;
+    }
+    const char* filterKind = script ? "Filtergraph script" : "Filtergraph";
+    const std::string* filterName = script ? script : filters;
     if (graphOutput && ost.stream_copy)
         task.Fatal(StrFormat("Streamcopy requested for output stream %d:%d, which is fed from a complex filtergraph. "
                              "Filtering and streamcopy cannot be used together.",
@@ -228,10 +264,10 @@ TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormat
                              "cannot be used together for the same stream.",
                              filters->c_str(), ost.file_index, ost.index));
     if (ost.stream_copy && filters)
-        task.Fatal(StrFormat("Filtergraph '%s' was defined for %s output stream %d:%d but codec copy was selected.\n"
+        task.Fatal(StrFormat("%s '%s' was defined for %s output stream %d:%d but codec copy was selected.\n"
                              "Filtering and streamcopy cannot be used together.",
-                             filters->c_str(), type == AVMEDIA_TYPE_VIDEO ? "video" : "audio", ost.file_index,
-                             ost.index));
+                             filterKind, filterName->c_str(), type == AVMEDIA_TYPE_VIDEO ? "video" : "audio",
+                             ost.file_index, ost.index));
     if (ost.stream_copy && type == AVMEDIA_TYPE_AUDIO && (task.FOnAudioInputHook || task.FOnAudioOutputHook))
         task.Fatal("-acodec/-c:audio copy and AudioHook are incompatible (frames are not decoded)");
     if (ost.stream_copy && type == AVMEDIA_TYPE_VIDEO &&

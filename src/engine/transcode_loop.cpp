@@ -324,6 +324,10 @@ namespace {
 // Sends one decoded frame to every filter graph input fed by ist.
 void SendToFilters(TCustomFFmpeg& task, TInputStream& ist, AVFrame* frame)
 {
+    // An aspect ratio given by the container wins over the coded one (anamorphic files that say so
+    // only in the container), so scaling keeps the picture's shape.
+    if (ist.st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && ist.st->sample_aspect_ratio.num)
+        frame->sample_aspect_ratio = ist.st->sample_aspect_ratio;
     for (TInputFilter* ifilter : ist.filters) {
         if (!ifilter->filter)
             continue;
@@ -810,6 +814,7 @@ void TCustomFFmpeg::TranscodeCleanup()
     if (FTranscodeCleanuped)
         return;
     FTranscodeCleanuped = true;
+    InputsClosing();
     for (auto& ost : FGraph.Foutput_streams)
         if (ost->logfile && std::fclose(ost->logfile.release()) != 0)
             EngineLog(TLogLevel::llError, "Error closing logfile, loss of information possible");

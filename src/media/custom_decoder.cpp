@@ -171,6 +171,13 @@ bool TCustomDecoder::LoadFile(const std::string& AFileName, const std::string& A
     return true;
 }
 
+void TCustomDecoder::UseOpenedContext(AVFormatContext* context)
+{
+    CloseFile();
+    FFileHandle = TFormatContextHandle(context, TFormatContextCloser{false});
+    RefreshFileInfo();
+}
+
 void TCustomDecoder::CloseFile()
 {
     FFileHandle.reset();

@@ -34,6 +34,9 @@ public:
     // Throws TLibraryNotLoaded when the decoder's libraries are not loaded.
     bool LoadFile(const std::string& AFileName, const std::string& AFormatName = {});
     virtual void CloseFile();
+    // Answers the information queries about a demuxer that someone else opened, probed and
+    // will close (a conversion task's input); the decoder never reads from it or closes it.
+    void UseOpenedContext(AVFormatContext* context);
 
     bool IsVideoStream(int AStreamIndex);
     // Index < 0: the first stream of that kind.

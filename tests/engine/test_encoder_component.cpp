@@ -374,6 +374,71 @@ TEST_F(EncoderComponent, BadInputsGiveClearErrors)
     EXPECT_GT(std::atof(out.c_str()), 1.0);
 }
 
+// Errors found after the libraries' objects exist (an input opened, an output context with
+// streams): each is reported, and nothing is lost on the way (the sanitizer pass checks for leaks).
+TEST_F(EncoderComponent, LateOptionErrorsAreFatalAndLoseNothing)
+{
+    const std::string clip = ShortClip();
+    const std::string script = folder.file("graph.txt");
+    std::ofstream(script) << "hflip";
+    struct TCase {
+        std::string inputOptions, outputOptions, fragment;
+    } cases[] = {
+        {"-c:v no_such_decoder", "", "Unknown decoder 'no_such_decoder'"},
+        {"-maxrate 1M", "",
+         "Codec AVOption maxrate (maximum bitrate (in bits/s). Used for VBV together with bufsize.) specified for "
+         "input file #0 (" + clip + ") is not a decoding option."},
+        {"", "-c:v mpeg4 -skip_frame nokey",
+         "Codec AVOption skip_frame (skip decoding for the selected frames) specified for output file #0 (" +
+             folder.file("late.avi") + ") is not an encoding option."},
+        {"", "-c:v mpeg4 -r 25 -fpsmax 30", "Only one of -fpsmax and -r can be set for a stream."},
+        {"", "-c:v mpeg4 -vf hflip -filter_script " + script, "Both -filter and -filter_script set for output stream #0:0."},
+        {"", "-c:v mpeg4 -filter_script " + folder.file("missing.txt"), "Error opening file " + folder.file("missing.txt")},
+        {"", "-c:v copy -an -filter_script " + script, "Filtergraph script '" + script + "' was defined for video output"},
+        {"", "-c:v mpeg4 -attach " + folder.file("missing.ttf"), "Could not open attachment file " + folder.file("missing.ttf")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.inputOptions + c.outputOptions);
+        TFFEncoder enc;
+        TInputOptions in;
+        in.Options = c.inputOptions;
+        const int index = enc.AddTask(clip, &in);
+        if (!c.outputOptions.empty()) {
+            ASSERT_GE(index, 0) << enc.LastErrMsg();
+            TOutputOptions out;
+            out.Options = c.outputOptions;
+            EXPECT_LT(enc.SetOutput(index, folder.file("late.avi"), &out), 0);
+        } else {
+            EXPECT_LT(index, 0);
+            EXPECT_EQ(enc.TasksCount(), 0);
+        }
+        EXPECT_NE(enc.LastErrMsg().find(c.fragment), std::string::npos) << enc.LastErrMsg();
+    }
+}
+
+// Each task keeps a decoder per input that answers questions about it while it is open; the
+// component has a decoder of its own for the caller.
+TEST_F(EncoderComponent, TaskDecodersDescribeTheirInputs)
+{
+    TFFEncoder enc;
+    const int index = AddConversion(enc, ShortClip(), folder.file("dec.avi"), "-c:v mpeg4 -c:a mp2");
+    ASSERT_GE(index, 0);
+    TFFmpeg* task = enc.FFmpegs(index);
+    ASSERT_EQ(task->InputCount(), 1);
+    TCustomDecoder& decoder = task->DecoderOf(0);
+    EXPECT_EQ(decoder.StreamCount(), 2);
+    EXPECT_EQ(decoder.FirstVideoStreamInfo().Width, 96);
+    EXPECT_EQ(decoder.FileName(), ShortClip());
+    EXPECT_TRUE(enc.Decoder().LoadFile(ShortClip()));
+    EXPECT_EQ(enc.Decoder().VideoStreamCount(), 1);
+
+    TEventLog log;
+    log.Attach(enc);
+    enc.Start(1);
+    log.WaitFinal(enc);
+    EXPECT_EQ(task->DecoderOf(0).StreamCount(), -1) << "the input is closed after the run";
+}
+
 TEST_F(EncoderComponent, ManyStartPauseResumeStopCycles)
 {
     const std::string clip = LongClip();

@@ -36,6 +36,41 @@ std::string SubtitledSource()
                                          " -map 0 -map 1 -map 2 -ac 2 -c:v libx264 -preset ultrafast -c:a aac -c:s srt");
 }
 
+// Anamorphic 720x480 H.264 whose 16:9 shape is given only by the container.
+std::string AnamorphicSource()
+{
+    const std::string plain = MakeMedia("compare_square.mp4", "-f lavfi -i testsrc=size=720x480:rate=25:duration=1 "
+                                                              "-f lavfi -i sine=duration=1 -c:v libx264 -preset "
+                                                              "ultrafast -c:a aac");
+    return MakeMedia("compare_anamorphic.mkv", "-i " + ShellQuote(plain) + " -c copy -aspect 16:9");
+}
+
+// The clip with the display matrix (a b c d of the track header) set to a rotation or mirror.
+std::string DisplayMatrixSource(const std::string& name, int a, int b, int c, int d)
+{
+    const std::string base = MakeMedia("compare_upright.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
+                                                              "-c:v mpeg4 -q:v 2");
+    const std::string path = DataFolder() + "/compare_matrix_" + name + ".mp4";
+    std::ifstream in(base, std::ios::binary);
+    std::string data((std::istreambuf_iterator<char>(in)), {});
+    const size_t box = data.find("tkhd");
+    EXPECT_NE(box, std::string::npos);
+    const int32_t matrix[9] = {a, b, 0, c, d, 0, 0, 0, 1 << 30};
+    for (int i = 0; i < 9; ++i)
+        for (int k = 0; k < 4; ++k)  // big-endian, 44 bytes after the box type
+            data[box + 44 + size_t(i) * 4 + size_t(k)] = char(uint32_t(matrix[i]) >> (24 - 8 * k));
+    std::ofstream(path, std::ios::binary) << data;
+    return path;
+}
+
+// An MP3 with an attached cover picture.
+std::string CoverArtSource()
+{
+    const std::string cover = MakeMedia("compare_cover.png", "-f lavfi -i testsrc=size=96x96 -frames:v 1");
+    return MakeMedia("compare_cover.mp3", "-f lavfi -i sine=duration=2 -i " + ShellQuote(cover) +
+                                              " -map 0 -map 1 -c:a libmp3lame -c:v png -disposition:v attached_pic");
+}
+
 std::string Ours(const std::string& input, const std::string& output, const std::string& options, std::string* log)
 {
     return std::to_string(RunCommand(std::string(REELSMITH_TRANSCODE_TOOL) + " " + ShellQuote(input) + " " +
@@ -44,7 +79,7 @@ std::string Ours(const std::string& input, const std::string& output, const std:
 }
 
 struct TStreamFacts {
-    std::string codec, width, height, sampleRate, channels, frames;
+    std::string codec, width, height, sar, dar, sampleRate, channels, frames;
     double duration = 0;
 };
 
@@ -57,7 +92,7 @@ TFileFacts Probe(const std::string& path)
 {
     std::string out;
     RunCommand("ffprobe -v error -count_frames -show_entries format=format_name:stream=codec_type,codec_name,width,"
-               "height,sample_rate,channels,nb_read_frames,duration -of default=nw=1 " + ShellQuote(path), &out);
+               "height,sample_aspect_ratio,display_aspect_ratio,sample_rate,channels,nb_read_frames,duration -of default=nw=1 " + ShellQuote(path), &out);
     TFileFacts facts;
     std::istringstream lines(out);
     std::string line;
@@ -76,6 +111,8 @@ TFileFacts Probe(const std::string& path)
         if (key == "codec_name") s.codec = value;
         if (key == "width") s.width = value;
         if (key == "height") s.height = value;
+        if (key == "sample_aspect_ratio") s.sar = value;
+        if (key == "display_aspect_ratio") s.dar = value;
         if (key == "sample_rate") s.sampleRate = value;
         if (key == "channels") s.channels = value;
         if (key == "nb_read_frames") s.frames = value;
@@ -109,6 +146,8 @@ void ExpectSameFacts(const std::string& ours, const std::string& theirs)
         EXPECT_EQ(a.streams[i].codec, b.streams[i].codec);
         EXPECT_EQ(a.streams[i].width, b.streams[i].width);
         EXPECT_EQ(a.streams[i].height, b.streams[i].height);
+        EXPECT_EQ(a.streams[i].sar, b.streams[i].sar);
+        EXPECT_EQ(a.streams[i].dar, b.streams[i].dar);
         EXPECT_EQ(a.streams[i].sampleRate, b.streams[i].sampleRate);
         EXPECT_EQ(a.streams[i].channels, b.streams[i].channels);
         EXPECT_EQ(a.streams[i].frames, b.streams[i].frames);
@@ -116,20 +155,40 @@ void ExpectSameFacts(const std::string& ours, const std::string& theirs)
     }
 }
 
+enum class TSource { Plain, Subtitled, Anamorphic, Rotated90Mirrored, Rotated270Mirrored, Mirrored, Flipped, CoverArt };
+
 struct TCase {
     const char* name;
     const char* extension;
     const char* options;
     bool bitExact;
-    bool subtitled = false;  // the source has a text subtitle stream
+    TSource source = TSource::Plain;
+    // What our log must say when the reference refuses the string too.
+    const char* refusal = "Error while opening encoder";
 };
+
+std::string SourceOf(TSource source)
+{
+    const int one = 65536;
+    switch (source) {
+    case TSource::Subtitled: return SubtitledSource();
+    case TSource::Anamorphic: return AnamorphicSource();
+    case TSource::Rotated90Mirrored: return DisplayMatrixSource("r90m", 0, one, one, 0);
+    case TSource::Rotated270Mirrored: return DisplayMatrixSource("r270m", 0, -one, -one, 0);
+    case TSource::Mirrored: return DisplayMatrixSource("mirror", -one, 0, 0, one);
+    case TSource::Flipped: return DisplayMatrixSource("flip", one, 0, 0, -one);
+    case TSource::CoverArt: return CoverArtSource();
+    case TSource::Plain: break;
+    }
+    return Source();
+}
 
 class TranscodeCompare : public ::testing::TestWithParam<TCase> {};
 
 TEST_P(TranscodeCompare, SameResultAsReferenceTool)
 {
     const TCase& c = GetParam();
-    const std::string source = c.subtitled ? SubtitledSource() : Source();
+    const std::string source = SourceOf(c.source);
     TempFolder folder;
     const std::string ours = folder.file(std::string("ours.") + c.extension);
     const std::string theirs = folder.file(std::string("theirs.") + c.extension);
@@ -141,14 +200,14 @@ TEST_P(TranscodeCompare, SameResultAsReferenceTool)
     // Some strings are refused by the encoder itself (libvorbis at 32 kbit/s stereo): both must refuse.
     ASSERT_EQ(ourOk, theirStatus == 0) << log;
     if (theirStatus != 0) {
-        EXPECT_NE(log.find("Error while opening encoder"), std::string::npos) << log;
+        EXPECT_NE(log.find(c.refusal), std::string::npos) << log;
         return;
     }
     ExpectSameFacts(ours, theirs);
     if (c.bitExact) {
         EXPECT_EQ(DecodedChecksums(ours), DecodedChecksums(theirs));
     }
-    if (c.subtitled) {
+    if (c.source == TSource::Subtitled) {
         EXPECT_EQ(SubtitleText(ours), SubtitleText(theirs));
     }
 }
@@ -205,11 +264,27 @@ const TCase kCases[] = {
      "-c:v mpeg4 -c:a mp2",
      true},
     // Subtitles: chosen automatically, converted text to text, copied, left out.
-    {"subs_default", "mkv", "-c:v mpeg4 -c:a mp2", true, true},
-    {"subs_to_webvtt", "mkv", "-c:v mpeg4 -c:a mp2 -c:s webvtt", true, true},
-    {"subs_copy", "mkv", "-c copy", false, true},
-    {"subs_mapped_only", "mkv", "-map 0:s -c:s ass", false, true},
-    {"subs_left_out", "mkv", "-c:v mpeg4 -c:a mp2 -sn", true, true},
+    {"subs_default", "mkv", "-c:v mpeg4 -c:a mp2", true, TSource::Subtitled},
+    {"subs_to_webvtt", "mkv", "-c:v mpeg4 -c:a mp2 -c:s webvtt", true, TSource::Subtitled},
+    {"subs_copy", "mkv", "-c copy", false, TSource::Subtitled},
+    {"subs_mapped_only", "mkv", "-map 0:s -c:s ass", false, TSource::Subtitled},
+    {"subs_left_out", "mkv", "-c:v mpeg4 -c:a mp2 -sn", true, TSource::Subtitled},
+    // Aspect ratio: scaling an anamorphic picture keeps its shape; -aspect terms beyond 255 stay exact.
+    {"anamorphic_scale", "avi", "-c:v mpeg4 -vf scale=640:480 -c:a mp2", true, TSource::Anamorphic},
+    {"anamorphic_size", "avi", "-c:v mpeg4 -s 704x480 -c:a mp2", true, TSource::Anamorphic},
+    {"anamorphic_target_dvd", "mpg", "-target ntsc-dvd", false, TSource::Anamorphic},
+    {"aspect_large_terms", "mkv", "-c:v mpeg4 -s 718x478 -aspect 16:9 -an", true, TSource::Anamorphic},
+    // Display matrices with a mirror: turned and mirrored upright.
+    {"rotated_90_mirrored", "avi", "-c:v mpeg4", true, TSource::Rotated90Mirrored},
+    {"rotated_270_mirrored", "avi", "-c:v mpeg4", true, TSource::Rotated270Mirrored},
+    {"mirrored", "avi", "-c:v mpeg4", true, TSource::Mirrored},
+    {"flipped", "avi", "-c:v mpeg4", true, TSource::Flipped},
+    // -map_channel through a pan filter; scaler options reach the output scaler.
+    {"map_channel_swap", "wav", "-vn -map_channel 0.1.1 -map_channel 0.1.0 -c:a pcm_s16le", true},
+    {"map_channel_one", "wav", "-vn -map_channel 0.1.0 -c:a pcm_s16le", true},
+    {"scaler_flags", "avi", "-c:v mpeg4 -s 200x150 -sws_flags neighbor -an", true},
+    // A cover picture kept as a video stream: MP4 takes only JPEG or PNG cover art, so H.264 is refused.
+    {"cover_to_mp4_h264", "mp4", "-c:v libx264 -c:a aac", false, TSource::CoverArt, "Could not write header"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Strings, TranscodeCompare, ::testing::ValuesIn(kCases),
