@@ -274,6 +274,7 @@ const TCase kCases[] = {
     {"anamorphic_size", "avi", "-c:v mpeg4 -s 704x480 -c:a mp2", true, TSource::Anamorphic},
     {"anamorphic_target_dvd", "mpg", "-target ntsc-dvd", false, TSource::Anamorphic},
     {"aspect_large_terms", "mkv", "-c:v mpeg4 -s 718x478 -aspect 16:9 -an", true, TSource::Anamorphic},
+    {"anamorphic_wmv", "wmv", "-b:a 32k -c:a wmav2 -c:v wmv2 -sn", true, TSource::Anamorphic},
     // Display matrices with a mirror: turned and mirrored upright.
     {"rotated_90_mirrored", "avi", "-c:v mpeg4", true, TSource::Rotated90Mirrored},
     {"rotated_270_mirrored", "avi", "-c:v mpeg4", true, TSource::Rotated270Mirrored},
