@@ -1,5 +1,7 @@
 #include "app/settings_store.h"
 
+#include "settings/output_choices.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -62,6 +64,8 @@ TSettingsValues ReadSettings(const TIniFile& file, const TSettingsDefaults& wind
     v.Update = file.ReadBool(kMain, "Update", d.Update);
     v.OriginalSettings = file.ReadBool(kMain, "OriginalSettings", d.OriginalSettings);
     v.Custom = file.ReadString(kMain, "Custom", d.Custom);
+    if (!IsFrameSizeText(v.Custom))  // it becomes part of the option string
+        v.Custom = d.Custom;
     v.Column1 = file.ReadInteger(kMain, "Column1", d.Column1);
     v.Column2 = file.ReadInteger(kMain, "Column2", d.Column2);
     v.Column3 = file.ReadInteger(kMain, "Column3", d.Column3);

@@ -1,5 +1,8 @@
 #include "settings/output_choices.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace reelsmith {
 namespace {
 
@@ -76,6 +79,8 @@ TOutputChoices TOutputChoices::Normalized() const
     Normalize(c.AudioBitrate, TChoiceList::AudioBitrate);
     Normalize(c.Threads, TChoiceList::Threads);
     Normalize(c.CPUUsage, TChoiceList::CPUUsage);
+    if (!IsFrameSizeText(c.CustomFrameSize))
+        c.CustomFrameSize = kDefaultCustomFrameSize;
     return c;
 }
 
@@ -84,6 +89,30 @@ void TOutputChoices::SetVideoFormat(int position)
     VideoFormat = position;
     VideoEncoder = FirstOrNone(VideoEncodersOf(position));
     AudioEncoder = FirstOrNone(AudioEncodersOf(position));
+}
+
+namespace {
+
+constexpr std::size_t kMaxSizeDigits = 5;  // far beyond any real frame, far below an int's range
+
+bool IsPositiveNumber(std::string_view digits)
+{
+    if (digits.empty() || digits.size() > kMaxSizeDigits)
+        return false;
+    if (!std::all_of(digits.begin(), digits.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
+        return false;
+    return digits.find_first_not_of('0') != std::string_view::npos;
+}
+
+}  // namespace
+
+bool IsFrameSizeText(const std::string& text)
+{
+    const std::size_t cross = text.find_first_of("xX");
+    if (cross == std::string::npos)
+        return false;
+    const std::string_view whole(text);
+    return IsPositiveNumber(whole.substr(0, cross)) && IsPositiveNumber(whole.substr(cross + 1));
 }
 
 void SelectCustomFrameSize(TOutputChoices& choices, const std::string& sizeText)

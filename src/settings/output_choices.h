@@ -58,7 +58,7 @@ struct TOutputChoices {
     std::string AudioBitrateText() const;
 
     // A copy in which every position outside its list reads -1, which is neither the first
-    // entry nor a later one.
+    // entry nor a later one, and a custom size that is not width x height reads the default.
     TOutputChoices Normalized() const;
 
     // The resolution entries as the list shows them: the fixed sizes with the custom slot last.
@@ -68,6 +68,10 @@ struct TOutputChoices {
     // or none for a position outside the format list.
     void SetVideoFormat(int position);
 };
+
+// True for width + "x" + height with both positive decimal integers (no sign, no spaces):
+// the only text that may reach the scale filter of the option string.
+bool IsFrameSizeText(const std::string& text);
 
 // Puts width + "x" + height into the resolution list: selects an entry (other than "Original")
 // that already has this text, otherwise makes it the custom slot's text and selects that slot.

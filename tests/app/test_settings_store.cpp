@@ -59,6 +59,15 @@ TEST(SettingsStore, GarbageValuesFallBackOneByOne)
     EXPECT_EQ(v.VideoFormat2, 8);
 }
 
+TEST(SettingsStore, CustomSizeOtherThanWidthByHeightIsTheDefault)
+{
+    const char* const stored[] = {"320x240\" -passlogfile /tmp/x", "320x240;", "abc", "0x0", "1e3x2"};
+    for (const char* custom : stored) {
+        const TIniFile file("[Reelsmith]\nCustom=" + std::string(custom) + "\n");
+        EXPECT_EQ(ReadSettings(file, kWindow).Custom, "7680x4800") << custom;
+    }
+}
+
 TEST(SettingsStore, WriteThenReadRoundTripsAndKeepsOtherKeys)
 {
     TIniFile file("[Reelsmith]\nFuture=keep me\n[Elsewhere]\na=b\n");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "choice_helpers.h"
@@ -198,6 +199,35 @@ TEST(VideoOptions, CustomSlotScalesLikeAnyOtherSize)
     EXPECT_NE(BuildVideoOptions(c).find(" -vf \"scale=1000:500\"  -sn "), std::string::npos);
     c.CustomFrameSize = "640X360";
     EXPECT_NE(BuildVideoOptions(c).find("scale=640:360"), std::string::npos);
+}
+
+// The custom text comes from the settings file: anything but width x height would be spliced
+// into the option string (a quote breaks out of the filter and adds options of its own).
+TEST(VideoOptions, CustomSlotOtherThanWidthByHeightScalesToTheDefault)
+{
+    const char* const rejected[] = {
+        "320x240\" -passlogfile /tmp/elsewhere -y \"",
+        "320x240,drawtext=textfile=/etc/passwd",
+        "320x240 ",
+        "-320x240",
+        "+320x240",
+        "0x240",
+        "320x0",
+        "320x",
+        "x240",
+        "320",
+        "320x240x2",
+        "3.5x2",
+        "99999999999x1",
+        "",
+    };
+    for (const char* custom : rejected) {
+        TOutputChoices c = Conversion("MP4", "MPEG4", "AAC");
+        SelectCustomFrameSize(c, custom);
+        const std::string options = BuildVideoOptions(c);
+        EXPECT_NE(options.find(" -vf \"scale=7680:4800\"  -sn "), std::string::npos) << custom << " gave " << options;
+        EXPECT_EQ(std::count(options.begin(), options.end(), '"'), 2) << custom;
+    }
 }
 
 // Unselected encoder lists (a stored position beyond the end) fall back to the container.
