@@ -147,7 +147,11 @@ void TCustomEncoder::ConnectTask(TFFmpeg& task)
     task.FOnTerminate = [this](TCustomFFmpeg* sender) { DoTerminate(sender); };
 }
 
-TFFmpeg::~TFFmpeg() { InputsClosing(); }
+TFFmpeg::~TFFmpeg()
+{
+    EndBeforeDestruction();
+    InputsClosing();
+}
 
 TCustomDecoder& TFFmpeg::DecoderOf(int inputIndex)
 {

@@ -15,6 +15,17 @@ TCustomFFmpeg::TCustomFFmpeg() = default;
 
 TCustomFFmpeg::~TCustomFFmpeg()
 {
+    EndBeforeDestruction();
+    TranscodeCleanup();
+}
+
+// A derived job calls this first in its own destructor, so that the conversion (which may call
+// back into it) has ended before any of its members go.
+void TCustomFFmpeg::EndBeforeDestruction()
+{
+    if (FDestructionEnded)
+        return;
+    FDestructionEnded = true;
     if (FOnDestroy)
         FOnDestroy(this);
     Stop(true);
@@ -24,7 +35,6 @@ TCustomFFmpeg::~TCustomFFmpeg()
         FThread.detach();
     if (FTerminator.joinable())
         FTerminator.join();
-    TranscodeCleanup();
 }
 
 std::string TCustomFFmpeg::FatalMessage() const

@@ -106,6 +106,8 @@ public:
 protected:
     // Called before the inputs are closed, so that nothing keeps using them.
     virtual void InputsClosing() {}
+    void EndBeforeDestruction();
+    bool FDestructionEnded = false;
 
 private:
     friend struct TTranscodeAccess;
