@@ -2,11 +2,14 @@
 #include <QTimer>
 
 #include "app/ui/main_window.h"
+#include "app/ui/product_picture.h"
 #include "app/ui/settings_dialog_hooks.h"
+#include "app/ui/shell_hooks.h"
 #include "intake/decoder_probe.h"
 #include "intake/ui/intake_hooks.h"
 #include "runs/ui/run_hooks.h"
 #include "runs/ui/taskbar_progress.h"
+#include "update/ui/update_hooks.h"
 
 int main(int argc, char* argv[])
 {
@@ -18,17 +21,21 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Reelsmith"));
     QApplication::setOrganizationName(QStringLiteral("Tarnwick"));
     QGuiApplication::setDesktopFileName(QStringLiteral("reelsmith"));
+    QApplication::setWindowIcon(reelsmith::ProductIcon());
     QStringList params = QApplication::arguments();
     params.removeFirst();  // the program itself
     TMainWindowHooks hooks;
     reelsmith::InstallIntakeHooks(hooks, [] { return std::make_unique<reelsmith::TDecoderProbe>(); });
     reelsmith::InstallSettingsDialogHooks(hooks);
     reelsmith::InstallRunHooks(hooks);
+    reelsmith::InstallShellHooks(hooks);
+    reelsmith::InstallUpdateHooks(hooks);
     hooks.CreateTaskbarProgress = [](Tfrm_Main& owner) -> std::unique_ptr<QObject> {
         return std::make_unique<TWin7TaskProgressBar>(&owner);
     };
     const bool automatic = params.size() > 1 && !params.at(1).isEmpty();
     Tfrm_Main window(params, std::move(hooks));
+    reelsmith::AttachShell(window);
     window.show();
     // Offscreen without work to do: show once and end cleanly (closing saves the settings).
     if (QGuiApplication::platformName() == QLatin1String("offscreen") && !automatic)

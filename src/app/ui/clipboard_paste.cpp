@@ -1,0 +1,28 @@
+#include "app/ui/clipboard_paste.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include "app/file_urls.h"
+#include "app/ui/main_window.h"
+
+namespace reelsmith {
+
+void btn_PasteClick(Tfrm_Main& main)
+{
+    PasteFrom(main, QGuiApplication::clipboard()->mimeData());
+}
+
+void PasteFrom(Tfrm_Main& main, const QMimeData* data)
+{
+    main.DroppedFiles.clear();
+    if (data) {
+        main.DroppedFiles = LocalPathsFromMime(data->data(QString::fromLatin1(kUriListMime)),
+                                               data->data(QString::fromLatin1(kGnomeCopiedFilesMime)));
+    }
+    if (!main.DroppedFiles.isEmpty())
+        main.AddFiles();
+}
+
+}  // namespace reelsmith

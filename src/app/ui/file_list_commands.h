@@ -1,0 +1,24 @@
+#pragma once
+// File > Open and File > Save: the ".fls" file lists, through the pending-paths list.
+#include <QString>
+
+class Tfrm_Main;
+
+namespace reelsmith {
+
+inline constexpr char kFileListFilter[] = "VC Filelist (*.fls)";
+
+// Shows the open dialog, then OpenFileList.
+void Open1Click(Tfrm_Main& main);
+// Reads the list first: only a list that was read replaces the rows (through AddFiles). A
+// list that cannot be read keeps the rows and shows the error. Does nothing when the file
+// does not exist.
+void OpenFileList(Tfrm_Main& main, const QString& path);
+
+// Shows the save dialog (no overwrite question; "fls" is added to a name without one), then
+// SaveFileList.
+void Save1Click(Tfrm_Main& main);
+// Writes every row's source path in list order; an empty list writes no file.
+void SaveFileList(Tfrm_Main& main, const QString& path);
+
+}  // namespace reelsmith

@@ -1,0 +1,33 @@
+#include "app/ui/help_command.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "app/program_paths.h"
+#include "app/ui/main_window.h"
+
+namespace reelsmith {
+
+QString HelpFilePath()
+{
+    return QString::fromStdString(FindProgramFile("help/index.html"));
+}
+
+void Help2Click(Tfrm_Main& main)
+{
+    OpenHelp(main, HelpFilePath());
+}
+
+void OpenHelp(Tfrm_Main& main, const QString& path)
+{
+    if (!path.isEmpty() && QFileInfo(path).isFile()) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+        return;
+    }
+    QMessageBox::warning(&main, QStringLiteral("Warning"),
+                         QStringLiteral("The help file is not found. Please re-install the program."));
+}
+
+}  // namespace reelsmith

@@ -1,0 +1,13 @@
+#pragma once
+// The product picture (resources/icons/reelsmith.svg, built into the program): the window
+// icon of every window and the picture of the About window.
+#include <QIcon>
+#include <QPixmap>
+
+namespace reelsmith {
+
+QIcon ProductIcon();
+// The picture at a side length in device-independent pixels, sharp on the given pixel ratio.
+QPixmap ProductPicture(int side, qreal devicePixelRatio = 1.0);
+
+}  // namespace reelsmith

@@ -1,0 +1,342 @@
+// File lists, paste, drop, help and the dark theme on the main window, offscreen, driven
+// through its commands as a user would. With REELSMITH_SCREENSHOT_DIR set, the main window
+// is saved in both themes.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+#include <filesystem>
+
+#include "app/settings_store.h"
+#include "app/ui/dark_theme.h"
+#include "app/ui/file_list_commands.h"
+#include "app/ui/help_command.h"
+#include "app/ui/main_window.h"
+#include "app/ui/shell_hooks.h"
+#include "intake/intake_fakes.h"
+#include "intake/ui/intake_hooks.h"
+#include "support/test_media.h"
+
+using namespace reelsmith;
+using reelsmith::test::TempFolder;
+using reelsmith::test::Touch;
+
+namespace {
+
+TFileListRow RowFor(const QString& path)
+{
+    TFileListRow row;
+    row.Caption = QFileInfo(path).fileName();
+    row.cell(FileCell::SourcePath) = path;
+    row.cell(FileCell::DurationMicros) = QStringLiteral("0");
+    row.cell(FileCell::SizeBytes) = QStringLiteral("0");
+    return row;
+}
+
+QStringList SourcePaths(Tfrm_Main& main)
+{
+    QStringList paths;
+    for (int i = 0; i < main.Files().Count(); ++i)
+        paths << main.Files().Row(i).cell(FileCell::SourcePath);
+    return paths;
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray UriList(const QStringList& paths)
+{
+    QByteArray list;
+    for (const QString& path : paths)
+        list += QUrl::fromLocalFile(path).toEncoded() + "\r\n";
+    return list;
+}
+
+struct TSeenBox {
+    bool seen = false;
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Closes the next message box once it shows, noting what it said.
+void CloseNextBox(TSeenBox* seen)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        *seen = {true, box->windowTitle(), box->text(), box->icon()};
+        box->close();
+    });
+    poll->start();
+}
+
+void SaveShot(QWidget& widget, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("REELSMITH_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        return;
+    QApplication::processEvents();
+    widget.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+class ShellCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path()));
+        InstallShellHooks(hooks);
+        // The Adding window's part: every pending path becomes a row, in order.
+        hooks.AddingWindow = [this](Tfrm_Main& main) {
+            ++addFilesCalls;
+            for (const QString& path : main.DroppedFiles)
+                main.Files().Append(RowFor(path));
+            main.DroppedFiles.clear();
+        };
+    }
+
+    std::unique_ptr<Tfrm_Main> MainWindow(const QStringList& rows = {})
+    {
+        auto main = std::make_unique<Tfrm_Main>(QStringList(), hooks);
+        AttachShell(*main);
+        for (const QString& path : rows)
+            main->Files().Append(RowFor(path));
+        main->UpdateSize();
+        return main;
+    }
+
+    QString At(const char* name) const { return QString::fromStdString(folder.file(name)); }
+
+    TempFolder config;
+    TempFolder folder;
+    TMainWindowHooks hooks;
+    int addFilesCalls = 0;
+};
+
+TEST_F(ShellCommandsTest, SaveWritesTheRowsInListOrderWithCrLf)
+{
+    auto main = MainWindow({"/v/c.mp4", "/v/a.avi", "/v/b c.mkv"});
+    SaveFileList(*main, At("list.fls"));
+    EXPECT_EQ(ReadAll(At("list.fls")), "/v/c.mp4\r\n/v/a.avi\r\n/v/b c.mkv\r\n");
+    EXPECT_TRUE(main->DroppedFiles.isEmpty());
+    EXPECT_EQ(main->Files().Count(), 3);
+}
+
+TEST_F(ShellCommandsTest, SavingAnEmptyListWritesNoFile)
+{
+    auto main = MainWindow();
+    SaveFileList(*main, At("empty.fls"));
+    EXPECT_FALSE(QFileInfo::exists(At("empty.fls")));
+    EXPECT_EQ(addFilesCalls, 0);
+}
+
+TEST_F(ShellCommandsTest, OpenReplacesTheRows)
+{
+    Touch(folder.file("list.fls"));
+    QFile list(At("list.fls"));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    list.write("/w/new one.mp4\r\n/w/new two.avi\r\n");
+    list.close();
+    auto main = MainWindow({"/v/old.mp4"});
+    main->DroppedFiles = QStringList({"/stale"});
+    OpenFileList(*main, At("list.fls"));
+    EXPECT_EQ(SourcePaths(*main), QStringList({"/w/new one.mp4", "/w/new two.avi"}));
+    EXPECT_EQ(addFilesCalls, 1);
+    EXPECT_TRUE(main->sts_0->text().startsWith("Files: 2 "));
+}
+
+TEST_F(ShellCommandsTest, AListThatCannotBeReadKeepsTheRowsAndShowsTheError)
+{
+    // Far beyond any list of paths: refused before it is read.
+    Touch(folder.file("huge.fls"));
+    std::filesystem::resize_file(folder.file("huge.fls"), 65 * 1024 * 1024);
+    auto main = MainWindow({"/v/keep.mp4", "/v/also.avi"});
+    TSeenBox box;
+    CloseNextBox(&box);
+    OpenFileList(*main, At("huge.fls"));
+    EXPECT_TRUE(box.seen);
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_TRUE(box.text.contains(At("huge.fls")));
+    EXPECT_EQ(SourcePaths(*main), QStringList({"/v/keep.mp4", "/v/also.avi"}));
+    EXPECT_EQ(addFilesCalls, 0);
+}
+
+TEST_F(ShellCommandsTest, OpeningAMissingListChangesNothing)
+{
+    auto main = MainWindow({"/v/keep.mp4"});
+    OpenFileList(*main, At("missing.fls"));
+    EXPECT_EQ(SourcePaths(*main), QStringList({"/v/keep.mp4"}));
+    EXPECT_EQ(addFilesCalls, 0);
+}
+
+TEST_F(ShellCommandsTest, PasteButtonAddsCopiedFilesAndIgnoresText)
+{
+    auto main = MainWindow();
+    main->show();
+    QGuiApplication::clipboard()->setText(QStringLiteral("/v/typed path.mp4"));
+    QTest::mouseClick(main->btn_Paste, Qt::LeftButton);
+    EXPECT_EQ(main->Files().Count(), 0);
+    EXPECT_EQ(addFilesCalls, 0);
+
+    auto* copied = new QMimeData;
+    copied->setData(QStringLiteral("text/uri-list"), UriList({"/v/b.mkv", "/v/a b.avi"}));
+    copied->setText(QStringLiteral("/v/b.mkv\n/v/a b.avi"));
+    QGuiApplication::clipboard()->setMimeData(copied);
+    QTest::mouseClick(main->btn_Paste, Qt::LeftButton);
+    EXPECT_EQ(SourcePaths(*main), QStringList({"/v/b.mkv", "/v/a b.avi"}));
+
+    auto* gnome = new QMimeData;
+    gnome->setData(QStringLiteral("x-special/gnome-copied-files"), "copy\nfile:///v/c.mp4");
+    QGuiApplication::clipboard()->setMimeData(gnome);
+    main->act_Paste->trigger();
+    EXPECT_EQ(SourcePaths(*main), QStringList({"/v/b.mkv", "/v/a b.avi", "/v/c.mp4"}));
+    EXPECT_EQ(addFilesCalls, 2);
+    main->close();
+}
+
+// A folder dropped from a file manager, through Qt's drag-and-drop events, adds the media
+// files inside it by the real Adding window (with a probe that needs no libraries).
+TEST_F(ShellCommandsTest, DroppingAFolderAddsTheMediaInsideIt)
+{
+    for (const char* name : {"drop/a.avi", "drop/sub/b.mp4", "drop/notes.txt"})
+        Touch(folder.file(name));
+    InstallIntakeHooks(hooks, [] { return std::unique_ptr<IMediaProbe>(std::make_unique<test::FakeProbe>()); });
+    auto main = MainWindow();
+    main->show();
+    QWidget* target = main->lw_Files->viewport();
+    const QPoint at = target->rect().center();
+
+    QMimeData text;
+    text.setText(At("drop"));
+    QDragEnterEvent textEnter(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &textEnter);
+    EXPECT_FALSE(textEnter.isAccepted());
+
+    QMimeData files;
+    files.setData(QStringLiteral("text/uri-list"), UriList({At("drop")}));
+    QDragEnterEvent enter(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->Files().Count() == 2; }, 5000));
+    QStringList captions;
+    for (int i = 0; i < main->Files().Count(); ++i)
+        captions << main->Files().Row(i).Caption;
+    EXPECT_EQ(captions, QStringList({"a.avi", "b.mp4"}));
+    main->close();
+}
+
+// Receives the file URLs the program asks the desktop to open.
+class FileUrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    FileUrlCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "Open"); }
+    ~FileUrlCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> opened;
+
+public slots:
+    void Open(const QUrl& url) { opened << url; }
+};
+
+TEST_F(ShellCommandsTest, HelpOpensTheManualOrWarnsWhenItIsMissing)
+{
+    auto main = MainWindow();
+    FileUrlCatcher urls;
+    Touch(folder.file("help/index.html"));
+    OpenHelp(*main, At("help/index.html"));
+    ASSERT_EQ(urls.opened.size(), 1);
+    EXPECT_EQ(urls.opened.first(), QUrl::fromLocalFile(At("help/index.html")));
+
+    for (const QString& missing : {QString(), At("nothing/index.html")}) {
+        TSeenBox box;
+        CloseNextBox(&box);
+        OpenHelp(*main, missing);
+        EXPECT_TRUE(box.seen);
+        EXPECT_EQ(box.caption, "Warning");
+        EXPECT_EQ(box.icon, QMessageBox::Warning);
+        EXPECT_EQ(box.text, "The help file is not found. Please re-install the program.");
+    }
+    EXPECT_EQ(urls.opened.size(), 1);
+}
+
+TEST_F(ShellCommandsTest, DarkThemeWithoutItsFileChangesNothingButIsSaved)
+{
+    hooks.ApplyTheme = [this](Tfrm_Main& main, bool dark) { Darktheme1Click(main, dark, At("missing/Dark.qss")); };
+    auto main = MainWindow();
+    const QColor window = QApplication::palette().color(QPalette::Window);
+    const QString buttonSheet = main->btn_Convert->styleSheet();
+    main->act_Dark->trigger();
+    EXPECT_TRUE(main->act_Dark->isChecked());
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), window);
+    EXPECT_TRUE(qApp->styleSheet().isEmpty());
+    EXPECT_EQ(main->btn_Convert->styleSheet(), buttonSheet);
+    main->close();
+    EXPECT_TRUE(QString::fromUtf8(ReadAll(QString::fromStdString(SettingsFilePath()))).contains("Dark=1"));
+}
+
+TEST_F(ShellCommandsTest, DarkThemeColoursEveryWindowAndTheButtonsAndGoesBack)
+{
+    const QString theme = QStringLiteral(REELSMITH_DARK_QSS);
+    hooks.ApplyTheme = [theme](Tfrm_Main& main, bool dark) { Darktheme1Click(main, dark, theme); };
+    auto main = MainWindow({"/v/one.mp4"});
+    EXPECT_TRUE(main->btn_Convert->styleSheet().contains("#a4cef9"));  // the design colours
+    main->show();
+    SaveShot(*main, QStringLiteral("main_light"));
+
+    main->act_Dark->trigger();
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor("#2d2f33"));
+    EXPECT_EQ(QApplication::palette().color(QPalette::Disabled, QPalette::Text), QColor("#7a7d82"));
+    EXPECT_FALSE(qApp->styleSheet().isEmpty());
+    // The run windows take their neutral log colour from the convert button.
+    EXPECT_EQ(main->btn_Convert->palette().color(QPalette::ButtonText), QColor("#e6e6e6"));
+    for (const char* colour : {"#3b4a5e", "#62a2e4", "#2b5580"})
+        EXPECT_TRUE(main->btn_Remove->styleSheet().contains(colour)) << colour;
+    EXPECT_TRUE(main->lbl_Note->autoFillBackground());
+    EXPECT_TRUE(main->lbl_Note->styleSheet().contains("#2d2f33"));
+    // The list is drawn dark.
+    const QImage list = main->lw_Files->viewport()->grab().toImage();
+    EXPECT_LT(list.pixelColor(list.width() - 3, list.height() - 3).lightness(), 80);
+    SaveShot(*main, QStringLiteral("main_dark"));
+
+    main->act_Dark->trigger();
+    EXPECT_FALSE(main->act_Dark->isChecked());
+    EXPECT_TRUE(qApp->styleSheet().isEmpty());
+    EXPECT_EQ(QApplication::palette(), QApplication::style()->standardPalette());
+    for (const char* colour : {"#e8eff7", "#62a2e4", "#c9e0f7"})
+        EXPECT_TRUE(main->btn_Remove->styleSheet().contains(colour)) << colour;
+    EXPECT_FALSE(main->lbl_Note->autoFillBackground());
+    main->close();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+#include "test_shell_commands.moc"
