@@ -22,7 +22,8 @@ TRgb LogColourRgb(TLogColour colour, bool dark, TRgb darkNeutral)
     case TLogColour::Grey:
         return {128, 128, 128};
     case TLogColour::Maroon:
-        return {128, 0, 0};
+        // Dark red would vanish on the dark log background.
+        return dark ? TRgb{214, 120, 96} : TRgb{128, 0, 0};
     }
     return {};
 }

@@ -18,7 +18,7 @@ struct TRgb {
 };
 
 // The colour a line is drawn in. In the dark theme the neutral colour is the main window's
-// button font colour (darkNeutral) and green, blue and red are lighter.
+// button font colour (darkNeutral) and green, blue, red and maroon are lighter.
 TRgb LogColourRgb(TLogColour colour, bool dark, TRgb darkNeutral);
 
 struct TLogLine {
