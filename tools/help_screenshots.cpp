@@ -1,0 +1,150 @@
+// Pictures of the real windows for the help manual, made on the offscreen platform:
+//   reelsmith-screenshots <output folder> <folder of sample clips> [<Dark.qss>]
+// The main window is filled by the real Adding window from the sample clips, and one of
+// them is converted by a real run, so the pictures show what a user sees. Given a theme
+// file, the windows are also saved in the dark theme (names ending in "_dark").
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTextEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QLineEdit>
+#include <QAction>
+#include <cstdio>
+#include <functional>
+
+#include "app/ui/dark_theme.h"
+#include "app/ui/main_window.h"
+#include "app/ui/settings_dialog_hooks.h"
+#include "app/ui/shell_hooks.h"
+#include "intake/decoder_probe.h"
+#include "intake/ui/add_files_dialog.h"
+#include "intake/ui/intake_hooks.h"
+#include "runs/ui/run_hooks.h"
+#include "runs/ui/run_window.h"
+#include "settings/ui/command_dialog.h"
+#include "settings/ui/effects_dialog.h"
+#include "update/ui/about_window.h"
+#include "update/ui/update_hooks.h"
+
+namespace {
+
+QString g_Output;
+QString g_Suffix;
+
+void Save(QWidget* widget, const QString& name)
+{
+    QApplication::processEvents();
+    const QString path = g_Output + QLatin1Char('/') + name + g_Suffix + QStringLiteral(".png");
+    if (!widget->grab().save(path))
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+}
+
+// Runs `open`, which shows a modal window; once the window of type T shows and `ready`
+// says so, saves it under `name` and closes it with `close`.
+template <typename T>
+void GrabModal(const std::function<void()>& open, const QString& name, const std::function<bool(T*)>& ready,
+               const std::function<void(T*)>& close)
+{
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        T* window = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!window || !ready(window))
+            return;
+        poll.stop();
+        Save(window, name);
+        close(window);
+    });
+    poll.start();
+    open();
+}
+
+void Shoot(Tfrm_Main& main, const QString& samples, const QString& outputFolder)
+{
+    // A fresh folder, so the run asks no overwrite question.
+    QDir(outputFolder).removeRecursively();
+    QDir().mkpath(outputFolder);
+    Save(&main, QStringLiteral("main_window"));
+    const char* tabs[] = {"tab_profiles", "tab_video", "tab_audio", "tab_cpu", "tab_output"};
+    for (int i = 0; i < main.tab_Settings->count(); ++i) {
+        main.tab_Settings->setCurrentIndex(i);
+        Save(main.tab_Settings, QString::fromLatin1(tabs[i]));
+    }
+    main.tab_Settings->setCurrentIndex(0);
+
+    main.str_AddPath = samples;
+    GrabModal<Tfrm_AddFiles>([&] { main.btn_AddClick(); }, QStringLiteral("add_files"),
+                                        [](auto*) { return true; }, [](auto* w) { w->btn_Close->click(); });
+    GrabModal<Tfrm_Effects>([&] { main.act_Effects->trigger(); }, QStringLiteral("effects"),
+                            [](auto*) { return true; }, [](auto* w) { w->btn_Cancel->click(); });
+    GrabModal<Tfrm_Command>([&] { main.act_Command->trigger(); }, QStringLiteral("ffmpeg_command"),
+                            [](auto*) { return true; }, [](auto* w) { w->btn_Cancel->click(); });
+
+    main.chk_Path->setChecked(true);
+    main.txt_Path->setText(outputFolder);
+    // The run is over at "Done."; a run that cannot start is taken as it stands after a minute.
+    QElapsedTimer running;
+    running.start();
+    GrabModal<reelsmith::TRunWindow>(
+        [&] { main.act_Convert->trigger(); }, QStringLiteral("run_window"),
+        [&](auto* w) {
+            const bool over = w->log_Main->toPlainText().contains(QStringLiteral("Done.")) || running.elapsed() > 60000;
+            return over && w->btn_Close->isEnabled();
+        },
+        [](auto* w) { w->btn_Close->click(); });
+
+    reelsmith::Tfrm_About about(&main);
+    about.show();
+    Save(&about, QStringLiteral("about"));
+    about.close();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.size() < 3) {
+        std::fprintf(stderr, "usage: reelsmith-screenshots <output folder> <sample folder> [<Dark.qss>]\n");
+        return 2;
+    }
+    g_Output = args.at(1);
+    const QString samples = args.at(2);
+    QDir().mkpath(g_Output);
+
+    TMainWindowHooks hooks;
+    reelsmith::InstallIntakeHooks(hooks, [] { return std::make_unique<reelsmith::TDecoderProbe>(); });
+    reelsmith::InstallSettingsDialogHooks(hooks);
+    reelsmith::InstallRunHooks(hooks);
+    reelsmith::InstallShellHooks(hooks);
+    reelsmith::InstallUpdateHooks(hooks);
+    hooks.UpdateTimer = nullptr;  // no network while taking pictures
+    Tfrm_Main main({}, hooks);
+    reelsmith::AttachShell(main);
+    main.resize(800, 600);
+    main.show();
+    QApplication::processEvents();
+    for (const QFileInfo& clip : QDir(samples).entryInfoList(QDir::Files, QDir::Name))
+        main.DroppedFiles << clip.absoluteFilePath();
+    main.AddFiles();
+
+    Shoot(main, samples, QDir::temp().filePath(QStringLiteral("reelsmith-shots-light")));
+    if (args.size() > 3) {
+        if (!reelsmith::Darktheme1Click(main, true, args.at(3))) {
+            std::fprintf(stderr, "the dark theme file was not found\n");
+            return 1;
+        }
+        g_Suffix = QStringLiteral("_dark");
+        main.act_Dark->setChecked(true);
+        Shoot(main, samples, QDir::temp().filePath(QStringLiteral("reelsmith-shots-dark")));
+    }
+    main.act_Dark->setChecked(false);
+    main.close();
+    return 0;
+}
