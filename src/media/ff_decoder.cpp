@@ -1,9 +1,11 @@
 #include "media/ff_decoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
 #include "engine/engine_log.h"
+#include "media/error_text.h"
 
 namespace reelsmith {
 
@@ -36,6 +38,7 @@ void TFFDecoder::ResetFrameAccess()
     FEOF = FEOFpkt = false;
     ResetFrameInfo();
     FLastPTS = AV_NOPTS_VALUE;
+    FreeFilterGraph();
     FVideoCodec.reset();
     FVideoStreamIndex = -1;
 }
@@ -100,6 +103,7 @@ int TFFDecoder::ChooseVideoStream(int AStreamIndex)
     }
     if (stream != FDesireVideoIndex) {
         ResetFrameInfo();
+        FreeFilterGraph();
         FFrameRate = GuessFrameRate(FFileHandle->streams[stream]);
     }
     FDesireVideoIndex = FSeekIndex = stream;
@@ -166,13 +170,41 @@ bool TFFDecoder::Decode(int AStreamIndex)
         return false;
 
     for (;;) {
+        if (Ffilter_graph) {
+            const int filtered = ff().av_buffersink_get_frame_flags(Fbuffersink_ctx, FFilteredFrame.get(), 0);
+            if (filtered >= 0) {
+                RecordFrame(FFilteredFrame.get(), Fbuffersink_ctx->inputs[0]->time_base);
+                return true;
+            }
+            if (filtered != AVERROR(EAGAIN)) {
+                FEOF = true;
+                ReportError(AV_LOG_INFO, "TFFDecoder.Decode() for video: stream eof reached.");
+                return false;
+            }
+        }
         const int received = ff().avcodec_receive_frame(FVideoCodec.get(), FDecodedFrame.get());
         if (received == 0) {
-            RecordFrame();
-            return true;
+            AVFrame* frame = FDecodedFrame.get();
+            frame->pts = frame->best_effort_timestamp;  // what the filter chain sees
+            LogDecodedFrame(frame);
+            const int fed = FilterFrame();
+            if (fed > 0)
+                continue;
+            if (fed == 0) {  // no chain, or a chain that could not be built: the frame as decoded
+                RecordFrame(frame, FFileHandle->streams[stream]->time_base);
+                return true;
+            }
+            ff().av_frame_unref(frame);
+            continue;
         }
-        // Once the input is exhausted every delayed frame has been taken out: the end.
+        // Once the input is exhausted every delayed frame has been taken out: the end,
+        // after the filter chain has given up what it still holds.
         if (FEOFpkt) {
+            if (Ffilter_graph && !FFilterFlushed) {
+                FFilterFlushed = true;
+                ff().av_buffersrc_add_frame_flags(Fbuffersrc_ctx, nullptr, 0);
+                continue;
+            }
             FEOF = true;
             ReportError(AV_LOG_INFO, "TFFDecoder.Decode() for video: stream eof reached.");
             return false;
@@ -195,16 +227,115 @@ bool TFFDecoder::Decode(int AStreamIndex)
     }
 }
 
-void TFFDecoder::RecordFrame()
+void TFFDecoder::LogDecodedFrame(const AVFrame* frame) const
 {
-    AVFrame* frame = FDecodedFrame.get();
-    const AVStream* stream = FFileHandle->streams[FDesireVideoIndex];
     EngineLog(TLogLevel::llDebug,
               StrFormat("pkt.st_idx=%d, dts=%lld, pts=%lld, flags=%d, pict_type=%d(%c)", FDesireVideoIndex,
                         static_cast<long long>(frame->pkt_dts), static_cast<long long>(frame->pts), frame->flags,
                         static_cast<int>(frame->pict_type), ff().av_get_picture_type_char(frame->pict_type)));
-    frame->pts = frame->best_effort_timestamp;
+}
 
+int TFFDecoder::FilterFrame()
+{
+    if (Fvfilters.empty())
+        return 0;
+    AVFrame* frame = FDecodedFrame.get();
+    if (!Ffilter_graph || Fvfilters != Flast_vfilters) {
+        if (!ConfigureFilterGraph(frame)) {
+            Fvfilters.clear();  // the chain is given up; frames go on unfiltered
+            return 0;
+        }
+    }
+    if (ff().av_buffersrc_add_frame_flags(Fbuffersrc_ctx, frame, 0) < 0) {
+        ReportError(AV_LOG_ERROR, "Error while feeding the filtergraph");
+        return -1;
+    }
+    return 1;
+}
+
+void TFFDecoder::FreeFilterGraph()
+{
+    Ffilter_graph.reset();
+    Fbuffersrc_ctx = Fbuffersink_ctx = nullptr;
+    Flast_vfilters.clear();
+    FFilterFlushed = false;
+}
+
+bool TFFDecoder::ConfigureFilterGraph(const AVFrame* frame)
+{
+    FreeFilterGraph();
+    const AVStream* stream = FFileHandle->streams[FDesireVideoIndex];
+    const AVRational timeBase = stream->time_base;
+    AVRational aspect = frame->sample_aspect_ratio;
+    if (aspect.num == 0 || aspect.den == 0)
+        aspect = AVRational{0, 1};
+    std::string args = StrFormat("video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", frame->width,
+                                 frame->height, frame->format, timeBase.num, timeBase.den, aspect.num, aspect.den);
+    if (FFrameRate.num != 0 && FFrameRate.den != 0)
+        args += StrFormat(":frame_rate=%d/%d", FFrameRate.num, FFrameRate.den);
+
+    TFilterGraphPtr graph(ff().avfilter_graph_alloc());
+    if (!graph) {
+        ReportError(AV_LOG_ERROR, "Error while configuring the filtergraph: " + ErrorText(AVERROR(ENOMEM)));
+        return false;
+    }
+    AVFilterContext* source = nullptr;
+    if (ff().avfilter_graph_create_filter(&source, ff().avfilter_get_by_name("buffer"), "in", args.c_str(), nullptr,
+                                          graph.get()) < 0) {
+        ReportError(AV_LOG_ERROR, "Cannot create buffer source");
+        return false;
+    }
+    AVFilterContext* sink = nullptr;
+    if (ff().avfilter_graph_create_filter(&sink, ff().avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
+                                          graph.get()) < 0) {
+        ReportError(AV_LOG_ERROR, "Cannot create buffer sink");
+        return false;
+    }
+    // The frames leave the chain in the decoder's own format, so the rest of the frame
+    // access sees no difference.
+    const int formats[] = {frame->format};
+    if (ff().av_opt_set_bin(sink, "pix_fmts", reinterpret_cast<const uint8_t*>(formats), sizeof formats,
+                            AV_OPT_SEARCH_CHILDREN) < 0) {
+        ReportError(AV_LOG_ERROR, "Cannot set output pixel format");
+        return false;
+    }
+    TFilterInOutPtr outputs(ff().avfilter_inout_alloc());
+    TFilterInOutPtr inputs(ff().avfilter_inout_alloc());
+    int result = AVERROR(ENOMEM);
+    if (outputs && inputs) {
+        outputs->name = ff().av_strdup("in");
+        outputs->filter_ctx = source;
+        inputs->name = ff().av_strdup("out");
+        inputs->filter_ctx = sink;
+        AVFilterInOut* in = inputs.release();
+        AVFilterInOut* out = outputs.release();
+        result = ff().avfilter_graph_parse_ptr(graph.get(), Fvfilters.c_str(), &in, &out, nullptr);
+        inputs.reset(in);
+        outputs.reset(out);
+        if (result >= 0)
+            result = ff().avfilter_graph_config(graph.get(), nullptr);
+    }
+    if (result < 0) {
+        ReportError(AV_LOG_ERROR, "Error while configuring the filtergraph: " + ErrorText(result));
+        return false;
+    }
+    Ffilter_graph = std::move(graph);
+    Fbuffersrc_ctx = source;
+    Fbuffersink_ctx = sink;
+    Flast_vfilters = Fvfilters;
+    if (!FFilteredFrame)
+        FFilteredFrame.reset(ff().av_frame_alloc());
+    if (!FFilteredFrame) {
+        FreeFilterGraph();
+        ReportError(AV_LOG_ERROR, "Error while configuring the filtergraph: " + ErrorText(AVERROR(ENOMEM)));
+        return false;
+    }
+    return true;
+}
+
+void TFFDecoder::RecordFrame(AVFrame* frame, AVRational timeBase)
+{
+    const AVStream* stream = FFileHandle->streams[FDesireVideoIndex];
     const int64_t previous = FPicture.PTS;
     FPicture.PixFmt = static_cast<AVPixelFormat>(frame->format);
     FPicture.Width = frame->width;
@@ -214,9 +345,9 @@ void TFFDecoder::RecordFrame()
     FPicture.IsTopFieldFirst = frame->top_field_first != 0;
     FPicture.PictureType = frame->pict_type;
 
-    // The frame's own timestamp, so the shown time and a seek to it agree even when
-    // the codec reorders frames.
-    const int64_t t = frame->best_effort_timestamp;
+    // The frame's own (best-effort) timestamp, so the shown time and a seek to it agree
+    // even when the codec reorders frames; a filtered frame carries the chain's time.
+    const int64_t t = frame->pts;
     const int64_t beforePrevious = FLastPTS;
     if (Known(previous))
         FLastPTS = previous;
@@ -225,8 +356,12 @@ void TFFDecoder::RecordFrame()
         const bool extrapolate = FEOFpkt && Known(previous) && Known(beforePrevious);
         FPicture.PTS = extrapolate ? 2 * previous - beforePrevious : AV_NOPTS_VALUE;
     } else {
-        const int64_t fromStart = Known(stream->start_time) ? t - stream->start_time : t;
-        FPicture.PTS = ff().av_rescale_q(fromStart, stream->time_base, kMicroseconds);
+        const bool streamTime = av_cmp_q(timeBase, stream->time_base) == 0;
+        const int64_t start = Known(stream->start_time) ? stream->start_time : 0;
+        // Subtracted before rescaling where possible, so whole frame steps stay whole.
+        FPicture.PTS = streamTime ? ff().av_rescale_q(t - start, timeBase, kMicroseconds)
+                                  : ff().av_rescale_q(t, timeBase, kMicroseconds) -
+                                        ff().av_rescale_q(start, stream->time_base, kMicroseconds);
         EngineLog(TLogLevel::llDebug, StrFormat("decode PTS: %0.3f", FPicture.PTS / 1000000.0));
     }
     FPicture.OriginalDTS = frame->pkt_dts;
@@ -287,6 +422,7 @@ bool TFFDecoder::Seek(int64_t APTS, int ASeekFlags)
         ff().avcodec_flush_buffers(FVideoCodec.get());
     FEOF = FEOFpkt = false;
     ResetFrameInfo();
+    FreeFilterGraph();  // a chain may hold frames from before the seek
 
     // Backward: the key frame at or before the target; otherwise the one at or after it.
     auto seekOnce = [&](int seekFlags) {
@@ -317,7 +453,49 @@ bool TFFDecoder::DecodeNextKeyFrame(int AStreamIndex)
     const int64_t step = CurrentStep();
     const int64_t current = FPicture.PTS;
     const int64_t target = !Known(current) || current <= 0 ? step : current + step;
-    return Seek(target, 0) && Decode(stream);
+    const bool decoded = Seek(target, 0) && Decode(stream);
+    if (decoded && (!Known(current) || !Known(FPicture.PTS) || FPicture.PTS > current))
+        return true;
+    // In the last group of pictures the seek falls back to the key frame before, or finds
+    // nothing to decode: there is no next one, so the current frame is taken up again
+    // instead of jumping backwards or losing it.
+    const std::string reason =
+        decoded ? "TFFDecoder.DecodeNextKeyFrame(): no key frame after the current frame." : LastErrMsg();
+    if (Known(current))
+        DecodeFrameAt(current, stream);
+    ReportError(AV_LOG_INFO, reason);
+    return false;
+}
+
+bool TFFDecoder::DecodeFrameAt(int64_t APTS, int AStreamIndex)
+{
+    const int stream = ChooseVideoStream(AStreamIndex);
+    if (stream < 0)
+        return false;
+    if (!SeekToFrameBefore(APTS))
+        return false;
+    while (FPicture.PTS < APTS) {
+        if (!Decode(stream))
+            return FPicture.Ready;  // the time lies past the last frame: that frame is the one
+    }
+    return true;
+}
+
+bool TFFDecoder::SeekToFrameBefore(int64_t APTS)
+{
+    const int64_t step = CurrentStep();
+    // Some demuxers (program streams) land on any packet at or before the time, and the
+    // decoder then starts at the next key frame, after the time or never: go back further.
+    // A first frame without a time (the last frames of such streams) cannot be placed either.
+    for (int64_t distance = 0;; distance = distance == 0 ? step : distance * 2) {
+        const int64_t from = std::max<int64_t>(APTS - distance, 0);
+        if (!Seek(from, sfBackward) && !Seek(from, sfAny))
+            return false;
+        if (Decode(FDesireVideoIndex) && ((Known(FPicture.PTS) && FPicture.PTS <= APTS) || from == 0))
+            return true;
+        if (from == 0)
+            return false;
+    }
 }
 
 bool TFFDecoder::SeekToPreviousKeyFrame(int64_t ref)
@@ -340,8 +518,11 @@ bool TFFDecoder::SeekToPreviousKeyFrame(int64_t ref)
 
 bool TFFDecoder::DecodePreviousKeyFrame(int AStreamIndex)
 {
-    if (ChooseVideoStream(AStreamIndex) < 0)
+    const int stream = ChooseVideoStream(AStreamIndex);
+    if (stream < 0)
         return false;
+    if (IsStillPicture())
+        return Decode(stream);  // the one picture is its own previous frame
     int64_t ref = FPicture.PTS;
     if (!Known(ref))
         ref = FLastPTS;
@@ -352,8 +533,11 @@ bool TFFDecoder::DecodePreviousKeyFrame(int AStreamIndex)
 
 bool TFFDecoder::DecodePreviousFrame(int AStreamIndex)
 {
-    if (ChooseVideoStream(AStreamIndex) < 0)
+    const int stream = ChooseVideoStream(AStreamIndex);
+    if (stream < 0)
         return false;
+    if (IsStillPicture())
+        return Decode(stream);
     const int64_t step = CurrentStep();
     int64_t ref = Known(FPicture.PTS) ? FPicture.PTS : FLastPTS;
     if (!Known(ref))

@@ -49,7 +49,12 @@ public:
     bool Decode(int AStreamIndex = -1);
     // APTS in microseconds (bytes with sfByte). The next Decode continues from there.
     bool Seek(int64_t APTS, int ASeekFlags = 0);
+    // The first key frame after the current frame; fails in the last group of pictures
+    // (the current frame is then decoded again).
     bool DecodeNextKeyFrame(int AStreamIndex = -1);
+    // The first frame at or after APTS (decoding on from the key frame before it), or the
+    // last frame when APTS lies beyond it.
+    bool DecodeFrameAt(int64_t APTS, int AStreamIndex = -1);
     bool DecodePreviousKeyFrame(int AStreamIndex = -1);
     bool DecodePreviousFrame(int AStreamIndex = -1);
     // Converts the current frame; on failure ABitmap is the frame's size, filled black.
@@ -63,6 +68,12 @@ public:
     int BitmapBitsPixel() const { return FFormatConv.BitsPixel(); }
     void SetBitmapBitsPixel(int value) { FFormatConv.SetBitsPixel(value); }
     TFormatConverter& FormatConverter() { return FFormatConv; }
+    // A filter chain in the library's text form applied to every decoded video frame
+    // (empty: none). The frames keep the decoder's pixel format.
+    const std::string& VideoFilters() const { return Fvfilters; }
+    void SetVideoFilters(const std::string& chain) { Fvfilters = chain; }
+    // The open file is one picture (image demuxer or an image pipe): it cannot be sought.
+    bool IsStillPicture() const;
 
 protected:
     void FileOpened() override;
@@ -72,18 +83,26 @@ private:
     bool OpenVideoDecoder(int streamIndex);
     // Takes one frame out of the decoder: 1 frame, 0 needs input, <0 end or error.
     int ReceiveFrame();
-    void RecordFrame();
+    // Passes the decoded frame through the filter chain: 1 a frame is ready, 0 the chain
+    // wants more input, <0 error.
+    int FilterFrame();
+    bool ConfigureFilterGraph(const AVFrame* frame);
+    void FreeFilterGraph();
+    void LogDecodedFrame(const AVFrame* frame) const;
+    void RecordFrame(AVFrame* frame, AVRational timeBase);
     void ResetFrameInfo();
     void ResetFrameAccess();
-    bool IsStillPicture() const;
     int64_t CurrentStep() const { return FrameStep(FFrameRate); }
     bool SeekToPreviousKeyFrame(int64_t ref);
+    // Seeks and decodes the first frame of a stretch that starts at or before APTS.
+    bool SeekToFrameBefore(int64_t APTS);
 
     TCodecContextPtr FVideoCodec;
     int FVideoStreamIndex = -1;
     TFormatConverter FFormatConv;
     int FDesireVideoIndex = -1;
     TFramePtr FDecodedFrame;
+    TFramePtr FFilteredFrame;
     TPacketPtr FPacket;
     bool FEOF = false;
     bool FEOFpkt = false;
@@ -91,6 +110,12 @@ private:
     int64_t FLastPTS = AV_NOPTS_VALUE;
     AVRational FFrameRate{0, 0};
     int FSeekIndex = -1;
+    std::string Fvfilters;
+    std::string Flast_vfilters;
+    TFilterGraphPtr Ffilter_graph;
+    AVFilterContext* Fbuffersrc_ctx = nullptr;  // owned by the graph
+    AVFilterContext* Fbuffersink_ctx = nullptr;
+    bool FFilterFlushed = false;  // the end of input has been sent into the chain
 };
 
 }  // namespace reelsmith

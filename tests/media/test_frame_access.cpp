@@ -2,6 +2,7 @@
 // still pictures, and pictures identical to the ffmpeg tool's BGRA output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -195,6 +196,98 @@ TEST(FrameAccess, PicturesEqualTheToolsBGRAOutput)
         for (size_t p = 3; p < bitmap.Bytes.size(); p += 4)
             ASSERT_EQ(bitmap.Bytes[p], 0xFF) << "alpha at byte " << p;
     }
+}
+
+// Stepping over the last frames: back one frame at a time from the last one, forward again
+// to the end, and no "next key frame" after the last key frame, in the containers and
+// codecs users bring (B-frames, packed AVI timestamps, program streams).
+TEST(FrameAccess, LastFramesStepBackAndForthInEveryContainer)
+{
+    test::RequireLibraries();
+    const TPictureCase cases[] = {
+        {"last-h264.mkv", "-f lavfi -i testsrc=size=160x120:rate=25:duration=3 -c:v libx264 -bf 3 -g 25"},
+        {"last-mpeg4.avi", "-f lavfi -i testsrc=size=160x120:rate=25:duration=3 -c:v mpeg4 -bf 2 -g 25"},
+        {"last-mpeg2.mpg", "-f lavfi -i testsrc=size=160x120:rate=25:duration=3 -c:v mpeg2video -bf 2 -g 25"},
+        {"last-h264.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=3 -c:v libx264 -bf 3 -g 25"},
+    };
+    for (const TPictureCase& item : cases) {
+        SCOPED_TRACE(item.name);
+        TFFDecoder decoder;
+        ASSERT_TRUE(decoder.LoadFile(MakeMedia(item.name, item.args)));
+        std::vector<int64_t> times;
+        std::vector<int64_t> keys;
+        while (decoder.Decode()) {
+            times.push_back(decoder.FrameInfo().PTS);
+            if (decoder.FrameInfo().IsKeyFrame)
+                keys.push_back(times.back());
+        }
+        ASSERT_EQ(times.size(), 75u);
+        for (size_t i = 1; i < times.size(); ++i)
+            ASSERT_EQ(times[i] - times[i - 1], kStep) << "frame " << i;
+        const size_t last = times.size() - 1;
+        ASSERT_EQ(decoder.FrameInfo().PTS, times[last]);  // the end keeps the last frame
+        for (size_t back = 1; back <= 30; ++back) {
+            ASSERT_TRUE(decoder.DecodePreviousFrame()) << decoder.LastErrMsg();
+            ASSERT_EQ(decoder.FrameInfo().PTS, times[last - back]) << back << " back";
+        }
+        for (size_t i = last - 29; i <= last; ++i) {
+            ASSERT_TRUE(decoder.Decode());
+            ASSERT_EQ(decoder.FrameInfo().PTS, times[i]);
+        }
+        EXPECT_FALSE(decoder.Decode());
+        EXPECT_FALSE(decoder.DecodeNextKeyFrame());  // none after the last frame: it stays
+        EXPECT_EQ(decoder.FrameInfo().PTS, times[last]);
+        // The key frame before the last frame (which can be a key frame itself), and from
+        // there the next one, when there is one.
+        const auto after = std::lower_bound(keys.begin(), keys.end(), times[last]);
+        ASSERT_NE(after, keys.begin());
+        const int64_t before = *(after - 1);
+        ASSERT_TRUE(decoder.DecodePreviousKeyFrame());
+        EXPECT_EQ(decoder.FrameInfo().PTS, before);
+        EXPECT_TRUE(decoder.FrameInfo().IsKeyFrame);
+        if (after != keys.end()) {
+            ASSERT_TRUE(decoder.DecodeNextKeyFrame());
+            EXPECT_EQ(decoder.FrameInfo().PTS, *after);
+        } else {
+            EXPECT_FALSE(decoder.DecodeNextKeyFrame());
+            EXPECT_EQ(decoder.FrameInfo().PTS, before);
+        }
+        ASSERT_TRUE(decoder.DecodeFrameAt(1000 * kStep));  // past the end: the last frame
+        EXPECT_EQ(decoder.FrameInfo().PTS, times[last]);
+    }
+}
+
+TEST_F(FrameAccessTest, VideoFiltersShapeTheFramesAndKeepTheirFormat)
+{
+    decoder.SetVideoFilters("crop=80:60:0:0,format=rgb24");
+    EXPECT_EQ(DecodedPTS(), 0);
+    EXPECT_EQ(decoder.FrameInfo().Width, 80);
+    EXPECT_EQ(decoder.FrameInfo().Height, 60);
+    EXPECT_EQ(decoder.FrameInfo().PixFmt, AV_PIX_FMT_YUV420P);  // back in the decoder's format
+    EXPECT_EQ(DecodedPTS(), kStep);
+
+    // A chain that changes the frame rate, rebuilt when the text changes and after a seek.
+    decoder.SetVideoFilters("fps=5");
+    EXPECT_EQ(DecodedPTS(), 0);
+    EXPECT_EQ(decoder.FrameInfo().Width, 160);
+    EXPECT_EQ(DecodedPTS(), 200000);
+    ASSERT_TRUE(decoder.Seek(1000000, sfBackward));
+    EXPECT_EQ(DecodedPTS(), 800000);  // the key frame before 1 s, then every fifth frame
+    EXPECT_EQ(DecodedPTS(), 1000000);
+    int frames = 2;
+    while (decoder.Decode())
+        ++frames;
+    EXPECT_EQ(frames, 6);  // 0.8 to 1.8 s, the last one given up by the chain at the end
+    EXPECT_TRUE(decoder.Eof());
+}
+
+TEST_F(FrameAccessTest, AChainThatCannotBeBuiltIsGivenUp)
+{
+    decoder.SetVideoFilters("nosuchfilter");
+    EXPECT_EQ(DecodedPTS(), 0);  // the frame as decoded
+    EXPECT_EQ(decoder.LastErrMsg().rfind("Error while configuring the filtergraph: ", 0), 0u) << decoder.LastErrMsg();
+    EXPECT_EQ(decoder.VideoFilters(), "");
+    EXPECT_EQ(DecodedPTS(), kStep);
 }
 
 TEST(FormatConverter, RejectsUnknownBitDepths)
