@@ -7,6 +7,7 @@
 #include "app/ui/shell_hooks.h"
 #include "intake/decoder_probe.h"
 #include "intake/ui/intake_hooks.h"
+#include "media/ui/media_hooks.h"
 #include "runs/ui/run_hooks.h"
 #include "runs/ui/taskbar_progress.h"
 #include "update/ui/update_hooks.h"
@@ -30,6 +31,7 @@ int main(int argc, char* argv[])
     reelsmith::InstallRunHooks(hooks);
     reelsmith::InstallShellHooks(hooks);
     reelsmith::InstallUpdateHooks(hooks);
+    reelsmith::InstallMediaHooks(hooks);
     hooks.CreateTaskbarProgress = [](Tfrm_Main& owner) -> std::unique_ptr<QObject> {
         return std::make_unique<TWin7TaskProgressBar>(&owner);
     };

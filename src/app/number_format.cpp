@@ -63,4 +63,16 @@ QString FormatSizeMBorGB(int64_t bytes, const QLocale& locale)
     return FormatTwoDecimals(static_cast<double>(bytes) / kGiB, locale) + QStringLiteral(" GB");
 }
 
+QString FormatFileSize(int64_t bytes, const QLocale& locale)
+{
+    const double value = static_cast<double>(bytes);
+    if (bytes < 1024)
+        return FormatGrouped0(value, locale) + QStringLiteral(" bytes");
+    if (bytes < 1048576)
+        return FormatGrouped0(value / 1024.0, locale) + QStringLiteral(" KB");
+    if (bytes < 1073741824)
+        return FormatGrouped0(value / 1048576.0, locale) + QStringLiteral(" MB");
+    return FormatTwoDecimals(value / 1073741824.0, locale) + QStringLiteral(" GB");
+}
+
 }  // namespace reelsmith

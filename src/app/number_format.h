@@ -21,4 +21,8 @@ QString FormatDuration(int64_t micros);
 // Total size as the status line shows it: MB with "#,0" up to 1 GiB, else GB with "#.#0".
 QString FormatSizeMBorGB(int64_t bytes, const QLocale& locale = QLocale());
 
+// One file's size as the Properties window shows it: bytes, KB and MB with "#,0" below
+// the next unit, GB with "#.#0".
+QString FormatFileSize(int64_t bytes, const QLocale& locale = QLocale());
+
 }  // namespace reelsmith

@@ -1,0 +1,122 @@
+#include "media/ui/properties_window.h"
+
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeDatabase>
+#include <QPushButton>
+#include <QStyle>
+
+#include "app/number_format.h"
+#include "app/ui/toolbar_icons.h"
+
+using reelsmith::FileCell;
+
+namespace {
+
+QMimeType TypeByExtension(const QString& path)
+{
+    return QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+}
+
+}  // namespace
+
+QString FileTypeName(const QString& path) { return TypeByExtension(path).comment(); }
+
+Tfrm_Properties::Tfrm_Properties(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frm_Properties"));
+    setWindowTitle(QStringLiteral("Properties"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(12, 12, 12, 12);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(6);
+    grid->setColumnStretch(1, 1);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setFixedSize(32, 32);
+    grid->addWidget(Image1, 0, 0);
+    txt_Name = AddField(grid, 0, {}, "txt_Name");
+
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    grid->addWidget(line, 1, 0, 1, 2);
+
+    txt_Type = AddField(grid, 2, QStringLiteral("Type:"), "txt_Type");
+    txt_Size = AddField(grid, 3, QStringLiteral("Size:"), "txt_Size");
+    txt_Duration = AddField(grid, 4, QStringLiteral("Duration:"), "txt_Duration");
+    txt_FrameRate = AddField(grid, 5, QStringLiteral("Frame rate:"), "txt_FrameRate");
+    txt_Bitrate = AddField(grid, 6, QStringLiteral("BitRate:"), "txt_Bitrate");
+    txt_FrameSize = AddField(grid, 7, QStringLiteral("Frame size:"), "txt_FrameSize");
+    txt_Source = AddField(grid, 8, QStringLiteral("Source:"), "txt_Source");
+    grid->setRowStretch(9, 1);
+
+    btn_OK = new QPushButton(QStringLiteral("OK"), this);
+    btn_OK->setObjectName(QStringLiteral("btn_OK"));
+    btn_OK->setDefault(true);  // Enter; Esc closes a dialog as well
+    connect(btn_OK, &QPushButton::clicked, this, &QDialog::accept);
+    grid->addWidget(btn_OK, 10, 0, 1, 2, Qt::AlignHCenter);
+
+    resize(375, 314);
+}
+
+QLineEdit* Tfrm_Properties::AddField(QGridLayout* grid, int row, const QString& caption, const char* name)
+{
+    if (!caption.isEmpty())
+        grid->addWidget(new QLabel(caption, this), row, 0);
+    auto* field = new QLineEdit(this);
+    field->setObjectName(QLatin1String(name));
+    field->setReadOnly(true);
+    field->setFrame(false);
+    // The dialog's face colour: a text to select and copy, not to edit.
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    field->setPalette(palette);
+    field->setAutoFillBackground(false);
+    grid->addWidget(field, row, 1);
+    return field;
+}
+
+void Tfrm_Properties::SetRow(const reelsmith::TFileListRow& row)
+{
+    const QString source = row.cell(FileCell::SourcePath);
+    txt_Name->setText(row.Caption);
+    txt_Source->setText(source);
+    txt_Type->setText(FileTypeName(source));
+    txt_Size->setText(reelsmith::FormatFileSize(row.cell(FileCell::SizeBytes).toLongLong()));
+    txt_Duration->setText(row.cell(FileCell::DurationText));
+    txt_FrameRate->setText(row.cell(FileCell::FrameRateText));
+    txt_Bitrate->setText(row.cell(FileCell::BitRateText));
+    txt_FrameSize->setText(row.cell(FileCell::FrameSizeText));
+    for (QLineEdit* field : findChildren<QLineEdit*>())
+        field->setCursorPosition(0);  // long paths show their beginning
+}
+
+void Tfrm_Properties::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    ShowTypeIcon();
+    if (parentWidget())
+        move(parentWidget()->window()->frameGeometry().center() - rect().center());
+}
+
+void Tfrm_Properties::ShowTypeIcon()
+{
+    // By extension only, so a file that has been moved or deleted still shows its type.
+    const QString source = txt_Source->text();
+    const QMimeType type = TypeByExtension(QFileInfo::exists(source) ? source : txt_Name->text());
+    reelsmith::EnsureIconTheme();
+    QIcon icon = QIcon::fromTheme(type.iconName());
+    if (icon.isNull())
+        icon = QIcon::fromTheme(type.genericIconName());
+    if (icon.isNull())
+        icon = style()->standardIcon(QStyle::SP_FileIcon, nullptr, this);
+    Image1->setPixmap(icon.pixmap(32, 32));
+}
