@@ -1,5 +1,7 @@
 #include "engine/custom_ffmpeg.h"
 
+#include <filesystem>
+
 #include "engine/engine_error.h"
 #include "engine/engine_log.h"
 #include "engine/main_thread_dispatcher.h"
@@ -233,7 +235,19 @@ void TCustomFFmpeg::ConversionBody()
     });
     ClosePreviewAudio();
     RunProtected("cleanup", [this] { TranscodeCleanup(); });
+    if (FFatalException)
+        RemoveCreatedFiles();
     RunProtected("terminate", [this] { EndTask(); });
+}
+
+// A failed conversion leaves no half-written file under the output's name.
+void TCustomFFmpeg::RemoveCreatedFiles()
+{
+    for (const std::string& path : FCreatedFiles) {
+        std::error_code error;
+        std::filesystem::remove(path, error);
+    }
+    FCreatedFiles.clear();
 }
 
 void TCustomFFmpeg::EndTask()

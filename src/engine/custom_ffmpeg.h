@@ -153,6 +153,9 @@ public:
     int ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bool noEof);
     int ReapFilters(bool flush);
     void FlushEncoders();
+    // An output that received nothing while its input had frames is a failure, not a result.
+    void CheckSomethingWasWritten();
+    void RemoveCreatedFiles();
     void OutputPacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost, bool eof);
     void WritePacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost);
     void CloseOutputStream(TOutputStream& ost);
@@ -168,6 +171,7 @@ public:
 
     int64_t FInputDuration = -1;
     int64_t FOutputDuration = -1;
+    std::vector<std::string> FCreatedFiles;  // output files this task opened; removed when it fails
     std::atomic<int64_t> FLastRead{INT64_MAX};
     std::atomic<int64_t> FLastWrite{INT64_MAX};
     std::atomic<bool> FBroken{false};

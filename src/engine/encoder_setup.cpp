@@ -70,6 +70,9 @@ int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
             const int idx = ff().av_find_nearest_q_idx(rate, ost.enc->supported_framerates);
             rate = ost.enc->supported_framerates[idx];
         }
+        // MPEG-4 Part 2 stores the time base in 16-bit fields (a 15 fps camera's 500000/33333 would be refused).
+        if (ost.enc->id == AV_CODEC_ID_MPEG4)
+            ff().av_reduce(&rate.num, &rate.den, rate.num, rate.den, 65535);
         ost.frame_rate = rate;
         enc->width = of.width;
         enc->height = of.height;

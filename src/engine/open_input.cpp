@@ -10,6 +10,7 @@
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
 #include "engine/engine_log.h"
+#include "media/custom_decoder.h"
 
 namespace reelsmith {
 
@@ -341,7 +342,7 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
         if (!ist->dec_ctx || ff().avcodec_parameters_to_context(ist->dec_ctx.get(), st->codecpar) < 0)
             Fatal("Error allocating the decoder context.");
         if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-            ist->framerate = st->avg_frame_rate.num ? st->avg_frame_rate : st->r_frame_rate;
+            ist->framerate = GuessFrameRate(st);  // the real base rate: a variable-rate phone clip stays 30/1
             if (const std::string* r = o.frame_rates.Match(ic, st)) {
                 if (ff().av_parse_video_rate(&ist->framerate, r->c_str()) < 0)
                     Fatal(StrFormat("Error parsing framerate %s.", r->c_str()));

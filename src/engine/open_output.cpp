@@ -423,6 +423,10 @@ int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
             EngineLog(TLogLevel::llError, FLastErrMsg);
             return ret;
         }
+        const std::string path = fileName.rfind("file:", 0) == 0 ? fileName.substr(5) : fileName;
+        std::error_code error;
+        if (std::filesystem::is_regular_file(path, error))
+            FCreatedFiles.push_back(path);
     }
     if (o.mux_preload != 0)
         file->opts.Set("preload", std::to_string(int64_t(o.mux_preload * AV_TIME_BASE)));

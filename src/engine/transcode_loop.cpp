@@ -361,6 +361,34 @@ void SendToFilters(TCustomFFmpeg& task, TInputStream& ist, AVFrame* frame)
     }
 }
 
+// How far a video packet moves the stream's clock (AV_TIME_BASE units): its own duration,
+// else one frame at the decoder's or the stream's base rate.
+int64_t VideoPacketDuration(const TInputStream& ist, const AVPacket* pkt)
+{
+    if (pkt->duration > 0)
+        return ff().av_rescale_q(pkt->duration, ist.st->time_base, AV_TIME_BASE_Q);
+    AVRational rate = ist.dec_ctx->framerate;
+    if (rate.num <= 0 || rate.den <= 0)
+        rate = ist.st->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0)
+        return 0;
+    return ff().av_rescale_q(1, av_inv_q(rate), AV_TIME_BASE_Q);
+}
+
+// Raw elementary streams and program streams without time stamps: the decoder gets the
+// predicted decoding time, so its frames carry times and are not dropped as timeless.
+const AVPacket* VideoPacketWithTime(TInputStream& ist, const AVPacket* pkt)
+{
+    if (!pkt || pkt->dts != kNoPtsValue || ist.dec_ctx->codec_type != AVMEDIA_TYPE_VIDEO || ist.dts == kNoPtsValue)
+        return pkt;
+    AVPacket* timed = ist.pkt.get();
+    ff().av_packet_unref(timed);
+    if (ff().av_packet_ref(timed, pkt) < 0)
+        return pkt;
+    timed->dts = ff().av_rescale_q(ist.dts, AV_TIME_BASE_Q, ist.st->time_base);
+    return timed;
+}
+
 void CloseFilterInputs(TInputStream& ist, int64_t pts)
 {
     for (TInputFilter* ifilter : ist.filters)
@@ -389,6 +417,8 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
         ist.next_dts = ist.dts;
     if (ist.next_pts == kNoPtsValue)
         ist.next_pts = ist.pts;
+    if (pkt)
+        ist.dts = ist.next_dts;
     if (pkt && pkt->dts != kNoPtsValue) {
         ist.next_dts = ist.dts = ff().av_rescale_q(pkt->dts, ist.st->time_base, AV_TIME_BASE_Q);
         if (ist.st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || !ist.decoding_needed)
@@ -400,7 +430,7 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
             DecodeSubtitle(ist, pkt);
     } else if (ist.decoding_needed) {
         AVCodecContext* dec = ist.dec_ctx.get();
-        int ret = ff().avcodec_send_packet(dec, pkt);
+        int ret = ff().avcodec_send_packet(dec, VideoPacketWithTime(ist, pkt));
         if (ret < 0 && ret != AVERROR_EOF && ret != AVERROR(EAGAIN)) {
             EngineLog(TLogLevel::llError, StrFormat("Error while decoding stream #%d:%d: %s", ist.file_index,
                                                     ist.st->index, EngineErrorText(ret).c_str()));
@@ -437,6 +467,10 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
                 ist.next_pts = ff().av_rescale_q(frame->pts + frame->nb_samples, decTb, AV_TIME_BASE_Q);
             } else {
                 frame->pts = frame->best_effort_timestamp;
+                // The container's aspect ratio wins over the bitstream's (an MP4 "pasp" over an
+                // H.264 stream that leaves it unspecified).
+                if (ist.st->sample_aspect_ratio.num)
+                    frame->sample_aspect_ratio = ist.st->sample_aspect_ratio;
             }
             InputHooks(ist, frame);
             if (FPreviewAudio && dec->codec_type == AVMEDIA_TYPE_AUDIO)
@@ -445,6 +479,8 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
             ff().av_frame_unref(frame);
             ReapFilters(false);
         }
+        if (pkt && dec->codec_type == AVMEDIA_TYPE_VIDEO)
+            ist.next_dts += VideoPacketDuration(ist, pkt);
         if (!pkt) {
             CloseFilterInputs(ist, ff().av_rescale_q(ist.next_pts, AV_TIME_BASE_Q, ist.st->time_base));
             // Drain what the filters still hold (resampler tails, the last partial frame).
@@ -468,7 +504,9 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
             const int64_t ostTbStart = ff().av_rescale_q(startTime, AV_TIME_BASE_Q, ost.mux_timebase);
             if (!ost.streamcopy_started && !(pkt->flags & AV_PKT_FLAG_KEY) && !ost.copy_initial_nonkeyframes)
                 continue;
-            if (!ost.streamcopy_started && ost.copy_prior_start <= 0) {
+            // Every packet before the start is left out, also after the copy began: streams whose
+            // time stamps jump back (joined recordings) would otherwise copy the earlier part again.
+            if (ost.copy_prior_start <= 0) {
                 if (pkt->pts == kNoPtsValue ? ist.pts < startTime
                                             : pkt->pts < ff().av_rescale_q(startTime, AV_TIME_BASE_Q, ist.st->time_base))
                     continue;
@@ -773,6 +811,8 @@ void TCustomFFmpeg::Transcode()
         }
     }
     FlushEncoders();
+    if (!FBroken)
+        CheckSomethingWasWritten();
 
     int trailerFailures = 0;
     for (auto& of : FGraph.Foutput_files) {
@@ -807,6 +847,31 @@ void TCustomFFmpeg::Transcode()
     TranscodeCleanup();
     if (trailerFailures)
         throw TEngineError("At least one output file failed to be written trailer");
+}
+
+void TCustomFFmpeg::CheckSomethingWasWritten()
+{
+    for (auto& of : FGraph.Foutput_files) {
+        int64_t written = 0, had = 0;
+        const TInputStream* source = nullptr;
+        for (auto& ost : FGraph.Foutput_streams) {
+            const TInputStream* ist = SourceOf(*ost);
+            if (ost->file_index != of->index || !ist)
+                continue;
+            written += ost->packets_written;
+            const int64_t frames = ost->stream_copy ? ist->nb_packets : ist->frames_decoded;
+            if (frames > had) {
+                had = frames;
+                source = ist;
+            }
+        }
+        // A stream left empty beside others is a result (a copy cut with no key frame in range);
+        // a file whose every stream is empty is not.
+        if (written == 0 && source)
+            throw TEngineError(StrFormat("Output file #%d received no frames, although input stream #%d:%d had %lld; "
+                                         "nothing was converted",
+                                         of->index, source->file_index, source->st->index, static_cast<long long>(had)));
+    }
 }
 
 void TCustomFFmpeg::TranscodeCleanup()

@@ -12,12 +12,11 @@
 #include <vector>
 
 #include "support/test_media.h"
+#include "transcode_compare_support.h"
 
 using namespace reelsmith::test;
 
 namespace {
-
-const char* const kBitExact = " -fflags +bitexact -flags:v +bitexact -flags:a +bitexact";
 
 std::string Source()
 {
@@ -73,59 +72,7 @@ std::string CoverArtSource()
 
 std::string Ours(const std::string& input, const std::string& output, const std::string& options, std::string* log)
 {
-    return std::to_string(RunCommand(std::string(REELSMITH_TRANSCODE_TOOL) + " " + ShellQuote(input) + " " +
-                                         ShellQuote(output) + " " + ShellQuote(options) + " 2>&1",
-                                     log));
-}
-
-struct TStreamFacts {
-    std::string codec, width, height, sar, dar, sampleRate, channels, frames;
-    double duration = 0;
-};
-
-struct TFileFacts {
-    std::string format;
-    std::vector<TStreamFacts> streams;
-};
-
-TFileFacts Probe(const std::string& path)
-{
-    std::string out;
-    RunCommand("ffprobe -v error -count_frames -show_entries format=format_name:stream=codec_type,codec_name,width,"
-               "height,sample_aspect_ratio,display_aspect_ratio,sample_rate,channels,nb_read_frames,duration -of default=nw=1 " + ShellQuote(path), &out);
-    TFileFacts facts;
-    std::istringstream lines(out);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const auto eq = line.find('=');
-        if (eq == std::string::npos)
-            continue;
-        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        if (key == "codec_name")
-            facts.streams.emplace_back();
-        if (key == "format_name")
-            facts.format = value;
-        if (facts.streams.empty())
-            continue;
-        TStreamFacts& s = facts.streams.back();
-        if (key == "codec_name") s.codec = value;
-        if (key == "width") s.width = value;
-        if (key == "height") s.height = value;
-        if (key == "sample_aspect_ratio") s.sar = value;
-        if (key == "display_aspect_ratio") s.dar = value;
-        if (key == "sample_rate") s.sampleRate = value;
-        if (key == "channels") s.channels = value;
-        if (key == "nb_read_frames") s.frames = value;
-        if (key == "duration") s.duration = std::atof(value.c_str());
-    }
-    return facts;
-}
-
-std::string DecodedChecksums(const std::string& path)
-{
-    std::string out;
-    RunCommand("ffmpeg -v error -i " + ShellQuote(path) + " -f framemd5 - | grep -v '^#'", &out);
-    return out;
+    return std::to_string(RunEngine(input, output, options, log));
 }
 
 // The cues of the first subtitle stream as text with their times.
@@ -138,20 +85,22 @@ std::string SubtitleText(const std::string& path)
 
 void ExpectSameFacts(const std::string& ours, const std::string& theirs)
 {
-    const TFileFacts a = Probe(ours), b = Probe(theirs);
-    EXPECT_EQ(a.format, b.format);
+    const TProbedFile a = ProbeFile(ours), b = ProbeFile(theirs);
+    EXPECT_EQ(a.format.at("format_name"), b.format.at("format_name"));
     ASSERT_EQ(a.streams.size(), b.streams.size());
     for (size_t i = 0; i < a.streams.size(); ++i) {
         SCOPED_TRACE("stream " + std::to_string(i));
-        EXPECT_EQ(a.streams[i].codec, b.streams[i].codec);
-        EXPECT_EQ(a.streams[i].width, b.streams[i].width);
-        EXPECT_EQ(a.streams[i].height, b.streams[i].height);
-        EXPECT_EQ(a.streams[i].sar, b.streams[i].sar);
-        EXPECT_EQ(a.streams[i].dar, b.streams[i].dar);
-        EXPECT_EQ(a.streams[i].sampleRate, b.streams[i].sampleRate);
-        EXPECT_EQ(a.streams[i].channels, b.streams[i].channels);
-        EXPECT_EQ(a.streams[i].frames, b.streams[i].frames);
-        EXPECT_NEAR(a.streams[i].duration, b.streams[i].duration, 0.07);
+        for (const char* key : {"codec_name", "width", "height", "sample_aspect_ratio", "display_aspect_ratio", "sample_rate",
+                                "channels", "nb_read_frames"}) {
+            const auto mine = a.streams[i].find(key), other = b.streams[i].find(key);
+            EXPECT_EQ(mine == a.streams[i].end() ? "" : mine->second, other == b.streams[i].end() ? "" : other->second)
+                << key;
+        }
+        const auto duration = [](const std::map<std::string, std::string>& s) {
+            const auto it = s.find("duration");
+            return it == s.end() ? 0.0 : std::atof(it->second.c_str());
+        };
+        EXPECT_NEAR(duration(a.streams[i]), duration(b.streams[i]), 0.07);
     }
 }
 
@@ -291,12 +240,6 @@ const TCase kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Strings, TranscodeCompare, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<TCase>& info) { return std::string(info.param.name); });
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
 TEST(TranscodeCompareRuns, TwoPassGivesTheSameLogAndFrames)
 {
     TempFolder folder;
@@ -310,9 +253,9 @@ TEST(TranscodeCompareRuns, TwoPassGivesTheSameLogAndFrames)
                              ShellQuote(folder.file("theirs")) + " " + ShellQuote(folder.file("theirs.avi"))),
                   0);
         if (pass == 1) {
-            const std::string ourLog = ReadFile(folder.file("ours-0.log"));
+            const std::string ourLog = ReadWholeFile(folder.file("ours-0.log"));
             EXPECT_FALSE(ourLog.empty());
-            EXPECT_EQ(ourLog, ReadFile(folder.file("theirs-0.log")));
+            EXPECT_EQ(ourLog, ReadWholeFile(folder.file("theirs-0.log")));
         }
     }
     ExpectSameFacts(folder.file("ours.avi"), folder.file("theirs.avi"));
@@ -354,8 +297,8 @@ TEST(TranscodeCompareRuns, ProgressBlocksMatchTheReferenceKeys)
         }
         return last;
     };
-    const auto ours = lastBlock(ReadFile(folder.file("ours.txt")));
-    const auto theirs = lastBlock(ReadFile(folder.file("theirs.txt")));
+    const auto ours = lastBlock(ReadWholeFile(folder.file("ours.txt")));
+    const auto theirs = lastBlock(ReadWholeFile(folder.file("theirs.txt")));
     ASSERT_EQ(ours.size(), theirs.size());
     for (size_t i = 0; i < ours.size(); ++i) {
         EXPECT_EQ(ours[i].first, theirs[i].first);
@@ -363,6 +306,32 @@ TEST(TranscodeCompareRuns, ProgressBlocksMatchTheReferenceKeys)
             ours[i].first == "drop_frames") {
             EXPECT_EQ(ours[i].second, theirs[i].second) << ours[i].first;
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Where the reference tool writes a header-only or partial file, the engine fails with a
+// message and leaves nothing under the output's name.
+TEST(TranscodeCompareRuns, NothingConvertedIsAFailureWithoutAFile)
+{
+    TempFolder folder;
+    const struct {
+        const char* options;
+        const char* message;
+    } cases[] = {
+        {"-c:v mpeg4 -c:a mp2 -t 0", "received no frames, although input stream #0:"},
+        {"-c:v mpeg4 -c:a mp2 -ss 10", "received no frames, although input stream #0:"},
+        {"-c:v libx264 -pix_fmt yuv420p -vf scale=85:33 -an", "Error while opening encoder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        std::string log;
+        EXPECT_NE(Ours(Source(), folder.file("out.avi"), c.options, &log), "0");
+        EXPECT_NE(log.find(c.message), std::string::npos) << log;
+        EXPECT_FALSE(std::ifstream(folder.file("out.avi")).good());
     }
 }
 
