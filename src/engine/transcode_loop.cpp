@@ -467,10 +467,6 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
                 ist.next_pts = ff().av_rescale_q(frame->pts + frame->nb_samples, decTb, AV_TIME_BASE_Q);
             } else {
                 frame->pts = frame->best_effort_timestamp;
-                // The container's aspect ratio wins over the bitstream's (an MP4 "pasp" over an
-                // H.264 stream that leaves it unspecified).
-                if (ist.st->sample_aspect_ratio.num)
-                    frame->sample_aspect_ratio = ist.st->sample_aspect_ratio;
             }
             InputHooks(ist, frame);
             if (FPreviewAudio && dec->codec_type == AVMEDIA_TYPE_AUDIO)
