@@ -7,14 +7,20 @@
 namespace reelsmith {
 
 const std::string_view kAcceptedMediaMasks =
-    "*.3GP;*.ASF;*.AVI;*.AVM;*.AVS;*.DAT;*.FLV;*.MKV;*.MOV;*.MP4;*.MPEG;*.MPG;*.NSV;*.OGM;*.RM;*.RMVB;*.TP;*.TS;"
-    "*.VOB;*.WMV;";
+    "*.3G2;*.3GP;*.ASF;*.AVI;*.AVM;*.AVS;*.DAT;*.DIVX;*.FLV;*.M2TS;*.M4V;*.MKV;*.MOV;*.MP4;*.MPEG;"
+    "*.MPG;*.MTS;*.MXF;*.NSV;*.OGM;*.OGV;*.RM;*.RMVB;*.TP;*.TS;*.VOB;*.WEBM;*.WMV;*.AAC;*.AC3;*.AIF;"
+    "*.AIFF;*.AU;*.FLAC;*.M4A;*.MKA;*.MP3;*.OGG;*.OPUS;*.WAV;*.WMA;";
 
 namespace {
 
-constexpr std::array<std::string_view, 20> kExtensions = {
-    ".3GP", ".ASF", ".AVI", ".AVM", ".AVS", ".DAT", ".FLV", ".MKV", ".MOV",  ".MP4",
-    ".MPEG", ".MPG", ".NSV", ".OGM", ".RM", ".RMVB", ".TP", ".TS", ".VOB", ".WMV",
+constexpr std::array<std::string_view, 41> kExtensions = {
+    // video containers
+    ".3G2", ".3GP", ".ASF", ".AVI", ".AVM", ".AVS", ".DAT", ".DIVX", ".FLV", ".M2TS", ".M4V",
+    ".MKV", ".MOV", ".MP4", ".MPEG", ".MPG", ".MTS", ".MXF", ".NSV", ".OGM", ".OGV", ".RM",
+    ".RMVB", ".TP", ".TS", ".VOB", ".WEBM", ".WMV",
+    // audio files, for Extract audio as well as Convert
+    ".AAC", ".AC3", ".AIF", ".AIFF", ".AU", ".FLAC", ".M4A", ".MKA", ".MP3", ".OGG", ".OPUS",
+    ".WAV", ".WMA",
 };
 
 }  // namespace

@@ -28,6 +28,8 @@ bool RegularFileSize(const std::string& path, int64_t& size)
     return true;
 }
 
+const QString kNotAFile = QStringLiteral("not found, or not a regular file");
+
 }  // namespace
 
 TAddingRoutine::TAddingRoutine(IMediaProbe& probe, IFileListTarget& list, TAddingHooks hooks)
@@ -58,7 +60,13 @@ void TAddingRoutine::CollectCandidates(const QStringList& pending)
             continue;
         }
         int64_t size = 0;
-        if (HasAcceptedMediaExtension(local) && RegularFileSize(local, size))
+        if (path.isEmpty())
+            continue;
+        if (!RegularFileSize(local, size))
+            Reject(path, kNotAFile);
+        else if (!HasAcceptedMediaExtension(local))
+            Reject(path, QStringLiteral("not a media file type that can be added"));
+        else
             fCandidates.append(path);
     }
 }
@@ -93,14 +101,25 @@ bool TAddingRoutine::AddCandidate(const QString& path)
 {
     const std::string local = LocalName(path);
     int64_t size = 0;
-    if (fListedPaths.contains(path) || !HasAcceptedMediaExtension(local) || !RegularFileSize(local, size))
+    if (fListedPaths.contains(path) || !HasAcceptedMediaExtension(local))
         return false;
+    if (!RegularFileSize(local, size)) {
+        Reject(path, kNotAFile);
+        return false;
+    }
     const std::optional<TProbedMedia> media = fProbe.Probe(local);
-    if (!media)
+    if (!media) {
+        Reject(path, QStringLiteral("cannot be read as audio or video"));
         return false;
+    }
     fList.AppendRow(MakeFileListRow(path, size, *media));
     fListedPaths.insert(path);
     return true;
+}
+
+void TAddingRoutine::Reject(const QString& path, const QString& reason)
+{
+    fRejected.append({path, reason});
 }
 
 void TAddingRoutine::ShowStatus(const QString& text)

@@ -3,6 +3,9 @@
 // expands folders into media files and keeps files with an accepted extension; the
 // second probes each new candidate once and appends its row. Cancel stops the second
 // pass before the next candidate; rows already appended stay and the list is re-sorted.
+// Every named file that does not become a row is kept with its reason, so the caller can
+// tell the user.
+#include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -13,6 +16,11 @@
 #include "intake/media_probe.h"
 
 namespace reelsmith {
+
+struct TRejectedFile {
+    QString Path;
+    QString Reason;
+};
 
 struct TAddingHooks {
     std::function<void(const QString& text)> ShowStatus;  // the window's label
@@ -30,10 +38,12 @@ public:
     void CollectCandidates(const QStringList& pending);
     int AddCandidates();
     const QStringList& Candidates() const { return fCandidates; }
+    const QList<TRejectedFile>& Rejected() const { return fRejected; }
 
 private:
     void SearchFolder(const QString& folder);
     bool AddCandidate(const QString& path);
+    void Reject(const QString& path, const QString& reason);
     void ShowStatus(const QString& text);
     void ProcessMessages();
 
@@ -43,6 +53,7 @@ private:
     TFindFile fFindFile;
     QStringList fCandidates;
     QSet<QString> fListedPaths;
+    QList<TRejectedFile> fRejected;
 };
 
 }  // namespace reelsmith

@@ -28,12 +28,17 @@ protected:
     int Run(const QStringList& pending, TAddingHooks hooks = {})
     {
         TAddingRoutine routine(probe, list, std::move(hooks));
-        return routine.Run(pending);
+        const int added = routine.Run(pending);
+        rejected.clear();
+        for (const TRejectedFile& file : routine.Rejected())
+            rejected.append(file.Path + " | " + file.Reason);
+        return added;
     }
 
     reelsmith::test::TempFolder folder;
     FakeProbe probe;
     RowList list;
+    QStringList rejected;  // "path | reason" of the last run
 };
 
 TEST_F(AddingRoutineTest, FolderGivesItsMediaFilesOnly)
@@ -65,19 +70,23 @@ TEST_F(AddingRoutineTest, ListedPathsAreSkippedExactlyByCase)
     EXPECT_EQ(probe.probes[folder.file("A.AVI")], 1);
 }
 
-TEST_F(AddingRoutineTest, PassesOverWhatCannotBecomeARow)
+TEST_F(AddingRoutineTest, NamesEveryGivenFileThatCannotBecomeARow)
 {
     Touch(folder.file("notes.txt"));
-    Touch(folder.file("song.mp3"));
+    Touch(folder.file("photo.png"));
     Touch(folder.file("broken.mkv"));
     Touch(folder.file("clip.avi/inner.ts"));  // a folder named like a video is searched
     Touch(folder.file("good.mov"));
     probe.rejected.insert(folder.file("broken.mkv"));
-    const int added = Run({At("missing.avi"), At("notes.txt"), At("song.mp3"), At("broken.mkv"), At("clip.avi"),
+    const int added = Run({At("missing.avi"), At("notes.txt"), At("photo.png"), At("broken.mkv"), At("clip.avi"),
                            At("good.mov"), QString()});
     EXPECT_EQ(added, 2);
     EXPECT_EQ(list.Paths(), (QStringList{At("good.mov"), At("clip.avi/inner.ts")}));
     EXPECT_FALSE(probe.probes.count(folder.file("clip.avi")));
+    EXPECT_EQ(rejected, (QStringList{At("missing.avi") + " | not found, or not a regular file",
+                                     At("notes.txt") + " | not a media file type that can be added",
+                                     At("photo.png") + " | not a media file type that can be added",
+                                     At("broken.mkv") + " | cannot be read as audio or video"}));
 }
 
 TEST_F(AddingRoutineTest, PipesLinksAndLoopsNeverReachTheProbe)
@@ -106,6 +115,7 @@ TEST_F(AddingRoutineTest, FileGoneBeforeProbingIsSkipped)
     Run({At("gone.avi"), At("stay.avi")}, hooks);
     EXPECT_EQ(list.Paths(), QStringList{At("stay.avi")});
     EXPECT_FALSE(probe.probes.count(folder.file("gone.avi")));
+    EXPECT_EQ(rejected, QStringList{At("gone.avi") + " | not found, or not a regular file"});
 }
 
 TEST_F(AddingRoutineTest, CancelKeepsRowsAddedAndStillResorts)

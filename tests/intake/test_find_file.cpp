@@ -137,13 +137,14 @@ TEST(AcceptedExtensions, UpperCasedLastExtensionDecides)
 {
     const std::vector<std::pair<const char*, bool>> cases = {
         {"/v/a.MKV", true},   {"/v/a.mkv", true},     {"/v/a.Rmvb", true},  {"/v/a.tar.ts", true},
-        {"/v/a.mp", false},   {"/v/a.m", false},      {"/v/a.mp3", false},  {"/v/a.wav", false},
+        {"/v/a.mp", false},   {"/v/a.m", false},      {"/v/a.mp3", true},   {"/v/a.WAV", true},
         {"/v/a.png", false},  {"/v/mkv", false},      {"/v/a.", false},     {"/v.avi/file", false},
-        {"/v/a.mp4 ", false}, {"/v/A.3gp", true},     {"/v/x.DaT", true},
+        {"/v/a.mp4 ", false}, {"/v/A.3gp", true},     {"/v/x.DaT", true},   {"/v/a.webm", true},
+        {"/v/a.m2ts", true},  {"/v/a.Opus", true},    {"/v/a.mka", true},   {"/v/a.srt", false},
     };
     for (const auto& [path, accepted] : cases)
         EXPECT_EQ(HasAcceptedMediaExtension(path), accepted) << path;
-    EXPECT_EQ(AcceptedMediaMaskList().size(), 20u);
+    EXPECT_EQ(AcceptedMediaMaskList().size(), 41u);
     EXPECT_EQ(SplitMasks(std::string(kAcceptedMediaMasks)), AcceptedMediaMaskList());
 }
 

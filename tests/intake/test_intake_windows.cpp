@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <QTreeView>
 
@@ -243,6 +244,40 @@ TEST_F(AddingWindowTest, LibraryFailureShowsTheErrorAndAddsNothing)
     EXPECT_EQ(icon, QMessageBox::Critical);
     EXPECT_TRUE(list.rows.empty());
     EXPECT_TRUE(probe.probed.empty());
+}
+
+TEST_F(AddingWindowTest, FilesNotAddedAreListedUntilClosed)
+{
+    Touch(folder.file("r/good.avi"));
+    Touch(folder.file("r/bad.mkv"));
+    Touch(folder.file("notes.txt"));
+    probe.loaded = true;
+    probe.rejected.insert(folder.file("r/bad.mkv"));
+    Tfrm_Adding window(nullptr, {At("r"), At("notes.txt")}, list, probe);
+    QString listed;
+    QTimer::singleShot(0, &window, [&] { window.show(); });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (window.log_Rejected->isVisible() && listed.isEmpty()) {
+            listed = window.log_Rejected->toPlainText();
+            SaveShot(&window, "adding_rejected");
+            QTest::mouseClick(window.btn_Cancel, Qt::LeftButton);
+        }
+    });
+    poll.start(20);
+    EXPECT_EQ(window.exec(), QDialog::Accepted);
+    EXPECT_EQ(list.rows.size(), 1u);
+    EXPECT_EQ(window.btn_Cancel->text(), "Close");
+    EXPECT_EQ(window.lbl_Path->text(), "1 file(s) added. Not added:");
+    EXPECT_EQ(listed, At("notes.txt") + ": not a media file type that can be added\n" + At("r/bad.mkv") +
+                          ": cannot be read as audio or video");
+
+    // Unattended, the window closes by itself and keeps the list for the caller.
+    list.rows.clear();
+    Tfrm_Adding quiet(nullptr, {At("r"), At("notes.txt")}, list, probe);
+    quiet.SetShowRejected(false);
+    EXPECT_EQ(quiet.exec(), QDialog::Accepted);
+    EXPECT_EQ(quiet.Rejected().size(), 2);
 }
 
 TEST_F(AddingWindowTest, CannotBeClosedWhileWorking)

@@ -5,11 +5,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "intake/adding_routine.h"
 
 Tfrm_Adding::Tfrm_Adding(QWidget* owner, const QStringList& droppedFiles, reelsmith::IFileListTarget& list,
                          reelsmith::IMediaProbe& probe)
@@ -30,12 +30,19 @@ Tfrm_Adding::Tfrm_Adding(QWidget* owner, const QStringList& droppedFiles, reelsm
     btn_Cancel->setObjectName(QStringLiteral("btn_Cancel"));
     connect(btn_Cancel, &QPushButton::clicked, this, &Tfrm_Adding::btn_CancelClick);
 
+    log_Rejected = new QPlainTextEdit(this);
+    log_Rejected->setObjectName(QStringLiteral("log_Rejected"));
+    log_Rejected->setReadOnly(true);
+    log_Rejected->setLineWrapMode(QPlainTextEdit::NoWrap);
+    log_Rejected->hide();
+
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(btn_Cancel);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lbl_Path, 1);
+    layout->addWidget(log_Rejected, 3);
     layout->addLayout(buttons);
 
     tmr_Start = new QTimer(this);
@@ -65,6 +72,10 @@ void Tfrm_Adding::reject()
 
 void Tfrm_Adding::btn_CancelClick()
 {
+    if (bool_Finished) {  // the button reads "Close" under the list of files not added
+        accept();
+        return;
+    }
     btn_Cancel->setEnabled(false);
     bool_Cancel = true;
 }
@@ -91,9 +102,29 @@ void Tfrm_Adding::tmr_StartTimer()
         hooks.Cancelled = [this] { return bool_Cancel; };
         reelsmith::TAddingRoutine routine(fProbe, fList, hooks);
         int_Added = routine.Run(fDroppedFiles);
+        fRejected = routine.Rejected();
     }
     bool_Finished = true;
-    accept();
+    if (fRejected.isEmpty() || !bool_ShowRejected)
+        accept();
+    else
+        ShowRejected();
+}
+
+void Tfrm_Adding::ShowRejected()
+{
+    setWindowTitle(QStringLiteral("Adding files"));
+    lbl_Path->setText(QStringLiteral("%1 file(s) added. Not added:").arg(int_Added));
+    QStringList lines;
+    for (const reelsmith::TRejectedFile& file : fRejected)
+        lines.append(file.Path + QStringLiteral(": ") + file.Reason);
+    log_Rejected->setPlainText(lines.join(QLatin1Char('\n')));
+    log_Rejected->show();
+    lbl_Path->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    setFixedSize(560, 280);
+    btn_Cancel->setText(QStringLiteral("Close"));
+    btn_Cancel->setEnabled(true);
+    btn_Cancel->setFocus();
 }
 
 void Tfrm_Adding::SetPathText(const QString& text)

@@ -1,13 +1,17 @@
 #pragma once
 // Tfrm_Adding: the small modal window that runs the adding routine with a Cancel button.
 // Work starts from a one-shot timer after the window has been shown, so it paints first.
+// Files that could not be added are listed in the window with their reasons; it then stays
+// open until Close, unless nobody can look (an unattended run keeps only Rejected()).
 #include <QDialog>
 #include <QStringList>
 
+#include "intake/adding_routine.h"
 #include "intake/file_list_target.h"
 #include "intake/media_probe.h"
 
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
@@ -19,9 +23,13 @@ public:
 
     int AddedCount() const { return int_Added; }
     bool Cancelled() const { return bool_Cancel; }
+    const QList<reelsmith::TRejectedFile>& Rejected() const { return fRejected; }
+    // False: the window closes at once also when some files were not added.
+    void SetShowRejected(bool show) { bool_ShowRejected = show; }
 
     QLabel* lbl_Path = nullptr;
     QPushButton* btn_Cancel = nullptr;
+    QPlainTextEdit* log_Rejected = nullptr;
     QTimer* tmr_Start = nullptr;
 
 public slots:
@@ -36,11 +44,14 @@ private:
     void btn_CancelClick();
     bool EnsureLibraries();
     void SetPathText(const QString& text);
+    void ShowRejected();
 
     QStringList fDroppedFiles;
     reelsmith::IFileListTarget& fList;
     reelsmith::IMediaProbe& fProbe;
     bool bool_Cancel = false;
     bool bool_Finished = false;
+    bool bool_ShowRejected = true;
+    QList<reelsmith::TRejectedFile> fRejected;
     int int_Added = 0;
 };

@@ -1,5 +1,7 @@
 #include "intake/ui/intake_hooks.h"
 
+#include <QGuiApplication>
+
 #include "app/ui/main_window.h"
 #include "intake/model_list_target.h"
 #include "intake/ui/add_files_dialog.h"
@@ -25,6 +27,9 @@ void ShowAddingWindow(Tfrm_Main& main, const TProbeFactory& makeProbe)
     const std::unique_ptr<IMediaProbe> probe = makeProbe();
     TModelListTarget target(main.Files());
     Tfrm_Adding window(&main, main.DroppedFiles, target, *probe);
+    // Without a display nobody could close the list of files not added.
+    const QString platform = QGuiApplication::platformName();
+    window.SetShowRejected(platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"));
     window.exec();
 }
 
