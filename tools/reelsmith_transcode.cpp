@@ -11,6 +11,7 @@
 
 #include "engine/custom_encoder.h"
 #include "media/ffmpeg_loader.h"
+#include "transcode_help.h"
 
 using namespace reelsmith;
 
@@ -25,7 +26,8 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr, "usage: reelsmith-transcode [--input-options STR] [--threads N] "
-                         "[--priority idle|low|normal|high] INPUT OUTPUT [OUTPUT OPTION STRING]\n");
+                         "[--priority idle|low|normal|high] INPUT OUTPUT [OUTPUT OPTION STRING]\n"
+                         "Try 'reelsmith-transcode --help' for more.\n");
     return 2;
 }
 
@@ -77,7 +79,10 @@ int main(int argc, char** argv)
             if (!ParsePriority(argv[++i], &priority))
                 return Usage();
         } else if (arg == "--help" || arg == "-h") {
-            Usage();
+            std::fputs(kTranscodeHelp, stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::fputs(kTranscodeVersion, stdout);
             return 0;
         } else {
             positional.push_back(arg);

@@ -42,6 +42,18 @@ TCommandLine ParseCommandLine(const QStringList& params)
     return line;
 }
 
+QStringList OpenWithPaths(const QStringList& params)
+{
+    if (params.isEmpty() || ModeOf(params.first()) != TRunMode::None || params.first().isEmpty() ||
+        !QFileInfo::exists(params.first()))
+        return {};
+    QStringList paths;
+    for (const QString& param : params)
+        if (!param.isEmpty())
+            paths.append(QFileInfo(param).absoluteFilePath());  // missing ones are named by the Adding window
+    return paths;
+}
+
 bool LastParameterIsExit(const QStringList& params)
 {
     return !params.isEmpty() && params.last().toLower() == QLatin1String("x");

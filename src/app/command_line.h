@@ -21,6 +21,11 @@ struct TCommandLine {
 // params holds the parameters without the program itself.
 TCommandLine ParseCommandLine(const QStringList& params);
 
+// "Open with": when the first parameter names an existing file or folder (so it is not a
+// mode), every parameter is a path to add to the list, made absolute; nothing is run.
+// Empty for every other command line.
+QStringList OpenWithPaths(const QStringList& params);
+
 // The last parameter, lower-cased, is "x".
 bool LastParameterIsExit(const QStringList& params);
 

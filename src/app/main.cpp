@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "app/command_line.h"
+#include "app/program_help.h"
 #include "app/ui/main_window.h"
 #include "app/ui/product_picture.h"
 #include "app/ui/settings_dialog_hooks.h"
@@ -14,6 +16,8 @@
 
 int main(int argc, char* argv[])
 {
+    if (const int status = reelsmith::AnswerInfoOption(argc, argv); status >= 0)
+        return status;
     // Without a display the program still does its command-line work, offscreen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
@@ -35,12 +39,26 @@ int main(int argc, char* argv[])
     hooks.CreateTaskbarProgress = [](Tfrm_Main& owner) -> std::unique_ptr<QObject> {
         return std::make_unique<TWin7TaskProgressBar>(&owner);
     };
+    // "Open with": the paths are added through the Adding window and nothing is run; the
+    // window then starts as without parameters.
+    const QStringList openPaths = reelsmith::OpenWithPaths(params);
+    if (!openPaths.isEmpty())
+        params.clear();
     const bool automatic = params.size() > 1 && !params.at(1).isEmpty();
+    const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
     Tfrm_Main window(params, std::move(hooks));
     reelsmith::AttachShell(window);
     window.show();
-    // Offscreen without work to do: show once and end cleanly (closing saves the settings).
-    if (QGuiApplication::platformName() == QLatin1String("offscreen") && !automatic)
+    if (!openPaths.isEmpty()) {
+        QTimer::singleShot(0, &window, [&window, openPaths, offscreen] {
+            window.DroppedFiles = openPaths;
+            window.AddFiles();
+            if (offscreen)
+                window.close();
+        });
+    } else if (offscreen && !automatic) {
+        // Offscreen without work to do: show once and end cleanly (closing saves the settings).
         QTimer::singleShot(0, &window, &QWidget::close);
+    }
     return app.exec();
 }

@@ -386,8 +386,9 @@ void TConversionRun::EndRun()
     m_View.DefaultBeep();
     emit RunOver();
     if (m_Setup.ExitAtEnd) {
-        // A failure to save is not reported: the program still ends.
-        m_Log.SaveToFile(m_Setup.LogPath.isEmpty() ? LogFilePath() : m_Setup.LogPath);
+        // The program still ends when the log cannot be saved; the last line says so.
+        const QString logPath = m_Setup.LogPath.isEmpty() ? LogFilePath() : m_Setup.LogPath;
+        PrintLogPlace(logPath, m_Log.SaveToFile(logPath));
         m_View.Terminate();
     }
 }

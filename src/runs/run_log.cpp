@@ -1,7 +1,9 @@
 #include "runs/run_log.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSaveFile>
+#include <cstdio>
 
 #include "app/destination.h"
 #include "app/program_paths.h"
@@ -51,10 +53,21 @@ bool TRunLog::SaveToFile(const QString& path) const
     return file.commit();
 }
 
+namespace {
+
+// An installed program never writes beside itself, even when run as root.
+bool IsSystemFolder(const QString& folder)
+{
+    return folder.startsWith(QLatin1String("/usr/")) || folder == QLatin1String("/bin/") ||
+           folder == QLatin1String("/sbin/") || folder.startsWith(QLatin1String("/opt/"));
+}
+
+}  // namespace
+
 QString LogFilePath()
 {
     const QString programFolder = QString::fromStdString(ProgramFolder());
-    if (!programFolder.isEmpty() && TestWriteAccess(programFolder))
+    if (!programFolder.isEmpty() && !IsSystemFolder(programFolder) && TestWriteAccess(programFolder))
         return programFolder + QStringLiteral("log.txt");
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (state.isEmpty() || !QDir::isAbsolutePath(state))
@@ -62,6 +75,16 @@ QString LogFilePath()
     const QString folder = state + QStringLiteral("/reelsmith/");
     QDir().mkpath(folder);
     return folder + QStringLiteral("log.txt");
+}
+
+void PrintLogPlace(const QString& path, bool saved)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (saved)
+        std::fprintf(stdout, "Run log saved to %s\n", name.constData());
+    else
+        std::fprintf(stdout, "Run log could not be saved to %s\n", name.constData());
+    std::fflush(stdout);
 }
 
 }  // namespace reelsmith

@@ -40,8 +40,12 @@ private:
     std::vector<TLogLine> m_Lines;
 };
 
-// Where "log.txt" goes: beside the executable when that folder is writable, else under
-// $XDG_STATE_HOME/reelsmith/ (default ~/.local/state/reelsmith/), created when missing.
+// Where "log.txt" goes: beside the executable when that folder is writable and not a system
+// folder (/usr/..., /bin/, /opt/...), else under $XDG_STATE_HOME/reelsmith/ (default
+// ~/.local/state/reelsmith/), created when missing.
 QString LogFilePath();
+
+// The last line of a command-line run, on stdout: where its log was saved, or that it could not be.
+void PrintLogPlace(const QString& path, bool saved);
 
 }  // namespace reelsmith

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <fstream>
 
 #include "app/command_line.h"
@@ -54,6 +55,36 @@ TEST(CommandLine, ExistingFilesSkipsMissingOnesAndFolders)
     const QString dir = QString::fromStdString(folder.path());
     const QStringList existing = ExistingFiles({dir + "/missing.mp4", dir + "/a.mp4", dir, dir + "/a.mp4"});
     EXPECT_EQ(existing, QStringList({dir + "/a.mp4", dir + "/a.mp4"}));
+}
+
+TEST(CommandLine, OpenWithOnlyWhenTheFirstParameterExists)
+{
+    test::TempFolder folder;
+    std::ofstream(folder.file("a.mp4")) << "x";
+    std::ofstream(folder.file("-v")) << "x";
+    const QString dir = QString::fromStdString(folder.path());
+    const QString a = dir + "/a.mp4";
+    const struct {
+        QStringList params;
+        QStringList paths;
+    } cases[] = {
+        {{a, dir, dir + "/gone.mkv"}, {a, dir, dir + "/gone.mkv"}},  // the Adding window names the missing one
+        {{a}, {a}},
+        {{dir + "/gone.mkv", a}, {}},  // the older form: a mode text, then an output folder
+        {{"-v", dir, a, "x"}, {}},
+        {{"-A", dir, a}, {}},
+        {{"", a}, {}},
+        {{}, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(OpenWithPaths(c.params), c.paths) << c.params.join(' ').toStdString();
+
+    // A relative name is made absolute; a file named like a mode is still a mode.
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(dir);
+    EXPECT_EQ(OpenWithPaths({"a.mp4"}), QStringList{a});
+    EXPECT_TRUE(OpenWithPaths({"-v", "a.mp4"}).isEmpty());
+    QDir::setCurrent(saved);
 }
 
 TEST(CommandLine, TrailingSlash)

@@ -134,7 +134,10 @@ TEST(ProgramRun, ConvertsTheListedFilesAndEndsWithTheLog)
               0)
         << run.Stderr();
     EXPECT_EQ(Lines(ReadText(run.LogFile())), ExpectedLog(run, options, ".mkv"));
-    EXPECT_EQ(Lines(stdoutText), ExpectedLog(run, options, ".mkv"));
+    // Standard output has the log's lines and, last, where the log went.
+    std::vector<std::string> printed = ExpectedLog(run, options, ".mkv");
+    printed.push_back("Run log saved to " + run.LogFile());
+    EXPECT_EQ(Lines(stdoutText), printed);
     for (const char* name : {"a.mkv", "b.mkv"}) {
         EXPECT_EQ(Probe(run.Out(name), "format=format_name"), "matroska,webm") << name;
         EXPECT_EQ(Probe(run.Out(name), "stream=codec_name"), "mpeg4\nmp3") << name;
@@ -202,4 +205,18 @@ TEST(ProgramRun, NothingToConvertEndsWithAMessageAndAStatus)
     EXPECT_EQ(run.Run({"-v", run.Out(), run.Source("missing.mp4"), "x"}), 2);
     EXPECT_NE(run.Stderr().find("nothing to convert"), std::string::npos) << run.Stderr();
     EXPECT_FALSE(std::filesystem::exists(run.LogFile()));
+}
+
+// --help and --version answer without a display or a settings file, before anything else.
+TEST(ProgramRun, HelpAndVersionAnswerAndEnd)
+{
+    std::string help;
+    std::string version;
+    const std::string exe = ShellQuote(REELSMITH_EXE);
+    ASSERT_EQ(RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY " + exe + " --help", &help), 0);
+    ASSERT_EQ(RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY " + exe + " --version", &version), 0);
+    EXPECT_EQ(help.rfind("Usage: reelsmith [FILE|FOLDER]...\n", 0), 0u) << help;
+    for (const char* part : {"\nExit status:\n", "reelsmith.ini", "~/.local/state/reelsmith/log.txt", "-c:v libx264"})
+        EXPECT_NE(help.find(part), std::string::npos) << part;
+    EXPECT_EQ(version.rfind("reelsmith ", 0), 0u) << version;
 }
