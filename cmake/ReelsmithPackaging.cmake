@@ -103,8 +103,8 @@ if(REELSMITH_MAKER_URL)
   set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${REELSMITH_MAKER_URL}")
 endif()
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "batch video converter for the desktop")
+# CPack puts the summary first, as the synopsis line.
 file(READ ${pkg_src}/description.txt CPACK_DEBIAN_PACKAGE_DESCRIPTION)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
 # Linked libraries (Qt, libc, libstdc++, libburn, libisofs, libcurl) come from dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so dpkg-shlibdeps cannot see them: the FFmpeg 5.1 libraries of
