@@ -2,6 +2,8 @@
 //                     INPUT OUTPUT [OUTPUT OPTION STRING]
 // Converts one file with the engine and reports progress on stderr.
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "engine/custom_encoder.h"
+#include "media/ff_logger.h"
 #include "media/ffmpeg_loader.h"
 #include "transcode_help.h"
 
@@ -61,6 +64,16 @@ void PrintProgress(const TProgressInfo& info)
                  seconds - 60.0 * int(seconds / 60));
 }
 
+// A name that exists must be a regular file (or /dev/null, the usual sink of a test run):
+// writing into a pipe with no reader would block for ever, and a folder or device is no file.
+std::string OutputRefusal(const std::string& name)
+{
+    struct stat status {};
+    if (::stat(name.c_str(), &status) != 0 || S_ISREG(status.st_mode) || name == "/dev/null")
+        return {};
+    return name + ": the output exists and is not a regular file";
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -94,13 +107,20 @@ int main(int argc, char** argv)
     // The dispatcher must outlive the encoder: stopping tasks in its destructor still uses it.
     TQueueDispatcher dispatcher;
     TFFEncoder encoder;
-    FFLoader().SetInstallLogger(false);  // library lines go to stderr as they are
+    // The library's lines go through the engine's logger, as in the desktop program: FFmpeg's
+    // own default callback crashes on some option errors (see ParentContext in the logger).
+    TFFLogger& logger = FFLogger();
+    logger.SetTriggerEventInMainThread(false);
+    logger.SetLogFlags(TFFLogger::kSkipRepeated);  // lines as FFmpeg prints them, without a level
+    logger.SetOnLog([](const void*, int, TLogLevel, const std::string& line) {
+        std::fprintf(stderr, "%s\n", LogLineMessage(line).c_str());
+    });
+    if (!std::getenv("REELSMITH_VERBOSE"))
+        logger.SetLogLevel(TLogLevel::llError);
     if (!encoder.LoadAVLib("")) {
         std::fprintf(stderr, "Cannot load the FFmpeg libraries: %s\n", encoder.LastErrMsg().c_str());
         return 1;
     }
-    if (!std::getenv("REELSMITH_VERBOSE"))
-        ff().av_log_set_level(AV_LOG_ERROR);
 
     encoder.SetDispatcher(&dispatcher);
     TTerminateInfo taskEnd;
@@ -118,18 +138,25 @@ int main(int argc, char** argv)
     in.Options = inputOptions;
     const int task = encoder.AddTask(positional[0], &in);
     if (task < 0) {
+        logger.Flush();
         std::fprintf(stderr, "%s\n", encoder.LastErrMsg().c_str());
+        return 1;
+    }
+    if (const std::string refusal = OutputRefusal(positional[1]); !refusal.empty()) {
+        std::fprintf(stderr, "%s\n", refusal.c_str());
         return 1;
     }
     TOutputOptions out;
     out.Options = positional.size() > 2 ? positional[2] : std::string();
     if (encoder.SetOutput(task, positional[1], &out) < 0) {
+        logger.Flush();
         std::fprintf(stderr, "%s\n", encoder.LastErrMsg().c_str());
         return 1;
     }
     encoder.Start(threads);
     while (!done)
         dispatcher.WaitAndServe(std::chrono::milliseconds(20));
+    logger.Flush();
     std::fprintf(stderr, "\n");
     if (taskEnd.Finished)
         return 0;

@@ -186,15 +186,24 @@ int TCustomFFmpeg::ReadInterrupt()
 {
     if (FBroken) {
         EngineLog(TLogLevel::llInfo, "reading/writing broken");
+        FReadTimedOut = false;  // stopped, not timed out
         return 1;
     }
     const int64_t last = FLastRead;
     const int timeout = FReadTimeout;
     if (last != INT64_MAX && timeout > 0 && Now() - last > int64_t(timeout) * 1000) {
         EngineLog(TLogLevel::llInfo, last == 0 ? "connecting/reading canceled" : "connecting/reading timeout");
+        FReadTimedOut = last != 0;
         return 1;
     }
     return 0;
+}
+
+std::string TCustomFFmpeg::ReadErrorText(int code) const
+{
+    if (code == AVERROR_EXIT && FReadTimedOut)
+        return StrFormat("No data could be read for %g seconds (read time-out)", FReadTimeout.load() / 1000.0);
+    return EngineErrorText(code);
 }
 
 int TCustomFFmpeg::WriteInterrupt()

@@ -101,6 +101,9 @@ public:
 
     // Interrupt callbacks of the libraries (public for the C trampolines).
     int ReadInterrupt();
+    // The text of a failed read or open: a time-out says so instead of the library's
+    // "Immediate exit requested" for the interrupted call.
+    std::string ReadErrorText(int code) const;
     int WriteInterrupt();
 
 protected:
@@ -173,6 +176,7 @@ public:
     int64_t FOutputDuration = -1;
     std::vector<std::string> FCreatedFiles;  // output files this task opened; removed when it fails
     std::atomic<int64_t> FLastRead{INT64_MAX};
+    std::atomic<bool> FReadTimedOut{false};
     std::atomic<int64_t> FLastWrite{INT64_MAX};
     std::atomic<bool> FBroken{false};
     int64_t Fnb_frames_dup = 0;

@@ -275,7 +275,12 @@ int TCustomFFmpeg::WriteHeaderIfReady(TOutputFile& of)
     int ret = ff().avformat_write_header(of.ctx.get(), of.opts.address());
     FLastWrite = INT64_MAX;
     if (ret < 0) {
-        FLastErrMsg = StrFormat("Could not write header for output file #%d (incorrect codec parameters ?): %s",
+        // A full disk or a refused write is no question of codec parameters.
+        const bool storage = ret == AVERROR(ENOSPC) || ret == AVERROR(EIO) || ret == AVERROR(EDQUOT) ||
+                             ret == AVERROR(EFBIG) || ret == AVERROR(EPERM) || ret == AVERROR(EACCES) ||
+                             ret == AVERROR(EROFS);
+        FLastErrMsg = StrFormat(storage ? "Could not write the start of output file #%d: %s"
+                                        : "Could not write header for output file #%d (incorrect codec parameters ?): %s",
                                 of.index, EngineErrorText(ret).c_str());
         return ret;
     }

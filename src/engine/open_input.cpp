@@ -11,6 +11,7 @@
 #include "engine/engine_error.h"
 #include "engine/engine_log.h"
 #include "media/custom_decoder.h"
+#include "media/input_protocols.h"
 
 namespace reelsmith {
 
@@ -171,7 +172,16 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
 
     // A named pipe is read without blocking, so a writer that never delivers cannot
     // hold the read past the time-out (the library polls the interrupt between tries).
-    std::string url = fileName;
+    std::string url = fileName == "-" ? std::string("pipe:") : fileName;
+    // Local files only, unless the input's own options widen it (names come from lists).
+    if (!fopts.Get("protocol_whitelist"))
+        fopts.Set("protocol_whitelist", DefaultInputProtocols(fileName));
+    const std::string whitelist = fopts.Get("protocol_whitelist");
+    if (const std::string refused = RefusedProtocolText(url, whitelist); !refused.empty()) {
+        FLastErrMsg = fileName + ": " + refused;
+        EngineLog(TLogLevel::llFatal, FLastErrMsg);
+        return AVERROR(EPERM);
+    }
     int pipeFd = -1;
     struct stat info {};
     if (stat(fileName.c_str(), &info) == 0 && S_ISFIFO(info.st_mode)) {
@@ -179,6 +189,8 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
         if (pipeFd >= 0) {
             url = "pipe:" + std::to_string(pipeFd);
             FOwnedPipes.push_back(pipeFd);
+            // The named file is the input; the descriptor is only how it is read.
+            fopts.Set("protocol_whitelist", whitelist + ",pipe");
         }
     }
     FLastRead = ff().av_gettime_relative();
@@ -191,7 +203,7 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
             close(pipeFd);
             FOwnedPipes.pop_back();
         }
-        FLastErrMsg = fileName + ": " + EngineErrorText(ret);
+        FLastErrMsg = fileName + ": " + ReadErrorText(ret);
         EngineLog(TLogLevel::llFatal, FLastErrMsg);
         if (ret == AVERROR_PROTOCOL_NOT_FOUND)
             EngineLog(TLogLevel::llError, StrFormat("Did you mean file:%s?", fileName.c_str()));
@@ -227,7 +239,9 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
         if (ret < 0) {
             EngineLog(TLogLevel::llFatal, StrFormat("%s: could not find codec parameters", fileName.c_str()));
             if (ic->nb_streams == 0) {
-                FLastErrMsg = StrFormat("%s: could not find codec parameters", fileName.c_str());
+                FLastErrMsg = FReadTimedOut  // the probe's reads were cut off by the time-out
+                                  ? fileName + ": " + ReadErrorText(AVERROR_EXIT)
+                                  : StrFormat("%s: could not find codec parameters", fileName.c_str());
                 return ret;
             }
         }

@@ -757,9 +757,9 @@ void TCustomFFmpeg::Transcode()
         }
         if (ret < 0) {
             if (ret != AVERROR_EOF) {
-                EngineLog(TLogLevel::llError, ifile.ctx->url + std::string(": ") + EngineErrorText(ret));
+                EngineLog(TLogLevel::llError, ifile.ctx->url + std::string(": ") + ReadErrorText(ret));
                 if (FGlobal.Fexit_on_error)
-                    Fatal(ifile.ctx->url + std::string(": ") + EngineErrorText(ret));
+                    Fatal(ifile.ctx->url + std::string(": ") + ReadErrorText(ret));
             }
             for (int i = 0; i < ifile.nb_streams; ++i) {
                 TInputStream& ist = *FGraph.Finput_streams[ifile.ist_index + i];
@@ -811,23 +811,24 @@ void TCustomFFmpeg::Transcode()
         CheckSomethingWasWritten();
 
     int trailerFailures = 0;
+    std::string firstFailure;  // said in plain words as the task's error
+    const auto failed = [&](const std::string& text) {
+        EngineLog(TLogLevel::llError, text);
+        if (trailerFailures++ == 0)
+            firstFailure = text;
+    };
     for (auto& of : FGraph.Foutput_files) {
         if (!of->header_written) {
-            EngineLog(TLogLevel::llError,
-                      StrFormat("Nothing was written into output file %d (%s), because at least one of its streams "
-                                "received no packets.",
-                                of->index, of->ctx->url));
-            ++trailerFailures;
+            failed(StrFormat("Nothing was written into output file %d (%s), because at least one of its streams "
+                             "received no packets.",
+                             of->index, of->ctx->url));
             continue;
         }
         FLastWrite = Now();
         const int ret = ff().av_write_trailer(of->ctx.get());
         FLastWrite = INT64_MAX;
-        if (ret < 0) {
-            EngineLog(TLogLevel::llError, StrFormat("Error writing trailer of %s: %s", of->ctx->url,
-                                                    EngineErrorText(ret).c_str()));
-            ++trailerFailures;
-        }
+        if (ret < 0)
+            failed(StrFormat("Error writing the end of %s: %s", of->ctx->url, EngineErrorText(ret).c_str()));
     }
     PrintReport(true, timerStart, Now());
     for (auto& of : FGraph.Foutput_files) {
@@ -842,7 +843,7 @@ void TCustomFFmpeg::Transcode()
     FFinished = !FBroken && trailerFailures == 0;
     TranscodeCleanup();
     if (trailerFailures)
-        throw TEngineError("At least one output file failed to be written trailer");
+        throw TEngineError(firstFailure);
 }
 
 void TCustomFFmpeg::CheckSomethingWasWritten()

@@ -4,11 +4,13 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <utility>
 
 #include "engine/engine_log.h"
 #include "media/error_text.h"
+#include "media/input_protocols.h"
 
 namespace reelsmith {
 
@@ -115,6 +117,7 @@ int TCustomDecoder::InterruptCallback(void* opaque)
     if (ff().av_gettime_relative() - lastRead <= static_cast<int64_t>(timeout) * 1000)
         return 0;
     EngineLog(TLogLevel::llInfo, "connecting/reading timeout");
+    self->FReadTimedOut = true;
     return 1;
 }
 
@@ -149,8 +152,23 @@ bool TCustomDecoder::LoadFile(const std::string& AFileName, const std::string& A
     static std::array<char, kFileNameBufferSize> nameBuffer;
     nameBuffer.fill('\0');
     std::copy(AFileName.begin(), AFileName.end(), nameBuffer.begin());
+    // Local files only (and the standard input): names come from lists that others wrote.
+    const std::string whitelist = ProtocolWhitelist.empty() ? DefaultInputProtocols(AFileName) : ProtocolWhitelist;
+    if (const std::string refused = RefusedProtocolText(AFileName, whitelist); !refused.empty()) {
+        ff().avformat_free_context(context);
+        return FailOpen(AFileName + ": " + refused);
+    }
+    AVDictionary* rawOptions = nullptr;
+    ff().av_dict_set(&rawOptions, "protocol_whitelist", whitelist.c_str(), 0);
+    const std::unique_ptr<AVDictionary*, void (*)(AVDictionary**)> options(&rawOptions, [](AVDictionary** d) {
+        ff().av_dict_free(d);
+    });
     // On failure the library frees the context itself.
-    const int opened = ff().avformat_open_input(&context, nameBuffer.data(), format, nullptr);
+    FReadTimedOut = false;
+    const int opened = ff().avformat_open_input(&context, nameBuffer.data(), format, options.get());
+    if (opened == AVERROR_EXIT && FReadTimedOut)
+        return FailOpen(StrFormat("%s: No data could be read for %g seconds (read time-out)", AFileName.c_str(),
+                                  ReadTimeout.load() / 1000.0));
     if (opened < 0)
         return FailOpen(ErrorText(opened, AFileName));
     FFileHandle = TFormatContextHandle(context, TFormatContextCloser{true});

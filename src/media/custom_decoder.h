@@ -72,6 +72,8 @@ public:
     // Milliseconds a blocking open, probe or read may hang; not positive: no limit.
     std::atomic<int> ReadTimeout{30000};
     int WriteTimeout = 30000;
+    // Protocols a name may reach (comma-separated); empty: local files only (see input_protocols.h).
+    std::string ProtocolWhitelist;
 
     // "short(long)" or "short" as GetLongCodecName says; "none" for no codec.
     std::string CodecName(AVCodecID id) const;
@@ -108,6 +110,7 @@ private:
     int FFirstSubtitleStreamIndex = -1;
     int FScalerFlags = SWS_BICUBIC;
     std::atomic<int64_t> FLastRead{INT64_MAX};
+    std::atomic<bool> FReadTimedOut{false};
 };
 
 // One frame duration in microseconds at the given rate; 40000 when the rate is unknown.

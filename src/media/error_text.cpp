@@ -115,6 +115,7 @@ constexpr TErrorRow kErrorTable[] = {
     {AVERROR_HTTP_OTHER_4XX, "HTTP or RTSP error: other error(4xx)"},
     {AVERROR_HTTP_SERVER_ERROR, "HTTP or RTSP error: server error(5xx)"},
     // C runtime, by Linux errno
+    {-EPERM, "Operation not permitted"},
     {-ENOENT, "No such file or directory"},
     {-ESRCH, "No such process"},
     {-EINTR, "Interrupted function call"},

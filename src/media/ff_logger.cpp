@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -49,6 +50,36 @@ std::string Printf(const char* format, ...)
     return size < 0 ? std::string() : std::string(buffer, std::min(static_cast<size_t>(size), sizeof buffer - 1));
 }
 
+// Copies size bytes at address without touching them directly: false where the memory is
+// not readable, instead of a fault.
+bool ReadMemory(const void* address, void* out, size_t size)
+{
+    iovec local{out, size};
+    iovec remote{const_cast<void*>(address), size};
+    return process_vm_readv(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
+}
+
+// The parent context of avcl, or null. The library also logs on "fake objects" (a pointer to
+// a class pointer, for option parsing without an instance); there the parent field lies past
+// the end of the object and holds whatever the stack held. FFmpeg's own default callback
+// follows it and crashes (an invalid scale "flags" value is enough), so it is read here only
+// when it leads to readable memory that holds a class of this library's version.
+const AVClass** ParentContext(void* avcl, const AVClass* avc)
+{
+    const AVClass** parent = nullptr;
+    if (!ReadMemory(static_cast<std::uint8_t*>(avcl) + avc->parent_log_context_offset, &parent, sizeof parent) ||
+        !parent)
+        return nullptr;
+    const AVClass* parentClass = nullptr;
+    AVClass copy {};
+    char firstChar = 0;
+    if (!ReadMemory(parent, &parentClass, sizeof parentClass) || !parentClass ||
+        !ReadMemory(parentClass, &copy, sizeof copy) || copy.version != avc->version || !copy.class_name ||
+        !ReadMemory(copy.class_name, &firstChar, 1))
+        return nullptr;
+    return parent;
+}
+
 // "[class @ 0x...] ", with the parent context's part first, as FFmpeg's own callback prints it.
 std::string ContextPrefix(void* avcl)
 {
@@ -59,9 +90,7 @@ std::string ContextPrefix(void* avcl)
         return {};
     std::string prefix;
     if (avc->parent_log_context_offset) {
-        const AVClass** parent =
-            *reinterpret_cast<const AVClass***>(static_cast<std::uint8_t*>(avcl) + avc->parent_log_context_offset);
-        if (parent && *parent)
+        if (const AVClass** parent = ParentContext(avcl, avc))
             prefix += Printf("[%s @ %p] ",
                              (*parent)->item_name ? (*parent)->item_name(parent) : (*parent)->class_name,
                              static_cast<void*>(parent));
@@ -555,6 +584,20 @@ void TFFLogger::ThreadMain()
     std::lock_guard lock(FLock);
     FThreadDone = true;
     FDeliveredCond.notify_all();
+}
+
+std::string LogLineMessage(const std::string& line)
+{
+    // "hh:mm:ss.mmm [thread]* message", as FormatLine writes it.
+    const size_t close = line.find(']');
+    if (close == std::string::npos)
+        return line;
+    size_t start = close + 1;
+    if (start < line.size() && line[start] == '*')
+        ++start;
+    if (start < line.size() && line[start] == ' ')
+        ++start;
+    return line.substr(start);
 }
 
 std::string TFFLogger::FormatLine(const TItem& item)

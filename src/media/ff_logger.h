@@ -38,6 +38,9 @@ const char* LogLevelName(TLogLevel level);
 // Sender (the component or FFmpeg context that logged), thread id, level, one formatted line.
 using TLogEvent = std::function<void(const void* Sender, int AThreadID, TLogLevel ALogLevel, const std::string& ALogMsg)>;
 
+// The message of a delivered line, without the time and thread in front.
+std::string LogLineMessage(const std::string& line);
+
 class TFFLogger {
 public:
     // FFmpeg log flags (AV_LOG_SKIP_REPEATED, AV_LOG_PRINT_LEVEL).

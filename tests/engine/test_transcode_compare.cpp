@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <sys/stat.h>
+
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -307,6 +310,45 @@ TEST(TranscodeCompareRuns, ProgressBlocksMatchTheReferenceKeys)
             EXPECT_EQ(ours[i].second, theirs[i].second) << ours[i].first;
         }
     }
+}
+
+// What the tool refuses, and how: never a crash, never a hang, never an input beyond local files
+// unless the input options ask for it.
+TEST(TranscodeCompareRuns, RefusalsEndWithAMessageAndStatus1)
+{
+    TempFolder folder;
+    const std::string fifo = folder.file("out.fifo.avi");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string tool = std::string("timeout 60 ") + REELSMITH_TRANSCODE_TOOL;
+    struct TCase {
+        std::string arguments;
+        std::string status;
+        std::string fragment;
+    } cases[] = {
+        // FFmpeg's own log callback crashed on this one (a class read past a fake object).
+        {ShellQuote(Source()) + " " + ShellQuote(folder.file("a.avi")) + " '-c:v mpeg4 -vf scale=320:240:flags=xyz'",
+         "1", "flags"},
+        {ShellQuote("concat:/etc/passwd|" + Source()) + " " + ShellQuote(folder.file("b.avi")) + " '-c:v mpeg4'", "1",
+         "protocol \"concat\" is not allowed"},
+        {ShellQuote("subfile,,start,0,end,100,,:" + Source()) + " " + ShellQuote(folder.file("c.avi")), "1",
+         "protocol \"subfile\" is not allowed"},
+        {"http://127.0.0.1:9/clip.mp4 " + ShellQuote(folder.file("d.avi")), "1", "protocol \"http\" is not allowed"},
+        {ShellQuote(Source()) + " " + ShellQuote(fifo) + " '-c:v mpeg4'", "1", "exists and is not a regular file"},
+        {ShellQuote(Source()) + " " + ShellQuote(folder.path()) + " '-c:v mpeg4'", "1",
+         "exists and is not a regular file"},
+        // Widened on purpose by the user, and the plain "file:" form: both read.
+        {"--input-options '-protocol_whitelist file,concat' " + ShellQuote("concat:" + Source() + "|" + Source()) +
+             " " + ShellQuote(folder.file("e.avi")) + " '-c:v mpeg4 -c:a mp2'",
+         "0", ""},
+        {ShellQuote("file:" + Source()) + " " + ShellQuote(folder.file("f.avi")) + " '-c:v mpeg4 -c:a mp2'", "0", ""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        std::string log;
+        EXPECT_EQ(std::to_string(RunCommand(tool + " " + c.arguments + " 2>&1", &log)), c.status) << log;
+        EXPECT_NE(log.find(c.fragment), std::string::npos) << log;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.file("b.avi")));
 }
 
 }  // namespace

@@ -271,6 +271,12 @@ const TBadInputCase kBadInputCases[] = {
          return path;
      },
      "Is a directory", false},
+    // Names from lists reach local files only: no reading other files through compound protocols.
+    {"concat protocol",
+     [](const test::TempFolder& f) { return "concat:/etc/passwd|" + WriteBytes(f.file("clip.ts"), "x"); },
+     "protocol \"concat\" is not allowed for inputs (allowed: file); the input option -protocol_whitelist widens "
+     "the list",
+     false},
 };
 
 TEST_F(DecoderTest, BadInputGivesItsErrorText)
@@ -311,11 +317,15 @@ TEST_F(DecoderTest, ReadTimeoutAbortsAHangingOpen)
     ASSERT_FALSE(port.empty()) << "the silent server did not start";
 
     decoder.ReadTimeout = 300;
-    const auto started = std::chrono::steady_clock::now();
     const std::string url = "tcp://127.0.0.1:" + port;
+    EXPECT_FALSE(decoder.LoadFile(url));  // local files only, unless widened on purpose
+    EXPECT_EQ(decoder.LastErrMsg(), url + ": protocol \"tcp\" is not allowed for inputs (allowed: file); the input "
+                                          "option -protocol_whitelist widens the list");
+    decoder.ProtocolWhitelist = "tcp";
+    const auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(decoder.LoadFile(url));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
-    EXPECT_EQ(decoder.LastErrMsg(), url + ": Immediate exit requested");
+    EXPECT_EQ(decoder.LastErrMsg(), url + ": No data could be read for 0.3 seconds (read time-out)");
     EXPECT_EQ(decoder.StreamCount(), -1);
     test::RunCommand("kill " + pid);
 }

@@ -44,6 +44,7 @@ const TCase kCases[] = {
     {-EHOSTUNREACH, "", "No route to host"},
     {-ENOTRECOVERABLE, "", "State not recoverable"},
     {-EILSEQ, "", "Illegal byte sequence"},
+    {-EPERM, "/out/locked", "/out/locked: Operation not permitted"},  // an immutable folder
     // Windows-only rows do not shadow Linux errno numbers of another meaning
     {-101, "", "Network is unreachable"},      // ENETUNREACH on Linux
     {-EADDRNOTAVAIL, "", "Cannot assign requested address"},
