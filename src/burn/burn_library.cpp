@@ -1,0 +1,562 @@
+#include "burn/burn_library.h"
+
+#include <libburn/libburn.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "burn/burn_runtime.h"
+#include "burn/data_project.h"
+#include "burn/image_recorder.h"
+#include "burn/optical_drive.h"
+
+using namespace burn;  // libburn declares its C API in this namespace for C++
+
+namespace reelsmith {
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(100);
+// The fifo's chunks are sectors of the data track; its size follows the cache size, up to
+// 16 MiB, which keeps a burn's memory small while the source files are read ahead.
+constexpr int kFifoChunk = 2048;
+constexpr std::int64_t kMaxFifoChunks = 8192;
+constexpr char kFirstDriveLetter = 'D';
+constexpr char kImageRecorderLetter = 'Z';
+constexpr std::int64_t kSector = 2048;
+
+const char* FixedText(int code)
+{
+    switch (code) {
+    case beNotInitialized:
+        return "The burning library is not initialized";
+    case beNoDevice:
+        return "No recorder is chosen";
+    case beUnknownDevice:
+        return "Unknown recorder";
+    case beNoProject:
+        return "There is no data project";
+    case beBusy:
+        return "The recorder is busy";
+    case beNoSpeed:
+        return "The speed cannot be converted";
+    default:
+        return "";
+    }
+}
+
+// Frees the libburn records of one write, in the order libburn wants them freed.
+struct TWriteRecords {
+    burn_disc* Disc = nullptr;
+    burn_session* Session = nullptr;
+    burn_track* Track = nullptr;
+    burn::burn_source* Fifo = nullptr;
+    burn_write_opts* Opts = nullptr;
+    ~TWriteRecords()
+    {
+        if (Opts)
+            burn_write_opts_free(Opts);
+        if (Disc)
+            burn_disc_free(Disc);
+        if (Session)
+            burn_session_free(Session);
+        if (Track)
+            burn_track_free(Track);
+        if (Fifo)
+            burn_source_free(Fifo);
+    }
+};
+
+// libisofs and libburn declare the same C stream record, each in its own scope.
+burn::burn_source* AsBurn(::burn_source* stream) { return reinterpret_cast<burn::burn_source*>(stream); }
+
+float FifoFill(burn::burn_source* fifo)
+{
+    int size = 0;
+    int freeBytes = 0;
+    char* status = nullptr;
+    if (burn_fifo_inquire_status(fifo, &size, &freeBytes, &status) < 0 || size <= 0)
+        return 0;
+    return 100.0f * static_cast<float>(size - freeBytes) / static_cast<float>(size);
+}
+
+}  // namespace
+
+TBurnLibrary::TBurnLibrary() = default;
+
+TBurnLibrary::~TBurnLibrary() { DeInitialize(); }
+
+int TBurnLibrary::Fail(TBurnError code, const std::string& detail)
+{
+    if (!detail.empty())
+        m_Details[code] = detail;
+    return code;
+}
+
+int TBurnLibrary::Initialize()
+{
+    if (m_Runtime)
+        return beNone;
+    auto runtime = std::make_unique<TBurnRuntime>();
+    if (!runtime->Ok())
+        return Fail(beInit, runtime->Error());
+    m_Runtime = std::move(runtime);
+    auto image = std::make_unique<TImageRecorder>(kImageRecorderLetter);
+    m_Image = image.get();
+    m_Devices.push_back(std::move(image));
+    return beNone;
+}
+
+void TBurnLibrary::DeInitialize()
+{
+    if (!m_Runtime)
+        return;
+    m_Cancel = true;
+    if (m_Job.joinable())
+        m_Job.join();
+    FreeStream();
+    m_Project.reset();
+    m_Devices.clear();
+    m_Image = nullptr;
+    m_Current = -1;
+    m_Runtime.reset();
+}
+
+int TBurnLibrary::RescanDevices()
+{
+    if (!m_Runtime)
+        return beNotInitialized;
+    if (JobRunning())
+        return beBusy;
+    const std::string current = Current() ? Current()->Text() : std::string();
+    std::vector<std::unique_ptr<TRecorder>> devices;
+    burn_drive_info* found = nullptr;
+    unsigned int count = 0;
+    TBurnRuntime::DropLibraryMessages();
+    // The scan runs on libburn's own worker: 0 means "not finished yet, ask again".
+    int scanned = 0;
+    while ((scanned = burn_drive_scan(&found, &count)) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (scanned == 1) {
+        for (unsigned int i = 0; i < count && kFirstDriveLetter + i < kImageRecorderLetter; ++i) {
+            char address[BURN_DRIVE_ADR_LEN] = {};
+            if (burn_drive_get_adr(&found[i], address) != 1)
+                continue;
+            TDeviceInfo info;
+            info.VendorID = found[i].vendor;
+            info.ProductID = found[i].product;
+            info.ProductRevision = found[i].revision;
+            info.Name = address;
+            devices.push_back(std::make_unique<TOpticalDrive>(static_cast<char>(kFirstDriveLetter + devices.size()),
+                                                              address, info));
+        }
+        burn_drive_info_free(found);
+    }
+    for (auto& device : m_Devices)
+        if (device->IsImageRecorder())
+            devices.push_back(std::move(device));
+    m_Devices = std::move(devices);
+    m_Current = -1;
+    for (int i = 0; i < DeviceCount(); ++i)
+        if (m_Devices[i]->Text() == current)
+            m_Current = i;
+    return beNone;
+}
+
+std::string TBurnLibrary::DeviceText(int index) const
+{
+    return index >= 0 && index < DeviceCount() ? m_Devices[index]->Text() : std::string();
+}
+
+TDeviceInfo TBurnLibrary::DeviceInfo(int index) const
+{
+    return index >= 0 && index < DeviceCount() ? m_Devices[index]->Info() : TDeviceInfo{};
+}
+
+bool TBurnLibrary::IsImageRecorder(int index) const
+{
+    return index >= 0 && index < DeviceCount() && m_Devices[index]->IsImageRecorder();
+}
+
+TRecorder* TBurnLibrary::Current() const
+{
+    return m_Current >= 0 && m_Current < DeviceCount() ? m_Devices[m_Current].get() : nullptr;
+}
+
+int TBurnLibrary::SetBurnDevice(const std::string& deviceText)
+{
+    if (!m_Runtime)
+        return beNotInitialized;
+    if (JobRunning())
+        return beBusy;
+    for (int i = 0; i < DeviceCount(); ++i)
+        if (m_Devices[i]->Text() == deviceText) {
+            if (i != m_Current)
+                FreeStream();
+            m_Current = i;
+            return beNone;
+        }
+    return beUnknownDevice;
+}
+
+std::string TBurnLibrary::BurnDeviceLetters() const
+{
+    return Current() ? Current()->Text().substr(0, 1) : std::string();
+}
+
+int TBurnLibrary::GetMediumInformation(TMediumInfo* info)
+{
+    if (!m_Runtime)
+        return beNotInitialized;
+    if (JobRunning())
+        return beBusy;
+    if (!Current())
+        return beNoDevice;
+    const std::string error = Current()->QueryMedium(info);
+    return error.empty() ? beNone : Fail(beMedium, error);
+}
+
+int TBurnLibrary::SetBurnSpeed(int kbps)
+{
+    if (!Current())
+        return beNoDevice;
+    if (JobRunning())
+        return beBusy;
+    if (kbps < 0) {
+        m_Speed = -1;
+        return beNone;
+    }
+    // The slowest supported speed that is not slower than asked, else the fastest.
+    const std::vector<int> speeds = Current()->Speeds();
+    m_Speed = speeds.front();
+    for (int speed : speeds)
+        if (speed >= kbps)
+            m_Speed = speed;
+    return beNone;
+}
+
+int TBurnLibrary::GetBurnSpeed(int* kbps) const
+{
+    if (!Current())
+        return beNoDevice;
+    *kbps = m_Speed < 0 ? Current()->Speeds().front() : m_Speed;
+    return beNone;
+}
+
+int TBurnLibrary::ConvertSpeedFromKBPerSec(int kbps, int* multiplier) const
+{
+    const double unit = Current() ? Current()->SpeedUnit() : 1385;
+    if (kbps <= 0)
+        return beNoSpeed;
+    *multiplier = static_cast<int>(std::lround(kbps / unit));
+    return *multiplier > 0 ? beNone : beNoSpeed;
+}
+
+void TBurnLibrary::FreeStream()
+{
+    if (m_Stream)
+        burn_source_free(AsBurn(m_Stream));
+    m_Stream = nullptr;
+}
+
+int TBurnLibrary::ClearAll()
+{
+    if (!m_Runtime)
+        return beNotInitialized;
+    if (JobRunning())
+        return beBusy;
+    FreeStream();
+    if (m_Project)
+        m_Project = std::make_unique<TDataProject>();
+    return beNone;
+}
+
+int TBurnLibrary::CreateProject(TProjectType type)
+{
+    if (!m_Runtime)
+        return beNotInitialized;
+    if (JobRunning())
+        return beBusy;
+    FreeStream();
+    if (type != ptData && type != ptISOUDF) {
+        m_Project.reset();
+        return Fail(bePrepare, "Only data projects can be burned");
+    }
+    m_Project = std::make_unique<TDataProject>();
+    return m_Project->Ok() ? beNone : Fail(bePrepare, "The data project cannot be created");
+}
+
+int TBurnLibrary::DeleteProject()
+{
+    if (JobRunning())
+        return beBusy;
+    FreeStream();
+    m_Project.reset();
+    return beNone;
+}
+
+int TBurnLibrary::SetOptions(const TBurningOptions& options)
+{
+    if (JobRunning())
+        return beBusy;
+    FreeStream();
+    m_Options = options;
+    return beNone;
+}
+
+int TBurnLibrary::SetISOInfo(const TISOInfo& info)
+{
+    if (JobRunning())
+        return beBusy;
+    FreeStream();
+    m_ISOInfo = info;
+    return beNone;
+}
+
+int TBurnLibrary::AddFile(const std::string& sourcePath, const std::string& destinationFolder, const std::string& name)
+{
+    if (!m_Runtime)
+        return beNotInitialized;
+    if (!m_Project)
+        return beNoProject;
+    if (JobRunning())
+        return beBusy;
+    FreeStream();
+    const std::string error = m_Project->AddFile(sourcePath, destinationFolder, name);
+    return error.empty() ? beNone : Fail(beAddFile, error);
+}
+
+int TBurnLibrary::GetProjectSize(std::int64_t* bytes, int* files) const
+{
+    *bytes = m_Project ? m_Project->Size() : 0;
+    *files = m_Project ? m_Project->Count() : 0;
+    return beNone;
+}
+
+int TBurnLibrary::Prepare()
+{
+    if (!m_Runtime)
+        return beNotInitialized;
+    if (JobRunning())
+        return beBusy;
+    if (!m_Project)
+        return beNoProject;
+    if (!Current())
+        return beNoDevice;
+    FreeStream();
+    std::string error;
+    m_Stream = m_Project->CreateStream(m_Options, m_ISOInfo, &error);
+    if (!m_Stream)
+        return Fail(bePrepare, error);
+    error = Current()->CheckRoom(AsBurn(m_Stream)->get_size(AsBurn(m_Stream)));
+    if (!error.empty()) {
+        FreeStream();
+        return Fail(bePrepare, error);
+    }
+    return beNone;
+}
+
+void TBurnLibrary::StartJob(std::function<void()> job)
+{
+    if (m_Job.joinable())
+        m_Job.join();
+    m_Cancel = false;
+    m_JobRunning = true;
+    m_Job = std::thread([this, job = std::move(job)] {
+        job();
+        m_JobRunning = false;
+    });
+}
+
+void TBurnLibrary::JoinFinishedJob()
+{
+    if (!JobRunning() && m_Job.joinable())
+        m_Job.join();
+}
+
+int TBurnLibrary::Burn()
+{
+    if (JobRunning())
+        return beBusy;
+    if (!m_Stream) {
+        if (const int result = Prepare(); result != beNone)
+            return result;
+    }
+    std::string error;
+    burn_drive* drive = Current()->OpenForWriting(&error);
+    if (!drive)
+        return Fail(beStart, error);
+    ::burn_source* stream = m_Stream;
+    m_Stream = nullptr;  // the job owns it now
+    TRecorder* recorder = Current();
+    const bool eject = m_Options.Switches.Has(osEjectAfterBurn);
+    StartJob([this, recorder, drive, stream, eject] { RunBurn(recorder, drive, stream, eject); });
+    return beNone;
+}
+
+int TBurnLibrary::Abort()
+{
+    m_Cancel = true;
+    return beNone;
+}
+
+int TBurnLibrary::Erase(bool fast, bool eject)
+{
+    if (!m_Runtime)
+        return beNotInitialized;
+    if (JobRunning())
+        return beBusy;
+    if (!Current())
+        return beNoDevice;
+    TRecorder* recorder = Current();
+    burn_drive* drive = nullptr;
+    if (!recorder->ErasesItself()) {
+        std::string error;
+        drive = recorder->OpenForErasing(&error);
+        if (!drive)
+            return Fail(beStart, error);
+    }
+    StartJob([this, recorder, drive, fast, eject] { RunErase(recorder, drive, fast, eject); });
+    return beNone;
+}
+
+std::string TBurnLibrary::WriteDisc(burn_drive* drive, ::burn_source* stream, bool imageFile, bool* finalized)
+{
+    TWriteRecords records;
+    const int chunks = static_cast<int>(std::clamp<std::int64_t>(m_Options.CacheSize / kFifoChunk, 64, kMaxFifoChunks));
+    records.Fifo = burn_fifo_source_new(AsBurn(stream), kFifoChunk, chunks, 0);
+    records.Disc = burn_disc_create();
+    records.Session = burn_session_create();
+    records.Track = burn_track_create();
+    if (!records.Fifo || !records.Disc || !records.Session || !records.Track)
+        return "Out of memory";
+    burn_track_define_data(records.Track, 0, 0, 1, BURN_MODE1);
+    if (burn_track_set_source(records.Track, records.Fifo) != BURN_SOURCE_OK)
+        return "The image cannot be read";
+    burn_session_add_track(records.Session, records.Track, BURN_POS_END);
+    burn_disc_add_session(records.Disc, records.Session, BURN_POS_END);
+
+    records.Opts = burn_write_opts_new(drive);
+    burn_write_opts_set_perform_opc(records.Opts, m_Options.Switches.Has(osPerformOPC) ? 1 : 0);
+    // An image file holds one closed session; only a disc can be left open for more.
+    burn_write_opts_set_multi(records.Opts, m_Options.Switches.Has(osFinalize) || imageFile ? 0 : 1);
+    burn_write_opts_set_underrun_proof(records.Opts, m_Options.Switches.Has(osUnderrunProtection) ? 1 : 0);
+    burn_write_opts_set_simulate(records.Opts, m_Options.Switches.Has(osTestBurn) ? 1 : 0);
+    char reasons[BURN_REASONS_LEN] = {};
+    if (burn_write_opts_auto_write_type(records.Opts, records.Disc, reasons, 0) == BURN_WRITE_NONE)
+        return std::string("The medium cannot be written: ") + reasons;
+    burn_drive_set_speed(drive, 0, m_Speed < 0 ? 0 : m_Speed);
+
+    TBurnRuntime::DropLibraryMessages();
+    burn_disc_write(records.Opts, records.Disc);
+    bool cancelled = false;
+    float lastPercent = -1;
+    const auto report = [&](float percent, const burn_progress& p) {
+        TBurnProgress progress;
+        progress.Percent = percent;
+        progress.Cache = FifoFill(records.Fifo);
+        if (p.buffer_capacity > 0)
+            progress.DeviceBuffer =
+                100.0f * static_cast<float>(p.buffer_capacity - p.buffer_available) / p.buffer_capacity;
+        progress.ImageSize = static_cast<double>(AsBurn(stream)->get_size(AsBurn(stream)));
+        progress.BytesWritten = std::min(progress.ImageSize, percent / 100.0 * progress.ImageSize);
+        lastPercent = percent;
+        if (m_Events.Process)
+            m_Events.Process(progress);
+    };
+    for (;;) {
+        burn_progress p{};
+        const burn_drive_status status = burn_drive_get_status(drive, &p);
+        if (status == BURN_DRIVE_IDLE)
+            break;
+        if (m_Cancel && !cancelled) {
+            burn_drive_cancel(drive);
+            cancelled = true;
+        }
+        if (!cancelled && status == BURN_DRIVE_WRITING && p.sectors > 0) {
+            const float percent = std::min(99.0f, 100.0f * static_cast<float>(p.sector) / p.sectors);
+            if (percent != lastPercent)
+                report(percent, p);
+        }
+        if (!cancelled && !*finalized &&
+            (status == BURN_DRIVE_CLOSING_TRACK || status == BURN_DRIVE_CLOSING_SESSION ||
+             status == BURN_DRIVE_WRITING_LEADOUT)) {
+            report(100, p);
+            *finalized = true;
+            if (m_Events.Finalize)
+                m_Events.Finalize();
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    if (cancelled || m_Cancel)
+        return "Burning was aborted by the user";
+    if (!burn_drive_wrote_well(drive)) {
+        const std::string error = TBurnRuntime::TakeLibraryError();
+        return error.empty() ? std::string("Writing the disc failed") : error;
+    }
+    if (!*finalized) {
+        report(100, burn_progress{});
+        *finalized = true;
+        if (m_Events.Finalize)
+            m_Events.Finalize();
+    }
+    return {};
+}
+
+void TBurnLibrary::RunBurn(TRecorder* recorder, burn_drive* drive, ::burn_source* stream, bool eject)
+{
+    std::string error;
+    bool finalized = false;
+    try {
+        error = WriteDisc(drive, stream, recorder->IsImageRecorder(), &finalized);
+    } catch (...) {
+        error = "Writing the disc failed";
+    }
+    burn_source_free(AsBurn(stream));
+    const std::string closeError = recorder->CloseAfterWriting(error.empty(), eject);
+    if (error.empty())
+        error = closeError;
+    try {
+        if (m_Events.BurnDone)
+            m_Events.BurnDone(error);
+    } catch (...) {
+    }
+}
+
+void TBurnLibrary::RunErase(TRecorder* recorder, burn_drive* drive, bool fast, bool eject)
+{
+    std::string error;
+    try {
+        if (recorder->ErasesItself()) {
+            error = recorder->EraseItself();
+        } else {
+            TBurnRuntime::DropLibraryMessages();
+            burn_disc_erase(drive, fast ? 1 : 0);
+            while (burn_drive_get_status(drive, nullptr) != BURN_DRIVE_IDLE)
+                std::this_thread::sleep_for(kPollInterval);
+            if (!burn_drive_wrote_well(drive)) {
+                error = TBurnRuntime::TakeLibraryError();
+                if (error.empty())
+                    error = "Erasing the disc failed";
+            }
+            recorder->CloseAfterErasing(eject);
+        }
+    } catch (...) {
+        error = "Erasing the disc failed";
+    }
+    try {
+        if (m_Events.EraseDone)
+            m_Events.EraseDone(error);
+    } catch (...) {
+    }
+}
+
+std::string TBurnLibrary::GetText(int code) const
+{
+    if (const auto it = m_Details.find(code); it != m_Details.end())
+        return it->second;
+    return FixedText(code);
+}
+
+}  // namespace reelsmith

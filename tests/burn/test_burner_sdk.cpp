@@ -1,0 +1,360 @@
+// The burning layer and TBurnerSDK on the image recorder, without a display.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "burn/burn_flow.h"
+#include "burn/burn_library.h"
+#include "burn_test_support.h"
+#include "support/test_media.h"
+
+namespace reelsmith {
+namespace {
+
+using test::TempFolder;
+
+struct TEvents {
+    std::vector<float> Percents;
+    int Finalized = 0;
+    int FinalizedAtProcessCount = -1;
+    std::vector<std::string> BurnDone;
+    std::vector<std::string> EraseDone;
+    bool OffMainThread = false;
+};
+
+class BurnerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        burner.OnProcess = [this](float percent, float, float, double, double) {
+            Check();
+            events.Percents.push_back(percent);
+            if (onProcess)
+                onProcess();
+        };
+        burner.OnFinalize = [this] {
+            Check();
+            ++events.Finalized;
+            events.FinalizedAtProcessCount = static_cast<int>(events.Percents.size());
+        };
+        burner.OnBurnDone = [this](const std::string& error) {
+            Check();
+            events.BurnDone.push_back(error);
+        };
+        burner.OnEraseDone = [this](const std::string& error) {
+            Check();
+            events.EraseDone.push_back(error);
+        };
+        burner.SetActive(true);
+        ASSERT_TRUE(burner.Active()) << burner.LastErrorText();
+        ASSERT_TRUE(burner.GetDevices());
+        for (int i = 1; i <= burner.DeviceCount(); ++i)
+            if (burner.IsImageRecorder(i))
+                burner.SetBurnDevice(i);
+        ASSERT_TRUE(burner.IsImageRecorder(burner.BurnDevice()));
+        burner.SetProjectType(ptISOUDF);
+        TBurningOptions options = burner.Options();
+        options.VolumeLabel = "My Videos";
+        options.Switches = {osFinalize, osUnderrunProtection};
+        options.CacheSize = 134217728;
+        burner.SetOptions(options);
+    }
+
+    void Check()
+    {
+        if (!dispatcher.IsMainThread())
+            events.OffMainThread = true;
+    }
+
+    // Serves the job's events until it has ended, as the UI thread would.
+    bool WaitForDone(const std::vector<std::string>& done)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (done.empty() && std::chrono::steady_clock::now() < end)
+            dispatcher.WaitAndServe(std::chrono::milliseconds(20));
+        // A second done event would arrive right behind the first.
+        dispatcher.WaitAndServe(std::chrono::milliseconds(300));
+        return !done.empty();
+    }
+
+    TQueueDispatcher dispatcher;
+    TBurnerSDK burner{dispatcher};
+    TEvents events;
+    std::function<void()> onProcess;
+    TempFolder folder;
+};
+
+TEST_F(BurnerTest, ImageRecorderIsAlwaysListedAsAWritableMedium)
+{
+    // Without drives (or without access to them) only the image recorder is listed.
+    EXPECT_GE(burner.DeviceCount(), 1);
+    EXPECT_EQ(burner.Devices(burner.BurnDevice())[0], 'Z');
+    ASSERT_TRUE(burner.GetDeviceInfo(0));
+    EXPECT_EQ(burner.DeviceInfo(burner.BurnDevice()).VendorID, "Image");
+    burner.SetImagePath(folder.file("disc.iso"));
+    ASSERT_TRUE(burner.GetMediumInformation(0));
+    EXPECT_NE(burner.MediumInformation().MediumTypeCode, mtcUnknown);
+    EXPECT_GT(burner.MediumInformation().MediumFreeSize, 0);
+    EXPECT_EQ(DiscTypeText(burner.MediumInformation()), "ISO image");
+}
+
+TEST_F(BurnerTest, BurnsThreeFilesToAnImageThatReadsBackByteForByte)
+{
+    const auto sources = test::ThreeMediaFiles();
+    std::vector<TBurnRow> rows;
+    for (const auto& source : sources)
+        rows.push_back({source.Name, source.Path});
+    std::vector<std::string> failures;
+    ASSERT_TRUE(AddRowsToProject(burner, rows, [&](const std::string& line) { failures.push_back(line); }));
+    EXPECT_EQ(burner.DataProjectCount(), 3);
+    std::int64_t total = 0;
+    for (const auto& source : sources)
+        total += static_cast<std::int64_t>(std::filesystem::file_size(source.Path));
+    EXPECT_EQ(burner.DataProjectSize(), total);
+
+    const std::string image = folder.file("My Videos.iso");
+    burner.SetImagePath(image);
+    burner.Prepare();
+    ASSERT_EQ(burner.LastError(), 0) << burner.LastErrorText();
+    burner.Burn();
+    ASSERT_EQ(burner.LastError(), 0) << burner.LastErrorText();
+    ASSERT_TRUE(WaitForDone(events.BurnDone));
+
+    ASSERT_EQ(events.BurnDone.size(), 1u);
+    EXPECT_EQ(events.BurnDone[0], "");
+    EXPECT_FALSE(events.OffMainThread);
+    ASSERT_FALSE(events.Percents.empty());
+    EXPECT_TRUE(std::is_sorted(events.Percents.begin(), events.Percents.end()));
+    EXPECT_EQ(events.Percents.back(), 100.0f);
+    EXPECT_EQ(events.Finalized, 1);
+    EXPECT_EQ(events.FinalizedAtProcessCount, static_cast<int>(events.Percents.size()));
+    EXPECT_TRUE(events.EraseDone.empty());
+    EXPECT_TRUE(test::HiddenFiles(folder.path()).empty());
+
+    std::vector<std::string> expected;
+    for (const auto& source : sources)
+        expected.push_back("/" + source.Name);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(test::ImageFiles(image, false), expected);
+    EXPECT_EQ(test::ImageFiles(image, true), expected);  // Joliet: long and non-ASCII names too
+    EXPECT_EQ(test::VolumeLabel(image), "My Videos");
+    const std::string extracted = folder.file("out");
+    ASSERT_TRUE(test::ExtractImage(image, extracted));
+    for (const auto& source : sources)
+        EXPECT_TRUE(test::SameBytes(source.Path, extracted + "/" + source.Name)) << source.Name;
+
+    // Erase empties the image, and ends with exactly one erase-done event.
+    burner.Erase(true, false);
+    ASSERT_EQ(burner.LastError(), 0) << burner.LastErrorText();
+    ASSERT_TRUE(WaitForDone(events.EraseDone));
+    EXPECT_EQ(events.EraseDone, std::vector<std::string>{""});
+    EXPECT_EQ(std::filesystem::file_size(image), 0u);
+    EXPECT_EQ(events.BurnDone.size(), 1u);
+}
+
+TEST_F(BurnerTest, AbortInTheMiddleEndsOnceWithAnErrorAndLeavesNoImage)
+{
+    const std::string big = folder.file("big.bin");
+    test::WriteRandomFile(big, 48LL << 20);
+    ASSERT_TRUE(burner.AddFile(big, "/", "big.bin"));
+    const std::string image = folder.file("aborted.iso");
+    burner.SetImagePath(image);
+    onProcess = [this] {
+        if (events.Percents.size() == 1)
+            burner.Abort();
+    };
+    burner.Burn();
+    ASSERT_EQ(burner.LastError(), 0) << burner.LastErrorText();
+    ASSERT_TRUE(WaitForDone(events.BurnDone));
+    ASSERT_EQ(events.BurnDone.size(), 1u);
+    EXPECT_NE(events.BurnDone[0], "");
+    EXPECT_EQ(events.Finalized, 0);
+    EXPECT_FALSE(std::filesystem::exists(image));
+    EXPECT_TRUE(test::HiddenFiles(folder.path()).empty());
+}
+
+TEST_F(BurnerTest, FullFolderGivesAClearErrorAndNoImage)
+{
+    test::TSmallDisk disk(4096);
+    if (!disk.Ok())
+        GTEST_SKIP() << "a small tmpfs cannot be mounted here (needs root); the full-folder case is not run";
+    const std::string source = folder.file("three.bin");
+    test::WriteRandomFile(source, 3LL << 20);
+    ASSERT_TRUE(burner.AddFile(source, "/", "three.bin"));
+    const std::string image = disk.Path() + "/full.iso";
+    burner.SetImagePath(image);
+
+    // Too big from the start: Prepare says so.
+    const std::string filler = disk.Path() + "/filler.bin";
+    test::WriteRandomFile(filler, 2LL << 20);
+    burner.Prepare();
+    EXPECT_NE(burner.LastError(), 0);
+    EXPECT_NE(burner.LastErrorText().find("Not enough free space"), std::string::npos) << burner.LastErrorText();
+
+    // The folder fills up while the image is written: the burn fails, nothing is left.
+    std::filesystem::remove(filler);
+    burner.Prepare();
+    ASSERT_EQ(burner.LastError(), 0) << burner.LastErrorText();
+    test::WriteRandomFile(filler, 2LL << 20);
+    burner.Burn();
+    ASSERT_EQ(burner.LastError(), 0) << burner.LastErrorText();
+    ASSERT_TRUE(WaitForDone(events.BurnDone));
+    ASSERT_EQ(events.BurnDone.size(), 1u);
+    EXPECT_NE(events.BurnDone[0], "");
+    EXPECT_EQ(events.Finalized, 0);
+    EXPECT_FALSE(std::filesystem::exists(image));
+    EXPECT_TRUE(test::HiddenFiles(disk.Path()).empty());
+}
+
+TEST_F(BurnerTest, MissingRowsArePassedOverAndUnreadableOnesAreReported)
+{
+    const auto sources = test::ThreeMediaFiles();
+    // A socket exists and is no folder, but cannot be read as a file, not even by root.
+    const std::string socketPath = folder.file("unreadable.sock");
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::vector<TBurnRow> rows = {
+        {sources[0].Name, sources[0].Path},
+        {"gone.mp4", folder.file("gone.mp4")},
+        {"unreadable.sock", socketPath},
+        {"folder", folder.path()},
+        {sources[1].Name, sources[1].Path},
+    };
+    std::vector<std::string> failures;
+    EXPECT_FALSE(AddRowsToProject(burner, rows, [&](const std::string& line) { failures.push_back(line); }));
+    ::close(fd);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0], "No such device or address... " + socketPath);  // open(2) refuses a socket
+    EXPECT_EQ(burner.DataProjectCount(), 2);
+    // The same caption twice is refused by the project.
+    EXPECT_FALSE(burner.AddFile(sources[2].Path, "/", sources[0].Name));
+    EXPECT_FALSE(burner.LastErrorText().empty());
+}
+
+TEST_F(BurnerTest, SpeedListsWithAndWithoutADisc)
+{
+    int unit = 0;
+    const auto noDisc = BuildSpeedList(burner, true, &unit);
+    EXPECT_EQ(noDisc, (std::vector<std::string>{"16x", "12x", "8x", "6x", "4x", "2x"}));
+    EXPECT_EQ(unit, 1385);
+    EXPECT_EQ(SpeedForChoice(noDisc, 2, unit), 11080);
+    EXPECT_EQ(SpeedForChoice(noDisc, 0, unit), -1);
+    EXPECT_EQ(SpeedForChoice({"8x"}, 0, unit), -1);
+
+    unit = 0;
+    const auto image = BuildSpeedList(burner, false, &unit);
+    EXPECT_EQ(image, (std::vector<std::string>{"16x", "12x", "8x", "4x", "2x"}));
+    EXPECT_EQ(unit, 1385);
+    EXPECT_EQ(burner.BurnSpeed(), 16 * 1385);  // the maximum stays requested
+    burner.SetBurnSpeed(SpeedForChoice(image, 3, unit));
+    EXPECT_EQ(burner.SpeedToText(burner.BurnSpeed()), "4x");
+    EXPECT_EQ(burner.SpeedToText(0), "");
+}
+
+TEST(BurnTexts, SizeAndDataLines)
+{
+    struct Case {
+        double Bytes;
+        const char* Text;
+    };
+    for (const Case& c : {Case{1073741824.0, "1,024 MB"}, Case{1073741825.0, "1.00 GB"}, Case{1610612736.0, "1.50 GB"},
+                          Case{1048576.0, "1 MB"}, Case{0, "0 MB"}, Case{5.0 * 1048576 * 1000, "4.88 GB"}})
+        EXPECT_EQ(BurnSizeText(c.Bytes), c.Text) << c.Bytes;
+    EXPECT_EQ(DataLine(1, 3 * 1048576), "Data: 1 file, 3 MB");
+    EXPECT_EQ(DataLine(0, 1048576), "Data: 0 files, 1 MB");
+    EXPECT_EQ(DataLine(3, 1073741824), "Data: 3 files, 1,024 MB");
+    TMediumInfo medium;
+    medium.MediumType = "DVD-RW sequential recording";
+    for (TMediumTypeCode code : {mtcDVD_RW_RO, mtcDVD_RW_SR}) {
+        medium.MediumTypeCode = code;
+        EXPECT_EQ(DiscTypeText(medium), "DVD-RW");
+    }
+    medium.MediumTypeCode = mtcDVD_RW;
+    EXPECT_EQ(DiscTypeText(medium), "DVD-RW sequential recording");
+}
+
+TEST(BurnerComponent, RulesOfActivationAndIndexes)
+{
+    TQueueDispatcher dispatcher;
+    TBurnerSDK inactive(dispatcher);
+    EXPECT_THROW(
+        try { inactive.ClearAll(); } catch (const EBurnerSDK& e) {
+            EXPECT_STREQ(e.what(), "internal module must be active for this function");
+            throw;
+        },
+        EBurnerSDK);
+    EXPECT_EQ(inactive.LastError(), 4096);
+    EXPECT_EQ(inactive.LastErrorText(), "SDK DLL is not initialized");
+
+    TBurnerSDK missing(dispatcher, [] { return std::unique_ptr<TBurnLibrary>(); });
+    missing.SetActive(true);
+    EXPECT_FALSE(missing.Active());
+    EXPECT_EQ(missing.LastErrorText(), "SDK DLL file not found");
+
+    TBurnerSDK first(dispatcher);
+    first.SetActive(true);
+    ASSERT_TRUE(first.Active());
+    TBurnerSDK second(dispatcher);
+    EXPECT_THROW(
+        try { second.SetActive(true); } catch (const EBurnerSDK& e) {
+            EXPECT_STREQ(e.what(), "Only one instance of internal module can be active at a time");
+            throw;
+        },
+        EBurnerSDK);
+    EXPECT_FALSE(second.Active());
+    EXPECT_EQ(first.DataProjectSize(), 0);
+    EXPECT_THROW(first.Devices(0), EBurnerSDK);
+    EXPECT_THROW(first.DeviceInfo(27), EBurnerSDK);
+    EXPECT_THROW(first.SetBurnDevice(27), EBurnerSDK);
+    // Activation again after the first let go, in the same process.
+    first.SetActive(false);
+    second.SetActive(true);
+    EXPECT_TRUE(second.Active());
+}
+
+TEST_F(BurnerTest, FailedStartRaisesNoEventAndSaysWhy)
+{
+    ASSERT_TRUE(burner.AddFile(test::ThreeMediaFiles()[0].Path, "/", "a.mp4"));
+    burner.SetImagePath(folder.file("no-such-folder/disc.iso"));
+    burner.Burn();
+    EXPECT_NE(burner.LastError(), 0);
+    EXPECT_FALSE(burner.LastErrorText().empty());
+    dispatcher.WaitAndServe(std::chrono::milliseconds(200));
+    EXPECT_TRUE(events.BurnDone.empty());
+}
+
+TEST_F(BurnerTest, NoEventAfterTheComponentIsGone)
+{
+    const std::string big = folder.file("big.bin");
+    test::WriteRandomFile(big, 32LL << 20);
+    auto late = std::make_unique<TBurnerSDK>(dispatcher);
+    burner.SetActive(false);
+    int calls = 0;
+    late->OnProcess = [&](float, float, float, double, double) { ++calls; };
+    late->OnBurnDone = [&](const std::string&) { ++calls; };
+    late->SetActive(true);
+    ASSERT_TRUE(late->GetDevices());
+    late->SetBurnDevice(late->DeviceCount());
+    late->SetProjectType(ptISOUDF);
+    ASSERT_TRUE(late->AddFile(big, "/", "big.bin"));
+    late->SetImagePath(folder.file("late.iso"));
+    late->Burn();
+    ASSERT_EQ(late->LastError(), 0) << late->LastErrorText();
+    late.reset();  // the job is aborted and waited for; its events are dropped
+    const int seen = calls;
+    dispatcher.WaitAndServe(std::chrono::milliseconds(300));
+    EXPECT_EQ(calls, seen);
+    EXPECT_EQ(calls, 0);
+    EXPECT_FALSE(std::filesystem::exists(folder.file("late.iso")));
+    EXPECT_TRUE(test::HiddenFiles(folder.path()).empty());
+}
+
+}  // namespace
+}  // namespace reelsmith
