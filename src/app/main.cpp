@@ -7,6 +7,7 @@
 #include "app/ui/product_picture.h"
 #include "app/ui/settings_dialog_hooks.h"
 #include "app/ui/shell_hooks.h"
+#include "burn/ui/burn_hooks.h"
 #include "intake/decoder_probe.h"
 #include "intake/ui/intake_hooks.h"
 #include "media/ui/media_hooks.h"
@@ -36,6 +37,7 @@ int main(int argc, char* argv[])
     reelsmith::InstallShellHooks(hooks);
     reelsmith::InstallUpdateHooks(hooks);
     reelsmith::InstallMediaHooks(hooks);
+    reelsmith::InstallBurnHooks(hooks);
     hooks.CreateTaskbarProgress = [](Tfrm_Main& owner) -> std::unique_ptr<QObject> {
         return std::make_unique<TWin7TaskProgressBar>(&owner);
     };

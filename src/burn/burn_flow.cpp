@@ -35,6 +35,11 @@ std::string BurnSizeText(double bytes)
     return Grouped(bytes / kMiB) + " MB";
 }
 
+std::string WrittenText(double bytesWritten, double imageSize)
+{
+    return "Written: " + Grouped(bytesWritten / kMiB) + " of " + Grouped(imageSize / kMiB) + " MB";
+}
+
 std::string DataLine(int count, std::int64_t bytes)
 {
     return "Data: " + std::to_string(count) + (count == 1 ? " file, " : " files, ") +

@@ -14,6 +14,8 @@ class TBurnerSDK;
 
 // "1.50 GB" above 1 GiB, else "1,024 MB".
 std::string BurnSizeText(double bytes);
+// "Written: 1,234 of 4,480 MB" for the progress window.
+std::string WrittenText(double bytesWritten, double imageSize);
 // "Data: 3 files, 12 MB" for count files of size bytes (the window adds the 1 MiB margin).
 std::string DataLine(int count, std::int64_t bytes);
 // The medium's type as the log shows it: "DVD-RW" for both DVD-RW modes.

@@ -18,10 +18,6 @@ namespace reelsmith {
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
-// The fifo's chunks are sectors of the data track; its size follows the cache size, up to
-// 16 MiB, which keeps a burn's memory small while the source files are read ahead.
-constexpr int kFifoChunk = 2048;
-constexpr std::int64_t kMaxFifoChunks = 8192;
 constexpr char kFirstDriveLetter = 'D';
 constexpr char kImageRecorderLetter = 'Z';
 constexpr std::int64_t kSector = 2048;
@@ -51,7 +47,6 @@ struct TWriteRecords {
     burn_disc* Disc = nullptr;
     burn_session* Session = nullptr;
     burn_track* Track = nullptr;
-    burn::burn_source* Fifo = nullptr;
     burn_write_opts* Opts = nullptr;
     ~TWriteRecords()
     {
@@ -63,23 +58,11 @@ struct TWriteRecords {
             burn_session_free(Session);
         if (Track)
             burn_track_free(Track);
-        if (Fifo)
-            burn_source_free(Fifo);
     }
 };
 
 // libisofs and libburn declare the same C stream record, each in its own scope.
 burn::burn_source* AsBurn(::burn_source* stream) { return reinterpret_cast<burn::burn_source*>(stream); }
-
-float FifoFill(burn::burn_source* fifo)
-{
-    int size = 0;
-    int freeBytes = 0;
-    char* status = nullptr;
-    if (burn_fifo_inquire_status(fifo, &size, &freeBytes, &status) < 0 || size <= 0)
-        return 0;
-    return 100.0f * static_cast<float>(size - freeBytes) / static_cast<float>(size);
-}
 
 }  // namespace
 
@@ -424,15 +407,13 @@ int TBurnLibrary::Erase(bool fast, bool eject)
 std::string TBurnLibrary::WriteDisc(burn_drive* drive, ::burn_source* stream, bool imageFile, bool* finalized)
 {
     TWriteRecords records;
-    const int chunks = static_cast<int>(std::clamp<std::int64_t>(m_Options.CacheSize / kFifoChunk, 64, kMaxFifoChunks));
-    records.Fifo = burn_fifo_source_new(AsBurn(stream), kFifoChunk, chunks, 0);
     records.Disc = burn_disc_create();
     records.Session = burn_session_create();
     records.Track = burn_track_create();
-    if (!records.Fifo || !records.Disc || !records.Session || !records.Track)
+    if (!records.Disc || !records.Session || !records.Track)
         return "Out of memory";
     burn_track_define_data(records.Track, 0, 0, 1, BURN_MODE1);
-    if (burn_track_set_source(records.Track, records.Fifo) != BURN_SOURCE_OK)
+    if (burn_track_set_source(records.Track, AsBurn(stream)) != BURN_SOURCE_OK)
         return "The image cannot be read";
     burn_session_add_track(records.Session, records.Track, BURN_POS_END);
     burn_disc_add_session(records.Disc, records.Session, BURN_POS_END);
@@ -455,7 +436,7 @@ std::string TBurnLibrary::WriteDisc(burn_drive* drive, ::burn_source* stream, bo
     const auto report = [&](float percent, const burn_progress& p) {
         TBurnProgress progress;
         progress.Percent = percent;
-        progress.Cache = FifoFill(records.Fifo);
+        progress.Cache = TDataProject::StreamFill(stream);
         if (p.buffer_capacity > 0)
             progress.DeviceBuffer =
                 100.0f * static_cast<float>(p.buffer_capacity - p.buffer_available) / p.buffer_capacity;

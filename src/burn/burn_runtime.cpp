@@ -14,7 +14,6 @@ namespace reelsmith {
 namespace {
 
 std::mutex g_Mutex;
-int g_Holders = 0;
 bool g_Running = false;
 
 char* Text(const char* literal) { return const_cast<char*>(literal); }
@@ -40,29 +39,11 @@ std::string StartLibraries()
 TBurnRuntime::TBurnRuntime()
 {
     std::lock_guard lock(g_Mutex);
-    if (!g_Running && g_Holders == 0) {
+    if (!g_Running) {
         m_Error = StartLibraries();
         g_Running = m_Error.empty();
     }
-    if (!g_Running) {
-        if (m_Error.empty())
-            m_Error = "The disc recording library cannot be started.";
-        return;
-    }
-    ++g_Holders;
-    m_Ok = true;
-}
-
-TBurnRuntime::~TBurnRuntime()
-{
-    if (!m_Ok)
-        return;
-    std::lock_guard lock(g_Mutex);
-    if (--g_Holders == 0 && g_Running) {
-        burn_finish();
-        iso_finish();
-        g_Running = false;
-    }
+    m_Ok = g_Running;
 }
 
 std::string TBurnRuntime::TakeLibraryError()

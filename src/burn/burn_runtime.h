@@ -1,6 +1,8 @@
 #pragma once
-// libburn's and libisofs's library state is process-wide: the first holder initializes
-// both, the last one to let go finishes them. Every user of either library holds one.
+// libburn's and libisofs's library state is process-wide: the first user starts both, under
+// a lock, and they stay up until the process ends. They are never finished: after a
+// cancelled write libburn's writer thread can outlive the drive's idle state, and finishing
+// the library under it crashes that thread. Every user of either library holds one.
 #include <string>
 
 namespace reelsmith {
@@ -9,7 +11,7 @@ class TBurnRuntime {
 public:
     // Initializes the libraries when this is the first holder; Ok() tells whether they run.
     TBurnRuntime();
-    ~TBurnRuntime();
+    ~TBurnRuntime() = default;
     TBurnRuntime(const TBurnRuntime&) = delete;
     TBurnRuntime& operator=(const TBurnRuntime&) = delete;
 

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -105,6 +106,21 @@ std::string TDataProject::AddFile(const std::string& sourcePath, const std::stri
     return {};
 }
 
+float TDataProject::StreamFill(burn_source* stream)
+{
+    size_t size = 0;
+    size_t freeBytes = 0;
+    if (iso_ring_buffer_get_status(stream, &size, &freeBytes) < 0 || size == 0)
+        return 0;
+    return 100.0f * static_cast<float>(size - freeBytes) / static_cast<float>(size);
+}
+
+int TDataProject::BufferBlocks(std::int64_t cacheSize)
+{
+    constexpr std::int64_t kBlock = 2048;
+    return static_cast<int>(std::clamp<std::int64_t>(cacheSize / kBlock, 512, 16384));
+}
+
 burn_source* TDataProject::CreateStream(const TBurningOptions& options, const TISOInfo& iso, std::string* error)
 {
     if (!m_Image) {
@@ -128,6 +144,7 @@ burn_source* TDataProject::CreateStream(const TBurningOptions& options, const TI
     iso_write_opts_set_joliet(opts, 1);
     iso_write_opts_set_joliet_long_names(opts, 1);
     iso_write_opts_set_joliet_longer_paths(opts, 1);
+    iso_write_opts_set_fifo_size(opts, BufferBlocks(options.CacheSize));
     TBurnRuntime::DropLibraryMessages();
     burn_source* stream = nullptr;
     const int result = iso_image_create_burn_source(m_Image, opts, &stream);

@@ -29,6 +29,11 @@ public:
     // with burn_source_free. Options and ISO information are read at this point.
     burn_source* CreateStream(const TBurningOptions& options, const TISOInfo& iso, std::string* error);
 
+    // Percent of the stream's read-ahead buffer that is filled.
+    static float StreamFill(burn_source* stream);
+    // Read-ahead of the image stream: the cache size, between 1 and 32 MiB.
+    static int BufferBlocks(std::int64_t cacheSize);
+
 private:
     Iso_Image* m_Image = nullptr;
     std::int64_t m_Size = 0;

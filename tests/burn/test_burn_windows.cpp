@@ -1,0 +1,332 @@
+// The Burn window and its progress windows on the image recorder, offscreen.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtTest>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "app/ui/main_window.h"
+#include "burn/burn_library.h"
+#include "burn/ui/burn_hooks.h"
+#include "burn/ui/burn_process_window.h"
+#include "burn/ui/burn_window.h"
+#include "burn/ui/erase_window.h"
+#include "burn_test_support.h"
+#include "runs/ui/taskbar_progress.h"
+#include "support/test_media.h"
+
+using namespace reelsmith;
+
+namespace {
+
+struct TSinkCalls {
+    QList<TTaskBarProgressStyle> States;
+    QList<int> Values;
+};
+
+class TRecordingSink : public TTaskbarSink {
+public:
+    explicit TRecordingSink(TSinkCalls& calls) : m_Calls(calls) {}
+    void SetProgressState(TTaskBarProgressStyle style) override { m_Calls.States.push_back(style); }
+    void SetProgressValue(int completed, int /*total*/) override { m_Calls.Values.push_back(completed); }
+
+private:
+    TSinkCalls& m_Calls;
+};
+
+struct TAsked {
+    QStringList Texts;
+    QList<QMessageBox::Icon> Icons;
+};
+
+// Texts of the log without their time stamps ("[hh:mm:ss] ").
+QStringList Unstamped(const TRunLog& log)
+{
+    QStringList lines;
+    for (const TLogLine& line : log.Lines()) {
+        QString text = line.Text;
+        if (text.startsWith(QLatin1Char('[')) && text.indexOf(QStringLiteral("] ")) == 9)
+            text = text.mid(11);
+        lines.append(text);
+    }
+    return lines;
+}
+
+TLogColour ColourOf(const TRunLog& log, const QString& unstamped)
+{
+    const QStringList lines = Unstamped(log);
+    const int at = lines.indexOf(unstamped);
+    return at < 0 ? TLogColour::Grey : log.Lines()[static_cast<std::size_t>(at)].Colour;
+}
+
+}  // namespace
+
+class TestBurnWindows : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_Folder;
+    QString Path(const QString& name) const { return m_Folder.path() + QLatin1Char('/') + name; }
+    void SaveShot(QWidget& window, const QString& name)
+    {
+        const QByteArray folder = qgetenv("REELSMITH_SCREENSHOT_DIR");
+        if (!folder.isEmpty())
+            window.grab().save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + name);
+    }
+
+    TBurnWindowOptions Options(const QString& image, TAsked* asked, QObject* taskbar = nullptr)
+    {
+        TBurnWindowOptions options;
+        options.Taskbar = taskbar;
+        options.AskImagePath = [image](QWidget*, const QString&) { return image; };
+        options.Message = [asked](QMessageBox::Icon icon, const QString&, const QString& text,
+                                  QMessageBox::StandardButtons) {
+            asked->Texts.append(text);
+            asked->Icons.append(icon);
+            return QMessageBox::Yes;
+        };
+        return options;
+    }
+
+    static std::vector<TBurnRow> Rows(const std::vector<test::TBurnSource>& sources)
+    {
+        std::vector<TBurnRow> rows;
+        for (const auto& source : sources)
+            rows.push_back({source.Name, source.Path});
+        return rows;
+    }
+
+private slots:
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", m_Folder.path().toLocal8Bit()); }
+
+    // Initialization to "Success!", then Erase, with the log of the burn flow.
+    void wholeFlowOnTheImageRecorder()
+    {
+        const auto sources = test::ThreeMediaFiles();
+        const QString image = Path(QStringLiteral("My Videos.iso"));
+        TAsked asked;
+        QWidget owner;
+        TSinkCalls calls;
+        TWin7TaskProgressBar taskbar(&owner, std::make_unique<TRecordingSink>(calls));
+        Tfrm_Burn window(&owner, Rows(sources), Options(image, &asked, &taskbar));
+        window.show();
+        QTRY_COMPARE_WITH_TIMEOUT(window.cb_WriteSpeed->count(), 5, 10000);
+        QCOMPARE(window.cb_Device_Burn->currentText(), QStringLiteral("Z: Image Recorder"));
+        QCOMPARE(window.cb_WriteSpeed->itemText(0), QStringLiteral("16x"));
+        QCOMPARE(window.Burner.BurnSpeed(), 16 * 1385);
+        QVERIFY(asked.Texts.isEmpty());
+
+        // While the burn runs, the progress window is looked at every 20 ms.
+        QList<int> bars;
+        QString written;
+        bool cancelDisabledAtFinalize = false;
+        QTimer watch;
+        watch.setInterval(20);
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (Tfrm_BurnProcess* progress = window.ProgressWindow()) {
+                bars.append(progress->prg_Extract->value());
+                if (progress->lbl_Burn->text() == QStringLiteral("Closing track... "))
+                    cancelDisabledAtFinalize = !progress->btn_Cancel->isEnabled();
+                if (progress->lbl_Written->text().startsWith(QStringLiteral("Written: ")))
+                    written = progress->lbl_Written->text();
+                if (bars.size() == 2)
+                    SaveShot(*progress, QStringLiteral("burn_progress.png"));
+            }
+        });
+        watch.start();
+        QTest::mouseClick(window.btn_Burn, Qt::LeftButton);  // returns when the progress window has closed
+        watch.stop();
+        SaveShot(window, QStringLiteral("burn_window.png"));
+
+        const QStringList lines = Unstamped(window.Log());
+        QStringList expected = {QStringLiteral("Initialization..."), QStringLiteral("Devices found:")};
+        for (int i = 1; i <= window.Burner.DeviceCount(); ++i)  // drives of this machine come first
+            expected.append(QString::fromStdString(window.Burner.Devices(i)));
+        expected += QStringList{QString(), QStringLiteral("Adding files..."), QString()};
+        QCOMPARE(lines.mid(0, expected.size()), expected);
+        QVERIFY(lines.at(lines.size() - 7).startsWith(QStringLiteral("Data: 3 files, ")));
+        QVERIFY(lines.at(lines.size() - 6).startsWith(QStringLiteral("Disc: ISO image, ")));
+        QCOMPARE(lines.mid(lines.size() - 5),
+                 (QStringList{QString(), QStringLiteral("Burning disc..."), QStringLiteral("Closing track..."),
+                              QStringLiteral("Success!"), QString()}));
+        QCOMPARE(ColourOf(window.Log(), QStringLiteral("Adding files...")), TLogColour::Green);
+        QCOMPARE(ColourOf(window.Log(), QStringLiteral("Success!")), TLogColour::Green);
+        QVERIFY(!bars.isEmpty());
+        QCOMPARE(bars.last(), 100);
+        QVERIFY(std::is_sorted(bars.begin(), bars.end()));
+        QVERIFY(cancelDisabledAtFinalize || bars.size() < 3);
+        QVERIFY2(written.endsWith(QStringLiteral(" MB")), qPrintable(written));
+        QVERIFY(!calls.Values.isEmpty());
+        QCOMPARE(calls.Values.last(), 100);
+        QVERIFY(calls.States.contains(TTaskBarProgressStyle::tbpsNormal));
+        QVERIFY(!calls.States.contains(TTaskBarProgressStyle::tbpsError));
+
+        const std::string imagePath = image.toStdString();
+        std::vector<std::string> names;
+        for (const auto& source : sources)
+            names.push_back("/" + source.Name);
+        std::sort(names.begin(), names.end());
+        QCOMPARE(test::ImageFiles(imagePath, false), names);
+        QCOMPARE(test::VolumeLabel(imagePath), std::string("My Videos"));
+
+        // Erase: the question, the erase window, "Success!" and an empty image.
+        QTest::mouseClick(window.btn_Erase_Burn, Qt::LeftButton);
+        QCOMPARE(asked.Texts.last(), QStringLiteral("Are you sure you want to erase the disc?\nErasing will remove all "
+                                                    "information from the disc."));
+        QCOMPARE(Unstamped(window.Log()).mid(Unstamped(window.Log()).size() - 3),
+                 (QStringList{QStringLiteral("Erasing disc..."), QStringLiteral("Success!"), QString()}));
+        QCOMPARE(std::filesystem::file_size(imagePath), std::uintmax_t{0});
+
+        QTest::mouseClick(window.Button1, Qt::LeftButton);
+        QVERIFY(!window.isVisible());
+        QVERIFY(!taskbar.Visible());
+    }
+
+    // Esc in the progress window acts as Cancel: the button is disabled at once, the burn
+    // ends with a red line and the taskbar in its error state, and no image is left.
+    void escapeCancelsTheBurn()
+    {
+        const QString big = Path(QStringLiteral("big.bin"));
+        test::WriteRandomFile(big.toStdString(), 64LL << 20);
+        const QString image = Path(QStringLiteral("cancelled.iso"));
+        TAsked asked;
+        QWidget owner;
+        TSinkCalls calls;
+        TWin7TaskProgressBar taskbar(&owner, std::make_unique<TRecordingSink>(calls));
+        Tfrm_Burn window(&owner, {{"big.bin", big.toStdString()}}, Options(image, &asked, &taskbar));
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.cb_WriteSpeed->count() > 0, 10000);
+        bool disabledAtOnce = false;
+        QTimer watch;
+        watch.setInterval(5);
+        connect(&watch, &QTimer::timeout, this, [&] {
+            Tfrm_BurnProcess* progress = window.ProgressWindow();
+            if (!progress || !progress->btn_Cancel->isEnabled() || progress->prg_Extract->value() < 1)
+                return;
+            QTest::keyClick(progress, Qt::Key_Escape);
+            disabledAtOnce = !progress->btn_Cancel->isEnabled();
+            watch.stop();
+        });
+        watch.start();
+        QTest::mouseClick(window.btn_Burn, Qt::LeftButton);
+        watch.stop();
+        QVERIFY(disabledAtOnce);
+        const TLogLine& last = window.Log().Lines()[window.Log().Lines().size() - 2];
+        QCOMPARE(last.Colour, TLogColour::Red);
+        QVERIFY(!Unstamped(window.Log()).contains(QStringLiteral("Success!")));
+        QVERIFY(calls.States.contains(TTaskBarProgressStyle::tbpsError));
+        QVERIFY(!QFile::exists(image));
+        QVERIFY(test::HiddenFiles(m_Folder.path().toStdString()).empty());
+    }
+
+    // A library that cannot be activated ends the initialization with its error and closes.
+    void failedActivationClosesTheWindow()
+    {
+        TAsked asked;
+        TBurnWindowOptions options = Options(Path(QStringLiteral("x.iso")), &asked);
+        options.Library = [] { return std::unique_ptr<TBurnLibrary>(); };
+        Tfrm_Burn window(nullptr, {}, options);
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 5000);
+        QCOMPARE(asked.Texts, QStringList{QStringLiteral("SDK DLL file not found")});
+        QCOMPARE(asked.Icons.value(0), QMessageBox::Critical);
+    }
+
+    // A missing source is passed over silently; an unreadable one gives a red line and the
+    // continue question, and No stops before anything is prepared.
+    void unreadableSourceAsksToContinue()
+    {
+        const auto sources = test::ThreeMediaFiles();
+        TAsked asked;
+        TBurnWindowOptions options = Options(Path(QStringLiteral("never.iso")), &asked);
+        options.Message = [&asked](QMessageBox::Icon icon, const QString&, const QString& text, QMessageBox::StandardButtons) {
+            asked.Texts.append(text);
+            asked.Icons.append(icon);
+            return QMessageBox::No;
+        };
+        const QString fifo = Path(QStringLiteral("pipe"));
+        QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+        Tfrm_Burn window(nullptr,
+                         {{sources[0].Name, sources[0].Path},
+                          {"gone.avi", Path(QStringLiteral("gone.avi")).toStdString()},
+                          {"pipe", fifo.toStdString()}},
+                         options);
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.cb_WriteSpeed->count() > 0, 10000);
+        QTest::mouseClick(window.btn_Burn, Qt::LeftButton);
+        QCOMPARE(asked.Texts, QStringList{QStringLiteral("Some files were not added. Would you like to continue with burning?")});
+        QCOMPARE(asked.Icons.value(0), QMessageBox::Warning);
+        const TLogLine& red = window.Log().Lines().back();
+        QCOMPARE(red.Colour, TLogColour::Red);
+        QVERIFY2(red.Text.endsWith(QStringLiteral("... ") + fifo), qPrintable(red.Text));
+        QVERIFY(!Unstamped(window.Log()).join(QLatin1Char('|')).contains(QStringLiteral("gone.avi")));
+        QVERIFY(!QFile::exists(Path(QStringLiteral("never.iso"))));
+    }
+
+    void clocks()
+    {
+        const struct {
+            int Seconds;
+            const char* Erase;
+            const char* Burn;
+        } cases[] = {{0, "00:00", "00:00:00"},  {61, "01:01", "00:01:01"},  {3599, "59:59", "00:59:59"},
+                     {3600, "00:00", "01:00:00"}, {3661, "01:01", "01:01:01"}};
+        for (const auto& c : cases) {
+            QCOMPARE(Tfrm_Erase::ClockText(c.Seconds), QString::fromLatin1(c.Erase));
+            QCOMPARE(Tfrm_BurnProcess::ClockText(c.Seconds), QString::fromLatin1(c.Burn));
+        }
+        // The erase window's panel ticks once a second while its erase runs.
+        Tfrm_Burn owner(nullptr, {});
+        Tfrm_Erase erase(owner);
+        erase.tmr_Erase->disconnect();  // no erase: only the clock runs
+        erase.show();
+        QCOMPARE(erase.pnl_Erase->text(), QStringLiteral("Erasing disc... 00:00"));
+        QTRY_COMPARE_WITH_TIMEOUT(erase.pnl_Erase->text(), QStringLiteral("Erasing disc... 00:01"), 3000);
+        erase.bool_Done = true;
+        QTRY_VERIFY_WITH_TIMEOUT(!erase.isVisible(), 2000);
+    }
+
+    // Ctrl+B in the main window opens the Burn window over the list's rows.
+    void mainWindowBurnCommand()
+    {
+        const auto sources = test::ThreeMediaFiles();
+        TMainWindowHooks hooks;
+        TAsked asked;
+        TBurnWindowOptions options = Options(Path(QStringLiteral("main.iso")), &asked);
+        InstallBurnHooks(hooks, options);
+        bool opened = false;
+        const auto burn = hooks.Burn;
+        hooks.Burn = [&](Tfrm_Main& main) {
+            // Closed as soon as it is ready, by pressing its Close button.
+            QTimer::singleShot(0, &main, [&] {
+                QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() != nullptr, 5000);
+                auto* window = qobject_cast<Tfrm_Burn*>(QApplication::activeModalWidget());
+                QVERIFY(window);
+                QTRY_VERIFY_WITH_TIMEOUT(window->cb_WriteSpeed->count() > 0, 10000);
+                opened = true;
+                window->Button1->click();
+            });
+            burn(main);
+        };
+        Tfrm_Main main({}, std::move(hooks));
+        for (const auto& source : sources) {
+            TFileListRow row;
+            row.Caption = QString::fromStdString(source.Name);
+            row.cell(FileCell::SourcePath) = QString::fromStdString(source.Path);
+            main.Files().Append(row);
+        }
+        main.show();
+        QCOMPARE(main.act_Burn->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
+        main.act_Burn->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(opened, 15000);
+    }
+};
+
+QTEST_MAIN(TestBurnWindows)
+#include "test_burn_windows.moc"
