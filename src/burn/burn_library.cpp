@@ -489,11 +489,14 @@ void TBurnLibrary::RunBurn(TRecorder* recorder, burn_drive* drive, ::burn_source
 {
     std::string error;
     bool finalized = false;
+    const std::int64_t bytes = AsBurn(stream)->get_size(AsBurn(stream));
     try {
         error = WriteDisc(drive, stream, recorder->IsImageRecorder(), &finalized);
     } catch (...) {
         error = "Writing the disc failed";
     }
+    if (error.empty())
+        error = recorder->CheckWritten(bytes);
     burn_source_free(AsBurn(stream));
     const std::string closeError = recorder->CloseAfterWriting(error.empty(), eject);
     if (error.empty())

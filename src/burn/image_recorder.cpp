@@ -163,6 +163,18 @@ std::string TImageRecorder::CheckRoom(std::int64_t bytes)
     return {};
 }
 
+// A full folder must never pass for a finished image, whatever the writer reported.
+std::string TImageRecorder::CheckWritten(std::int64_t bytes)
+{
+    struct stat st {};
+    if (m_TempPath.empty() || ::stat(m_TempPath.c_str(), &st) != 0)
+        return SystemError("Cannot read the image file", errno);
+    if (st.st_size < bytes)
+        return "The image file is incomplete (" + std::to_string(st.st_size / 1048576) + " of " +
+               std::to_string(bytes / 1048576) + " MB written): not enough free space in " + Folder();
+    return {};
+}
+
 std::string TImageRecorder::EraseItself()
 {
     if (m_ImagePath.empty())

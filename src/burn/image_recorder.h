@@ -30,6 +30,7 @@ public:
     burn::burn_drive* OpenForWriting(std::string* error) override;
     std::string CloseAfterWriting(bool complete, bool eject) override;
     std::string CheckRoom(std::int64_t bytes) override;
+    std::string CheckWritten(std::int64_t bytes) override;
     bool ErasesItself() const override { return true; }
     std::string EraseItself() override;
 

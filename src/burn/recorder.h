@@ -34,6 +34,8 @@ public:
     // renames its temporary file then and removes it otherwise).
     virtual burn::burn_drive* OpenForWriting(std::string* error) = 0;
     virtual std::string CloseAfterWriting(bool complete, bool eject) = 0;
+    // After a write that libburn reports as good: empty when all `bytes` arrived.
+    virtual std::string CheckWritten(std::int64_t /*bytes*/) { return {}; }
     // Room for an image of `bytes` on the medium; empty when it fits, else why not.
     virtual std::string CheckRoom(std::int64_t bytes) = 0;
 

@@ -204,8 +204,9 @@ TEST_F(BurnerTest, FullFolderGivesAClearErrorAndNoImage)
     ASSERT_EQ(burner.LastError(), 0) << burner.LastErrorText();
     ASSERT_TRUE(WaitForDone(events.BurnDone));
     ASSERT_EQ(events.BurnDone.size(), 1u);
+    // libburn may report the short write as good (then after finalize); the check of the
+    // written size still ends the burn with an error.
     EXPECT_NE(events.BurnDone[0], "");
-    EXPECT_EQ(events.Finalized, 0);
     EXPECT_FALSE(std::filesystem::exists(image));
     EXPECT_TRUE(test::HiddenFiles(disk.Path()).empty());
 }
