@@ -1,6 +1,10 @@
 // reelsmith-transcode [--input-options STR] [--threads N] [--priority idle|low|normal|high]
 //                     INPUT OUTPUT [OUTPUT OPTION STRING]
-// Converts one file with the engine and reports progress on stderr.
+// Converts one file with the engine and reports progress on stderr. The output appears under
+// its name only when it is complete; Ctrl+C, SIGTERM or SIGHUP stop the conversion and remove
+// the part written (a second signal ends the program at once).
+
+#include <sys/stat.h>
 
 #include <sys/stat.h>
 
@@ -8,11 +12,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/custom_encoder.h"
 #include "media/ff_logger.h"
+#include "engine/output_staging.h"
+#include "engine/same_file.h"
+#include "engine/termination_signals.h"
 #include "media/ffmpeg_loader.h"
 #include "transcode_help.h"
 
@@ -74,35 +82,116 @@ std::string OutputRefusal(const std::string& name)
     return name + ": the output exists and is not a regular file";
 }
 
-}  // namespace
+struct TToolArgs {
+    std::string InputOptions;
+    int Threads = 1;
+    TThreadPriority Priority = tpNormal;
+    std::string Input;
+    std::string Output;
+    std::string OutputOptions;
+};
 
-int main(int argc, char** argv)
+// 0 when the arguments are usable; otherwise the status to end with.
+int ParseArgs(int argc, char** argv, TToolArgs* args)
 {
-    std::string inputOptions;
-    int threads = 1;
-    TThreadPriority priority = tpNormal;
     std::vector<std::string> positional;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--input-options" && i + 1 < argc) {
-            inputOptions = argv[++i];
+            args->InputOptions = argv[++i];
         } else if (arg == "--threads" && i + 1 < argc) {
-            threads = std::atoi(argv[++i]);
+            args->Threads = std::atoi(argv[++i]);
         } else if (arg == "--priority" && i + 1 < argc) {
-            if (!ParsePriority(argv[++i], &priority))
+            if (!ParsePriority(argv[++i], &args->Priority))
                 return Usage();
         } else if (arg == "--help" || arg == "-h") {
             std::fputs(kTranscodeHelp, stdout);
-            return 0;
+            return -1;
         } else if (arg == "--version") {
             std::fputs(kTranscodeVersion, stdout);
-            return 0;
+            return -1;
         } else {
             positional.push_back(arg);
         }
     }
     if (positional.size() < 2 || positional.size() > 3)
         return Usage();
+    args->Input = positional[0];
+    args->Output = positional[1];
+    if (positional.size() > 2)
+        args->OutputOptions = positional[2];
+    return 0;
+}
+
+// The output, staged when it is a local file: the engine writes the temporary file, which
+// becomes the output only when the conversion finished.
+class TToolOutput {
+public:
+    bool Begin(const std::string& output)
+    {
+        const std::optional<std::string> local = LocalPathOf(output);
+        struct stat existing {};
+        if (!local || (::stat(local->c_str(), &existing) == 0 && S_ISCHR(existing.st_mode))) {
+            m_EngineName = output;  // another protocol, or a device such as /dev/null: written as it is
+            return true;
+        }
+        if (!m_Staged.Begin(*local))
+            return false;
+        // "file:" keeps a colon in the name from reading as a protocol.
+        m_EngineName = "file:" + m_Staged.TempPath();
+        return true;
+    }
+    // The muxer writes its own files under the name it was given: no staging then.
+    void Unstage(const std::string& output)
+    {
+        m_Staged.Discard();
+        m_EngineName = output;
+    }
+    bool Staged() const { return m_Staged.Staged(); }
+    const std::string& EngineName() const { return m_EngineName; }
+    TStagedOutput& Staging() { return m_Staged; }
+
+private:
+    TStagedOutput m_Staged;
+    std::string m_EngineName;
+};
+
+// Adds the task and sets its output; -1 with the error printed when either is refused.
+int PrepareTask(TFFEncoder& encoder, const TToolArgs& args, TToolOutput& output)
+{
+    TInputOptions in;
+    in.Options = args.InputOptions;
+    const int task = encoder.AddTask(args.Input, &in);
+    if (task < 0)
+        return -1;
+    TOutputOptions out;
+    out.Options = args.OutputOptions;
+    if (encoder.SetOutput(task, output.EngineName(), &out) < 0)
+        return -1;
+    if (!output.Staged() || encoder.FFmpegs(task)->OutputWritesFile(0))
+        return task;
+    // Nothing was opened for writing yet: set the output up again under its own name.
+    encoder.RemoveTask(task);
+    output.Unstage(args.Output);
+    return PrepareTask(encoder, args, output);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    TToolArgs args;
+    if (const int status = ParseArgs(argc, argv, &args))
+        return status < 0 ? 0 : status;
+    InstallTerminationHandlers();
+
+    // Refused before anything is opened for writing, so an input is never overwritten.
+    const std::string writtenInput = InputWrittenBy(args.Output, {args.Input});
+    if (!writtenInput.empty()) {
+        std::fprintf(stderr, "%s: the output is the same file as the input %s; the input is never overwritten\n",
+                     args.Output.c_str(), writtenInput.c_str());
+        return 1;
+    }
 
     // The dispatcher must outlive the encoder: stopping tasks in its destructor still uses it.
     TQueueDispatcher dispatcher;
@@ -132,34 +221,47 @@ int main(int argc, char** argv)
         else
             done = true;
     };
-    encoder.ThreadPriority = priority;
+    encoder.ThreadPriority = args.Priority;
 
-    TInputOptions in;
-    in.Options = inputOptions;
-    const int task = encoder.AddTask(positional[0], &in);
-    if (task < 0) {
-        logger.Flush();
-        std::fprintf(stderr, "%s\n", encoder.LastErrMsg().c_str());
-        return 1;
-    }
-    if (const std::string refusal = OutputRefusal(positional[1]); !refusal.empty()) {
+    if (const std::string refusal = OutputRefusal(args.Output); !refusal.empty()) {
         std::fprintf(stderr, "%s\n", refusal.c_str());
         return 1;
     }
-    TOutputOptions out;
-    out.Options = positional.size() > 2 ? positional[2] : std::string();
-    if (encoder.SetOutput(task, positional[1], &out) < 0) {
+    TToolOutput output;
+    if (!output.Begin(args.Output)) {
+        std::fprintf(stderr, "%s\n", output.Staging().Error().c_str());
+        return 1;
+    }
+    if (PrepareTask(encoder, args, output) < 0) {
         logger.Flush();
         std::fprintf(stderr, "%s\n", encoder.LastErrMsg().c_str());
         return 1;
     }
-    encoder.Start(threads);
-    while (!done)
+    if (const int signal = TerminationSignal())
+        EndBySignal(signal);  // removes the staged file
+
+    encoder.Start(args.Threads);
+    bool stopping = false;
+    while (!done) {
         dispatcher.WaitAndServe(std::chrono::milliseconds(20));
+        if (!stopping && TerminationSignal()) {
+            stopping = true;
+            encoder.Stop(false);
+        }
+    }
     logger.Flush();
     std::fprintf(stderr, "\n");
-    if (taskEnd.Finished)
-        return 0;
-    std::fprintf(stderr, "%s\n", taskEnd.Exception ? taskEnd.ExceptionMsg.c_str() : "The conversion did not finish.");
-    return 1;
+    if (const int signal = TerminationSignal()) {
+        output.Staging().Discard();
+        EndBySignal(signal);
+    }
+    if (!taskEnd.Finished) {
+        std::fprintf(stderr, "%s\n", taskEnd.Exception ? taskEnd.ExceptionMsg.c_str() : "The conversion did not finish.");
+        return 1;
+    }
+    if (output.Staged() && !output.Staging().Commit(TCommitMode::Replace)) {
+        std::fprintf(stderr, "%s\n", output.Staging().Error().c_str());
+        return 1;
+    }
+    return 0;
 }

@@ -12,6 +12,7 @@
 #include "intake/ui/intake_hooks.h"
 #include "media/ui/media_hooks.h"
 #include "runs/ui/run_hooks.h"
+#include "runs/termination_notifier.h"
 #include "runs/ui/taskbar_progress.h"
 #include "update/ui/update_hooks.h"
 
@@ -28,6 +29,8 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Tarnwick"));
     QGuiApplication::setDesktopFileName(QStringLiteral("reelsmith"));
     QApplication::setWindowIcon(reelsmith::ProductIcon());
+    // A termination signal stops a running conversion and removes its part before the end.
+    reelsmith::TTerminationNotifier terminationNotifier;
     QStringList params = QApplication::arguments();
     params.removeFirst();  // the program itself
     TMainWindowHooks hooks;

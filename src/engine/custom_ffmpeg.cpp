@@ -52,6 +52,14 @@ AVFormatContext* TCustomFFmpeg::InputContext(int index) const
     return FGraph.Finput_files[index]->ctx.get();
 }
 
+bool TCustomFFmpeg::OutputWritesFile(int index) const
+{
+    if (index < 0 || index >= FGraph.Fnb_output_files())
+        return false;
+    const AVOutputFormat* format = FGraph.Foutput_files[index]->format;
+    return format && !(format->flags & AVFMT_NOFILE);
+}
+
 int TCustomFFmpeg::AddInputFile(const std::string& fileName, const std::string& options, const std::string& presets)
 {
     TOptionsContext o;

@@ -67,6 +67,9 @@ public:
     int64_t OutputDuration() const { return FOutputDuration; }
     int OutputCount() const { return FGraph.Fnb_output_files(); }
     int InputCount() const { return FGraph.Fnb_input_files(); }
+    // False for an output whose muxer writes its own files (image sequences, null): such an
+    // output is written under the name it was given, so it cannot be staged.
+    bool OutputWritesFile(int index) const;
     AVFormatContext* InputContext(int index) const;
 
     // Read/write time-outs in milliseconds; 0 or less disables them.

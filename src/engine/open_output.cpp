@@ -9,6 +9,7 @@
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
 #include "engine/engine_log.h"
+#include "engine/same_file.h"
 #include "engine/text_file.h"
 
 namespace reelsmith {
@@ -20,14 +21,6 @@ TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormat
 namespace {
 
 int WriteInterruptTrampoline(void* opaque) { return static_cast<TCustomFFmpeg*>(opaque)->WriteInterrupt(); }
-
-std::string CanonicalTarget(const std::string& path)
-{
-    std::error_code ec;
-    std::filesystem::path p(path);
-    auto folder = std::filesystem::weakly_canonical(p.has_parent_path() ? p.parent_path() : ".", ec);
-    return (folder / p.filename()).string();
-}
 
 // Index of the best stream of a kind over all inputs (the tool's score), or -1.
 int BestStream(TCustomFFmpeg& task, AVMediaType type, const AVOutputFormat* ofmt)
@@ -260,9 +253,8 @@ int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
     if (ret < 0)
         return ret;
 
-    const std::string target = CanonicalTarget(fileName);
     for (const auto& file : FGraph.Finput_files) {
-        if (CanonicalTarget(file->ctx->url ? file->ctx->url : "") == target) {
+        if (SameFile(fileName, file->ctx->url ? file->ctx->url : "")) {
             FLastErrMsg = fileName + ": " + "the output is the same file as an input; the input is never overwritten";
             EngineLog(TLogLevel::llError, FLastErrMsg);
             return AVERROR(EINVAL);

@@ -837,6 +837,7 @@ void TCustomFFmpeg::Transcode()
             if (ret < 0) {
                 FLastErrMsg = StrFormat("Error closing file %s", of->ctx->url) + ": " + EngineErrorText(ret);
                 EngineLog(TLogLevel::llError, FLastErrMsg);
+                ++trailerFailures;  // the last buffered bytes are lost: the file is not complete
             }
         }
     }

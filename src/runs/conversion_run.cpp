@@ -2,11 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <exception>
 
 #include "app/program_paths.h"
 #include "runs/output_naming.h"
+#include "runs/termination_notifier.h"
 #include "runs/run_progress.h"
 
 namespace reelsmith {
@@ -40,6 +42,8 @@ TConversionRun::TConversionRun(TRunSetup setup, IRunView& view, QObject* parent)
     connect(&m_Start, &QTimer::timeout, this, &TConversionRun::tmr_StartTimer);
     connect(&m_Elapsed, &QTimer::timeout, this, &TConversionRun::tmr_ElapsedTimer);
     connect(&m_Process, &QTimer::timeout, this, &TConversionRun::tmr_ProcessTimer);
+    if (TTerminationNotifier* notifier = TTerminationNotifier::Instance())
+        connect(notifier, &TTerminationNotifier::Received, this, &TConversionRun::StopForSignal);
 
     m_Encoder.SetDispatcher(&m_Dispatcher);
     m_Encoder.OnProgress = [this](TCustomEncoder*, const TProgressInfo* info) {
@@ -74,6 +78,10 @@ void TConversionRun::Show()
     m_RunSeconds = 0;
     m_FileSeconds = 0;
     m_Cancelled = false;
+    // A run that saves its log removes the previous one first: a log.txt left by a killed
+    // run could otherwise be taken for this run's.
+    if (m_Setup.ExitAtEnd)
+        QFile::remove(LogPath());
     if (!m_Setup.OutputPath.isEmpty() && !QFileInfo::exists(m_Setup.OutputPath))
         QDir().mkpath(m_Setup.OutputPath);
     m_Elapsed.start();
@@ -112,7 +120,7 @@ QString TConversionRun::Extension() const
 
 QString TConversionRun::OutputPathOf(const TRunRow& row) const
 {
-    return OutputPathFor(row.SourcePath, row.Caption, m_Setup.OutputPath, Extension(), m_Sources);
+    return OutputPathFor(row.SourcePath, row.Caption, m_Setup.OutputPath, Extension(), m_Sources + m_Written);
 }
 
 void TConversionRun::ProcessFile(int index)
@@ -138,7 +146,8 @@ void TConversionRun::ProcessFile(int index)
     AddLog(row.SourcePath, TLogColour::Neutral);
 
     const QString outputPath = OutputPathOf(row);
-    if (!QFileInfo::exists(outputPath)) {
+    m_Overwrite = false;
+    if (!QFileInfo::exists(outputPath) && !QFileInfo(outputPath).isSymLink()) {
         StartFile(row.SourcePath, outputPath);
         return;
     }
@@ -153,6 +162,7 @@ void TConversionRun::ProcessFile(int index)
         return;
     m_Elapsed.start();
     if (overwrite) {
+        m_Overwrite = true;
         StartFile(row.SourcePath, outputPath);
         return;
     }
@@ -203,12 +213,23 @@ void TConversionRun::StartFile(const QString& sourcePath, const QString& outputP
         AddLog(QStringLiteral("Adding task... OK"), TLogColour::Green);
         AddLog(QStringLiteral("Parameters ") + m_Setup.Options, TLogColour::Grey);
         output.Options = m_Setup.Options.toStdString();
-        if (m_Encoder.SetOutput(task, outputPath.toStdString(), &output) < 0) {
+        QString stagingError;
+        if (!StageOutput(outputPath, &stagingError)) {
+            m_Encoder.RemoveTask(task);
+            FailFile(QString::fromLatin1(step) + stagingError);
+            return;
+        }
+        // "file:" keeps a colon in the name from reading as a protocol.
+        if (m_Encoder.SetOutput(task, "file:" + m_Staged.TempPath(), &output) < 0) {
             const QString message = Text(m_Encoder.LastErrMsg());
+            m_Staged.Discard();
             m_Encoder.RemoveTask(task);
             FailFile(QString::fromLatin1(step) + message);
             return;
         }
+        // A muxer that writes its own files (an image sequence, null) is not staged.
+        if (!m_Encoder.FFmpegs(task)->OutputWritesFile(0))
+            m_Staged.Discard();
         AddLog(QStringLiteral("Applying parameters... OK"), TLogColour::Green);
         AddLog(QStringLiteral("Processing file..."), TLogColour::Green);
         m_Display.FileLabel = QFileInfo(outputPath).fileName();
@@ -234,10 +255,47 @@ void TConversionRun::StartFile(const QString& sourcePath, const QString& outputP
         }
         m_FinalEventWaits = 0;
         m_AwaitingFinalEvent = true;
+        m_FileDone = false;
         m_Encoder.Start(m_Setup.ThreadsText.toInt());
     } catch (const std::exception& error) {
+        m_Staged.Discard();
         FailFile(QString::fromLatin1(step) + QString::fromUtf8(error.what()));
     }
+}
+
+bool TConversionRun::StageOutput(const QString& outputPath, QString* error)
+{
+    if (m_Staged.Begin(QFile::encodeName(outputPath).toStdString()))
+        return true;
+    *error = QFile::decodeName(QByteArray::fromStdString(m_Staged.Error()));
+    return false;
+}
+
+// The task's own terminate event: a converted output gets its final name, anything else
+// (an exception, Stop) loses its temporary file.
+void TConversionRun::FinishOutput(const TTerminateInfo& info)
+{
+    if (m_Cancelled || !info.Finished || info.Exception) {
+        m_Staged.Discard();
+        return;
+    }
+    if (!m_Staged.Staged()) {  // not staged: written under its own name
+        m_FileDone = true;
+        return;
+    }
+    const TCommitMode mode = m_Overwrite ? TCommitMode::Replace : TCommitMode::KeepExisting;
+    const QString wanted = m_Staged.FinalPath().empty() ? QString() : QFile::decodeName(QByteArray::fromStdString(m_Staged.FinalPath()));
+    if (!m_Staged.Commit(mode)) {
+        AddLog(QFile::decodeName(QByteArray::fromStdString(m_Staged.Error())), TLogColour::Red);
+        return;
+    }
+    const QString final = QFile::decodeName(QByteArray::fromStdString(m_Staged.FinalPath()));
+    m_Written.append(final);
+    m_FileDone = true;
+    if (final != wanted)
+        AddLog(QStringLiteral("\"%1\" appeared meanwhile; saved as \"%2\"")
+                   .arg(QFileInfo(wanted).fileName(), QFileInfo(final).fileName()),
+               TLogColour::Neutral);
 }
 
 void TConversionRun::FFEncoderProgress(const TProgressInfo& info)
@@ -270,12 +328,18 @@ void TConversionRun::FFEncoderTerminate(const TTerminateInfo& info)
     Changed();
     if (info.TaskIndex < 0)
         m_AwaitingFinalEvent = false;
+    else
+        FinishOutput(info);
     if (!m_Cancelled) {
-        if (info.TaskIndex < 0)
-            AddLog(QStringLiteral("Success!"), TLogColour::Green);
-        if (info.Exception) {
-            ++m_FailedRows;
+        if (info.Exception)
             AddLog(Text(info.ExceptionMsg), TLogColour::Red);
+        // The final event closes the row: "Success!" only for an output that is in place.
+        if (info.TaskIndex < 0 && m_FileDone) {
+            AddLog(QStringLiteral("Success!"), TLogColour::Green);
+        } else if (info.TaskIndex < 0) {
+            ++m_FailedRows;
+            AddLog(QStringLiteral("Error!"), TLogColour::Red);
+            m_View.ErrorBeep();
         }
     }
     EnableProcessTimer();
@@ -387,7 +451,7 @@ void TConversionRun::EndRun()
     emit RunOver();
     if (m_Setup.ExitAtEnd) {
         // The program still ends when the log cannot be saved; the last line says so.
-        const QString logPath = m_Setup.LogPath.isEmpty() ? LogFilePath() : m_Setup.LogPath;
+        const QString logPath = LogPath();
         PrintLogPlace(logPath, m_Log.SaveToFile(logPath));
         m_View.Terminate();
     }
@@ -410,6 +474,20 @@ void TConversionRun::CancelledEnd()
     Changed();
     m_View.DefaultBeep();
     emit RunOver();
+}
+
+QString TConversionRun::LogPath() const
+{
+    return m_Setup.LogPath.isEmpty() ? LogFilePath() : m_Setup.LogPath;
+}
+
+void TConversionRun::StopForSignal()
+{
+    m_Cancelled = true;
+    m_Closing = true;  // the program ends: no more log lines or events
+    if (m_Encoder.Working())
+        m_Encoder.Stop(true);
+    m_Staged.Discard();
 }
 
 void TConversionRun::AddLog(const QString& text, TLogColour colour, bool bold)

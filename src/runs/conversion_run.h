@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/custom_encoder.h"
+#include "engine/output_staging.h"
 #include "media/ff_decoder.h"
 #include "runs/qt_dispatcher.h"
 #include "runs/run_log.h"
@@ -127,8 +128,15 @@ public:
     TFFEncoder& Encoder() { return m_Encoder; }
 
     // The output path of a row: the destination (or the source's folder) with the run's
-    // extension, numbered so that it never names one of the run's sources.
+    // extension, numbered so that it never names one of the run's sources nor an output
+    // this run has written.
     QString OutputPathOf(const TRunRow& row) const;
+    // Outputs this run has written, by their final names.
+    const QStringList& WrittenOutputs() const { return m_Written; }
+
+    // A termination signal arrived: the engine is stopped and the part written removed
+    // before the program ends.
+    void StopForSignal();
 
 signals:
     // The run is over (all rows, after Stop, or the libraries failed to load).
@@ -144,10 +152,14 @@ private:
     void EndRun();
     void CancelledEnd();
     QString Extension() const;
+    QString LogPath() const;
+    bool StageOutput(const QString& outputPath, QString* error);
+    void FinishOutput(const TTerminateInfo& info);
 
     TRunSetup m_Setup;
     IRunView& m_View;
     QStringList m_Sources;
+    QStringList m_Written;
     TRunLog m_Log;
     TRunDisplay m_Display;
     TTaskbarDisplay m_Taskbar;
@@ -168,6 +180,11 @@ private:
     int64_t m_LastTotalDuration = 0;
     int64_t m_LastCurrentDuration = 0;
     int64_t m_SourceDuration = 0;
+    bool m_Overwrite = false;   // the user agreed to replace the existing output of this row
+    bool m_FileDone = false;    // the row's output was converted and is under its final name
+
+    // The row's output while it is written; removed unless committed, also when the run goes.
+    TStagedOutput m_Staged;
 
     // The dispatcher outlives the encoder, whose destructor still hands deliveries over.
     TQtDispatcher m_Dispatcher;

@@ -30,9 +30,36 @@ TRgb LogColourRgb(TLogColour colour, bool dark, TRgb darkNeutral)
     return {};
 }
 
+QString EscapeControlCharacters(const QString& text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code >= 0x20 && code != 0x7F) {
+            escaped.append(c);
+            continue;
+        }
+        switch (code) {
+        case u'\n':
+            escaped.append(QLatin1String("\\n"));
+            break;
+        case u'\r':
+            escaped.append(QLatin1String("\\r"));
+            break;
+        case u'\t':
+            escaped.append(QLatin1String("\\t"));
+            break;
+        default:
+            escaped.append(QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0')));
+        }
+    }
+    return escaped;
+}
+
 void TRunLog::Add(const QString& text, TLogColour colour, bool bold)
 {
-    m_Lines.push_back({text, colour, bold});
+    m_Lines.push_back({EscapeControlCharacters(text), colour, bold});
 }
 
 QStringList TRunLog::PlainLines() const

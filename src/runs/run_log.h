@@ -27,8 +27,13 @@ struct TLogLine {
     bool Bold = false;
 };
 
+// One log line for any text: control characters (a newline in a file name) are shown as
+// "\n", "\r", "\t" or "\xNN" so that a line never splits.
+QString EscapeControlCharacters(const QString& text);
+
 class TRunLog {
 public:
+    // Adds text as one line, its control characters escaped.
     void Add(const QString& text, TLogColour colour, bool bold = false);
     const std::vector<TLogLine>& Lines() const { return m_Lines; }
     // One entry per line, as "log.txt" holds them.

@@ -5,6 +5,10 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTimer>
+#include <sys/mount.h>
+
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -80,6 +84,18 @@ bool IsMedia(const std::string& path)
     return RunCommand("ffprobe -v error -show_entries format=format_name -of csv=p=0 " + ShellQuote(path), &out) == 0 &&
            !out.empty();
 }
+
+std::vector<std::string> Names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int CountOf(const QStringList& lines, const QString& line) { return int(lines.count(line)); }
 
 }  // namespace
 
@@ -317,6 +333,8 @@ TEST(ConversionRun, PauseResumeAndStopCancelTheRun)
     EXPECT_FALSE(QFile::exists(QString::fromStdString(folder.file("log.txt"))));
     EXPECT_EQ(view.ErrorBeeps, 1);
     EXPECT_EQ(view.DefaultBeeps, 1);
+    // Stopped: neither the output nor its temporary file is left.
+    EXPECT_EQ(Names(folder.file("out")), std::vector<std::string>{});
 }
 
 TEST(ConversionRun, ProgressWithoutAUsableTotalKeepsThePercent)
@@ -392,6 +410,167 @@ TEST(ConversionRun, AudioExtractionSavesTheLogAndEndsACommandLineRun)
     EXPECT_EQ(view.Terminated, 1);
     const QStringList saved = QString::fromUtf8(ReadAll(folder.file("log.txt"))).split(QLatin1Char('\n'));
     EXPECT_EQ(saved.mid(0, saved.size() - 1), run.Log().PlainLines());
+}
+
+// A conversion or extraction that fails inside the engine (here the encoder refuses to open)
+// ends its row in red "Error!" with the error beep, never "Success!", and leaves no file.
+TEST(ConversionRun, AFileThatFailsWhileConvertingEndsInErrorWithNoOutput)
+{
+    struct Case {
+        const char* name;
+        TRunKind kind;
+        QString options;
+    };
+    const std::vector<Case> cases = {
+        {"video", TRunKind::Video, QStringLiteral("-c:v libx264 -profile:v no_such_profile -c:a aac")},
+        {"audio", TRunKind::Audio, QStringLiteral("-vn -c:a libmp3lame -ar 1234")},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const std::string a = CopyTo(Clip(), folder.file("a.mp4"));
+        TRecordingView view;
+        TRunSetup setup = VideoSetup({Row(a)}, folder.file("out"), QStringLiteral("MP4"));
+        setup.Kind = c.kind;
+        setup.AudioFormatIndex = 0;  // MP3
+        setup.Options = c.options;
+        TConversionRun run(std::move(setup), view);
+        ASSERT_TRUE(RunToEnd(run)) << c.name;
+        const QStringList lines = LinesAfterLoading(run.Log());
+        EXPECT_EQ(CountOf(lines, QStringLiteral("Success!")), 0) << c.name << lines.join(QLatin1Char('|')).toStdString();
+        ASSERT_EQ(CountOf(lines, QStringLiteral("Error!")), 1) << c.name << lines.join(QLatin1Char('|')).toStdString();
+        const int error = int(run.Log().PlainLines().indexOf(QStringLiteral("Error!")));
+        EXPECT_EQ(run.Log().Lines()[size_t(error)].Colour, TLogColour::Red) << c.name;
+        EXPECT_EQ(run.Log().Lines()[size_t(error) - 1].Colour, TLogColour::Red) << c.name << ": the engine's message";
+        EXPECT_EQ(view.ErrorBeeps, 1) << c.name;
+        EXPECT_EQ(run.FailedRows(), 1) << c.name;
+        EXPECT_EQ(Names(folder.file("out")), std::vector<std::string>{}) << c.name;
+    }
+}
+
+// Two sources of one name into one folder: the second output is numbered, never put to the
+// overwrite question nor skipped; the question stays for a file that was there before.
+TEST(ConversionRun, AnOutputOfThisRunIsNeverOverwrittenNorAskedAbout)
+{
+    struct Case {
+        const char* name;
+        bool attended;
+        bool existedBefore;
+        int questions;
+        std::vector<std::string> outputs;
+    };
+    const std::vector<Case> cases = {
+        {"unattended", false, false, 0, {"clip (1).avi", "clip.avi"}},
+        {"attended", true, false, 0, {"clip (1).avi", "clip.avi"}},
+        {"one existed before", true, true, 1, {"clip (1).avi", "clip.avi"}},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const std::string first = CopyTo(Clip(), folder.file("one/clip.mp4"));
+        const std::string second = CopyTo(Clip(), folder.file("two/clip.mov"));
+        if (c.existedBefore)
+            WriteText(folder.file("out/clip.avi"), "old");
+        TRecordingView view;
+        TRunSetup setup = VideoSetup({Row(first), Row(second)}, folder.file("out"), QStringLiteral("AVI"));
+        int questions = 0;
+        if (c.attended)
+            setup.AskOverwrite = [&](const QString&) {
+                ++questions;
+                return true;
+            };
+        TConversionRun run(std::move(setup), view);
+        ASSERT_TRUE(RunToEnd(run)) << c.name;
+        EXPECT_EQ(questions, c.questions) << c.name;
+        EXPECT_EQ(CountOf(run.Log().PlainLines(), QStringLiteral("Success!")), 2) << c.name;
+        EXPECT_EQ(Names(folder.file("out")), c.outputs) << c.name;
+        for (const std::string& output : c.outputs)
+            EXPECT_TRUE(IsMedia(folder.file("out/" + output))) << c.name << ": " << output;
+        EXPECT_EQ(run.FailedRows(), 0) << c.name;
+    }
+}
+
+// Another program writes the output's name while the run converts: its file is kept, and
+// this run's output takes the next free number.
+TEST(ConversionRun, AnOutputThatAppearsMeanwhileIsKept)
+{
+    TempFolder folder;
+    const std::string a = CopyTo(Clip(), folder.file("a.mp4"));
+    TRecordingView view;
+    view.OnLog = [&](const TLogLine& line) {
+        if (line.Text == QLatin1String("Processing file..."))
+            WriteText(folder.file("out/a.mkv"), "theirs");
+    };
+    TConversionRun run(VideoSetup({Row(a)}, folder.file("out"), QStringLiteral("MKV")), view);
+    ASSERT_TRUE(RunToEnd(run));
+    EXPECT_EQ(ReadAll(folder.file("out/a.mkv")), QByteArray("theirs"));
+    EXPECT_TRUE(IsMedia(folder.file("out/a (1).mkv")));
+    EXPECT_EQ(Names(folder.file("out")), (std::vector<std::string>{"a (1).mkv", "a.mkv"}));
+    EXPECT_TRUE(run.Log().PlainLines().contains(QStringLiteral("\"a.mkv\" appeared meanwhile; saved as \"a (1).mkv\"")));
+    EXPECT_EQ(run.Log().PlainLines().last(), QStringLiteral("Done."));
+    EXPECT_EQ(CountOf(LinesAfterLoading(run.Log()), QStringLiteral("Success!")), 1);
+}
+
+// log.txt: the previous one is removed when a run that saves its log starts, so a killed or
+// stopped run leaves none to be mistaken for its own; a file name with a newline stays one line.
+TEST(ConversionRun, TheLogFileBelongsToThisRunAndKeepsOneLinePerEntry)
+{
+    TempFolder folder;
+    const std::string odd = CopyTo(Clip(), folder.file("new\nline.mp4"));
+    const std::string logPath = folder.file("log.txt");
+    struct Case {
+        const char* name;
+        bool stop;
+    };
+    for (const Case c : {Case{"stopped", true}, Case{"completed", false}}) {
+        WriteText(logPath, "a previous run's log\n");
+        TRecordingView view;
+        TRunSetup setup = VideoSetup({Row(odd)}, folder.file(c.stop ? "out1" : "out2"), QStringLiteral("MKV"));
+        setup.ExitAtEnd = true;
+        setup.LogPath = QString::fromStdString(logPath);
+        TConversionRun run(std::move(setup), view);
+        bool logGoneAtStart = false;
+        view.OnLog = [&](const TLogLine& line) {
+            if (line.Text == QLatin1String("Loading AV components..."))
+                logGoneAtStart = !std::filesystem::exists(logPath);
+            if (c.stop && line.Text == QLatin1String("Processing file..."))
+                QTimer::singleShot(0, &run, &TConversionRun::btn_StopClick);
+        };
+        ASSERT_TRUE(RunToEnd(run)) << c.name;
+        EXPECT_TRUE(logGoneAtStart) << c.name;
+        EXPECT_EQ(std::filesystem::exists(logPath), !c.stop) << c.name;
+        const QString shown = QString::fromStdString(folder.file("new\\nline.mp4"));
+        EXPECT_TRUE(run.Log().PlainLines().contains(shown)) << c.name;
+        if (!c.stop) {
+            const QStringList saved = QString::fromUtf8(ReadAll(logPath)).split(QLatin1Char('\n'));
+            EXPECT_EQ(saved.mid(0, saved.size() - 1), run.Log().PlainLines()) << c.name;
+        }
+    }
+    EXPECT_EQ(EscapeControlCharacters(QStringLiteral("a\tb\rc\x1b")), QStringLiteral("a\\tb\\rc\\x1b"));
+}
+
+// A full disk (a small tmpfs, mounted when the test may): the row fails in red, nothing is
+// left in the folder, and a log that cannot be saved leaves no empty log.txt behind.
+TEST(ConversionRun, AFullDiskFailsTheRowAndLeavesNothing)
+{
+    TempFolder folder;
+    const std::string disk = folder.file("disk");
+    std::filesystem::create_directories(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << std::strerror(errno);
+    const std::string longClip = CopyTo(LongClip(), folder.file("long.mkv"));
+    TRecordingView view;
+    TRunSetup setup = VideoSetup({Row(longClip)}, disk, QStringLiteral("MKV"));
+    setup.ExitAtEnd = true;
+    setup.LogPath = QString::fromStdString(disk + "/log.txt");
+    TConversionRun run(std::move(setup), view);
+    const bool over = RunToEnd(run);
+    const std::vector<std::string> left = Names(disk);
+    ::umount(disk.c_str());
+    ASSERT_TRUE(over);
+    EXPECT_EQ(CountOf(run.Log().PlainLines(), QStringLiteral("Error!")), 1);
+    EXPECT_EQ(CountOf(run.Log().PlainLines(), QStringLiteral("Success!")), 0);
+    EXPECT_EQ(run.FailedRows(), 1);
+    // Either the log fitted or there is none; never a cut or empty one.
+    EXPECT_TRUE(left.empty() || left == std::vector<std::string>{"log.txt"}) << left.front();
 }
 
 int main(int argc, char** argv)

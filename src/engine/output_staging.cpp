@@ -1,0 +1,275 @@
+#include "engine/output_staging.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+namespace reelsmith {
+
+namespace {
+
+constexpr size_t kNameMax = NAME_MAX;
+constexpr int kTagAttempts = 100;
+constexpr int kMaxNumber = 9999;
+
+// Files staged by this process, for a signal handler that has no time to unwind: a fixed
+// table that the handler reads without locks or allocation.
+struct TSignalSlot {
+    std::atomic<int> State{0};  // 0 free, 1 filling, 2 holds a path
+    char Path[PATH_MAX]{};
+};
+std::array<TSignalSlot, 32> g_SignalSlots;
+
+int RegisterSlot(const std::string& path)
+{
+    if (path.size() >= PATH_MAX)
+        return -1;
+    for (size_t i = 0; i < g_SignalSlots.size(); ++i) {
+        int expected = 0;
+        if (g_SignalSlots[i].State.compare_exchange_strong(expected, 1)) {
+            std::memcpy(g_SignalSlots[i].Path, path.c_str(), path.size() + 1);
+            g_SignalSlots[i].State.store(2);
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void ReleaseSlot(int slot)
+{
+    if (slot >= 0)
+        g_SignalSlots[static_cast<size_t>(slot)].State.store(0);
+}
+
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return path.substr(0, slash + 1);
+}
+
+std::string FileNameOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Splits "clip.mp4" into "clip" and ".mp4"; a leading dot is part of the stem.
+void SplitExtension(const std::string& name, std::string* stem, std::string* extension)
+{
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) {
+        *stem = name;
+        extension->clear();
+        return;
+    }
+    *stem = name.substr(0, dot);
+    *extension = name.substr(dot);
+}
+
+// Cuts text to at most bytes, never inside a UTF-8 sequence.
+std::string CutUtf8(const std::string& text, size_t bytes)
+{
+    if (text.size() <= bytes)
+        return text;
+    size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+std::string RandomTag()
+{
+    static thread_local std::mt19937 generator{std::random_device{}()};
+    char tag[8];
+    std::snprintf(tag, sizeof tag, "%06x", static_cast<unsigned>(generator() & 0xFFFFFF));
+    return tag;
+}
+
+std::string NumberedName(const std::string& finalPath, int number)
+{
+    if (number == 0)
+        return finalPath;
+    std::string stem, extension;
+    SplitExtension(FileNameOf(finalPath), &stem, &extension);
+    return FolderOf(finalPath) + stem + " (" + std::to_string(number) + ")" + extension;
+}
+
+enum class TPlaced { Done, Taken, Failed };
+
+// Gives from the name to, unless to exists. renameat2 where the file system offers it; a
+// hard link where it does not; a check and a rename where neither works (a short race).
+TPlaced RenameNoReplace(const std::string& from, const std::string& to, int* error)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return TPlaced::Done;
+    if (errno == EEXIST)
+        return TPlaced::Taken;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        *error = errno;
+        return TPlaced::Failed;
+    }
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return TPlaced::Done;
+    }
+    if (errno == EEXIST)
+        return TPlaced::Taken;
+    struct stat existing {};
+    if (::lstat(to.c_str(), &existing) == 0)
+        return TPlaced::Taken;
+    if (::rename(from.c_str(), to.c_str()) == 0)
+        return TPlaced::Done;
+    *error = errno;
+    return TPlaced::Failed;
+}
+
+}  // namespace
+
+std::string StagingNameFor(const std::string& finalPath, const std::string& tag)
+{
+    std::string stem, extension;
+    SplitExtension(FileNameOf(finalPath), &stem, &extension);
+    const std::string marker = ".partial-" + tag;
+    const size_t fixed = 1 + marker.size() + extension.size();
+    if (fixed >= kNameMax)
+        return FolderOf(finalPath) + "." + marker.substr(1) + extension.substr(0, 16);
+    return FolderOf(finalPath) + "." + CutUtf8(stem, kNameMax - fixed) + marker + extension;
+}
+
+TStagedOutput::~TStagedOutput() { Discard(); }
+
+bool TStagedOutput::Begin(const std::string& finalPath)
+{
+    Discard();
+    m_FinalPath = finalPath;
+    m_Error.clear();
+    // A link is replaced, not followed; but a link to a device or a pipe names no file to replace.
+    struct stat existing {};
+    const bool exists = ::lstat(finalPath.c_str(), &existing) == 0;
+    struct stat target {};
+    const bool linkToSomething = exists && S_ISLNK(existing.st_mode) && ::stat(finalPath.c_str(), &target) == 0;
+    if ((exists && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode)) ||
+        (linkToSomething && !S_ISREG(target.st_mode))) {
+        m_Error = finalPath + ": exists and is not a regular file";
+        return false;
+    }
+    return CreateTemp();
+}
+
+bool TStagedOutput::CreateTemp()
+{
+    for (int attempt = 0; attempt < kTagAttempts; ++attempt) {
+        const std::string temp = StagingNameFor(m_FinalPath, RandomTag());
+        // O_EXCL: a name that exists, a link included, is never opened.
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            m_Fd = fd;
+            m_TempPath = temp;
+            m_Slot = RegisterSlot(temp);
+            return true;
+        }
+        if (errno != EEXIST) {
+            m_Error = m_FinalPath + ": " + ErrnoText(errno);
+            return false;
+        }
+    }
+    m_Error = m_FinalPath + ": no free temporary name in its folder";
+    return false;
+}
+
+bool TStagedOutput::StillOurs() const
+{
+    struct stat name {};
+    struct stat held {};
+    return ::lstat(m_TempPath.c_str(), &name) == 0 && ::fstat(m_Fd, &held) == 0 && S_ISREG(name.st_mode) &&
+           name.st_dev == held.st_dev && name.st_ino == held.st_ino;
+}
+
+bool TStagedOutput::Commit(TCommitMode mode)
+{
+    if (!Staged()) {
+        m_Error = m_FinalPath + ": nothing was staged";
+        return false;
+    }
+    if (!StillOurs()) {
+        m_Error = m_TempPath + ": the temporary file was replaced while it was written";
+        Discard();
+        return false;
+    }
+    if (::fdatasync(m_Fd) != 0) {
+        m_Error = m_FinalPath + ": " + ErrnoText(errno);
+        Discard();
+        return false;
+    }
+    if (mode == TCommitMode::Replace) {
+        if (::rename(m_TempPath.c_str(), m_FinalPath.c_str()) != 0) {
+            m_Error = m_FinalPath + ": " + ErrnoText(errno);
+            Discard();
+            return false;
+        }
+    } else if (!PlaceKeepingExisting()) {
+        Discard();
+        return false;
+    }
+    Close();
+    return true;
+}
+
+bool TStagedOutput::PlaceKeepingExisting()
+{
+    for (int number = 0; number <= kMaxNumber; ++number) {
+        const std::string candidate = NumberedName(m_FinalPath, number);
+        int error = 0;
+        switch (RenameNoReplace(m_TempPath, candidate, &error)) {
+        case TPlaced::Done:
+            m_FinalPath = candidate;
+            return true;
+        case TPlaced::Taken:
+            continue;
+        case TPlaced::Failed:
+            m_Error = candidate + ": " + ErrnoText(error);
+            return false;
+        }
+    }
+    m_Error = m_FinalPath + ": no free name for the output";
+    return false;
+}
+
+void TStagedOutput::Discard()
+{
+    if (!Staged())
+        return;
+    ::unlink(m_TempPath.c_str());
+    Close();
+}
+
+void TStagedOutput::Close()
+{
+    ReleaseSlot(m_Slot);
+    m_Slot = -1;
+    if (m_Fd >= 0)
+        ::close(m_Fd);
+    m_Fd = -1;
+    m_TempPath.clear();
+}
+
+void RemoveStagedFilesNow()
+{
+    for (TSignalSlot& slot : g_SignalSlots)
+        if (slot.State.load() == 2)
+            ::unlink(slot.Path);
+}
+
+}  // namespace reelsmith

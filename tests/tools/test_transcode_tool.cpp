@@ -1,0 +1,267 @@
+// The headless tool as a user and as an attacker would start it: its own input named another
+// way, termination signals in the middle, a full disk, two tools writing one name at once.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "support/test_media.h"
+
+using namespace reelsmith::test;
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+namespace {
+
+const std::string kTool = REELSMITH_TRANSCODE_TOOL;
+
+std::string Clip()
+{
+    return MakeMedia("tool_clip.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
+                                      "-f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a aac -shortest");
+}
+
+std::string LongClip()
+{
+    return MakeMedia("tool_long.mkv", "-f lavfi -i testsrc=size=320x240:rate=25:duration=60 "
+                                      "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 5 -c:a aac -shortest");
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int Tool(const std::vector<std::string>& args, std::string* errors = nullptr)
+{
+    TempFolder scratch;
+    std::string command = "timeout 120 " + ShellQuote(kTool);
+    for (const std::string& arg : args)
+        command += " " + ShellQuote(arg);
+    const int status = RunCommand(command + " 2>" + ShellQuote(scratch.file("stderr")));
+    if (errors)
+        *errors = ReadText(scratch.file("stderr"));
+    return status;
+}
+
+bool IsMedia(const std::string& path)
+{
+    std::string out;
+    return RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 " + ShellQuote(path), &out) == 0 &&
+           !out.empty();
+}
+
+std::vector<std::string> Names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The tool started in the background, for signals.
+class Running {
+public:
+    explicit Running(const std::vector<std::string>& args)
+    {
+        std::vector<char*> argv{const_cast<char*>(kTool.c_str())};
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        EXPECT_EQ(posix_spawn(&m_Pid, kTool.c_str(), &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Running()
+    {
+        if (m_Pid > 0) {
+            ::kill(m_Pid, SIGKILL);
+            Wait();
+        }
+    }
+    void Signal(int signal) { ::kill(m_Pid, signal); }
+    int Wait()
+    {
+        int status = 0;
+        ::waitpid(m_Pid, &status, 0);
+        m_Pid = -1;
+        return status;
+    }
+
+private:
+    pid_t m_Pid = -1;
+};
+
+bool WaitFor(const std::function<bool()>& ready, int seconds = 60)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(TranscodeTool, ItsOwnInputNamedAnotherWayIsRefusedBeforeAnythingIsWritten)
+{
+    struct Case {
+        const char* name;
+        std::function<std::string(const std::string& input, const TempFolder&)> output;
+        bool fileInput;  // the input written with "file:"
+    };
+    const std::vector<Case> cases = {
+        {"hard link", [](const std::string& in, const TempFolder& f) {
+             fs::create_hard_link(in, f.file("hard.mp4"));
+             return f.file("hard.mp4");
+         }, false},
+        {"symlink", [](const std::string& in, const TempFolder& f) {
+             fs::create_symlink(in, f.file("soft.mp4"));
+             return f.file("soft.mp4");
+         }, false},
+        {"file: output", [](const std::string& in, const TempFolder&) { return "file:" + in; }, false},
+        {"file: input", [](const std::string& in, const TempFolder&) { return in; }, true},
+        {"dotted path", [](const std::string& in, const TempFolder& f) {
+             fs::create_directory(f.file("sub"));
+             return f.file("sub/../") + fs::path(in).filename().string();
+         }, false},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const std::string input = folder.file("in.mp4");
+        fs::copy_file(Clip(), input);
+        const std::string before = ReadText(input);
+        const std::string output = c.output(input, folder);
+        const std::vector<std::string> namesBefore = Names(folder.path());
+        std::string errors;
+        EXPECT_EQ(Tool({c.fileInput ? "file:" + input : input, output, "-c:v mpeg4 -c:a aac"}, &errors), 1) << c.name;
+        EXPECT_EQ(ReadText(input), before) << c.name;
+        EXPECT_EQ(Names(folder.path()), namesBefore) << c.name;
+        EXPECT_NE(errors.find("the input is never overwritten"), std::string::npos) << c.name << ": " << errors;
+    }
+}
+
+TEST(TranscodeTool, ATerminationSignalRemovesThePartWritten)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> signals;
+        int status;  // the signal the tool ends with
+    };
+    const std::vector<Case> cases = {
+        {"SIGTERM", {SIGTERM}, SIGTERM},
+        {"SIGHUP", {SIGHUP}, SIGHUP},
+        {"SIGINT", {SIGINT}, SIGINT},
+        {"SIGINT twice", {SIGINT, SIGINT}, SIGINT},
+    };
+    const std::string input = LongClip();
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const std::string output = folder.file("out.mp4");
+        Running tool({input, output, "-c:v mpeg4 -c:a aac"});
+        // In the middle: the temporary file exists and has grown.
+        ASSERT_TRUE(WaitFor([&] {
+            for (const std::string& name : Names(folder.path()))
+                if (name.find(".partial-") != std::string::npos && fs::file_size(folder.file(name)) > 100000)
+                    return true;
+            return false;
+        })) << c.name;
+        for (const int signal : c.signals)
+            tool.Signal(signal);
+        const int status = tool.Wait();
+        EXPECT_TRUE(WIFSIGNALED(status)) << c.name << " status " << status;
+        EXPECT_EQ(WTERMSIG(status), c.status) << c.name;
+        EXPECT_TRUE(Names(folder.path()).empty()) << c.name << ": " << Names(folder.path()).front();
+    }
+}
+
+TEST(TranscodeTool, FailuresLeaveNoOutput)
+{
+    struct Case {
+        const char* name;
+        std::string options;
+    };
+    const std::vector<Case> cases = {
+        {"unknown encoder", "-c:v no_such_encoder"},
+        {"encoder refuses to open", "-c:v libx264 -profile:v no_such_profile -c:a aac"},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        std::string errors;
+        EXPECT_EQ(Tool({Clip(), folder.file("out.mp4"), c.options}, &errors), 1) << c.name;
+        EXPECT_TRUE(Names(folder.path()).empty()) << c.name;
+        EXPECT_FALSE(errors.empty()) << c.name;
+    }
+    // A device is written as it is, not staged beside it.
+    EXPECT_EQ(Tool({Clip(), "/dev/null", "-f matroska -c:v mpeg4 -c:a aac"}), 0);
+}
+
+TEST(TranscodeTool, AnOutputNameThatIsALinkIsReplacedNotFollowed)
+{
+    TempFolder folder;
+    const std::string outside = folder.file("outside.mp4");
+    fs::create_symlink(outside, folder.file("out.mp4"));
+    EXPECT_EQ(Tool({Clip(), folder.file("out.mp4"), "-c:v mpeg4 -c:a aac"}), 0);
+    EXPECT_FALSE(fs::exists(outside));
+    EXPECT_FALSE(fs::is_symlink(folder.file("out.mp4")));
+    EXPECT_TRUE(IsMedia(folder.file("out.mp4")));
+    EXPECT_EQ(Names(folder.path()), std::vector<std::string>{"out.mp4"});
+}
+
+// Two tools writing one name at once: each replaces the name whole, so whichever ends last
+// leaves a complete file; nothing half-written is ever under that name.
+TEST(TranscodeTool, TwoToolsIntoOneNameLeaveACompleteFile)
+{
+    TempFolder folder;
+    const std::string output = folder.file("out.mkv");
+    std::vector<std::thread> tools;
+    int statuses[2] = {-1, -1};
+    for (int i = 0; i < 2; ++i)
+        tools.emplace_back([&, i] { statuses[i] = Tool({LongClip(), output, "-t 3 -c:v mpeg4 -c:a aac"}); });
+    for (std::thread& tool : tools)
+        tool.join();
+    EXPECT_EQ(statuses[0], 0);
+    EXPECT_EQ(statuses[1], 0);
+    EXPECT_TRUE(IsMedia(output));
+    EXPECT_EQ(Names(folder.path()), std::vector<std::string>{"out.mkv"});
+}
+
+// A full disk: a small tmpfs, mounted when the test may (as root).
+TEST(TranscodeTool, AFullDiskFailsTheFileAndLeavesNothing)
+{
+    TempFolder folder;
+    const std::string disk = folder.file("disk");
+    fs::create_directory(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << std::strerror(errno);
+    std::string errors;
+    const int status = Tool({LongClip(), disk + "/out.mkv", "-c:v mpeg4 -c:a aac"}, &errors);
+    const std::vector<std::string> left = Names(disk);
+    ::umount(disk.c_str());
+    EXPECT_EQ(status, 1) << errors;
+    EXPECT_TRUE(left.empty()) << left.front();
+    EXPECT_FALSE(errors.empty());
+}
