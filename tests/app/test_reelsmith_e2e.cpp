@@ -78,13 +78,17 @@ public:
     // Runs the program without a display; returns its exit status.
     int Run(const std::vector<std::string>& params, std::string* output = nullptr) const
     {
+        return RunCommand("timeout 120 " + Command(params) + " 2>" + ShellQuote(m_Folder.file("stderr.txt")), output);
+    }
+    // The program's command line, without a display.
+    std::string Command(const std::vector<std::string>& params) const
+    {
         std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME=" +
                               ShellQuote(m_Folder.file("config")) +
-                              " XDG_RUNTIME_DIR=" + ShellQuote(m_Folder.file("runtime")) + " timeout 120 " +
-                              ShellQuote(Exe());
+                              " XDG_RUNTIME_DIR=" + ShellQuote(m_Folder.file("runtime")) + " " + ShellQuote(Exe());
         for (const std::string& param : params)
             command += " " + ShellQuote(param);
-        return RunCommand(command + " 2>" + ShellQuote(m_Folder.file("stderr.txt")), output);
+        return command;
     }
     std::string Stderr() const { return ReadText(m_Folder.file("stderr.txt")); }
 
@@ -197,6 +201,29 @@ TEST(ProgramRun, ExtractsAudioInEveryFormat)
             EXPECT_EQ(Probe(output, "stream=codec_name"), c.codec) << output;
         }
     }
+}
+
+// SIGTERM in the middle of a command-line run: the engine is stopped, the part written is
+// removed, no log.txt is written, and the program ends with the status of the signal.
+TEST(ProgramRun, SigtermInTheMiddleLeavesNoOutput)
+{
+    ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\nVideoEncoder2=0\nAudioEncoder2=0\n");
+    const std::string source = MakeMedia("e2e_long.mkv", "-f lavfi -i testsrc=size=320x240:rate=25:duration=60 "
+                                                          "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 5 "
+                                                          "-c:a aac -shortest");
+    std::filesystem::create_directories(run.Out());
+    // Started in the background; signalled once its hidden output has grown.
+    const std::string script = run.Command({"-v", run.Out(), source, "x"}) + " >/dev/null 2>&1 & pid=$!\n" +
+                               "for i in $(seq 1200); do\n"
+                               "  f=$(find " + ShellQuote(run.Out()) + " -name '.*partial-*' -size +100k)\n"
+                               "  [ -n \"$f\" ] && break; sleep 0.05\n"
+                               "done\n"
+                               "kill -TERM $pid; wait $pid; echo $?\n";
+    std::string status;
+    RunCommand("sh -c " + ShellQuote(script), &status);
+    EXPECT_EQ(status, "143\n");  // 128 + SIGTERM: ended by the signal
+    EXPECT_TRUE(std::filesystem::is_empty(run.Out()));
+    EXPECT_FALSE(std::filesystem::exists(run.LogFile()));
 }
 
 TEST(ProgramRun, NothingToConvertEndsWithAMessageAndAStatus)
