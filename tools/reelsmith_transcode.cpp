@@ -222,6 +222,7 @@ int main(int argc, char** argv)
             done = true;
     };
     encoder.ThreadPriority = args.Priority;
+    encoder.FinishOnStop = false;  // a stopped conversion's part is removed anyway
 
     if (const std::string refusal = OutputRefusal(args.Output); !refusal.empty()) {
         std::fprintf(stderr, "%s\n", refusal.c_str());

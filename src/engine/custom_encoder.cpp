@@ -232,6 +232,7 @@ void TCustomEncoder::PrepareTask(TFFmpeg& task) const
 {
     task.ClearLastErrMsg();
     task.HaltOnInvalidOption = HaltOnInvalidOption;
+    task.FFinishOnStop = FinishOnStop;
     task.FReadTimeout = FReadTimeout.load();
     task.FWriteTimeout = FWriteTimeout.load();
 }

@@ -80,6 +80,10 @@ public:
 
     bool AutoReleaseTask = false;
     bool HaltOnInvalidOption = true;
+    // After Stop, a task finishes its output (flushes its encoders, so the part written is
+    // complete up to the stop); owners that discard a stopped output turn it off, since an
+    // encoder's look-ahead can take seconds to drain.
+    bool FinishOnStop = true;
     bool TriggerEventInMainThread = true;
     TThreadPriority ThreadPriority = tpNormal;
     void* UserData = nullptr;

@@ -76,6 +76,8 @@ public:
     std::atomic<int> FReadTimeout{30000};
     std::atomic<int> FWriteTimeout{30000};
     std::atomic<int64_t> FPreviewInterval{100000};
+    // False: after Stop, what is still in the decoders and encoders is dropped, not encoded.
+    std::atomic<bool> FFinishOnStop{true};
     // Reads the inputs at their native rate (-re); may be switched while running.
     void SetFrameRateEmulation(bool on);
     bool FrameRateEmulation() const;

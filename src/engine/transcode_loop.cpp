@@ -796,17 +796,20 @@ void TCustomFFmpeg::Transcode()
         PrintReport(false, timerStart, curTime);
     }
 
-    // Flush what is still in flight.
-    for (auto& file : FGraph.Finput_files) {
-        if (file->eof_reached)
-            continue;
-        for (int i = 0; i < file->nb_streams; ++i) {
-            TInputStream& ist = *FGraph.Finput_streams[file->ist_index + i];
-            if (!ist.discard && ist.decoding_needed)
-                ProcessInputPacket(ist, nullptr, false);
+    // Flush what is still in flight; after Stop it is dropped instead when the owner discards
+    // the output: an encoder's look-ahead holds seconds of work (libx264: 40 frames and more).
+    if (!FBroken || FFinishOnStop) {
+        for (auto& file : FGraph.Finput_files) {
+            if (file->eof_reached)
+                continue;
+            for (int i = 0; i < file->nb_streams; ++i) {
+                TInputStream& ist = *FGraph.Finput_streams[file->ist_index + i];
+                if (!ist.discard && ist.decoding_needed)
+                    ProcessInputPacket(ist, nullptr, false);
+            }
         }
+        FlushEncoders();
     }
-    FlushEncoders();
     if (!FBroken)
         CheckSomethingWasWritten();
 

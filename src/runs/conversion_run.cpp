@@ -46,6 +46,7 @@ TConversionRun::TConversionRun(TRunSetup setup, IRunView& view, QObject* parent)
         connect(notifier, &TTerminationNotifier::Received, this, &TConversionRun::StopForSignal);
 
     m_Encoder.SetDispatcher(&m_Dispatcher);
+    m_Encoder.FinishOnStop = false;  // a stopped row's output is removed anyway
     m_Encoder.OnProgress = [this](TCustomEncoder*, const TProgressInfo* info) {
         if (!m_Closing && info)
             FFEncoderProgress(*info);
