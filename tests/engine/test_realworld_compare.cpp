@@ -244,8 +244,7 @@ const char* const kDrained = "the picture drained at the end of a stream without
 const char* const kFullRange = "the encoder takes the decoder's full colour range; the reference's scaler output "
                                "is limited range (yuvj420p against yuv420p)";
 const char* const kFrameChoice = "different pictures encoded at the same times (variable-rate output); cause not found";
-const char* const kWmvAspect = "WMV/ASF output carried no aspect ratio (mended on main since this run; not re-run)";
-const char* const kNotRun = "not compared against the final engine before the session closed";
+const char* const kNotRun = "differs on the final engine; its fields are not yet sorted by cause";
 
 const std::map<std::string, std::string>& OpenDifferences()
 {
