@@ -1,4 +1,5 @@
 // The Burn window and its progress windows on the image recorder, offscreen.
+#include "support/screenshot.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -73,12 +74,6 @@ class TestBurnWindows : public QObject {
 private:
     QTemporaryDir m_Folder;
     QString Path(const QString& name) const { return m_Folder.path() + QLatin1Char('/') + name; }
-    void SaveShot(QWidget& window, const QString& name)
-    {
-        const QByteArray folder = qgetenv("REELSMITH_SCREENSHOT_DIR");
-        if (!folder.isEmpty())
-            window.grab().save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + name);
-    }
 
     TBurnWindowOptions Options(const QString& image, TAsked* asked, QObject* taskbar = nullptr)
     {
@@ -136,13 +131,13 @@ private slots:
                 if (progress->lbl_Written->text().startsWith(QStringLiteral("Written: ")))
                     written = progress->lbl_Written->text();
                 if (bars.size() == 2)
-                    SaveShot(*progress, QStringLiteral("burn_progress.png"));
+                    SaveScreenshot(*progress, QStringLiteral("burn_progress.png"));
             }
         });
         watch.start();
         QTest::mouseClick(window.btn_Burn, Qt::LeftButton);  // returns when the progress window has closed
         watch.stop();
-        SaveShot(window, QStringLiteral("burn_window.png"));
+        SaveScreenshot(window, QStringLiteral("burn_window.png"));
 
         const QStringList lines = Unstamped(window.Log());
         QStringList expected = {QStringLiteral("Initialization..."), QStringLiteral("Devices found:")};

@@ -1,5 +1,6 @@
 // The Preview and Properties windows on the offscreen platform, and the main window's
 // Preview (F3, toolbar) and Properties (F4) commands that open them.
+#include "support/screenshot.h"
 #include <QAction>
 #include <QFileInfo>
 #include <QImageReader>
@@ -84,12 +85,6 @@ class TestMediaWindows : public QObject {
 private:
     QTemporaryDir m_Folder;
     QString Path(const QString& name) const { return m_Folder.path() + QLatin1Char('/') + name; }
-    void SaveShot(QWidget& window, const QString& name)
-    {
-        const QByteArray folder = qgetenv("REELSMITH_SCREENSHOT_DIR");
-        if (!folder.isEmpty())
-            window.grab().save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + name);
-    }
     // A shown Preview window of `path`, once its file has been opened.
     void OpenPreview(Tfrm_Preview& window)
     {
@@ -118,7 +113,7 @@ private slots:
         QCOMPARE(window.TrackBar1->pageStep(), 12);
         QVERIFY(window.TrackBar1->isEnabled());
         QCOMPARE(window.Image1->Picture().size(), QSize(160, 120));
-        SaveShot(window, QStringLiteral("preview.png"));
+        SaveScreenshot(window, QStringLiteral("preview.png"));
 
         QTest::mouseClick(window.btn_Next, Qt::LeftButton);
         QCOMPARE(window.lblPTS->text(), QStringLiteral("00:00:00.040"));
@@ -282,7 +277,7 @@ private slots:
                 caption = view.windowTitle();
                 client = view.size();
                 picture = view.findChild<QLabel*>(QStringLiteral("Image1"))->pixmap().size();
-                SaveShot(view, QStringLiteral("preview_real_size.png"));
+                SaveScreenshot(view, QStringLiteral("preview_real_size.png"));
                 if (closer.key == Qt::Key_unknown)
                     QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(10, 10));
                 else
@@ -320,7 +315,7 @@ private slots:
         for (QLineEdit* field : window.findChildren<QLineEdit*>())
             QVERIFY(field->isReadOnly());
         QVERIFY(window.btn_OK->isDefault());
-        SaveShot(window, QStringLiteral("properties.png"));
+        SaveScreenshot(window, QStringLiteral("properties.png"));
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!window.isVisible());
 

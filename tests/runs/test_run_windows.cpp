@@ -1,4 +1,5 @@
 // The run windows over real conversions, and the main window's run commands, offscreen.
+#include "support/screenshot.h"
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -115,12 +116,6 @@ class TestRunWindows : public QObject {
 private:
     QTemporaryDir m_Folder;
     QString Path(const QString& name) const { return m_Folder.path() + QLatin1Char('/') + name; }
-    void SaveShot(QWidget& window, const QString& name)
-    {
-        const QByteArray folder = qgetenv("REELSMITH_SCREENSHOT_DIR");
-        if (!folder.isEmpty())
-            window.grab().save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + name);
-    }
 
 private slots:
     void initTestCase() { qputenv("XDG_CONFIG_HOME", m_Folder.path().toLocal8Bit()); }
@@ -351,10 +346,10 @@ private slots:
         window.resize(620, 460);
         window.show();
         QVERIFY(WaitFor([&] { return window.Run().FileSeconds() >= 7 && window.Run().NextFileIndex() == 1; }));
-        SaveShot(window, QStringLiteral("run_window.png"));
+        SaveScreenshot(window, QStringLiteral("run_window.png"));
         QTest::mouseClick(window.btn_Stop, Qt::LeftButton);
         QVERIFY(WaitFor([&] { return window.Run().Over(); }));
-        SaveShot(window, QStringLiteral("run_window_stopped.png"));
+        SaveScreenshot(window, QStringLiteral("run_window_stopped.png"));
     }
 };
 
