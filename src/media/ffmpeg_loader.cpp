@@ -234,13 +234,16 @@ bool TFFLoader::OpenModule(TLibrary library)
 }
 
 // RTLD_GLOBAL in table order: every later library finds the earlier ones by soname,
-// so a folder's copies are used instead of the system's.
+// so a folder's copies are used instead of the system's. RTLD_LAZY: the FFmpeg libraries are
+// linked with immediate binding themselves, so this only leaves their two hundred-odd
+// dependencies (X11, VA-API, codec libraries) to bind on first use, as a linked program does;
+// binding all of them now costs some 9000 symbol look-ups at every start.
 void* TFFLoader::OpenFromFolderOrSystem(const std::string& dir, const std::string& file, std::string& tried)
 {
     tried = dir + file;
     if (!dir.empty() && FileExists(dir + file))
-        return dlopen((dir + file).c_str(), RTLD_NOW | RTLD_GLOBAL);
-    return dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL);
+        return dlopen((dir + file).c_str(), RTLD_LAZY | RTLD_GLOBAL);
+    return dlopen(file.c_str(), RTLD_LAZY | RTLD_GLOBAL);
 }
 
 void TFFLoader::OpenCompanion(TLibrary library, const std::string& dir)
@@ -248,7 +251,7 @@ void TFFLoader::OpenCompanion(TLibrary library, const std::string& dir)
     TLibraryStatus& status = Status(library);
     const std::string path = dir + kAvFilterCompanion;
     if (!status.Companion && !dir.empty() && FileExists(path))
-        status.Companion = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+        status.Companion = dlopen(path.c_str(), RTLD_LAZY | RTLD_GLOBAL);
 }
 
 bool TFFLoader::Bind(TLibrary library)
