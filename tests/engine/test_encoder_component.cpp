@@ -21,17 +21,6 @@
 using namespace reelsmith;
 using namespace reelsmith::test;
 
-#if defined(__SANITIZE_THREAD__)
-// The FFmpeg libraries are not instrumented: their own threads hand buffers over through
-// atomics the race detector cannot see, so accesses inside them read as races. Races in
-// the engine's code are still reported.
-extern "C" const char* __tsan_default_suppressions()
-{
-    return "race:libavutil.so\nrace:libavcodec.so\nrace:libavformat.so\nrace:libavfilter.so\n"
-           "race:libswscale.so\nrace:libswresample.so\nrace:libx264.so\nrace:libx265.so\nrace:libvpx.so\n";
-}
-#endif
-
 namespace {
 
 std::string ShortClip()
