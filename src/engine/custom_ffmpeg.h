@@ -167,6 +167,7 @@ public:
     void OutputPacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost, bool eof);
     void WritePacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost);
     void CloseOutputStream(TOutputStream& ost);
+    bool UserFiltered(const TOutputStream& ost) const;
     void DoVideoOut(TOutputFile& of, TOutputStream& ost, AVFrame* nextPicture);
     void DoAudioOut(TOutputFile& of, TOutputStream& ost, AVFrame* frame);
     void EncodeFrame(TOutputFile& of, TOutputStream& ost, AVFrame* frame);

@@ -4,13 +4,66 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
 #include "engine/engine_log.h"
 
 namespace reelsmith {
+
+namespace {
+
+// An integer option of a filter instance (`fallback` when it has none).
+int FilterIntOption(AVFilterContext* filter, const char* name, int fallback)
+{
+    uint8_t* text = nullptr;
+    if (ff().av_opt_get(filter, name, AV_OPT_SEARCH_CHILDREN, &text) < 0 || !text)
+        return fallback;
+    const int value = std::atoi(reinterpret_cast<const char*>(text));
+    ff().av_freep(&text);
+    return value;
+}
+
+// The colour range of the pictures a graph delivers to `sink`, given the range of the pictures fed in.
+// The encoder is opened before the first picture is filtered, so the range is worked out from the
+// configured filters: a scaler that converts gives limited range (full for yuvj* formats) unless told
+// otherwise, a range setter gives its own, every other filter keeps what it receives.
+AVColorRange GraphOutputRange(AVFilterContext* sink, AVColorRange range)
+{
+    std::vector<AVFilterContext*> chain;
+    for (AVFilterContext* f = sink; f && f->nb_inputs > 0 && f->inputs[0]; f = f->inputs[0]->src)
+        chain.insert(chain.begin(), f->inputs[0]->src);
+    for (AVFilterContext* f : chain) {
+        const std::string name = f->filter->name;
+        if (name == "scale" && f->nb_inputs && f->nb_outputs && f->inputs[0] && f->outputs[0]) {
+            const AVFilterLink* in = f->inputs[0];
+            const AVFilterLink* out = f->outputs[0];
+            const int inOption = FilterIntOption(f, "in_range", AVCOL_RANGE_UNSPECIFIED);
+            const int outOption = FilterIntOption(f, "out_range", AVCOL_RANGE_UNSPECIFIED);
+            const bool converts = in->w != out->w || in->h != out->h || in->format != out->format ||
+                                  inOption != outOption;
+            if (!converts)
+                continue;
+            if (outOption != AVCOL_RANGE_UNSPECIFIED) {
+                range = static_cast<AVColorRange>(outOption);
+            } else {
+                const char* format = ff().av_get_pix_fmt_name(static_cast<AVPixelFormat>(out->format));
+                range = format && !std::strncmp(format, "yuvj", 4) ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+            }
+        } else if (name == "setrange" || name == "setparams") {
+            const int option = FilterIntOption(f, "range", -1);
+            if (option >= 0)
+                range = static_cast<AVColorRange>(option);
+        }
+    }
+    return range;
+}
+
+}  // namespace
 
 // Subtitles are encoded straight from the decoder, without a filter graph.
 void TCustomFFmpeg::SetSubtitleEncoderParameters(TOutputStream& ost)
@@ -87,9 +140,10 @@ int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
         }
         enc->sample_aspect_ratio = sar;
         ost.st->sample_aspect_ratio = sar;
+        enc->color_range = GraphOutputRange(ost.filter->filter, ist ? ist->dec_ctx->color_range
+                                                                    : AVCOL_RANGE_UNSPECIFIED);
         if (ist) {
             enc->chroma_sample_location = ist->dec_ctx->chroma_sample_location;
-            enc->color_range = ist->dec_ctx->color_range;
             enc->color_primaries = ist->dec_ctx->color_primaries;
             enc->color_trc = ist->dec_ctx->color_trc;
             enc->colorspace = ist->dec_ctx->colorspace;

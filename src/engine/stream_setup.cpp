@@ -246,6 +246,8 @@ TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormat
         task.Fatal(StrFormat("Both -filter and -filter_script set for output stream #%d:%d.", ost.file_index,
                              ost.index));
     std::string scriptText;
+    if (filters)
+        ost.filters = *filters;
     if (script) {
         if (const int ret = ReadOptionFile(*script, scriptText); ret < 0)
             task.Fatal(StrFormat("Error opening file %s.", script->c_str()));

@@ -168,6 +168,17 @@ void TCustomFFmpeg::DoAudioOut(TOutputFile& of, TOutputStream& ost, AVFrame* fra
     EncodeFrame(of, ost, frame);
 }
 
+// Whether the stream's pictures pass through filters the user gave (-vf, -filter_script, -filter_complex).
+bool TCustomFFmpeg::UserFiltered(const TOutputStream& ost) const
+{
+    if (!ost.filters.empty() || !ost.filters_script.empty())
+        return true;
+    for (const auto& fg : FGraph.Ffiltergraphs)
+        if (!fg->graph_desc.empty())
+            return true;
+    return false;
+}
+
 void TCustomFFmpeg::DoVideoOut(TOutputFile& of, TOutputStream& ost, AVFrame* nextPicture)
 {
     AVCodecContext* enc = ost.enc_ctx.get();
@@ -188,12 +199,17 @@ void TCustomFFmpeg::DoVideoOut(TOutputFile& of, TOutputStream& ost, AVFrame* nex
         nextPicture->pts = ff().av_rescale_q(nextPicture->pts, link->time_base, enc->time_base) -
                            ff().av_rescale_q(start, AV_TIME_BASE_Q, enc->time_base);
         syncIpts = floatPts;
+        // A picture lasts one output frame, or one frame of the graph's rate when that is shorter;
+        // unfiltered pictures last as long as their packets said (a long first picture of a
+        // variable-rate clip is repeated up front, not after it).
         duration = std::min(1.0, 1.0 / (av_q2d(ost.frame_rate) * av_q2d(enc->time_base)));
-        if (ist && nextPicture->pkt_duration > 0) {
+        if (link->frame_rate.num > 0 && link->frame_rate.den > 0)
+            duration = std::min(duration, 1.0 / (av_q2d(link->frame_rate) * av_q2d(enc->time_base)));
+        if (ist && nextPicture->pkt_duration > 0 && !UserFiltered(ost)) {
             const double d = std::lrint(double(nextPicture->pkt_duration) * av_q2d(ist->st->time_base) /
                                         av_q2d(enc->time_base));
             if (d > 0)
-                duration = std::min(d, 1.0 / (av_q2d(ost.frame_rate) * av_q2d(enc->time_base)));
+                duration = d;
         }
         delta0 = syncIpts - double(ost.sync_opts);
         delta = delta0 + duration;

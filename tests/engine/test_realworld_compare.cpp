@@ -241,8 +241,6 @@ std::vector<TRealCase> TypedCases()
 // empty table.
 const char* const kLastPicture = "constant-rate output stops after the last picture instead of covering its duration";
 const char* const kDrained = "the picture drained at the end of a stream without time stamps is dropped";
-const char* const kFullRange = "the encoder takes the decoder's full colour range; the reference's scaler output "
-                               "is limited range (yuvj420p against yuv420p)";
 const char* const kFrameChoice = "different pictures encoded at the same times (variable-rate output); cause not found";
 const char* const kNotRun = "differs on the final engine; its fields are not yet sorted by cause";
 

@@ -65,6 +65,21 @@ std::string DisplayMatrixSource(const std::string& name, int a, int b, int c, in
     return path;
 }
 
+// A camera-style clip: MJPEG in full-range 4:2:2.
+std::string FullRangeSource()
+{
+    return MakeMedia("compare_full_range.avi", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mjpeg "
+                                               "-pix_fmt yuvj422p");
+}
+
+// A variable-rate clip like a phone's: 30 fps whose first picture lasts 0.18 s.
+std::string LongFirstPictureSource()
+{
+    return MakeMedia("compare_long_first.mp4", "-f lavfi -i testsrc=size=160x120:rate=30:duration=1 -vf "
+                                               "\"setpts='if(eq(N,0),0,PTS+0.15/TB)'\" -fps_mode vfr -c:v libx264 "
+                                               "-preset ultrafast -bf 0");
+}
+
 // An MP3 with an attached cover picture.
 std::string CoverArtSource()
 {
@@ -93,8 +108,8 @@ void ExpectSameFacts(const std::string& ours, const std::string& theirs)
     ASSERT_EQ(a.streams.size(), b.streams.size());
     for (size_t i = 0; i < a.streams.size(); ++i) {
         SCOPED_TRACE("stream " + std::to_string(i));
-        for (const char* key : {"codec_name", "width", "height", "sample_aspect_ratio", "display_aspect_ratio", "sample_rate",
-                                "channels", "nb_read_frames"}) {
+        for (const char* key : {"codec_name", "width", "height", "pix_fmt", "color_range", "sample_aspect_ratio",
+                                "display_aspect_ratio", "sample_rate", "channels", "nb_read_frames"}) {
             const auto mine = a.streams[i].find(key), other = b.streams[i].find(key);
             EXPECT_EQ(mine == a.streams[i].end() ? "" : mine->second, other == b.streams[i].end() ? "" : other->second)
                 << key;
@@ -107,7 +122,7 @@ void ExpectSameFacts(const std::string& ours, const std::string& theirs)
     }
 }
 
-enum class TSource { Plain, Subtitled, Anamorphic, Rotated90Mirrored, Rotated270Mirrored, Mirrored, Flipped, CoverArt };
+enum class TSource { Plain, Subtitled, Anamorphic, Rotated90Mirrored, Rotated270Mirrored, Mirrored, Flipped, CoverArt, FullRange, LongFirstPicture };
 
 struct TCase {
     const char* name;
@@ -130,6 +145,8 @@ std::string SourceOf(TSource source)
     case TSource::Mirrored: return DisplayMatrixSource("mirror", -one, 0, 0, one);
     case TSource::Flipped: return DisplayMatrixSource("flip", one, 0, 0, -one);
     case TSource::CoverArt: return CoverArtSource();
+    case TSource::FullRange: return FullRangeSource();
+    case TSource::LongFirstPicture: return LongFirstPictureSource();
     case TSource::Plain: break;
     }
     return Source();
@@ -238,6 +255,21 @@ const TCase kCases[] = {
     {"scaler_flags", "avi", "-c:v mpeg4 -s 200x150 -sws_flags neighbor -an", true},
     // A cover picture kept as a video stream: MP4 takes only JPEG or PNG cover art, so H.264 is refused.
     {"cover_to_mp4_h264", "mp4", "-c:v libx264 -c:a aac", false, TSource::CoverArt, "Could not write header"},
+    // Full-range pictures: the encoder's colour range is that of the filtered pictures, which a
+    // converting scaler makes limited unless told otherwise; pictures passed through keep theirs.
+    {"full_range_converted", "mkv", "-c:v libx264 -pix_fmt yuv420p", false, TSource::FullRange},
+    {"full_range_kept", "mkv", "-c:v libx264", false, TSource::FullRange},
+    {"full_range_resized", "mkv", "-c:v mpeg4 -s 80x60", true, TSource::FullRange},
+    {"full_range_asked_for", "mkv", "-c:v libx264 -vf scale=out_range=full -pix_fmt yuv420p", false,
+     TSource::FullRange},
+    {"full_range_set_limited", "mkv", "-c:v mpeg4 -vf setrange=limited", true, TSource::FullRange},
+    // Constant-rate output of a variable-rate source: which picture fills each output frame.
+    {"long_first_picture", "wmv", "-c:v wmv2 -an", true, TSource::LongFirstPicture},
+    {"long_first_picture_faster", "mkv", "-c:v mpeg4 -fps_mode cfr -r 60 -an", true, TSource::LongFirstPicture},
+    {"long_first_picture_filtered", "mkv", "-c:v mpeg4 -fps_mode cfr -r 40 -vf null -an", true,
+     TSource::LongFirstPicture},
+    {"long_first_picture_slower", "mkv", "-c:v mpeg4 -fps_mode cfr -r 10 -vf null -an", true,
+     TSource::LongFirstPicture},
 };
 
 INSTANTIATE_TEST_SUITE_P(Strings, TranscodeCompare, ::testing::ValuesIn(kCases),
