@@ -166,9 +166,13 @@ int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
                                        ? ((fmt->flags & AVFMT_NOTIMESTAMPS) ? VSYNC_PASSTHROUGH : VSYNC_VFR)
                                        : VSYNC_CFR;
             if (ist && ost.vsync_method == VSYNC_CFR) {
-                const AVInputFormat* ifmt = InputFileOf(*ist).ctx->iformat;
-                if (!std::strcmp(ifmt->name, "lavfi"))
+                const TInputFile& input = InputFileOf(*ist);
+                if (!std::strcmp(input.ctx->iformat->name, "lavfi"))
                     ost.vsync_method = VSYNC_VFR;
+                // A lone stream starts where its first picture is: a raw elementary stream
+                // whose first picture comes one frame after zero gets no leading copy.
+                else if (input.nb_streams == 1 && input.input_ts_offset == 0)
+                    ost.vsync_method = VSYNC_VSCFR;
             }
             if (ost.vsync_method == VSYNC_CFR && FGlobal.Fcopy_ts)
                 ost.vsync_method = VSYNC_VSCFR;

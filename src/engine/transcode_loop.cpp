@@ -391,6 +391,19 @@ int64_t VideoPacketDuration(const TInputStream& ist, const AVPacket* pkt)
     return ff().av_rescale_q(1, av_inv_q(rate), AV_TIME_BASE_Q);
 }
 
+// One frame's duration in the stream's time base: its own, else one frame at the base rate.
+int64_t FrameStep(const TInputStream& ist, const AVFrame* frame)
+{
+    if (frame->pkt_duration > 0)
+        return frame->pkt_duration;
+    AVRational rate = ist.dec_ctx->framerate;
+    if (rate.num <= 0 || rate.den <= 0)
+        rate = ist.st->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0)
+        return 1;
+    return std::max<int64_t>(1, ff().av_rescale_q(1, av_inv_q(rate), ist.st->time_base));
+}
+
 // Raw elementary streams and program streams without time stamps: the decoder gets the
 // predicted decoding time, so its frames carry times and are not dropped as timeless.
 const AVPacket* VideoPacketWithTime(TInputStream& ist, const AVPacket* pkt)
@@ -483,6 +496,11 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
                 ist.next_pts = ff().av_rescale_q(frame->pts + frame->nb_samples, decTb, AV_TIME_BASE_Q);
             } else {
                 frame->pts = frame->best_effort_timestamp;
+                // Frames drained at the end of a stream without time stamps follow the last one.
+                if (frame->pts == kNoPtsValue && ist.max_pts != INT64_MIN)
+                    frame->pts = ist.max_pts + FrameStep(ist, frame);
+                if (frame->pts != kNoPtsValue)
+                    ist.max_pts = std::max(ist.max_pts, frame->pts);
             }
             InputHooks(ist, frame);
             if (FPreviewAudio && dec->codec_type == AVMEDIA_TYPE_AUDIO)

@@ -80,6 +80,19 @@ std::string LongFirstPictureSource()
                                                "-preset ultrafast -bf 0");
 }
 
+// A raw MPEG-2 stream: one stream, no container times, the first picture one frame after
+// zero and the last one drained from the decoder without a time.
+std::string ElementarySource()
+{
+    return MakeMedia("compare_raw.m2v", "-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -c:v mpeg2video -q:v 4");
+}
+
+// Pictures that last a second each, as in a slide show.
+std::string SlowSource()
+{
+    return MakeMedia("compare_slow.avi", "-f lavfi -i testsrc=size=160x120:rate=1:duration=3 -c:v mpeg4 -q:v 2");
+}
+
 // An MP3 with an attached cover picture.
 std::string CoverArtSource()
 {
@@ -122,7 +135,20 @@ void ExpectSameFacts(const std::string& ours, const std::string& theirs)
     }
 }
 
-enum class TSource { Plain, Subtitled, Anamorphic, Rotated90Mirrored, Rotated270Mirrored, Mirrored, Flipped, CoverArt, FullRange, LongFirstPicture };
+enum class TSource {
+    Plain,
+    Subtitled,
+    Anamorphic,
+    Rotated90Mirrored,
+    Rotated270Mirrored,
+    Mirrored,
+    Flipped,
+    CoverArt,
+    FullRange,
+    LongFirstPicture,
+    Elementary,
+    Slow
+};
 
 struct TCase {
     const char* name;
@@ -147,6 +173,8 @@ std::string SourceOf(TSource source)
     case TSource::CoverArt: return CoverArtSource();
     case TSource::FullRange: return FullRangeSource();
     case TSource::LongFirstPicture: return LongFirstPictureSource();
+    case TSource::Elementary: return ElementarySource();
+    case TSource::Slow: return SlowSource();
     case TSource::Plain: break;
     }
     return Source();
@@ -270,6 +298,13 @@ const TCase kCases[] = {
      TSource::LongFirstPicture},
     {"long_first_picture_slower", "mkv", "-c:v mpeg4 -fps_mode cfr -r 10 -vf null -an", true,
      TSource::LongFirstPicture},
+    // Constant-rate output: a lone stream gets no leading copy and keeps its drained last
+    // picture; unfiltered long pictures are repeated for their whole time, the last one too,
+    // while the user's filters make each picture one frame.
+    {"elementary_to_vcd", "mpg", "-target ntsc-vcd", true, TSource::Elementary},
+    {"elementary_forced_cfr", "mpg", "-c:v mpeg2video -vsync cfr -f mpeg", true, TSource::Elementary},
+    {"slow_pictures_covered", "mpg", "-c:v mpeg2video -r 30000/1001 -f mpeg", true, TSource::Slow},
+    {"slow_pictures_filtered", "mpg", "-c:v mpeg2video -r 30000/1001 -vf null -f mpeg", true, TSource::Slow},
 };
 
 INSTANTIATE_TEST_SUITE_P(Strings, TranscodeCompare, ::testing::ValuesIn(kCases),
