@@ -239,11 +239,6 @@ std::vector<TRealCase> TypedCases()
 // Differences not yet mended, by "case|field" ("case|*": any field of the case), with their
 // cause. The suite prints them marked "open:" and does not fail on them; the goal is an
 // empty table.
-const char* const kLastPicture = "constant-rate output stops after the last picture instead of covering its duration";
-const char* const kDrained = "the picture drained at the end of a stream without time stamps is dropped";
-const char* const kFrameChoice = "different pictures encoded at the same times (variable-rate output); cause not found";
-const char* const kNotRun = "differs on the final engine; its fields are not yet sorted by cause";
-
 const std::map<std::string, std::string>& OpenDifferences()
 {
     static const std::map<std::string, std::string> table = {
