@@ -1,6 +1,9 @@
 #include "app/command_line.h"
 
-#include <QFileInfo>
+#include <QDir>
+#include <filesystem>
+
+#include "intake/file_name.h"
 
 namespace reelsmith {
 
@@ -17,6 +20,16 @@ TRunMode ModeOf(const QString& text)
     return TRunMode::None;
 }
 
+// The working folder's name may be no UTF-8 either.
+QString AbsolutePath(const QString& path)
+{
+    if (QDir::isAbsolutePath(path))
+        return path;
+    std::error_code error;
+    const std::string folder = std::filesystem::current_path(error).native();
+    return WithTrailingSlash(FileNameText(folder)) + path;
+}
+
 }  // namespace
 
 TCommandLine ParseCommandLine(const QStringList& params)
@@ -29,15 +42,27 @@ TCommandLine ParseCommandLine(const QStringList& params)
     const QString first = at(3);
     if (first.isEmpty())
         return line;
+    // The closing "x" is no source.
+    const int lastSource = static_cast<int>(params.size()) - (line.ExitAtEnd ? 1 : 0);
     if (first.endsWith(QLatin1String(".fls"), Qt::CaseInsensitive)) {
         line.FileList = first;
+        for (int position = 4; position <= lastSource; ++position)
+            if (!at(position).isEmpty())
+                line.Ignored.push_back({at(position), QStringLiteral("ignored: the file list in position 3 names all sources")});
         return line;
     }
-    for (int position = 3; position <= kLastSourcePosition; ++position) {
+    bool ended = false;
+    for (int position = 3; position <= lastSource; ++position) {
         const QString source = at(position);
-        if (source.isEmpty())
-            break;
-        line.Files.append(source);
+        if (source.isEmpty()) {
+            ended = true;
+        } else if (ended) {
+            line.Ignored.push_back({source, QStringLiteral("ignored: it follows an empty parameter")});
+        } else if (position > kLastSourcePosition) {
+            line.Ignored.push_back({source, QStringLiteral("ignored: beyond position %1").arg(kLastSourcePosition)});
+        } else {
+            line.Files.append(source);
+        }
     }
     return line;
 }
@@ -45,12 +70,12 @@ TCommandLine ParseCommandLine(const QStringList& params)
 QStringList OpenWithPaths(const QStringList& params)
 {
     if (params.isEmpty() || ModeOf(params.first()) != TRunMode::None || params.first().isEmpty() ||
-        !QFileInfo::exists(params.first()))
+        !PathExists(params.first()))
         return {};
     QStringList paths;
     for (const QString& param : params)
         if (!param.isEmpty())
-            paths.append(QFileInfo(param).absoluteFilePath());  // missing ones are named by the Adding window
+            paths.append(AbsolutePath(param));  // missing ones are named by the Adding window
     return paths;
 }
 
@@ -59,13 +84,17 @@ bool LastParameterIsExit(const QStringList& params)
     return !params.isEmpty() && params.last().toLower() == QLatin1String("x");
 }
 
-QStringList ExistingFiles(const QStringList& paths)
+QStringList ExistingFiles(const QStringList& paths, TRejectedInputs* passedOver)
 {
     QStringList existing;
     for (const QString& path : paths) {
-        const QFileInfo info(path);
-        if (info.exists() && !info.isDir())
-            existing.append(info.absoluteFilePath());
+        // Qt's file status would read a name that is not UTF-8 as another name.
+        if (IsExistingFile(path)) {
+            existing.append(AbsolutePath(path));
+            continue;
+        }
+        if (passedOver)
+            passedOver->push_back({path, IsFolder(path) ? QStringLiteral("a folder, not a file") : QStringLiteral("not found")});
     }
     return existing;
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "intake/rejected_input.h"
+
 namespace reelsmith {
 
 enum class TRunMode { None, Convert, ExtractAudio };
@@ -13,6 +15,7 @@ struct TCommandLine {
     QString OutputFolder;  // as given; empty means no automatic work at all
     QString FileList;      // the ".fls" list named in position 3, if any
     QStringList Files;     // positions 3.., up to the first empty one (not yet checked)
+    TRejectedInputs Ignored;  // sources after an empty position or beyond position 999
     bool ExitAtEnd = false;
 
     bool Automatic() const { return !OutputFolder.isEmpty(); }
@@ -29,9 +32,9 @@ QStringList OpenWithPaths(const QStringList& params);
 // The last parameter, lower-cased, is "x".
 bool LastParameterIsExit(const QStringList& params);
 
-// The existing regular files among the listed ones, in order; missing ones and folders
-// are passed over without a word.
-QStringList ExistingFiles(const QStringList& paths);
+// The existing files among the listed ones, in order, as absolute paths; missing ones and
+// folders are passed over and added to passedOver with their reason.
+QStringList ExistingFiles(const QStringList& paths, TRejectedInputs* passedOver = nullptr);
 
 // A folder text with a trailing "/" added when missing; empty stays empty.
 QString WithTrailingSlash(const QString& folder);

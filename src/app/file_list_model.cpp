@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "app/number_format.h"
+#include "intake/file_name.h"
 
 namespace reelsmith {
 
@@ -52,10 +53,10 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const
     const auto column = static_cast<FileColumn>(index.column());
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         switch (column) {
-        case FileColumn::Name: return row.Caption;
+        case FileColumn::Name: return DisplayedFileName(row.Caption);
         case FileColumn::Duration: return row.cell(FileCell::DurationText);
         case FileColumn::Size: return row.cell(FileCell::SizeText);
-        case FileColumn::Source: return row.cell(FileCell::SourcePath);
+        case FileColumn::Source: return DisplayedFileName(row.cell(FileCell::SourcePath));
         }
     }
     if (role == Qt::TextAlignmentRole) {

@@ -1,7 +1,8 @@
 #include "app/file_urls.h"
 
-#include <QFile>
 #include <QList>
+
+#include "intake/file_name.h"
 
 namespace reelsmith {
 
@@ -61,7 +62,7 @@ QString LocalPathFromFileUrl(const QByteArray& url)
     const QByteArray bytes = QByteArray::fromPercentEncoding(rest);
     if (bytes.contains('\0'))
         return {};
-    return QFile::decodeName(bytes);
+    return FileNameText(bytes);  // a name that is not UTF-8 keeps its bytes
 }
 
 QStringList LocalPathsFromUriList(const QByteArray& text)

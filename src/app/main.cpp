@@ -9,6 +9,7 @@
 #include "app/ui/shell_hooks.h"
 #include "burn/ui/burn_hooks.h"
 #include "intake/decoder_probe.h"
+#include "intake/file_name.h"
 #include "intake/ui/intake_hooks.h"
 #include "media/ui/media_hooks.h"
 #include "runs/ui/run_hooks.h"
@@ -31,8 +32,10 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(reelsmith::ProductIcon());
     // A termination signal stops a running conversion and removes its part before the end.
     reelsmith::TTerminationNotifier terminationNotifier;
-    QStringList params = QApplication::arguments();
-    params.removeFirst();  // the program itself
+    // From argv itself: arguments() would read a name that is not UTF-8 as another name.
+    QStringList params;
+    for (int i = 1; i < argc; ++i)
+        params.append(reelsmith::FileNameText(QByteArray(argv[i])));
     TMainWindowHooks hooks;
     reelsmith::InstallIntakeHooks(hooks, [] { return std::make_unique<reelsmith::TDecoderProbe>(); });
     reelsmith::InstallSettingsDialogHooks(hooks);

@@ -1,16 +1,20 @@
 #include "intake/adding_routine.h"
 
-#include <QFile>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "intake/accepted_extensions.h"
+#include "intake/file_name.h"
 #include "intake/row_cells.h"
 
 namespace reelsmith {
 
 namespace {
 
-std::string LocalName(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string LocalName(const QString& path) { return FileNameString(path); }
 
 bool IsFolder(const std::string& path)
 {
@@ -38,7 +42,7 @@ TAddingRoutine::TAddingRoutine(IMediaProbe& probe, IFileListTarget& list, TAddin
     fFindFile.Criteria().Files.Subfolders = true;
     fFindFile.Criteria().Files.FileName = std::string(kAcceptedMediaMasks);
     fFindFile.OnFileMatch = [this](TFindFile&, const TFileDetails& file) {
-        fCandidates.append(QFile::decodeName(QByteArray::fromStdString(file.Location + file.Name)));
+        fCandidates.append(FileNameText(file.Location + file.Name));
         ProcessMessages();
     };
 }
@@ -73,7 +77,7 @@ void TAddingRoutine::CollectCandidates(const QStringList& pending)
 
 void TAddingRoutine::SearchFolder(const QString& folder)
 {
-    ShowStatus(QStringLiteral("Searching in folders...") + QStringLiteral("\n\n") + folder);
+    ShowStatus(QStringLiteral("Searching in folders...") + QStringLiteral("\n\n") + DisplayedFileName(folder));
     ProcessMessages();
     fFindFile.Criteria().Files.Location = {LocalName(folder)};
     fFindFile.Execute();
@@ -89,7 +93,7 @@ int TAddingRoutine::AddCandidates()
         if (fHooks.Cancelled && fHooks.Cancelled())
             break;
         const QString& path = fCandidates[i];
-        ShowStatus(QStringLiteral("%1 of %2\n\n%3").arg(i + 1).arg(count).arg(path));
+        ShowStatus(QStringLiteral("%1 of %2\n\n%3").arg(i + 1).arg(count).arg(DisplayedFileName(path)));
         ProcessMessages();
         if (AddCandidate(path))
             ++added;
@@ -109,7 +113,11 @@ bool TAddingRoutine::AddCandidate(const QString& path)
     }
     const std::optional<TProbedMedia> media = fProbe.Probe(local);
     if (!media) {
-        Reject(path, QStringLiteral("cannot be read as audio or video"));
+        // A file the probe could not open for want of rights is no damaged file.
+        if (access(local.c_str(), R_OK) != 0)
+            Reject(path, QStringLiteral("cannot be read: ") + QString::fromLocal8Bit(std::strerror(errno)));
+        else
+            Reject(path, QStringLiteral("cannot be read as audio or video"));
         return false;
     }
     fList.AppendRow(MakeFileListRow(path, size, *media));
@@ -117,10 +125,7 @@ bool TAddingRoutine::AddCandidate(const QString& path)
     return true;
 }
 
-void TAddingRoutine::Reject(const QString& path, const QString& reason)
-{
-    fRejected.append({path, reason});
-}
+void TAddingRoutine::Reject(const QString& path, const QString& reason) { fRejected.push_back({path, reason}); }
 
 void TAddingRoutine::ShowStatus(const QString& text)
 {

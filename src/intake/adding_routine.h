@@ -14,13 +14,9 @@
 #include "intake/file_list_target.h"
 #include "intake/find_file.h"
 #include "intake/media_probe.h"
+#include "intake/rejected_input.h"
 
 namespace reelsmith {
-
-struct TRejectedFile {
-    QString Path;
-    QString Reason;
-};
 
 struct TAddingHooks {
     std::function<void(const QString& text)> ShowStatus;  // the window's label
@@ -38,7 +34,9 @@ public:
     void CollectCandidates(const QStringList& pending);
     int AddCandidates();
     const QStringList& Candidates() const { return fCandidates; }
-    const QList<TRejectedFile>& Rejected() const { return fRejected; }
+    // The named files and the files found in folders that gave no row, with the reason
+    // (rows already in the list are not rejected: they are there).
+    const TRejectedInputs& Rejected() const { return fRejected; }
 
 private:
     void SearchFolder(const QString& folder);
@@ -53,7 +51,7 @@ private:
     TFindFile fFindFile;
     QStringList fCandidates;
     QSet<QString> fListedPaths;
-    QList<TRejectedFile> fRejected;
+    TRejectedInputs fRejected;
 };
 
 }  // namespace reelsmith

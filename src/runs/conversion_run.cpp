@@ -1,12 +1,16 @@
 #include "runs/conversion_run.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <exception>
+#include <filesystem>
+#include <system_error>
+#include <utility>
 
 #include "app/program_paths.h"
+#include "intake/file_name.h"
+#include "media/ff_logger.h"
 #include "runs/output_naming.h"
 #include "runs/termination_notifier.h"
 #include "runs/run_progress.h"
@@ -19,8 +23,10 @@ constexpr int kStartDelayMs = 100;
 constexpr int kClockMs = 1000;
 constexpr int kNextRowDelayMs = 100;
 constexpr int kFinalEventPolls = 100;  // ten seconds of waiting for the final terminate event
+constexpr int kMaxEngineLinesPerFile = 20;
 
-QString Text(const std::string& text) { return QString::fromStdString(text); }
+// Engine texts may carry a name's bytes: shown like the names themselves.
+QString Text(const std::string& text) { return DisplayedFileName(FileNameText(text)); }
 
 QString RunCaption(int number, int count) { return QStringLiteral("Saving... [%1/%2]").arg(number).arg(count); }
 
@@ -55,6 +61,13 @@ TConversionRun::TConversionRun(TRunSetup setup, IRunView& view, QObject* parent)
         if (!m_Closing)
             FFEncoderTerminate(info);
     };
+    TFFLogger& logger = FFLogger();
+    logger.SetDispatcher(&m_Dispatcher);
+    logger.SetTriggerEventInMainThread(true);
+    logger.SetOnLog([this](const void*, int, TLogLevel level, const std::string& line) {
+        if (!m_Closing)
+            EngineLine(level, line);
+    });
 }
 
 TConversionRun::~TConversionRun()
@@ -62,6 +75,8 @@ TConversionRun::~TConversionRun()
     // The encoder's destructor still serves pending hand-overs: nothing may reach this
     // half-destroyed run any more.
     m_Closing = true;
+    FFLogger().SetOnLog(nullptr);
+    FFLogger().SetDispatcher(nullptr);
     m_Start.stop();
     m_Elapsed.stop();
     m_Process.stop();
@@ -83,8 +98,14 @@ void TConversionRun::Show()
     // run could otherwise be taken for this run's.
     if (m_Setup.ExitAtEnd)
         QFile::remove(LogPath());
-    if (!m_Setup.OutputPath.isEmpty() && !QFileInfo::exists(m_Setup.OutputPath))
-        QDir().mkpath(m_Setup.OutputPath);
+    m_FolderError.clear();
+    if (!m_Setup.OutputPath.isEmpty() && !PathExists(m_Setup.OutputPath)) {
+        std::error_code error;
+        std::filesystem::create_directories(FileNameString(m_Setup.OutputPath), error);
+        if (error)  // said on each row, instead of the engine's "No such file or directory"
+            m_FolderError = QStringLiteral("Cannot create folder \"%1\". %2")
+                                .arg(DisplayedFileName(m_Setup.OutputPath), QString::fromLocal8Bit(error.message()));
+    }
     m_Elapsed.start();
     m_Start.start();
 }
@@ -110,6 +131,7 @@ void TConversionRun::tmr_StartTimer()
     }
     m_Display.CloseEnabled = false;
     Changed();
+    NameNotAdded();
     ProcessFile(m_NextFileIndex);
 }
 
@@ -135,24 +157,27 @@ void TConversionRun::ProcessFile(int index)
     m_Display.Caption = RunCaption(m_NextFileIndex + 1, m_RunFileCount);
     Changed();
     const TRunRow& row = m_Setup.Rows[static_cast<size_t>(index)];
-    const QFileInfo source(row.SourcePath);
-    if (!source.exists() || source.isDir()) {
+    AddLog(QString(), TLogColour::Neutral);
+    m_Display.FileLabel = DisplayedFileName(row.Caption);
+    Changed();
+    AddLog(QStringLiteral("File #%1").arg(index + 1), TLogColour::Neutral, true);
+    AddLog(DisplayedFileName(row.SourcePath), TLogColour::Neutral);
+    if (!IsExistingFile(row.SourcePath)) {
+        // Deleted or moved since it was added: said, and counted as failed.
+        ++m_FailedRows;
+        AddLog(QStringLiteral("File not found!"), TLogColour::Red);
+        RecordRowNotConverted(QStringLiteral("the source is gone (deleted or moved during the run)"));
         EnableProcessTimer();
         return;
     }
-    AddLog(QString(), TLogColour::Neutral);
-    m_Display.FileLabel = row.Caption;
-    Changed();
-    AddLog(QStringLiteral("File #%1").arg(index + 1), TLogColour::Neutral, true);
-    AddLog(row.SourcePath, TLogColour::Neutral);
 
     const QString outputPath = OutputPathOf(row);
     m_Overwrite = false;
-    if (!QFileInfo::exists(outputPath) && !QFileInfo(outputPath).isSymLink()) {
+    if (!NameTaken(outputPath)) {
         StartFile(row.SourcePath, outputPath);
         return;
     }
-    const QString fileName = QFileInfo(outputPath).fileName();
+    const QString fileName = DisplayedFileName(QFileInfo(outputPath).fileName());
     m_Elapsed.stop();
     bool overwrite = false;
     if (m_Setup.AskOverwrite)
@@ -169,6 +194,7 @@ void TConversionRun::ProcessFile(int index)
     }
     ++m_FailedRows;
     AddLog(QStringLiteral("Skipped!"), TLogColour::Red);
+    RecordRowNotConverted(QStringLiteral("the output \"%1\" already exists").arg(fileName));
     EnableProcessTimer();
 }
 
@@ -182,10 +208,14 @@ void TConversionRun::StartFile(const QString& sourcePath, const QString& outputP
         m_LastTotalDuration = 0;
         m_LastCurrentDuration = 0;
     }
+    if (!m_FolderError.isEmpty()) {
+        FailFile(m_FolderError);
+        return;
+    }
     // Caller errors of the components (an operation while working) must not stall the run.
     const char* step = "Loading file... Error! ";
     try {
-        if (!m_Decoder.LoadFile(sourcePath.toStdString())) {
+        if (!m_Decoder.LoadFile(FileNameString(sourcePath))) {
             FailFile(QString::fromLatin1(step) + Text(m_Decoder.LastErrMsg()));
             return;
         }
@@ -201,8 +231,8 @@ void TConversionRun::StartFile(const QString& sourcePath, const QString& outputP
         m_Encoder.ClearTasks();
         TInputOptions input;
         input.Reset();
-        input.FileName = sourcePath.toStdString();
-        const int task = m_Encoder.AddTask(sourcePath.toStdString(), &input);
+        input.FileName = FileNameString(sourcePath);
+        const int task = m_Encoder.AddTask(input.FileName, &input);
         if (task < 0) {
             FailFile(QString::fromLatin1(step) + Text(m_Encoder.LastErrMsg()));
             return;
@@ -233,10 +263,10 @@ void TConversionRun::StartFile(const QString& sourcePath, const QString& outputP
             m_Staged.Discard();
         AddLog(QStringLiteral("Applying parameters... OK"), TLogColour::Green);
         AddLog(QStringLiteral("Processing file..."), TLogColour::Green);
-        m_Display.FileLabel = QFileInfo(outputPath).fileName();
+        m_Display.FileLabel = DisplayedFileName(QFileInfo(outputPath).fileName());
         Changed();
         ProcessMessages();
-        AddLog(outputPath, TLogColour::Neutral);
+        AddLog(DisplayedFileName(outputPath), TLogColour::Neutral);
 
         switch (m_Setup.CPUUsage) {
         case 0:
@@ -257,6 +287,10 @@ void TConversionRun::StartFile(const QString& sourcePath, const QString& outputP
         m_FinalEventWaits = 0;
         m_AwaitingFinalEvent = true;
         m_FileDone = false;
+        m_RowError.clear();
+        m_EngineLines.clear();
+        m_EngineLinesDropped = 0;
+        m_CollectEngineLines = true;
         m_Encoder.Start(m_Setup.ThreadsText.toInt());
     } catch (const std::exception& error) {
         m_Staged.Discard();
@@ -266,9 +300,9 @@ void TConversionRun::StartFile(const QString& sourcePath, const QString& outputP
 
 bool TConversionRun::StageOutput(const QString& outputPath, QString* error)
 {
-    if (m_Staged.Begin(QFile::encodeName(outputPath).toStdString()))
+    if (m_Staged.Begin(FileNameString(outputPath)))
         return true;
-    *error = QFile::decodeName(QByteArray::fromStdString(m_Staged.Error()));
+    *error = Text(m_Staged.Error());
     return false;
 }
 
@@ -285,17 +319,18 @@ void TConversionRun::FinishOutput(const TTerminateInfo& info)
         return;
     }
     const TCommitMode mode = m_Overwrite ? TCommitMode::Replace : TCommitMode::KeepExisting;
-    const QString wanted = m_Staged.FinalPath().empty() ? QString() : QFile::decodeName(QByteArray::fromStdString(m_Staged.FinalPath()));
+    const QString wanted = FileNameText(m_Staged.FinalPath());
     if (!m_Staged.Commit(mode)) {
-        AddLog(QFile::decodeName(QByteArray::fromStdString(m_Staged.Error())), TLogColour::Red);
+        m_RowError = Text(m_Staged.Error());
+        AddLog(m_RowError, TLogColour::Red);
         return;
     }
-    const QString final = QFile::decodeName(QByteArray::fromStdString(m_Staged.FinalPath()));
+    const QString final = FileNameText(m_Staged.FinalPath());
     m_Written.append(final);
     m_FileDone = true;
     if (final != wanted)
         AddLog(QStringLiteral("\"%1\" appeared meanwhile; saved as \"%2\"")
-                   .arg(QFileInfo(wanted).fileName(), QFileInfo(final).fileName()),
+                   .arg(DisplayedFileName(QFileInfo(wanted).fileName()), DisplayedFileName(QFileInfo(final).fileName())),
                TLogColour::Neutral);
 }
 
@@ -327,13 +362,19 @@ void TConversionRun::FFEncoderTerminate(const TTerminateInfo& info)
     m_Display.RemainingText = QString::fromLatin1(kClockZero);
     m_Taskbar.Progress = m_Taskbar.Max;
     Changed();
-    if (info.TaskIndex < 0)
+    // The exception is logged below in red: the engine's own line of it is not repeated.
+    ShowEngineLines(info.Exception ? Text(info.ExceptionMsg).trimmed() : QString());
+    if (info.TaskIndex < 0) {
         m_AwaitingFinalEvent = false;
-    else
+        m_CollectEngineLines = false;
+    } else {
         FinishOutput(info);
+    }
     if (!m_Cancelled) {
-        if (info.Exception)
-            AddLog(Text(info.ExceptionMsg), TLogColour::Red);
+        if (info.Exception) {
+            m_RowError = Text(info.ExceptionMsg);
+            AddLog(m_RowError, TLogColour::Red);
+        }
         // The final event closes the row: "Success!" only for an output that is in place.
         if (info.TaskIndex < 0 && m_FileDone) {
             AddLog(QStringLiteral("Success!"), TLogColour::Green);
@@ -341,6 +382,7 @@ void TConversionRun::FFEncoderTerminate(const TTerminateInfo& info)
             ++m_FailedRows;
             AddLog(QStringLiteral("Error!"), TLogColour::Red);
             m_View.ErrorBeep();
+            RecordRowNotConverted(m_RowError.isEmpty() ? QStringLiteral("the conversion did not finish") : m_RowError);
         }
     }
     EnableProcessTimer();
@@ -506,8 +548,61 @@ void TConversionRun::FailFile(const QString& line)
 {
     ++m_FailedRows;
     AddLog(line, TLogColour::Red);
+    RecordRowNotConverted(line);
     m_View.ErrorBeep();
     EnableProcessTimer();
+}
+
+void TConversionRun::EngineLine(TLogLevel level, const std::string& line)
+{
+    if (!m_CollectEngineLines || level > TLogLevel::llWarning || level == TLogLevel::llQuiet)
+        return;
+    if (m_EngineLines.size() < kMaxEngineLinesPerFile)
+        m_EngineLines.append(Text(LogLineMessage(line)).trimmed());
+    else
+        ++m_EngineLinesDropped;
+}
+
+void TConversionRun::ShowEngineLines(const QString& except)
+{
+    if (!m_CollectEngineLines)
+        return;
+    FFLogger().Flush();  // what the conversion logged before it ended
+    const QStringList lines = std::exchange(m_EngineLines, {});
+    const int dropped = std::exchange(m_EngineLinesDropped, 0);
+    if (m_Cancelled)
+        return;  // what stopping leaves unfinished is no news after "Cancelled by user!"
+    for (const QString& line : lines)
+        if (except.isEmpty() || !line.contains(except))
+            AddLog(line, TLogColour::Maroon);
+    if (dropped > 0)
+        AddLog(QStringLiteral("(%1 more messages of the engine)").arg(dropped), TLogColour::Maroon);
+}
+
+void TConversionRun::NameNotAdded()
+{
+    if (m_Setup.NotAdded.empty())
+        return;
+    AddLog(QString(), TLogColour::Neutral);
+    AddLog(QStringLiteral("Not added: %1").arg(m_Setup.NotAdded.size()), TLogColour::Neutral, true);
+    for (const TRejectedInput& input : m_Setup.NotAdded) {
+        ++m_FailedRows;
+        AddLog(QStringLiteral("%1: %2").arg(DisplayedFileName(input.Path), input.Reason), TLogColour::Red);
+        RecordNotConverted(input.Path, input.Reason);
+    }
+}
+
+void TConversionRun::RecordNotConverted(const QString& path, const QString& reason)
+{
+    m_NotConverted.push_back({path, reason});
+    if (m_Setup.ReportNotConverted)
+        m_Setup.ReportNotConverted(m_NotConverted.back());
+}
+
+void TConversionRun::RecordRowNotConverted(const QString& reason)
+{
+    if (m_NextFileIndex < static_cast<int>(m_Setup.Rows.size()))
+        RecordNotConverted(m_Setup.Rows[static_cast<size_t>(m_NextFileIndex)].SourcePath, reason);
 }
 
 void TConversionRun::EnableProcessTimer()

@@ -14,7 +14,9 @@
 
 #include "engine/custom_encoder.h"
 #include "engine/output_staging.h"
+#include "intake/rejected_input.h"
 #include "media/ff_decoder.h"
+#include "media/ff_logger.h"
 #include "runs/qt_dispatcher.h"
 #include "runs/run_log.h"
 
@@ -43,6 +45,11 @@ struct TRunSetup {
     // The overwrite question; true for Yes. Empty in an unattended run: nobody can answer,
     // so an existing output is kept and the row skipped with a reason.
     std::function<bool(const QString& fileName)> AskOverwrite;
+    // Inputs of the command line that gave no row: named in the log before the first row,
+    // and counted as failed.
+    TRejectedInputs NotAdded;
+    // Told of every input that is not converted (a command-line run names them on stderr).
+    std::function<void(const TRejectedInput&)> ReportNotConverted;
 };
 
 // The visible state of the window's controls.
@@ -116,8 +123,10 @@ public:
     bool Over() const { return m_Over; }
     // True when the run reached its "Done." over every row (not cancelled, libraries loaded).
     bool Completed() const { return m_Over && m_Display.FileLabel == QLatin1String("Done.") && !m_Cancelled; }
-    // Rows whose conversion failed or whose existing output was kept.
+    // Rows whose conversion failed or whose existing output was kept, and inputs not added.
     int FailedRows() const { return m_FailedRows; }
+    // Every input not converted so far, with its reason.
+    const TRejectedInputs& NotConverted() const { return m_NotConverted; }
     int RunFileCount() const { return m_RunFileCount; }
     int NextFileIndex() const { return m_NextFileIndex; }
     int RunSeconds() const { return m_RunSeconds; }
@@ -147,6 +156,11 @@ private:
     void Changed();
     void ProcessMessages();
     void FailFile(const QString& line);
+    void NameNotAdded();
+    void RecordNotConverted(const QString& path, const QString& reason);
+    void RecordRowNotConverted(const QString& reason);
+    void EngineLine(TLogLevel level, const std::string& line);
+    void ShowEngineLines(const QString& except);
     void EnableProcessTimer();
     void ShowDone();
     void EndRun();
@@ -175,6 +189,13 @@ private:
     bool m_Over = false;
     bool m_Closing = false;
     int m_FailedRows = 0;
+    TRejectedInputs m_NotConverted;
+    QString m_FolderError;  // the output folder could not be created
+    // The engine's warnings and errors while a file converts (a damaged source still
+    // "converts"): shown with the row's result, up to a limit.
+    bool m_CollectEngineLines = false;
+    QStringList m_EngineLines;
+    int m_EngineLinesDropped = 0;
     bool m_AwaitingFinalEvent = false;
     int m_FinalEventWaits = 0;
     int64_t m_LastTotalDuration = 0;
@@ -182,6 +203,7 @@ private:
     int64_t m_SourceDuration = 0;
     bool m_Overwrite = false;   // the user agreed to replace the existing output of this row
     bool m_FileDone = false;    // the row's output was converted and is under its final name
+    QString m_RowError;         // why the row's output is not there, for the not-converted report
 
     // The row's output while it is written; removed unless committed, also when the run goes.
     TStagedOutput m_Staged;

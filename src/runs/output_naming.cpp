@@ -5,6 +5,8 @@
 #include <array>
 #include <filesystem>
 
+#include "intake/file_name.h"
+
 namespace reelsmith {
 
 namespace {
@@ -47,7 +49,7 @@ bool SameFile(const QString& a, const QString& b)
     if (QDir::cleanPath(QFileInfo(a).absoluteFilePath()) == QDir::cleanPath(QFileInfo(b).absoluteFilePath()))
         return true;
     std::error_code error;
-    return std::filesystem::equivalent(a.toStdString(), b.toStdString(), error) && !error;
+    return std::filesystem::equivalent(FileNameString(a), FileNameString(b), error) && !error;
 }
 
 QString OutputPathFor(const QString& sourcePath, const QString& caption, const QString& outputFolder,
@@ -55,7 +57,7 @@ QString OutputPathFor(const QString& sourcePath, const QString& caption, const Q
 {
     // A name that exists nowhere cannot be a source that is still there to lose.
     const auto namesASource = [&](const QString& path) {
-        if (!QFileInfo::exists(path))
+        if (!PathExists(path))
             return false;
         if (SameFile(path, sourcePath))
             return true;

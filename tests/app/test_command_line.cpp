@@ -17,15 +17,17 @@ TEST(CommandLine, ModeFolderFilesAndExitFlag)
         QStringList files;
         QString list;
         bool exit;
+        QStringList ignored = {};
     };
     const Case cases[] = {
-        {{"-v", "/out", "a.mp4", "b.mkv", "x"}, TRunMode::Convert, true, {"a.mp4", "b.mkv", "x"}, {}, true},
-        {{"-A", "/out", "a.mp4", "X"}, TRunMode::ExtractAudio, true, {"a.mp4", "X"}, {}, true},
+        {{"-v", "/out", "a.mp4", "b.mkv", "x"}, TRunMode::Convert, true, {"a.mp4", "b.mkv"}, {}, true},
+        {{"-A", "/out", "a.mp4", "X"}, TRunMode::ExtractAudio, true, {"a.mp4"}, {}, true},
         {{"-x", "/out", "a.mp4", "b.mp4"}, TRunMode::None, true, {"a.mp4", "b.mp4"}, {}, false},
         {{"-v"}, TRunMode::Convert, false, {}, {}, false},
         {{"-v", "", "a.mp4"}, TRunMode::Convert, false, {"a.mp4"}, {}, false},
-        {{"-v", "/out", "list.FLS", "more.mp4", "x"}, TRunMode::Convert, true, {}, "list.FLS", true},
-        {{"-v", "/out", "a.mp4", "", "b.mp4"}, TRunMode::Convert, true, {"a.mp4"}, {}, false},
+        {{"-v", "/out", "list.FLS", "more.mp4", "x"}, TRunMode::Convert, true, {}, "list.FLS", true, {"more.mp4"}},
+        {{"-v", "/out", "a.mp4", "", "b.mp4", "x"}, TRunMode::Convert, true, {"a.mp4"}, {}, true, {"b.mp4"}},
+        {{"-v", "/out", "x"}, TRunMode::Convert, true, {}, {}, true},
         {{}, TRunMode::None, false, {}, {}, false},
         {{"-v", "/out", "a.mp4", "xx"}, TRunMode::Convert, true, {"a.mp4", "xx"}, {}, false},
     };
@@ -37,6 +39,10 @@ TEST(CommandLine, ModeFolderFilesAndExitFlag)
         EXPECT_EQ(line.Files, c.files);
         EXPECT_EQ(line.FileList, c.list);
         EXPECT_EQ(line.ExitAtEnd, c.exit);
+        QStringList ignored;
+        for (const TRejectedInput& input : line.Ignored)
+            ignored.append(input.Path);
+        EXPECT_EQ(ignored, c.ignored);
     }
 }
 
@@ -45,7 +51,13 @@ TEST(CommandLine, SourcesStopAtPosition999)
     QStringList params{"-v", "/out"};
     for (int i = 0; i < 1200; ++i)
         params.append(QStringLiteral("f%1").arg(i));
-    EXPECT_EQ(ParseCommandLine(params).Files.size(), 997);
+    params.append("x");
+    const TCommandLine line = ParseCommandLine(params);
+    ASSERT_EQ(line.Files.size(), 997);
+    EXPECT_EQ(line.Files.back(), "f996");
+    ASSERT_EQ(line.Ignored.size(), 203u);  // named, not dropped without a word
+    EXPECT_EQ(line.Ignored.front().Path, "f997");
+    EXPECT_EQ(line.Ignored.front().Reason, "ignored: beyond position 999");
 }
 
 TEST(CommandLine, ExistingFilesSkipsMissingOnesAndFolders)
@@ -53,8 +65,10 @@ TEST(CommandLine, ExistingFilesSkipsMissingOnesAndFolders)
     test::TempFolder folder;
     std::ofstream(folder.file("a.mp4")) << "x";
     const QString dir = QString::fromStdString(folder.path());
-    const QStringList existing = ExistingFiles({dir + "/missing.mp4", dir + "/a.mp4", dir, dir + "/a.mp4"});
+    TRejectedInputs passedOver;
+    const QStringList existing = ExistingFiles({dir + "/missing.mp4", dir + "/a.mp4", dir, dir + "/a.mp4"}, &passedOver);
     EXPECT_EQ(existing, QStringList({dir + "/a.mp4", dir + "/a.mp4"}));
+    EXPECT_EQ(passedOver, TRejectedInputs({{dir + "/missing.mp4", "not found"}, {dir, "a folder, not a file"}}));
 }
 
 TEST(CommandLine, OpenWithOnlyWhenTheFirstParameterExists)

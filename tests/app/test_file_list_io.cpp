@@ -1,8 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 
 #include "app/file_list_io.h"
+#include "intake/file_name.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;
@@ -71,4 +75,64 @@ TEST(FileList, UnreadableListGivesTheFileError)
     EXPECT_FALSE(ReadFileList(QStringLiteral("/nonexistent/list.fls"), &read, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("/nonexistent/list.fls")));
     EXPECT_EQ(read, QStringList({"kept"}));
+}
+
+// A list name may point at anything: a pipe nobody writes to must not block, a device that
+// never ends must not fill the memory, and a file growing past the cap is refused.
+TEST(FileList, OnlyRegularFilesOfBoundedSizeAreRead)
+{
+    test::TempFolder folder;
+    const std::string fifo = folder.file("pipe.fls");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = folder.file("zero.fls");
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    const std::string large = folder.file("large.fls");
+    {
+        const int fd = open(large.c_str(), O_CREAT | O_WRONLY, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(ftruncate(fd, 64 * 1024 * 1024 + 1), 0);  // sparse: no real disk use
+        close(fd);
+    }
+    struct Case {
+        std::string path;
+        const char* errorPart;
+    };
+    const Case cases[] = {
+        {fifo, "It is not a regular file."},
+        {zero, "It is not a regular file."},
+        {folder.path(), "It is not a regular file."},
+        {large, "The file is too large."},
+        {folder.file("missing.fls"), "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        QStringList read{"kept"};
+        QString error;
+        EXPECT_FALSE(ReadFileList(QString::fromStdString(c.path), &read, &error));
+        EXPECT_TRUE(error.contains(QString::fromLatin1(c.errorPart))) << error.toStdString();
+        EXPECT_EQ(read, QStringList({"kept"}));
+    }
+}
+
+// Linux names are bytes: a Latin-1 name in a list reads back as the same bytes.
+TEST(FileList, NamesThatAreNotUtf8KeepTheirBytes)
+{
+    test::TempFolder folder;
+    const std::string listPath = folder.file("latin1.fls");
+    const QByteArray name("/v/caf\xE9 \xE0 l'ombre.mp4");
+    {
+        QFile file(QString::fromStdString(listPath));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(name + "\r\n/v/plain.mp4\r\n");
+    }
+    QStringList read;
+    QString error;
+    ASSERT_TRUE(ReadFileList(QString::fromStdString(listPath), &read, &error)) << error.toStdString();
+    ASSERT_EQ(read.size(), 2);
+    EXPECT_EQ(FileNameBytes(read[0]), name);
+    const QString rewritten = QString::fromStdString(folder.file("again.fls"));
+    ASSERT_TRUE(WriteFileList(rewritten, read, &error));
+    QFile file(rewritten);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), name + "\r\n/v/plain.mp4\r\n");
 }

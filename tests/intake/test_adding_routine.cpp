@@ -4,10 +4,12 @@
 
 #include <QFile>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 
 #include "intake/adding_routine.h"
+#include "intake/file_name.h"
 #include "intake/intake_fakes.h"
 #include "intake/model_list_target.h"
 #include "intake/row_cells.h"
@@ -30,7 +32,7 @@ protected:
         TAddingRoutine routine(probe, list, std::move(hooks));
         const int added = routine.Run(pending);
         rejected.clear();
-        for (const TRejectedFile& file : routine.Rejected())
+        for (const TRejectedInput& file : routine.Rejected())
             rejected.append(file.Path + " | " + file.Reason);
         return added;
     }
@@ -77,16 +79,21 @@ TEST_F(AddingRoutineTest, NamesEveryGivenFileThatCannotBecomeARow)
     Touch(folder.file("broken.mkv"));
     Touch(folder.file("clip.avi/inner.ts"));  // a folder named like a video is searched
     Touch(folder.file("good.mov"));
-    probe.rejected.insert(folder.file("broken.mkv"));
-    const int added = Run({At("missing.avi"), At("notes.txt"), At("photo.png"), At("broken.mkv"), At("clip.avi"),
-                           At("good.mov"), QString()});
+    Touch(folder.file("locked.mp4"));
+    probe.rejected = {folder.file("broken.mkv"), folder.file("locked.mp4")};
+    chmod(folder.file("locked.mp4").c_str(), 0);
+    const bool root = access(folder.file("locked.mp4").c_str(), R_OK) == 0;
+    const int added = Run({At("missing.avi"), At("notes.txt"), At("photo.png"), At("broken.mkv"), At("locked.mp4"),
+                           At("clip.avi"), At("good.mov"), QString()});
     EXPECT_EQ(added, 2);
     EXPECT_EQ(list.Paths(), (QStringList{At("good.mov"), At("clip.avi/inner.ts")}));
     EXPECT_FALSE(probe.probes.count(folder.file("clip.avi")));
     EXPECT_EQ(rejected, (QStringList{At("missing.avi") + " | not found, or not a regular file",
                                      At("notes.txt") + " | not a media file type that can be added",
                                      At("photo.png") + " | not a media file type that can be added",
-                                     At("broken.mkv") + " | cannot be read as audio or video"}));
+                                     At("broken.mkv") + " | cannot be read as audio or video",
+                                     At("locked.mp4") + (root ? " | cannot be read as audio or video"
+                                                              : " | cannot be read: Permission denied")}));
 }
 
 TEST_F(AddingRoutineTest, PipesLinksAndLoopsNeverReachTheProbe)
@@ -212,6 +219,24 @@ TEST_F(AddingRoutineTest, MainListModelIsResortedByItsCurrentColumn)
     EXPECT_EQ(model.Row(0).Caption, "big.avi");
     EXPECT_EQ(model.Row(1).Caption, "small.avi");
     EXPECT_EQ(target.SourcePaths(), (QStringList{At("s/big.avi"), At("s/small.avi")}));
+}
+
+}  // namespace
+
+namespace {
+
+// Names that are not UTF-8 (Latin-1 from old disks) are found in a folder and handed to the
+// probe as the very bytes they are.
+TEST_F(AddingRoutineTest, FolderScanKeepsNamesThatAreNotUtf8)
+{
+    const std::string latin1Folder = folder.file("dossier \xE9t\xE9");
+    const std::string latin1File = latin1Folder + "/caf\xE9.mp4";
+    Touch(latin1File);
+    EXPECT_EQ(Run({FileNameText(latin1Folder)}), 1);
+    ASSERT_EQ(list.rows.size(), 1u);
+    EXPECT_EQ(FileNameString(list.Paths()[0]), latin1File);
+    EXPECT_EQ(probe.probed, std::vector<std::string>{latin1File});
+    EXPECT_EQ(DisplayedFileName(list.rows[0].Caption), QStringLiteral("caf\\xE9.mp4"));
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ int CountOf(const QStringList& lines, const QString& line) { return int(lines.co
 
 }  // namespace
 
-TEST(ConversionRun, ConvertsRowsInOrderPassingOverAMissingSource)
+TEST(ConversionRun, ConvertsRowsInOrderNamingAMissingSource)
 {
     TempFolder folder;
     const std::string a = CopyTo(Clip(), folder.file("in/a.mp4"));
@@ -120,6 +120,8 @@ TEST(ConversionRun, ConvertsRowsInOrderPassingOverAMissingSource)
 
     const QString out = QString::fromStdString(folder.file("out/new/"));
     QStringList expected = FileLines(QString::fromStdString(a), out + QStringLiteral("a.mkv"), 1);
+    // A source deleted after it was added is named, not passed over without a word.
+    expected += {QString(), QStringLiteral("File #2"), QString::fromStdString(gone), QStringLiteral("File not found!")};
     expected += FileLines(QString::fromStdString(b), out + QStringLiteral("b.mkv"), 3);
     expected += {QString(), QStringLiteral("Done.")};
     EXPECT_EQ(LinesAfterLoading(run.Log()), expected);
@@ -138,6 +140,9 @@ TEST(ConversionRun, ConvertsRowsInOrderPassingOverAMissingSource)
     EXPECT_EQ(view.ErrorBeeps, 0);
     EXPECT_EQ(view.Terminated, 0);
     EXPECT_EQ(run.Taskbar().Progress, run.Taskbar().Max);
+    EXPECT_EQ(run.FailedRows(), 1);
+    ASSERT_EQ(run.NotConverted().size(), 1u);
+    EXPECT_EQ(run.NotConverted()[0].Path, QString::fromStdString(gone));
 
     for (const TLogLine& line : run.Log().Lines()) {
         const TLogColour colour = line.Text.endsWith(QLatin1String("OK")) || line.Text == QLatin1String("Success!") ||
@@ -145,6 +150,7 @@ TEST(ConversionRun, ConvertsRowsInOrderPassingOverAMissingSource)
                                       ? TLogColour::Green
                                   : line.Text.startsWith(QLatin1String("Parameters ")) ? TLogColour::Grey
                                   : line.Text == QLatin1String("Done.")                ? TLogColour::Blue
+                                  : line.Text == QLatin1String("File not found!")      ? TLogColour::Red
                                                                                        : TLogColour::Neutral;
         EXPECT_EQ(line.Colour, colour) << line.Text.toStdString();
         EXPECT_EQ(line.Bold, line.Text.startsWith(QLatin1String("File #"))) << line.Text.toStdString();
@@ -224,6 +230,56 @@ TEST(ConversionRun, ExistingOutputIsAskedAboutWithTheClockStopped)
             }
         }
     }
+}
+
+// Inputs of the command line that gave no row are named before the first row and counted;
+// every input not converted reaches the reporter (stderr in the program) with its reason.
+TEST(ConversionRun, InputsNotConvertedAreNamedAndReported)
+{
+    TempFolder folder;
+    const std::string good = CopyTo(Clip(), folder.file("good.mp4"));
+    const std::string bad = folder.file("bad.mp4");
+    WriteText(bad, "this is no media file");
+    TRunSetup setup = VideoSetup({Row(good), Row(bad)}, folder.file("out"), QStringLiteral("MKV"));
+    setup.NotAdded = {{QStringLiteral("/in/f1000.mp4"), QStringLiteral("ignored: beyond position 999")},
+                      {QStringLiteral("/in/notes.txt"), QStringLiteral("not a media file")}};
+    TRejectedInputs reported;
+    setup.ReportNotConverted = [&](const TRejectedInput& input) { reported.push_back(input); };
+    TRecordingView view;
+    TConversionRun run(std::move(setup), view);
+    ASSERT_TRUE(RunToEnd(run));
+
+    const QStringList lines = LinesAfterLoading(run.Log());
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_EQ(lines.mid(0, 4), QStringList({QString(), QStringLiteral("Not added: 2"),
+                                            QStringLiteral("/in/f1000.mp4: ignored: beyond position 999"),
+                                            QStringLiteral("/in/notes.txt: not a media file")}));
+    EXPECT_EQ(run.FailedRows(), 3);
+    ASSERT_EQ(reported.size(), 3u);
+    EXPECT_EQ(reported, run.NotConverted());
+    EXPECT_EQ(reported[2].Path, QString::fromStdString(bad));
+    EXPECT_TRUE(reported[2].Reason.startsWith(QLatin1String("Loading file... Error! "))) << reported[2].Reason.toStdString();
+    EXPECT_TRUE(IsMedia(folder.file("out/good.mkv")));
+}
+
+// An output folder that cannot be made says so on every row, in place of the engine's
+// "No such file or directory" for the output file.
+TEST(ConversionRun, FolderThatCannotBeCreatedIsSaidInPlainWords)
+{
+    TempFolder folder;
+    const std::string good = CopyTo(Clip(), folder.file("good.mp4"));
+    WriteText(folder.file("plain-file"), "x");
+    TRecordingView view;
+    TConversionRun run(VideoSetup({Row(good), Row(good)}, folder.file("plain-file/out"), QStringLiteral("MKV")), view);
+    ASSERT_TRUE(RunToEnd(run));
+    int folderErrors = 0;
+    for (const QString& line : run.Log().PlainLines()) {
+        EXPECT_FALSE(line.contains(QLatin1String("No such file or directory"))) << line.toStdString();
+        if (line.startsWith(QStringLiteral("Cannot create folder \"%1").arg(QString::fromStdString(folder.file("plain-file/out")))))
+            ++folderErrors;
+    }
+    EXPECT_EQ(folderErrors, 2);
+    EXPECT_EQ(run.FailedRows(), 2);
 }
 
 TEST(ConversionRun, FailedRowsLogTheirErrorAndTheRunGoesOn)
@@ -444,7 +500,47 @@ TEST(ConversionRun, AFileThatFailsWhileConvertingEndsInErrorWithNoOutput)
         EXPECT_EQ(view.ErrorBeeps, 1) << c.name;
         EXPECT_EQ(run.FailedRows(), 1) << c.name;
         EXPECT_EQ(Names(folder.file("out")), std::vector<std::string>{}) << c.name;
+        // Named once, with the engine's message as the reason.
+        ASSERT_EQ(run.NotConverted().size(), 1u) << c.name;
+        EXPECT_EQ(run.NotConverted()[0].Path, QString::fromStdString(a)) << c.name;
+        EXPECT_EQ(run.NotConverted()[0].Reason, run.Log().PlainLines()[error - 1]) << c.name;
+        EXPECT_EQ(CountOf(lines, run.Log().PlainLines()[error - 1]), 1) << c.name << ": the engine's line is not repeated";
     }
+}
+
+// A damaged source still converts; the engine's warnings and decoder errors follow the row
+// in maroon, at most 20 of them and then how many more there were.
+TEST(ConversionRun, TheEngineWarningsOfADamagedSourceAreShownWithItsRow)
+{
+    TempFolder folder;
+    const std::string damaged = CopyTo(MakeMedia("run_damaged.ts", "-f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
+                                                                   "-c:v mpeg2video -g 250 -b:v 1M"),
+                                       folder.file("damaged.ts"));
+    {
+        std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
+        const auto size = std::filesystem::file_size(damaged);
+        for (std::uintmax_t at = size / 4; at < size; at += size / 8) {
+            file.seekp(static_cast<std::streamoff>(at));
+            file << std::string(3000, '\xA5');
+        }
+    }
+    TRecordingView view;
+    TConversionRun run(VideoSetup({Row(damaged)}, folder.file("out"), QStringLiteral("MKV")), view);
+    ASSERT_TRUE(RunToEnd(run));
+    QStringList engine;
+    for (const TLogLine& line : run.Log().Lines())
+        if (line.Colour == TLogColour::Maroon)
+            engine.append(line.Text);
+    ASSERT_FALSE(engine.isEmpty()) << run.Log().PlainLines().join(QLatin1Char('\n')).toStdString();
+    ASSERT_LE(engine.size(), 21);
+    if (engine.size() == 21) {
+        EXPECT_TRUE(engine.last().endsWith(QLatin1String("more messages of the engine)"))) << engine.last().toStdString();
+    }
+    // They stand between the row's output name and its result.
+    const QStringList lines = run.Log().PlainLines();
+    const auto first = lines.indexOf(engine.first());
+    EXPECT_GT(first, lines.indexOf(QString::fromStdString(folder.file("out/damaged.mkv"))));
+    EXPECT_LT(first, std::max(lines.lastIndexOf(QStringLiteral("Success!")), lines.lastIndexOf(QStringLiteral("Error!"))));
 }
 
 // Two sources of one name into one folder: the second output is numbered, never put to the

@@ -10,6 +10,7 @@
 
 #include "app/file_list_model.h"
 #include "app/ui/main_window_hooks.h"
+#include "intake/rejected_input.h"
 #include "settings/output_choices.h"
 
 class QAction;
@@ -66,6 +67,8 @@ public:
 
     // The pending-paths list every intake path fills before AddFiles().
     QStringList DroppedFiles;
+    // Pending paths that gave no row, with the reason (named by command-line runs).
+    reelsmith::TRejectedInputs NotAdded;
 
     // Fields of the running program (effects, option string, Add Files dialog state).
     QString str_Options;

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "intake/file_name.h"
 
 Tfrm_Adding::Tfrm_Adding(QWidget* owner, const QStringList& droppedFiles, reelsmith::IFileListTarget& list,
                          reelsmith::IMediaProbe& probe)
@@ -89,13 +90,16 @@ bool Tfrm_Adding::EnsureLibraries()
         return true;
     QApplication::beep();
     QMessageBox::critical(this, QStringLiteral("Error"), QString::fromStdString(error));
+    for (const QString& path : fDroppedFiles)
+        fRejected.push_back({path, QStringLiteral("the libraries could not be loaded")});
     return false;
 }
 
 void Tfrm_Adding::tmr_StartTimer()
 {
     tmr_Start->stop();
-    if (EnsureLibraries()) {
+    const bool loaded = EnsureLibraries();
+    if (loaded) {
         reelsmith::TAddingHooks hooks;
         hooks.ShowStatus = [this](const QString& text) { SetPathText(text); };
         hooks.ProcessMessages = [] { QCoreApplication::processEvents(); };
@@ -105,7 +109,8 @@ void Tfrm_Adding::tmr_StartTimer()
         fRejected = routine.Rejected();
     }
     bool_Finished = true;
-    if (fRejected.isEmpty() || !bool_ShowRejected)
+    // Without the libraries the error box has said why nothing was added.
+    if (fRejected.empty() || !bool_ShowRejected || !loaded)
         accept();
     else
         ShowRejected();
@@ -116,8 +121,8 @@ void Tfrm_Adding::ShowRejected()
     setWindowTitle(QStringLiteral("Adding files"));
     lbl_Path->setText(QStringLiteral("%1 file(s) added. Not added:").arg(int_Added));
     QStringList lines;
-    for (const reelsmith::TRejectedFile& file : fRejected)
-        lines.append(file.Path + QStringLiteral(": ") + file.Reason);
+    for (const reelsmith::TRejectedInput& file : fRejected)
+        lines.append(reelsmith::DisplayedFileName(file.Path) + QStringLiteral(": ") + file.Reason);
     log_Rejected->setPlainText(lines.join(QLatin1Char('\n')));
     log_Rejected->show();
     lbl_Path->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);

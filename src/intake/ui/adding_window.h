@@ -9,6 +9,7 @@
 #include "intake/adding_routine.h"
 #include "intake/file_list_target.h"
 #include "intake/media_probe.h"
+#include "intake/rejected_input.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -23,7 +24,7 @@ public:
 
     int AddedCount() const { return int_Added; }
     bool Cancelled() const { return bool_Cancel; }
-    const QList<reelsmith::TRejectedFile>& Rejected() const { return fRejected; }
+    const reelsmith::TRejectedInputs& Rejected() const { return fRejected; }
     // False: the window closes at once also when some files were not added.
     void SetShowRejected(bool show) { bool_ShowRejected = show; }
 
@@ -52,6 +53,6 @@ private:
     bool bool_Cancel = false;
     bool bool_Finished = false;
     bool bool_ShowRejected = true;
-    QList<reelsmith::TRejectedFile> fRejected;
+    reelsmith::TRejectedInputs fRejected;
     int int_Added = 0;
 };

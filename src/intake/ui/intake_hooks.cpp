@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 
+#include "app/command_line.h"
 #include "app/ui/main_window.h"
 #include "intake/model_list_target.h"
 #include "intake/ui/add_files_dialog.h"
@@ -27,10 +28,13 @@ void ShowAddingWindow(Tfrm_Main& main, const TProbeFactory& makeProbe)
     const std::unique_ptr<IMediaProbe> probe = makeProbe();
     TModelListTarget target(main.Files());
     Tfrm_Adding window(&main, main.DroppedFiles, target, *probe);
-    // Without a display nobody could close the list of files not added.
+    // Without a display, or in a run that ends by itself ("x"), nobody closes the list of files
+    // not added: the run names them instead.
     const QString platform = QGuiApplication::platformName();
-    window.SetShowRejected(platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"));
+    const bool headless = platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+    window.SetShowRejected(!headless && !LastParameterIsExit(main.Params()));
     window.exec();
+    main.NotAdded.insert(main.NotAdded.end(), window.Rejected().begin(), window.Rejected().end());
 }
 
 }  // namespace

@@ -12,12 +12,14 @@
 #include <QTimer>
 #include <QToolButton>
 #include <cstdio>
+#include <utility>
 
 #include "app/command_line.h"
 #include "app/destination.h"
 #include "app/file_list_io.h"
 #include "app/ui/main_window.h"
 #include "app/ui/settings_dialog_hooks.h"
+#include "intake/rejected_input.h"
 #include "runs/ui/run_window.h"
 #include "settings/option_builder.h"
 
@@ -40,12 +42,19 @@ void EndUnattended(const QString& message, int status)
     QCoreApplication::exit(status);
 }
 
+void NameNotAdded(Tfrm_Main& main)
+{
+    for (const TRejectedInput& input : std::exchange(main.NotAdded, {}))
+        PrintNotConverted(input);
+}
+
 // Step 1 of the run commands: a list that is still empty after the Add Files dialog stops.
 bool HaveRows(Tfrm_Main& main)
 {
     if (main.Files().Count() > 0)
         return true;
     if (UnattendedRun(main)) {
+        NameNotAdded(main);
         EndUnattended(QStringLiteral("nothing to convert: no media file was added."), kNothingToConvertStatus);
         return false;
     }
@@ -109,6 +118,10 @@ TRunSetup SetupFrom(Tfrm_Main& main, const QString& outputPath)
     setup.CPUUsage = main.cb_CPUUsage->currentIndex();
     setup.ThreadsText = main.cb_Threads->currentText();
     setup.ExitAtEnd = LastParameterIsExit(main.Params());
+    // Only a command-line run answers for its inputs; later runs start afresh.
+    if (UnattendedRun(main))
+        setup.NotAdded = main.NotAdded;
+    main.NotAdded.clear();
     return setup;
 }
 
@@ -188,6 +201,7 @@ void tmr_ParamTimer(Tfrm_Main& main)
 {
     main.tmr_ParamTimer->stop();
     const TCommandLine line = ParseCommandLine(main.Params());
+    main.NotAdded = line.Ignored;
     if (!line.FileList.isEmpty()) {
         QStringList paths;
         QString error;
@@ -200,7 +214,7 @@ void tmr_ParamTimer(Tfrm_Main& main)
         }
         main.DroppedFiles.append(paths);
     } else {
-        main.DroppedFiles.append(ExistingFiles(line.Files));
+        main.DroppedFiles.append(ExistingFiles(line.Files, &main.NotAdded));
     }
     main.AddFiles();
     if (line.Mode == TRunMode::ExtractAudio)

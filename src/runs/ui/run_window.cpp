@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "intake/rejected_input.h"
 #include "runs/ui/system_sound.h"
 #include "runs/ui/taskbar_progress.h"
 
@@ -54,8 +55,10 @@ TRunWindow::TRunWindow(QWidget* owner, TRunSetup setup, TRunWindowOptions option
     setFont(QApplication::font());
     setWindowTitle(QStringLiteral("Saving..."));
     BuildLayout();
-    if (m_Options.Unattended)
+    if (m_Options.Unattended) {
         setup.AskOverwrite = nullptr;
+        setup.ReportNotConverted = PrintNotConverted;
+    }
     else if (!setup.AskOverwrite)
         setup.AskOverwrite = [this](const QString& fileName) { return AskOverwrite(fileName); };
     m_Run = std::make_unique<TConversionRun>(std::move(setup), *this);
