@@ -6,13 +6,13 @@
 
 #include <sys/stat.h>
 
-#include <sys/stat.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -123,6 +123,61 @@ int ParseArgs(int argc, char** argv, TToolArgs* args)
     return 0;
 }
 
+// Everything the tool says on stderr. Each error is printed once: the engine logs an error
+// where it happens and hands the same text back as its last error or the task's exception.
+// The temporary output name reads as the name the user gave, and a message never continues
+// the progress line.
+class TConsole {
+public:
+    // Names in messages: "from" is shown as "to".
+    void ShowNameAs(std::string from, std::string to)
+    {
+        std::lock_guard lock(m_Mutex);
+        if (!from.empty() && from != to)
+            m_Names.emplace_back(std::move(from), std::move(to));
+    }
+    // A line of the logger (the library's or the engine's).
+    void Logged(const std::string& message) { Print(message, false); }
+    // The final error: printed unless the logger printed that very text already.
+    void Final(const std::string& message) { Print(message, true); }
+    void Progress(const TProgressInfo& info)
+    {
+        std::lock_guard lock(m_Mutex);
+        PrintProgress(info);
+        m_InProgressLine = true;
+    }
+    void EndProgressLine()
+    {
+        std::lock_guard lock(m_Mutex);
+        if (m_InProgressLine)
+            std::fputc('\n', stderr);
+        m_InProgressLine = false;
+    }
+
+private:
+    void Print(std::string message, bool onlyOnce)
+    {
+        std::lock_guard lock(m_Mutex);
+        while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
+            message.pop_back();
+        for (const auto& [from, to] : m_Names)
+            for (std::size_t at = message.find(from); at != std::string::npos; at = message.find(from, at + to.size()))
+                message.replace(at, from.size(), to);
+        if (onlyOnce && m_Printed.count(message))
+            return;
+        m_Printed.insert(message);
+        if (m_InProgressLine)
+            std::fputc('\n', stderr);
+        m_InProgressLine = false;
+        std::fprintf(stderr, "%s\n", message.c_str());
+    }
+
+    std::mutex m_Mutex;
+    std::set<std::string> m_Printed;
+    std::vector<std::pair<std::string, std::string>> m_Names;
+    bool m_InProgressLine = false;
+};
+
 // The output, staged when it is a local file: the engine writes the temporary file, which
 // becomes the output only when the conversion finished.
 class TToolOutput {
@@ -201,20 +256,22 @@ int main(int argc, char** argv)
     TFFLogger& logger = FFLogger();
     logger.SetTriggerEventInMainThread(false);
     logger.SetLogFlags(TFFLogger::kSkipRepeated);  // lines as FFmpeg prints them, without a level
-    logger.SetOnLog([](const void*, int, TLogLevel, const std::string& line) {
-        std::fprintf(stderr, "%s\n", LogLineMessage(line).c_str());
+    TConsole console;
+    logger.SetOnLog([&console](const void*, int, TLogLevel, const std::string& line) {
+        console.Logged(LogLineMessage(line));
     });
     if (!std::getenv("REELSMITH_VERBOSE"))
         logger.SetLogLevel(TLogLevel::llError);
     if (!encoder.LoadAVLib("")) {
-        std::fprintf(stderr, "Cannot load the FFmpeg libraries: %s\n", encoder.LastErrMsg().c_str());
+        logger.Flush();
+        console.Final("Cannot load the FFmpeg libraries: " + encoder.LastErrMsg());
         return 1;
     }
 
     encoder.SetDispatcher(&dispatcher);
     TTerminateInfo taskEnd;
     std::atomic<bool> done{false};
-    encoder.OnProgress = [](TCustomEncoder*, const TProgressInfo* info) { PrintProgress(*info); };
+    encoder.OnProgress = [&console](TCustomEncoder*, const TProgressInfo* info) { console.Progress(*info); };
     encoder.OnTerminate = [&](TCustomEncoder*, const TTerminateInfo& info) {
         if (info.TaskIndex >= 0)
             taskEnd = info;
@@ -225,17 +282,21 @@ int main(int argc, char** argv)
     encoder.FinishOnStop = false;  // a stopped conversion's part is removed anyway
 
     if (const std::string refusal = OutputRefusal(args.Output); !refusal.empty()) {
-        std::fprintf(stderr, "%s\n", refusal.c_str());
+        console.Final(refusal);
         return 1;
     }
     TToolOutput output;
     if (!output.Begin(args.Output)) {
-        std::fprintf(stderr, "%s\n", output.Staging().Error().c_str());
+        console.Final(output.Staging().Error());
         return 1;
+    }
+    if (output.Staged()) {
+        console.ShowNameAs("file:" + output.Staging().TempPath(), args.Output);
+        console.ShowNameAs(output.Staging().TempPath(), args.Output);
     }
     if (PrepareTask(encoder, args, output) < 0) {
         logger.Flush();
-        std::fprintf(stderr, "%s\n", encoder.LastErrMsg().c_str());
+        console.Final(encoder.LastErrMsg());
         return 1;
     }
     if (const int signal = TerminationSignal())
@@ -251,17 +312,20 @@ int main(int argc, char** argv)
         }
     }
     logger.Flush();
-    std::fprintf(stderr, "\n");
+    console.EndProgressLine();
     if (const int signal = TerminationSignal()) {
+        const bool staged = output.Staged();
         output.Staging().Discard();
+        const std::string stopped = std::string("Stopped by SIG") + sigabbrev_np(signal);
+        console.Final(staged ? stopped + "; the part written was removed, nothing is saved as " + args.Output : stopped);
         EndBySignal(signal);
     }
     if (!taskEnd.Finished) {
-        std::fprintf(stderr, "%s\n", taskEnd.Exception ? taskEnd.ExceptionMsg.c_str() : "The conversion did not finish.");
+        console.Final(taskEnd.Exception ? taskEnd.ExceptionMsg : "The conversion did not finish.");
         return 1;
     }
     if (output.Staged() && !output.Staging().Commit(TCommitMode::Replace)) {
-        std::fprintf(stderr, "%s\n", output.Staging().Error().c_str());
+        console.Final(output.Staging().Error());
         return 1;
     }
     return 0;

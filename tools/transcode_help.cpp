@@ -33,6 +33,8 @@ Exit status:
   0  the file was converted
   1  the conversion failed, or the FFmpeg libraries could not be loaded
   2  the command line is wrong
+  Ctrl+C, SIGTERM or SIGHUP stop the conversion and remove the part written; the tool
+  then ends by that signal. A second one ends it at once.
 
 Files:
   The FFmpeg 5.1 libraries (libavcodec.so.59 and the others) are loaded from the

@@ -81,7 +81,7 @@ std::vector<std::string> Names(const std::string& folder)
 // The tool started in the background, for signals.
 class Running {
 public:
-    explicit Running(const std::vector<std::string>& args)
+    explicit Running(const std::vector<std::string>& args, const std::string& errors = "/dev/null")
     {
         std::vector<char*> argv{const_cast<char*>(kTool.c_str())};
         for (const std::string& arg : args)
@@ -89,7 +89,7 @@ public:
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         EXPECT_EQ(posix_spawn(&m_Pid, kTool.c_str(), &actions, nullptr, argv.data(), environ), 0);
         posix_spawn_file_actions_destroy(&actions);
     }
@@ -112,6 +112,14 @@ public:
 private:
     pid_t m_Pid = -1;
 };
+
+int CountOf(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
 
 bool WaitFor(const std::function<bool()>& ready, int seconds = 60)
 {
@@ -180,8 +188,9 @@ TEST(TranscodeTool, ATerminationSignalRemovesThePartWritten)
     const std::string input = LongClip();
     for (const Case& c : cases) {
         TempFolder folder;
+        TempFolder scratch;
         const std::string output = folder.file("out.mp4");
-        Running tool({input, output, "-c:v mpeg4 -c:a aac"});
+        Running tool({input, output, "-c:v mpeg4 -c:a aac"}, scratch.file("stderr"));
         // In the middle: the temporary file exists and has grown.
         ASSERT_TRUE(WaitFor([&] {
             for (const std::string& name : Names(folder.path()))
@@ -195,25 +204,47 @@ TEST(TranscodeTool, ATerminationSignalRemovesThePartWritten)
         EXPECT_TRUE(WIFSIGNALED(status)) << c.name << " status " << status;
         EXPECT_EQ(WTERMSIG(status), c.status) << c.name;
         EXPECT_TRUE(Names(folder.path()).empty()) << c.name << ": " << Names(folder.path()).front();
+        // One signal stops cleanly and says so once; a second one ends the tool at once, with
+        // or without that line. No error is reported for a stop the user asked for.
+        const std::string errors = ReadText(scratch.file("stderr"));
+        const std::string stopped = std::string("Stopped by SIG") + sigabbrev_np(c.status) +
+                                    "; the part written was removed, nothing is saved as " + output + "\n";
+        const auto said = CountOf(errors, stopped);
+        if (c.signals.size() == 1) {
+            EXPECT_EQ(said, 1) << c.name << ": " << errors;
+        } else {
+            EXPECT_LE(said, 1) << c.name << ": " << errors;
+        }
+        EXPECT_EQ(CountOf(errors, "did not finish"), 0) << c.name << ": " << errors;
+        EXPECT_EQ(CountOf(errors, ".partial-"), 0) << c.name << ": " << errors;
     }
 }
 
-TEST(TranscodeTool, FailuresLeaveNoOutput)
+// Each error once (the engine logs it and also hands it back), under the names the user gave.
+TEST(TranscodeTool, FailuresLeaveNoOutputAndAreSaidOnce)
 {
     struct Case {
         const char* name;
         std::string options;
+        std::string error;
+        std::string input = Clip();
     };
     const std::vector<Case> cases = {
-        {"unknown encoder", "-c:v no_such_encoder"},
-        {"encoder refuses to open", "-c:v libx264 -profile:v no_such_profile -c:a aac"},
+        {"unknown encoder", "-c:v no_such_encoder", "Unknown encoder 'no_such_encoder'\n"},
+        {"encoder refuses to open", "-c:v libx264 -profile:v no_such_profile -c:a aac",
+         "Error while opening encoder for output stream #0:0"},
+        {"bad filter option", "-vf scale=320:240:flags=xyz -c:v mpeg4", "Error initializing a simple filtergraph"},
+        {"no such stream", "-map 5", "Invalid input file index: 5.\n"},
+        {"no such format", "-f nosuchformat", "out.mp4: Invalid argument"},
+        {"missing input", "-c:v mpeg4", "/nonexistent/in.mp4: No such file or directory\n", "/nonexistent/in.mp4"},
     };
     for (const Case& c : cases) {
         TempFolder folder;
         std::string errors;
-        EXPECT_EQ(Tool({Clip(), folder.file("out.mp4"), c.options}, &errors), 1) << c.name;
+        EXPECT_EQ(Tool({c.input, folder.file("out.mp4"), c.options}, &errors), 1) << c.name;
         EXPECT_TRUE(Names(folder.path()).empty()) << c.name;
-        EXPECT_FALSE(errors.empty()) << c.name;
+        EXPECT_EQ(CountOf(errors, c.error), 1) << c.name << ": said once\n" << errors;
+        EXPECT_EQ(CountOf(errors, ".partial-"), 0) << c.name << ": the temporary name is not shown\n" << errors;
     }
     // A device is written as it is, not staged beside it.
     EXPECT_EQ(Tool({Clip(), "/dev/null", "-f matroska -c:v mpeg4 -c:a aac"}), 0);
