@@ -16,6 +16,7 @@
 #include "intake/ui/add_files_dialog.h"
 #include "app/ui/main_window.h"
 #include "intake/intake_fakes.h"
+#include "intake/file_name.h"
 #include "intake/ui/adding_window.h"
 #include "intake/ui/intake_hooks.h"
 #include "support/test_media.h"
@@ -251,9 +252,11 @@ TEST_F(AddingWindowTest, FilesNotAddedAreListedUntilClosed)
     Touch(folder.file("r/good.avi"));
     Touch(folder.file("r/bad.mkv"));
     Touch(folder.file("notes.txt"));
+    Touch(folder.file("caf\xE9.txt"));  // a Latin-1 name is shown escaped
     probe.loaded = true;
     probe.rejected.insert(folder.file("r/bad.mkv"));
-    Tfrm_Adding window(nullptr, {At("r"), At("notes.txt")}, list, probe);
+    Tfrm_Adding window(nullptr, {At("r"), At("notes.txt"), reelsmith::FileNameText(folder.file("caf\xE9.txt"))}, list,
+                       probe);
     QString listed;
     QTimer::singleShot(0, &window, [&] { window.show(); });
     QTimer poll;
@@ -269,7 +272,8 @@ TEST_F(AddingWindowTest, FilesNotAddedAreListedUntilClosed)
     EXPECT_EQ(list.rows.size(), 1u);
     EXPECT_EQ(window.btn_Cancel->text(), "Close");
     EXPECT_EQ(window.lbl_Path->text(), "1 file(s) added. Not added:");
-    EXPECT_EQ(listed, At("notes.txt") + ": not a media file type that can be added\n" + At("r/bad.mkv") +
+    EXPECT_EQ(listed, At("notes.txt") + ": not a media file type that can be added\n" + At("caf\\xE9.txt") +
+                          ": not a media file type that can be added\n" + At("r/bad.mkv") +
                           ": cannot be read as audio or video");
 
     // Unattended, the window closes by itself and keeps the list for the caller.
@@ -277,7 +281,7 @@ TEST_F(AddingWindowTest, FilesNotAddedAreListedUntilClosed)
     Tfrm_Adding quiet(nullptr, {At("r"), At("notes.txt")}, list, probe);
     quiet.SetShowRejected(false);
     EXPECT_EQ(quiet.exec(), QDialog::Accepted);
-    EXPECT_EQ(quiet.Rejected().size(), 2);
+    EXPECT_EQ(quiet.Rejected().size(), 2u);
 }
 
 TEST_F(AddingWindowTest, CannotBeClosedWhileWorking)
