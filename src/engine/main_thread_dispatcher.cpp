@@ -13,6 +13,8 @@ struct TQueueDispatcher::TCall {
 
 TQueueDispatcher::TQueueDispatcher() : mainThread_(std::this_thread::get_id()) {}
 
+void TQueueDispatcher::SetWake(std::function<void()> wake) { wake_ = std::move(wake); }
+
 bool TQueueDispatcher::IsMainThread() const { return std::this_thread::get_id() == mainThread_; }
 
 void TQueueDispatcher::RunAndWait(const std::function<void()>& call)
@@ -26,6 +28,11 @@ void TQueueDispatcher::RunAndWait(const std::function<void()>& call)
     std::unique_lock lock(mutex_);
     queue_.push_back(&item);
     arrived_.notify_all();
+    if (wake_) {
+        lock.unlock();
+        wake_();
+        lock.lock();
+    }
     item.finished.wait(lock, [&] { return item.done; });
     if (item.error)
         std::rethrow_exception(item.error);
@@ -47,6 +54,16 @@ void TQueueDispatcher::ServePending()
         item->done = true;
         item->finished.notify_all();
     }
+}
+
+void TQueueDispatcher::Abandon()
+{
+    std::lock_guard lock(mutex_);
+    for (TCall* item : queue_) {
+        item->done = true;
+        item->finished.notify_all();
+    }
+    queue_.clear();
 }
 
 void TQueueDispatcher::WaitAndServe(std::chrono::milliseconds timeout)

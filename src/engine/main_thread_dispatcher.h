@@ -26,6 +26,10 @@ public:
 class TQueueDispatcher : public TMainThreadDispatcher {
 public:
     TQueueDispatcher();
+    // Called on the worker's thread after each call is queued, e.g. to wake an event loop.
+    void SetWake(std::function<void()> wake);
+    // Releases every waiting worker without running its call (the receiver is going away).
+    void Abandon();
     bool IsMainThread() const override;
     void RunAndWait(const std::function<void()>& call) override;
     void ServePending() override;
@@ -38,6 +42,7 @@ private:
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::deque<TCall*> queue_;
+    std::function<void()> wake_;
 };
 
 }  // namespace reelsmith

@@ -2,9 +2,22 @@
 
 #include <QCoreApplication>
 #include <QThread>
-#include <exception>
 
 namespace reelsmith {
+
+TQtDispatcher::TQtDispatcher()
+{
+    // Each queued call wakes the event loop, which serves the whole queue.
+    m_Calls.SetWake([this] {
+        QMetaObject::invokeMethod(&m_Context, [this] { m_Calls.ServePending(); }, Qt::QueuedConnection);
+    });
+}
+
+TQtDispatcher::~TQtDispatcher()
+{
+    // Calls still waiting are dropped, as queued events of a destroyed receiver are.
+    m_Calls.Abandon();
+}
 
 bool TQtDispatcher::IsMainThread() const { return QThread::currentThread() == m_Context.thread(); }
 
@@ -14,21 +27,13 @@ void TQtDispatcher::RunAndWait(const std::function<void()>& call)
         call();
         return;
     }
-    std::exception_ptr error;
-    QMetaObject::invokeMethod(
-        &m_Context,
-        [&] {
-            try {
-                call();
-            } catch (...) {
-                error = std::current_exception();
-            }
-        },
-        Qt::BlockingQueuedConnection);
-    if (error)
-        std::rethrow_exception(error);
+    m_Calls.RunAndWait(call);
 }
 
-void TQtDispatcher::ServePending() { QCoreApplication::processEvents(); }
+void TQtDispatcher::ServePending()
+{
+    m_Calls.ServePending();
+    QCoreApplication::processEvents();
+}
 
 }  // namespace reelsmith
