@@ -1,6 +1,5 @@
 #include "intake/adding_routine.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,22 +14,6 @@ namespace reelsmith {
 namespace {
 
 std::string LocalName(const QString& path) { return FileNameString(path); }
-
-bool IsFolder(const std::string& path)
-{
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-// Only regular files are candidates: a pipe or device named like a video would block the probe.
-bool RegularFileSize(const std::string& path, int64_t& size)
-{
-    struct stat status {};
-    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return false;
-    size = static_cast<int64_t>(status.st_size);
-    return true;
-}
 
 const QString kNotAFile = QStringLiteral("not found, or not a regular file");
 
@@ -58,17 +41,16 @@ int TAddingRoutine::Run(const QStringList& pending)
 void TAddingRoutine::CollectCandidates(const QStringList& pending)
 {
     for (const QString& path : pending) {
-        const std::string local = LocalName(path);
-        if (IsFolder(local)) {
+        if (IsFolder(path)) {
             SearchFolder(path);
             continue;
         }
-        int64_t size = 0;
         if (path.isEmpty())
             continue;
-        if (!RegularFileSize(local, size))
+        // Only regular files are candidates: a pipe or device named like a video would block the probe.
+        if (!IsRegularFile(path))
             Reject(path, kNotAFile);
-        else if (!HasAcceptedMediaExtension(local))
+        else if (!HasAcceptedMediaExtension(LocalName(path)))
             Reject(path, QStringLiteral("not a media file type that can be added"));
         else
             fCandidates.append(path);
@@ -107,7 +89,7 @@ bool TAddingRoutine::AddCandidate(const QString& path)
     int64_t size = 0;
     if (fListedPaths.contains(path) || !HasAcceptedMediaExtension(local))
         return false;
-    if (!RegularFileSize(local, size)) {
+    if (!IsRegularFile(path, &size)) {
         Reject(path, kNotAFile);
         return false;
     }
