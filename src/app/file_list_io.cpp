@@ -1,14 +1,10 @@
 #include "app/file_list_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <cerrno>
 #include <cstring>
 
+#include "app/bounded_file_read.h"
 #include "intake/file_name.h"
 
 namespace reelsmith {
@@ -17,7 +13,7 @@ namespace {
 
 // A list holds paths, so anything this large is not a list; reading it whole would only
 // waste memory.
-constexpr qint64 kMaxListBytes = 64 * 1024 * 1024;
+constexpr size_t kMaxListBytes = 64 * 1024 * 1024;
 
 QString DecodeText(const QByteArray& bytes)
 {
@@ -35,16 +31,6 @@ QString DecodeText(const QByteArray& bytes)
 }
 
 QString SystemMessage(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-// Closes the descriptor on every way out.
-struct TDescriptor {
-    int Fd = -1;
-    ~TDescriptor()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-};
 
 }  // namespace
 
@@ -67,41 +53,24 @@ QStringList DecodeFileList(const QByteArray& bytes)
 bool ReadFileList(const QString& path, QStringList* paths, QString* error)
 {
     const QString shown = DisplayedFileName(path);
-    // Non-blocking, so that opening a pipe with no writer returns; only regular files are read.
-    TDescriptor file{::open(FileNameBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
-    struct stat status {};
-    if (file.Fd < 0 || ::fstat(file.Fd, &status) != 0) {
-        *error = QStringLiteral("Cannot open file \"%1\". %2").arg(shown, SystemMessage(errno));
+    std::string bytes;
+    int code = 0;
+    switch (ReadBoundedFile(FileNameString(path), kMaxListBytes, &bytes, &code)) {
+    case TBoundedRead::Read: break;
+    case TBoundedRead::CannotOpen:
+        *error = QStringLiteral("Cannot open file \"%1\". %2").arg(shown, SystemMessage(code));
         return false;
-    }
-    if (!S_ISREG(status.st_mode)) {
+    case TBoundedRead::NotRegular:
         *error = QStringLiteral("Cannot open file \"%1\". It is not a regular file.").arg(shown);
         return false;
-    }
-    if (status.st_size > kMaxListBytes) {
+    case TBoundedRead::TooLarge:
         *error = QStringLiteral("Cannot open file \"%1\". The file is too large.").arg(shown);
         return false;
+    case TBoundedRead::CannotRead:
+        *error = QStringLiteral("Cannot read file \"%1\". %2").arg(shown, SystemMessage(code));
+        return false;
     }
-    // The size may change while it is read, so the cap holds for what is read, not what was seen.
-    QByteArray bytes;
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(file.Fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            *error = QStringLiteral("Cannot read file \"%1\". %2").arg(shown, SystemMessage(errno));
-            return false;
-        }
-        if (n == 0)
-            break;
-        if (bytes.size() + n > kMaxListBytes) {
-            *error = QStringLiteral("Cannot open file \"%1\". The file is too large.").arg(shown);
-            return false;
-        }
-        bytes.append(buffer, n);
-    }
-    *paths = DecodeFileList(bytes);
+    *paths = DecodeFileList(QByteArray::fromStdString(bytes));
     return true;
 }
 

@@ -6,10 +6,10 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <sstream>
+
+#include "app/bounded_file_read.h"
 
 namespace reelsmith {
 
@@ -108,19 +108,9 @@ std::string TIniFile::Text() const
 
 TIniFile TIniFile::Load(const std::string& path)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))  // no folders, devices or pipes
-        return {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return {};
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<unsigned long long>(size) > kMaxFileBytes)
-        return {};
-    in.seekg(0, std::ios::beg);
-    std::string text(static_cast<size_t>(size), '\0');
-    if (!in.read(text.data(), size))
+    std::string text;
+    int error = 0;
+    if (ReadBoundedFile(path, kMaxFileBytes, &text, &error) != TBoundedRead::Read)
         return {};
     return TIniFile(text);
 }

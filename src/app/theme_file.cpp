@@ -3,12 +3,14 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include "app/bounded_file_read.h"
+
 namespace reelsmith {
 
 namespace {
 
 // A style sheet is small; a huge file is not one of ours.
-constexpr qint64 kMaxThemeBytes = 1024 * 1024;
+constexpr size_t kMaxThemeBytes = 1024 * 1024;
 
 bool IsColour(const QString& text)
 {
@@ -79,10 +81,11 @@ bool ParseThemeFile(const QString& text, TThemeFile* theme)
 
 bool ReadThemeFile(const QString& path, TThemeFile* theme)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxThemeBytes)
+    std::string text;
+    int error = 0;
+    if (ReadBoundedFile(QFile::encodeName(path).toStdString(), kMaxThemeBytes, &text, &error) != TBoundedRead::Read)
         return false;
-    return ParseThemeFile(QString::fromUtf8(file.readAll()), theme);
+    return ParseThemeFile(QString::fromUtf8(text), theme);
 }
 
 }  // namespace reelsmith
