@@ -58,9 +58,9 @@ TRunWindow::TRunWindow(QWidget* owner, TRunSetup setup, TRunWindowOptions option
     if (m_Options.Unattended) {
         setup.AskOverwrite = nullptr;
         setup.ReportNotConverted = PrintNotConverted;
-    }
-    else if (!setup.AskOverwrite)
+    } else if (!setup.AskOverwrite) {
         setup.AskOverwrite = [this](const QString& fileName) { return AskOverwrite(fileName); };
+    }
     m_Run = std::make_unique<TConversionRun>(std::move(setup), *this);
     connect(m_Run.get(), &TConversionRun::RunOver, this, &TRunWindow::RunOver, Qt::QueuedConnection);
     lbl_File->setText(m_Run->Display().FileLabel);
