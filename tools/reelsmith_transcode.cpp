@@ -18,9 +18,9 @@
 
 #include "engine/custom_encoder.h"
 #include "media/ff_logger.h"
-#include "engine/output_staging.h"
-#include "engine/same_file.h"
-#include "engine/termination_signals.h"
+#include "base/output_staging.h"
+#include "base/same_file.h"
+#include "base/termination_signals.h"
 #include "media/ffmpeg_loader.h"
 #include "transcode_help.h"
 

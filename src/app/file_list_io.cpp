@@ -4,7 +4,7 @@
 #include <QStringDecoder>
 #include <cstring>
 
-#include "app/bounded_file_read.h"
+#include "base/bounded_file_read.h"
 #include "intake/file_name.h"
 
 namespace reelsmith {

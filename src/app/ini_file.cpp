@@ -9,7 +9,7 @@
 #include <limits>
 #include <sstream>
 
-#include "app/bounded_file_read.h"
+#include "base/bounded_file_read.h"
 
 namespace reelsmith {
 

@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include "app/bounded_file_read.h"
+#include "base/bounded_file_read.h"
 
 namespace reelsmith {
 

@@ -5,7 +5,7 @@
 
 #include "burn/burn_library.h"
 #include "burn/image_recorder.h"
-#include "engine/main_thread_dispatcher.h"
+#include "base/main_thread_dispatcher.h"
 
 namespace reelsmith {
 

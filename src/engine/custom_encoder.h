@@ -12,8 +12,8 @@
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/encoder_records.h"
-#include "engine/main_thread_dispatcher.h"
-#include "engine/thread_priority.h"
+#include "base/main_thread_dispatcher.h"
+#include "base/thread_priority.h"
 #include "media/ff_decoder.h"
 
 namespace reelsmith {

@@ -4,7 +4,7 @@
 
 #include "engine/engine_error.h"
 #include "engine/engine_log.h"
-#include "engine/main_thread_dispatcher.h"
+#include "base/main_thread_dispatcher.h"
 #include "engine/option_def.h"
 
 namespace reelsmith {

@@ -16,8 +16,8 @@
 #include "engine/encoder_records.h"
 #include "engine/hook_records.h"
 #include "engine/preview_audio.h"
-#include "engine/sync_event.h"
-#include "engine/thread_priority.h"
+#include "base/sync_event.h"
+#include "base/thread_priority.h"
 
 namespace reelsmith {
 

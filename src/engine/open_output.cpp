@@ -9,7 +9,7 @@
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
 #include "engine/engine_log.h"
-#include "engine/same_file.h"
+#include "base/same_file.h"
 #include "engine/text_file.h"
 
 namespace reelsmith {

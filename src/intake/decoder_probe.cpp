@@ -1,6 +1,6 @@
 #include "intake/decoder_probe.h"
 
-#include "app/program_paths.h"
+#include "base/program_paths.h"
 
 namespace reelsmith {
 

@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "engine/main_thread_dispatcher.h"
+#include "base/main_thread_dispatcher.h"
 #include "media/ffmpeg_api.h"
 #include "media/string_format.h"
 

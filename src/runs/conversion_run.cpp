@@ -8,7 +8,7 @@
 #include <system_error>
 #include <utility>
 
-#include "app/program_paths.h"
+#include "base/program_paths.h"
 #include "intake/file_name.h"
 #include "media/ff_logger.h"
 #include "runs/output_naming.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/custom_encoder.h"
-#include "engine/output_staging.h"
+#include "base/output_staging.h"
 #include "intake/rejected_input.h"
 #include "media/ff_decoder.h"
 #include "media/ff_logger.h"

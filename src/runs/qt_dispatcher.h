@@ -7,7 +7,7 @@
 // windows share it.
 #include <QObject>
 
-#include "engine/main_thread_dispatcher.h"
+#include "base/main_thread_dispatcher.h"
 
 namespace reelsmith {
 

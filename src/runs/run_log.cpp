@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "app/destination.h"
-#include "app/program_paths.h"
+#include "base/program_paths.h"
 
 namespace reelsmith {
 

@@ -5,7 +5,7 @@
 
 #include <QSocketNotifier>
 
-#include "engine/termination_signals.h"
+#include "base/termination_signals.h"
 
 namespace reelsmith {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "burn/burner_sdk.h"
-#include "engine/main_thread_dispatcher.h"
+#include "base/main_thread_dispatcher.h"
 
 namespace reelsmith::test {
 

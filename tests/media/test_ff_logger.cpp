@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/main_thread_dispatcher.h"
+#include "base/main_thread_dispatcher.h"
 #include "media/ff_logger.h"
 #include "media/ffmpeg_loader.h"
 #include "support/stderr_capture.h"

@@ -8,7 +8,7 @@
 #include <QStyleFactory>
 #include <QToolButton>
 
-#include "app/program_paths.h"
+#include "base/program_paths.h"
 #include "app/ui/main_window.h"
 
 namespace reelsmith {

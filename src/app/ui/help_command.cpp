@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include "app/program_paths.h"
+#include "base/program_paths.h"
 #include "app/ui/main_window.h"
 
 namespace reelsmith {

@@ -1,6 +1,6 @@
 #include "media/ui/media_hooks.h"
 
-#include "app/program_paths.h"
+#include "base/program_paths.h"
 #include "app/ui/main_window.h"
 #include "media/ui/preview_window.h"
 #include "media/ui/properties_window.h"

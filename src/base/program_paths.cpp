@@ -1,4 +1,4 @@
-#include "app/program_paths.h"
+#include "base/program_paths.h"
 
 #include <filesystem>
 #include <system_error>

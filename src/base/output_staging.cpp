@@ -1,4 +1,4 @@
-#include "engine/output_staging.h"
+#include "base/output_staging.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "engine/termination_signals.h"
+#include "base/termination_signals.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdlib>
 
-#include "engine/output_staging.h"
+#include "base/output_staging.h"
 
 namespace reelsmith {
 

@@ -1,4 +1,4 @@
-#include "engine/main_thread_dispatcher.h"
+#include "base/main_thread_dispatcher.h"
 
 #include <exception>
 

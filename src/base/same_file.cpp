@@ -1,4 +1,4 @@
-#include "engine/same_file.h"
+#include "base/same_file.h"
 
 #include <sys/stat.h>
 

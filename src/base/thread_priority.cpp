@@ -1,4 +1,4 @@
-#include "engine/thread_priority.h"
+#include "base/thread_priority.h"
 
 #include <pthread.h>
 #include <sched.h>

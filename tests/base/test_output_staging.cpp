@@ -11,8 +11,8 @@
 #include <sstream>
 #include <thread>
 
-#include "engine/output_staging.h"
-#include "engine/same_file.h"
+#include "base/output_staging.h"
+#include "base/same_file.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;

@@ -1,4 +1,4 @@
-#include "app/bounded_file_read.h"
+#include "base/bounded_file_read.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
