@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/file_list_model.h"
+#include "intake/file_list_model.h"
 #include "intake/adding_routine.h"
 #include "intake/decoder_probe.h"
 #include "intake/model_list_target.h"

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "engine/custom_ffmpeg_opt.h"
-#include "engine/word_splitter.h"
+#include "engine/options/custom_ffmpeg_opt.h"
+#include "engine/options/word_splitter.h"
 #include "engine_bench_support.h"
 
 namespace reelsmith {

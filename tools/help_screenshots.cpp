@@ -19,17 +19,13 @@
 
 #include "app/ui/dark_theme.h"
 #include "app/ui/main_window.h"
-#include "app/ui/settings_dialog_hooks.h"
 #include "app/ui/shell_hooks.h"
-#include "intake/decoder_probe.h"
 #include "intake/ui/add_files_dialog.h"
-#include "intake/ui/intake_hooks.h"
-#include "runs/ui/run_hooks.h"
+#include "program/program_hooks.h"
 #include "runs/ui/run_window.h"
 #include "settings/ui/command_dialog.h"
 #include "settings/ui/effects_dialog.h"
 #include "update/ui/about_window.h"
-#include "update/ui/update_hooks.h"
 
 namespace {
 
@@ -118,12 +114,7 @@ int main(int argc, char* argv[])
     const QString samples = args.at(2);
     QDir().mkpath(g_Output);
 
-    TMainWindowHooks hooks;
-    reelsmith::InstallIntakeHooks(hooks, [] { return std::make_unique<reelsmith::TDecoderProbe>(); });
-    reelsmith::InstallSettingsDialogHooks(hooks);
-    reelsmith::InstallRunHooks(hooks);
-    reelsmith::InstallShellHooks(hooks);
-    reelsmith::InstallUpdateHooks(hooks);
+    TMainWindowHooks hooks = reelsmith::ProgramHooks();
     hooks.UpdateTimer = nullptr;  // no network while taking pictures
     Tfrm_Main main({}, hooks);
     reelsmith::AttachShell(main);

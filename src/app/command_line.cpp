@@ -3,7 +3,7 @@
 #include <QDir>
 #include <filesystem>
 
-#include "intake/file_name.h"
+#include "base/qt/file_name.h"
 
 namespace reelsmith {
 
@@ -97,13 +97,6 @@ QStringList ExistingFiles(const QStringList& paths, TRejectedInputs* passedOver)
             passedOver->push_back({path, IsFolder(path) ? QStringLiteral("a folder, not a file") : QStringLiteral("not found")});
     }
     return existing;
-}
-
-QString WithTrailingSlash(const QString& folder)
-{
-    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')))
-        return folder;
-    return folder + QLatin1Char('/');
 }
 
 }  // namespace reelsmith

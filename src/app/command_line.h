@@ -36,7 +36,4 @@ bool LastParameterIsExit(const QStringList& params);
 // folders are passed over and added to passedOver with their reason.
 QStringList ExistingFiles(const QStringList& paths, TRejectedInputs* passedOver = nullptr);
 
-// A folder text with a trailing "/" added when missing; empty stays empty.
-QString WithTrailingSlash(const QString& folder);
-
 }  // namespace reelsmith

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "base/bounded_file_read.h"
-#include "intake/file_name.h"
+#include "base/qt/file_name.h"
 
 namespace reelsmith {
 

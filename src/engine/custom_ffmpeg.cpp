@@ -3,9 +3,9 @@
 #include <filesystem>
 
 #include "engine/engine_error.h"
-#include "engine/engine_log.h"
+#include "media/engine_log.h"
 #include "base/main_thread_dispatcher.h"
-#include "engine/option_def.h"
+#include "engine/options/option_def.h"
 
 namespace reelsmith {
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/custom_ffmpeg_opt.h"
+#include "engine/options/custom_ffmpeg_opt.h"
 #include "engine/encoder_records.h"
 #include "engine/hook_records.h"
 #include "engine/preview_audio.h"

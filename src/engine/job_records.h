@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ffmpeg_handles.h"
+#include "media/ffmpeg_handles.h"
 
 namespace reelsmith {
 

@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "engine/engine_error.h"
-#include "engine/engine_log.h"
+#include "media/engine_log.h"
 
 namespace reelsmith {
 

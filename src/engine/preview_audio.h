@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/ffmpeg_handles.h"
+#include "media/ffmpeg_handles.h"
 
 namespace reelsmith {
 

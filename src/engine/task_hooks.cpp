@@ -6,7 +6,7 @@
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
-#include "engine/engine_log.h"
+#include "media/engine_log.h"
 
 namespace reelsmith {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "intake/accepted_extensions.h"
-#include "intake/file_name.h"
+#include "base/qt/file_name.h"
 #include "intake/row_cells.h"
 
 namespace reelsmith {

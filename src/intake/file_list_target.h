@@ -2,7 +2,7 @@
 // What the adding routine needs of the main window's file list.
 #include <QStringList>
 
-#include "app/file_list_row.h"
+#include "intake/file_list_row.h"
 
 namespace reelsmith {
 

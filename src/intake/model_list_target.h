@@ -1,6 +1,6 @@
 #pragma once
 // The main window's file list model as the adding routine's target.
-#include "app/file_list_model.h"
+#include "intake/file_list_model.h"
 #include "intake/file_list_target.h"
 
 namespace reelsmith {

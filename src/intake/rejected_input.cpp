@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "intake/file_name.h"
+#include "base/qt/file_name.h"
 
 namespace reelsmith {
 

@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "app/number_format.h"
+#include "base/qt/number_format.h"
 
 namespace reelsmith {
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "app/file_list_row.h"
+#include "intake/file_list_row.h"
 #include "intake/media_probe.h"
 
 namespace reelsmith {

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "engine/engine_log.h"
+#include "media/engine_log.h"
 #include "media/error_text.h"
 #include "media/input_protocols.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "engine/engine_log.h"
+#include "media/engine_log.h"
 #include "media/error_text.h"
 
 namespace reelsmith {

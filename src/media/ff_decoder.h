@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ffmpeg_handles.h"
+#include "media/ffmpeg_handles.h"
 #include "media/custom_decoder.h"
 #include "media/format_converter.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/engine_log.h"
+#include "media/engine_log.h"
 #include "media/ffmpeg_api.h"
 
 namespace reelsmith {

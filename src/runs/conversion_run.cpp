@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "base/program_paths.h"
-#include "intake/file_name.h"
+#include "base/qt/file_name.h"
 #include "media/ff_logger.h"
 #include "runs/output_naming.h"
 #include "runs/termination_notifier.h"

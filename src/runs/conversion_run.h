@@ -17,7 +17,7 @@
 #include "intake/rejected_input.h"
 #include "media/ff_decoder.h"
 #include "media/ff_logger.h"
-#include "runs/qt_dispatcher.h"
+#include "base/qt/qt_dispatcher.h"
 #include "runs/run_log.h"
 
 namespace reelsmith {

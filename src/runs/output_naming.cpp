@@ -5,7 +5,7 @@
 #include <array>
 #include <filesystem>
 
-#include "intake/file_name.h"
+#include "base/qt/file_name.h"
 
 namespace reelsmith {
 

@@ -5,7 +5,7 @@
 #include <QSaveFile>
 #include <cstdio>
 
-#include "app/destination.h"
+#include "runs/destination.h"
 #include "base/program_paths.h"
 
 namespace reelsmith {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/number_format.h"
+#include "base/qt/number_format.h"
 
 namespace reelsmith {
 

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "app/command_line.h"
+#include "base/qt/file_name.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;

@@ -6,7 +6,7 @@
 #include <QFile>
 
 #include "app/file_list_io.h"
-#include "intake/file_name.h"
+#include "base/qt/file_name.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;

@@ -15,10 +15,10 @@
 #include <QTreeView>
 #include <QtTest>
 
-#include "app/number_format.h"
+#include "base/qt/number_format.h"
 #include "app/settings_store.h"
 #include "app/ui/main_window.h"
-#include "app/ui/settings_dialog_hooks.h"
+#include "settings/ui/settings_dialog_hooks.h"
 #include "settings/ui/effects_dialog.h"
 
 using reelsmith::FileCell;

@@ -20,7 +20,7 @@
 #include "burn/ui/burn_window.h"
 #include "burn/ui/erase_window.h"
 #include "burn_test_support.h"
-#include "runs/ui/taskbar_progress.h"
+#include "base/ui/taskbar_progress.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/custom_ffmpeg_opt.h"
-#include "engine/engine_log.h"
+#include "engine/options/custom_ffmpeg_opt.h"
+#include "media/engine_log.h"
 
 namespace reelsmith::test {
 

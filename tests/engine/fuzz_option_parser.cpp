@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/custom_ffmpeg_opt.h"
+#include "engine/options/custom_ffmpeg_opt.h"
 #include "engine/engine_error.h"
 #include "engine_fuzz_support.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/custom_ffmpeg_opt.h"
+#include "engine/options/custom_ffmpeg_opt.h"
 #include "engine_test_support.h"
 #include "parsed_values.h"
 #include "settings/choice_lists.h"

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "engine/dict_builder.h"
+#include "engine/options/dict_builder.h"
 #include "engine/job_records.h"
 #include "engine_test_support.h"
 #include "support/test_media.h"

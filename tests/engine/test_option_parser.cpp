@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/custom_ffmpeg_opt.h"
+#include "engine/options/custom_ffmpeg_opt.h"
 #include "engine/engine_error.h"
 #include "engine_test_support.h"
 #include "parsed_values.h"

@@ -6,7 +6,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "engine/option_table.h"
+#include "engine/options/option_table.h"
 
 namespace reelsmith {
 namespace {

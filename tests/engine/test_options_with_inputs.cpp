@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "engine/codec_options.h"
-#include "engine/custom_ffmpeg_opt.h"
+#include "engine/options/codec_options.h"
+#include "engine/options/custom_ffmpeg_opt.h"
 #include "engine/engine_error.h"
 #include "engine_test_support.h"
 #include "parsed_values.h"

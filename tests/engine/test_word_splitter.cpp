@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/engine_error.h"
-#include "engine/word_splitter.h"
+#include "engine/options/word_splitter.h"
 
 namespace reelsmith {
 namespace {

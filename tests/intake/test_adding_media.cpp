@@ -8,7 +8,7 @@
 #include <fstream>
 #include <random>
 
-#include "app/file_list_model.h"
+#include "intake/file_list_model.h"
 #include "intake/adding_routine.h"
 #include "intake/decoder_probe.h"
 #include "intake/intake_fakes.h"

@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "intake/adding_routine.h"
-#include "intake/file_name.h"
+#include "base/qt/file_name.h"
 #include "intake/intake_fakes.h"
 #include "intake/model_list_target.h"
 #include "intake/row_cells.h"

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "intake/file_name.h"
+#include "base/qt/file_name.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;

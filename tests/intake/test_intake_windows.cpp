@@ -16,7 +16,7 @@
 #include "intake/ui/add_files_dialog.h"
 #include "app/ui/main_window.h"
 #include "intake/intake_fakes.h"
-#include "intake/file_name.h"
+#include "base/qt/file_name.h"
 #include "intake/ui/adding_window.h"
 #include "intake/ui/intake_hooks.h"
 #include "support/test_media.h"

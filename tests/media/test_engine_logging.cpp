@@ -9,8 +9,8 @@
 #include <mutex>
 #include <sstream>
 
-#include "engine/custom_ffmpeg_opt.h"
-#include "engine/option_error.h"
+#include "engine/options/custom_ffmpeg_opt.h"
+#include "engine/options/option_error.h"
 #include "media/ff_logger.h"
 #include "media/ffmpeg_loader.h"
 #include "support/stderr_capture.h"

@@ -14,7 +14,7 @@
 #include <QtTest>
 #include <functional>
 
-#include "app/number_format.h"
+#include "base/qt/number_format.h"
 #include "app/ui/main_window.h"
 #include "media/ui/media_hooks.h"
 #include "media/ui/preview_window.h"

@@ -18,7 +18,7 @@
 #include "app/ui/main_window.h"
 #include "runs/ui/run_hooks.h"
 #include "runs/ui/run_window.h"
-#include "runs/ui/taskbar_progress.h"
+#include "base/ui/taskbar_progress.h"
 #include "settings/ui/command_dialog.h"
 #include "support/test_media.h"
 

@@ -8,7 +8,7 @@
 #include <QtTest>
 
 #include "app/ui/main_window.h"
-#include "app/ui/settings_dialog_hooks.h"
+#include "settings/ui/settings_dialog_hooks.h"
 #include "settings/ui/command_dialog.h"
 #include "settings/ui/custom_size_dialog.h"
 #include "settings/ui/effects_dialog.h"

@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <QMimeDatabase>
 
-#include "app/ui/toolbar_icons.h"
+#include "base/ui/toolbar_icons.h"
 
 QVariant TFileIconProxy::data(const QModelIndex& index, int role) const
 {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/file_list_model.h"
+#include "intake/file_list_model.h"
 #include "app/ui/main_window_hooks.h"
 #include "intake/rejected_input.h"
 #include "settings/output_choices.h"

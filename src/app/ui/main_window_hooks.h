@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/file_list_row.h"
+#include "intake/file_list_row.h"
 
 class QObject;
 class Tfrm_Main;

@@ -3,7 +3,7 @@
 #include <QToolButton>
 
 #include "app/ui/main_window.h"
-#include "app/ui/toolbar_icons.h"
+#include "base/ui/toolbar_icons.h"
 
 using reelsmith::ToolbarImage;
 

@@ -22,8 +22,8 @@
 #include "burn/ui/burn_process_window.h"
 #include "burn/ui/erase_window.h"
 #include "burn/ui/read_window.h"
-#include "runs/ui/system_sound.h"
-#include "runs/ui/taskbar_progress.h"
+#include "base/ui/system_sound.h"
+#include "base/ui/taskbar_progress.h"
 
 namespace reelsmith {
 

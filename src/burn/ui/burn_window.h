@@ -12,7 +12,7 @@
 
 #include "burn/burn_flow.h"
 #include "burn/burner_sdk.h"
-#include "runs/qt_dispatcher.h"
+#include "base/qt/qt_dispatcher.h"
 #include "runs/run_log.h"
 
 class QCheckBox;

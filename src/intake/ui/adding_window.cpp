@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "intake/file_name.h"
+#include "base/qt/file_name.h"
 
 Tfrm_Adding::Tfrm_Adding(QWidget* owner, const QStringList& droppedFiles, reelsmith::IFileListTarget& list,
                          reelsmith::IMediaProbe& probe)

@@ -20,7 +20,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/ui/toolbar_icons.h"
+#include "base/ui/toolbar_icons.h"
 
 using namespace reelsmith;
 

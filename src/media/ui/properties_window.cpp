@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "app/number_format.h"
-#include "app/ui/toolbar_icons.h"
+#include "base/qt/number_format.h"
+#include "base/ui/toolbar_icons.h"
 
 using reelsmith::FileCell;
 

@@ -3,7 +3,7 @@
 // fields that can be selected and copied, with the icon of the file's type.
 #include <QDialog>
 
-#include "app/file_list_row.h"
+#include "intake/file_list_row.h"
 
 class QLabel;
 class QLineEdit;

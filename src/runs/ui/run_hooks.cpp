@@ -15,10 +15,10 @@
 #include <utility>
 
 #include "app/command_line.h"
-#include "app/destination.h"
+#include "runs/destination.h"
 #include "app/file_list_io.h"
 #include "app/ui/main_window.h"
-#include "app/ui/settings_dialog_hooks.h"
+#include "settings/ui/settings_dialog_hooks.h"
 #include "intake/rejected_input.h"
 #include "runs/ui/run_window.h"
 #include "settings/option_builder.h"

@@ -16,8 +16,8 @@
 #include <cstdio>
 
 #include "intake/rejected_input.h"
-#include "runs/ui/system_sound.h"
-#include "runs/ui/taskbar_progress.h"
+#include "base/ui/system_sound.h"
+#include "base/ui/taskbar_progress.h"
 
 namespace reelsmith {
 

@@ -11,7 +11,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/ui/product_picture.h"
+#include "base/ui/product_picture.h"
 #include "update/update_address.h"
 #include "update/version_compare.h"
 

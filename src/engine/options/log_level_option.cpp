@@ -1,0 +1,98 @@
+// -loglevel / -v: optional flag words, then a level name or number.
+#include <cstdlib>
+
+#include "engine/options/custom_ffmpeg_opt.h"
+#include "media/engine_log.h"
+#include "engine/options/option_error.h"
+
+namespace reelsmith {
+
+namespace {
+
+struct TLevelName {
+    const char* name;
+    int level;
+};
+
+constexpr TLevelName kLevels[] = {
+    {"quiet", AV_LOG_QUIET},     {"panic", AV_LOG_PANIC}, {"fatal", AV_LOG_FATAL},
+    {"error", AV_LOG_ERROR},     {"warning", AV_LOG_WARNING}, {"info", AV_LOG_INFO},
+    {"verbose", AV_LOG_VERBOSE}, {"debug", AV_LOG_DEBUG}, {"trace", AV_LOG_TRACE},
+};
+
+bool ConsumeWord(std::string_view& text, std::string_view word)
+{
+    if (text.substr(0, word.size()) != word)
+        return false;
+    text.remove_prefix(word.size());
+    return true;
+}
+
+}  // namespace
+
+int ApplyLogLevel(const std::string& arg)
+{
+    std::string_view rest(arg);
+    int flags = ff().av_log_get_flags();
+    int words = 0;
+    while (!rest.empty()) {
+        std::string_view token = rest;
+        char sign = 0;
+        if (token.front() == '+' || token.front() == '-') {
+            sign = token.front();
+            token.remove_prefix(1);
+        }
+        if (words == 0 && !sign)
+            flags = 0;  // a first word without a sign starts from no flags
+        if (ConsumeWord(token, "repeat")) {
+            if (sign == '-')
+                flags |= AV_LOG_SKIP_REPEATED;
+            else
+                flags &= ~AV_LOG_SKIP_REPEATED;
+        } else if (ConsumeWord(token, "level")) {
+            if (sign == '-')
+                flags &= ~AV_LOG_PRINT_LEVEL;
+            else
+                flags |= AV_LOG_PRINT_LEVEL;
+        } else {
+            break;
+        }
+        rest = token;
+        ++words;
+    }
+
+    int level = -1;
+    bool haveLevel = false;
+    if (!rest.empty()) {
+        if (rest.front() == '+')
+            rest.remove_prefix(1);
+        else if (words == 0)
+            flags = ff().av_log_get_flags();  // a bare level keeps the flags
+        for (const TLevelName& l : kLevels) {
+            if (rest == l.name) {
+                level = l.level;
+                haveLevel = true;
+                break;
+            }
+        }
+        if (!haveLevel) {
+            const std::string number(rest);
+            char* tail = nullptr;
+            const long value = std::strtol(number.c_str(), &tail, 10);
+            if (number.empty() || *tail || value < INT32_MIN || value > INT32_MAX) {
+                std::string text = "Invalid loglevel \"" + number + "\". Possible levels are numbers or:\r\n";
+                for (const TLevelName& l : kLevels)
+                    text += std::string("\"") + l.name + "\"\r\n";
+                EngineLog(TLogLevel::llError, text);
+                SetOptionErrorText(text);
+                return AVERROR(EINVAL);
+            }
+            level = static_cast<int>(value);
+            haveLevel = true;
+        }
+    }
+    SetEngineLogFlagsAndLevel(flags, haveLevel ? level : ff().av_log_get_level());
+    return 0;
+}
+
+}  // namespace reelsmith

@@ -1,0 +1,164 @@
+// -target: the settings of video CD, super video CD, DVD and DV outputs.
+#include <cmath>
+
+#include "engine/options/custom_ffmpeg_opt.h"
+#include "media/engine_log.h"
+#include "engine/options/option_error.h"
+#include "engine/options/option_handlers.h"
+
+namespace reelsmith::handlers {
+
+namespace {
+
+enum class TNorm { Pal, Ntsc, Film, Unknown };
+
+bool StartsWith(const std::string& text, const char* prefix)
+{
+    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+// The norm of the first video stream of the open inputs whose time base reads as a
+// PAL or NTSC rate.
+TNorm GuessNorm(const TJobGraph& graph)
+{
+    for (const auto& file : graph.Finput_files) {
+        if (!file->ctx)
+            continue;
+        for (unsigned i = 0; i < file->ctx->nb_streams; ++i) {
+            const AVStream* st = file->ctx->streams[i];
+            if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || st->time_base.num <= 0)
+                continue;
+            const long long rate = std::llround(st->time_base.den * 1000.0 / st->time_base.num);
+            if (rate == 25000)
+                return TNorm::Pal;
+            if (rate == 29970 || rate == 23976)
+                return TNorm::Ntsc;
+        }
+    }
+    return TNorm::Unknown;
+}
+
+// Table options are written now; codec and format options are collected and added later
+// without replacing what the file already has.
+class TTargetWriter {
+public:
+    TTargetWriter(TCustomFFmpegOpt& task, TOptionsContext* o) : task_(task), o_(o) {}
+
+    void Option(const char* name, const std::string& value) { task_.ParseOption(o_, name, value); }
+    void Codec(const char* key, const std::string& value)
+    {
+        // The scratch dictionaries of the parse collect the target's AVOptions.
+        task_.FFOptions.opt_default(key, value);
+    }
+
+private:
+    TCustomFFmpegOpt& task_;
+    TOptionsContext* o_;
+};
+
+}  // namespace
+
+int opt_target(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string&, const std::string& arg)
+{
+    TNorm norm = TNorm::Unknown;
+    std::string type = arg;
+    if (StartsWith(arg, "pal-")) {
+        norm = TNorm::Pal;
+        type = arg.substr(4);
+    } else if (StartsWith(arg, "ntsc-")) {
+        norm = TNorm::Ntsc;
+        type = arg.substr(5);
+    } else if (StartsWith(arg, "film-")) {
+        norm = TNorm::Film;
+        type = arg.substr(5);
+    }
+
+    if (type != "vcd" && type != "svcd" && type != "dvd" && type != "dv") {
+        const std::string text = "Unknown target: " + type;
+        EngineLog(TLogLevel::llError, text);
+        SetOptionErrorText(text);
+        return AVERROR(EINVAL);
+    }
+
+    if (norm == TNorm::Unknown) {
+        norm = GuessNorm(task.FGraph);
+        if (norm != TNorm::Unknown)
+            EngineLog(TLogLevel::llInfo,
+                      std::string("Assuming ") + (norm == TNorm::Pal ? "PAL" : "NTSC") + " for target.");
+    }
+    if (norm == TNorm::Unknown)
+        task.Fatal("Could not determine norm (PAL/NTSC/NTSC-Film) for target.\r\n"
+                   "Please prefix target with \"pal-\", \"ntsc-\" or \"film-\"\r\n"
+                   "or set a framerate with \"-r xxx\".");
+
+    const bool pal = norm == TNorm::Pal;
+    const char* rate = pal ? "25" : norm == TNorm::Ntsc ? "30000/1001" : "24000/1001";
+
+    task.FFOptions.InitOpts();
+    task.FFOptions.sws_dict.Clear();
+    TTargetWriter w(task, o);
+    if (type == "vcd") {
+        w.Option("c:v", "mpeg1video");
+        w.Option("c:a", "mp2");
+        w.Option("f", "vcd");
+        w.Option("s", pal ? "352x288" : "352x240");
+        w.Option("r", rate);
+        w.Codec("g", pal ? "15" : "18");
+        w.Codec("b:v", "1150000");
+        w.Codec("maxrate:v", "1150000");
+        w.Codec("minrate:v", "1150000");
+        w.Codec("bufsize:v", "327680");
+        w.Codec("b:a", "224000");
+        w.Option("ar", "44100");
+        w.Option("ac", "2");
+        w.Codec("packetsize", "2324");
+        w.Codec("muxrate", "1411200");
+        o->mux_preload = 0.44f;  // (36000 + 3 * 1200) / 90000 seconds
+    } else if (type == "svcd") {
+        w.Option("c:v", "mpeg2video");
+        w.Option("c:a", "mp2");
+        w.Option("f", "svcd");
+        w.Option("s", pal ? "480x576" : "480x480");
+        w.Option("r", rate);
+        w.Option("pix_fmt", "yuv420p");
+        w.Codec("g", pal ? "15" : "18");
+        w.Codec("b:v", "2040000");
+        w.Codec("maxrate:v", "2516000");
+        w.Codec("minrate:v", "0");
+        w.Codec("bufsize:v", "1835008");
+        w.Codec("scan_offset", "1");
+        w.Codec("b:a", "224000");
+        w.Option("ar", "44100");
+        w.Codec("packetsize", "2324");
+    } else if (type == "dvd") {
+        w.Option("c:v", "mpeg2video");
+        w.Option("c:a", "ac3");
+        w.Option("f", "dvd");
+        w.Option("s", pal ? "720x576" : "720x480");
+        w.Option("r", rate);
+        w.Option("pix_fmt", "yuv420p");
+        w.Codec("g", pal ? "15" : "18");
+        w.Codec("b:v", "6000000");
+        w.Codec("maxrate:v", "9000000");
+        w.Codec("minrate:v", "0");
+        w.Codec("bufsize:v", "1835008");
+        w.Codec("packetsize", "2048");
+        w.Codec("muxrate", "10080000");
+        w.Codec("b:a", "448000");
+        w.Option("ar", "48000");
+    } else {  // dv
+        w.Option("f", "dv");
+        w.Option("s", pal ? "720x576" : "720x480");
+        w.Option("pix_fmt", pal ? "yuv420p" : "yuv411p");
+        w.Option("r", rate);
+        w.Option("ar", "48000");
+        w.Option("ac", "2");
+    }
+
+    task.FFOptions.codec_opts.CopyInto(o->g.codec_opts, AV_DICT_DONT_OVERWRITE);
+    task.FFOptions.format_opts.CopyInto(o->g.format_opts, AV_DICT_DONT_OVERWRITE);
+    task.FFOptions.InitOpts();
+    return 0;
+}
+
+}  // namespace reelsmith::handlers

@@ -1,0 +1,99 @@
+// Packets to the muxer: bit-stream filters, timestamp correction, stream copy.
+
+#include "engine/custom_ffmpeg.h"
+#include "engine/engine_error.h"
+#include "media/engine_log.h"
+
+namespace reelsmith {
+
+namespace {
+int64_t Max3(int64_t a, int64_t b, int64_t c) { return std::max(a, std::max(b, c)); }
+int64_t Min3(int64_t a, int64_t b, int64_t c) { return std::min(a, std::min(b, c)); }
+}  // namespace
+
+void TCustomFFmpeg::CloseOutputStream(TOutputStream& ost)
+{
+    ost.finished |= 3;
+    TOutputFile& of = *FGraph.Foutput_files[ost.file_index];
+    if (of.shortest) {
+        for (unsigned i = 0; i < of.ctx->nb_streams; ++i)
+            FGraph.Foutput_streams[of.ost_index + i]->finished |= 3;
+    }
+}
+
+void TCustomFFmpeg::WritePacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost)
+{
+    AVFormatContext* s = of.ctx.get();
+    AVStream* st = ost.st;
+    if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO || st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO ||
+        st->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE) {
+        if (ost.stream_copy && ost.max_frames != INT64_MAX && ost.frame_number >= ost.max_frames) {
+            ff().av_packet_unref(pkt);
+            return;
+        }
+        if (ost.stream_copy)
+            ost.frame_number++;
+    }
+    if ((st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && ost.vsync_method == VSYNC_DROP) ||
+        (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && FGlobal.Faudio_sync_method < 0))
+        pkt->pts = pkt->dts = kNoPtsValue;
+    if (!(s->oformat->flags & AVFMT_NOTIMESTAMPS)) {
+        if (pkt->dts != kNoPtsValue && pkt->pts != kNoPtsValue && pkt->dts > pkt->pts) {
+            EngineLog(TLogLevel::llWarning, StrFormat("Invalid DTS: %lld PTS: %lld in output stream %d:%d, replacing by guess",
+                                                      (long long)pkt->dts, (long long)pkt->pts, ost.file_index, st->index));
+            pkt->pts = pkt->dts = pkt->pts + pkt->dts + ost.last_mux_dts + 1 -
+                                  Min3(pkt->pts, pkt->dts, ost.last_mux_dts + 1) -
+                                  Max3(pkt->pts, pkt->dts, ost.last_mux_dts + 1);
+        }
+        if (pkt->dts != kNoPtsValue && ost.last_mux_dts != kNoPtsValue) {
+            const int64_t max = ost.last_mux_dts + !(s->oformat->flags & AVFMT_TS_NONSTRICT);
+            if (pkt->dts < max) {
+                EngineLog(TLogLevel::llWarning,
+                          StrFormat("Non-monotonous DTS in output stream %d:%d; previous: %lld, current: %lld; ",
+                                    ost.file_index, st->index, (long long)ost.last_mux_dts, (long long)pkt->dts) +
+                              StrFormat("changing to %lld. This may result in incorrect timestamps in the output file.",
+                                        (long long)max));
+                if (pkt->pts >= pkt->dts)
+                    pkt->pts = std::max(pkt->pts, max);
+                pkt->dts = max;
+            }
+        }
+    }
+    ost.last_mux_dts = pkt->dts;
+    ost.data_size += pkt->size;
+    ost.packets_written++;
+    pkt->stream_index = ost.index;
+    FLastWrite = ff().av_gettime_relative();
+    const int ret = ff().av_interleaved_write_frame(s, pkt);
+    FLastWrite = INT64_MAX;
+    if (ret < 0) {
+        EngineLog(TLogLevel::llError, "av_interleaved_write_frame(): " + EngineErrorText(ret));
+        FBroken = true;
+        Fatal(StrFormat("Error writing to output file #%d: %s", of.index, EngineErrorText(ret).c_str()));
+    }
+}
+
+void TCustomFFmpeg::OutputPacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost, bool eof)
+{
+    auto write = [&](AVPacket* p, AVRational tb) {
+        ff().av_packet_rescale_ts(p, tb, ost.st->time_base);
+        WritePacket(of, p, ost);
+    };
+    if (!ost.bsf_ctx) {
+        if (!eof)
+            write(pkt, ost.mux_timebase);
+        return;
+    }
+    AVBSFContext* bsf = ost.bsf_ctx.get();
+    int ret = ff().av_bsf_send_packet(bsf, eof ? nullptr : pkt);
+    if (ret < 0 && ret != AVERROR_EOF)
+        Fatal(StrFormat("Error applying bitstream filters to an output packet for stream #%d:%d.", ost.file_index,
+                        ost.index));
+    while ((ret = ff().av_bsf_receive_packet(bsf, pkt)) >= 0)
+        write(pkt, bsf->time_base_out);
+    if (ret != AVERROR(EAGAIN) && ret != AVERROR_EOF)
+        Fatal(StrFormat("Error applying bitstream filters to an output packet for stream #%d:%d.", ost.file_index,
+                        ost.index));
+}
+
+}  // namespace reelsmith

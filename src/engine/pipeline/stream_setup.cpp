@@ -1,0 +1,318 @@
+// Output streams: encoder choice, per-stream settings and the simple filter graph.
+
+#include "engine/options/codec_options.h"
+#include "engine/custom_ffmpeg.h"
+#include "engine/engine_error.h"
+#include "media/engine_log.h"
+#include "engine/text_file.h"
+
+namespace reelsmith {
+
+namespace {
+
+const AVCodec* ChooseEncoder(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, AVStream* st,
+                             AVMediaType type, bool* copy)
+{
+    *copy = false;
+    const std::string* name = o.codec_names.Match(oc, st);
+    if (!name) {
+        if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE) {
+            *copy = true;
+            return nullptr;
+        }
+        const AVCodecID id = ff().av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, type);
+        const AVCodec* enc = ff().avcodec_find_encoder(id);
+        if (!enc)
+            task.Fatal(StrFormat("Automatic encoder selection failed for output stream #%d:%d. Default encoder for "
+                                 "format %s (codec %s) is probably disabled. Please choose an encoder manually.",
+                                 task.FGraph.Fnb_output_files() - 1, st->index, oc->oformat->name,
+                                 ff().avcodec_get_name(id)));
+        return enc;
+    }
+    if (*name == "copy") {
+        *copy = true;
+        return nullptr;
+    }
+    const AVCodec* enc = ff().avcodec_find_encoder_by_name(name->c_str());
+    if (!enc) {
+        if (const AVCodecDescriptor* desc = ff().avcodec_descriptor_get_by_name(name->c_str()))
+            enc = ff().avcodec_find_encoder(desc->id);
+    }
+    if (!enc)
+        task.Fatal(StrFormat("Unknown encoder '%s'", name->c_str()));
+    if (enc->type != type)
+        task.Fatal(StrFormat("Invalid encoder type '%s'", name->c_str()));
+    return enc;
+}
+
+void CreateSimpleFilterGraph(TCustomFFmpeg& task, TOutputStream& ost, TInputStream& ist)
+{
+    auto fg = std::make_unique<TFilterGraph>();
+    fg->index = task.FGraph.Fnb_filtergraphs();
+    auto in = std::make_unique<TInputFilter>();
+    auto out = std::make_unique<TOutputFilter>();
+    in->ist = &ist;
+    in->graph = fg.get();
+    in->type_ = ist.st->codecpar->codec_type;
+    out->ost = &ost;
+    out->graph = fg.get();
+    out->type_ = in->type_;
+    ist.filters.push_back(in.get());
+    ost.filter = out.get();
+    fg->inputs.push_back(std::move(in));
+    fg->outputs.push_back(std::move(out));
+    task.FGraph.Ffiltergraphs.push_back(std::move(fg));
+}
+
+void ApplyVideoSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, TOutputStream& ost)
+{
+    AVStream* st = ost.st;
+    if (const std::string* r = o.frame_rates.Match(oc, st))
+        if (ff().av_parse_video_rate(&ost.frame_rate, r->c_str()) < 0)
+            task.Fatal(StrFormat("Invalid framerate value: %s", r->c_str()));
+    if (const std::string* r = o.max_frame_rates.Match(oc, st))
+        if (ff().av_parse_video_rate(&ost.max_frame_rate, r->c_str()) < 0)
+            task.Fatal(StrFormat("Invalid maximum framerate value: %s", r->c_str()));
+    if (ost.frame_rate.num && ost.max_frame_rate.num)
+        task.Fatal("Only one of -fpsmax and -r can be set for a stream.");
+    if ((ost.frame_rate.num || ost.max_frame_rate.num) && task.FGlobal.Fvideo_sync_method == VSYNC_PASSTHROUGH)
+        EngineLog(TLogLevel::llWarning, "Using -vsync passthrough and -r/-fpsmax can produce invalid output files");
+    if (const std::string* a = o.frame_aspect_ratios.Match(oc, st)) {
+        AVRational q{};
+        if (ff().av_parse_ratio(&q, a->c_str(), 255, 0, nullptr) < 0 || q.num <= 0 || q.den <= 0)
+            task.Fatal(StrFormat("Invalid aspect ratio: %s", a->c_str()));
+        ost.frame_aspect_ratio = q;
+    }
+    if (ost.stream_copy)
+        return;
+    AVCodecContext* enc = ost.enc_ctx.get();
+    if (const std::string* s = o.frame_sizes.Match(oc, st))
+        if (ff().av_parse_video_size(&enc->width, &enc->height, s->c_str()) < 0)
+            task.Fatal(StrFormat("Invalid frame size: %s.", s->c_str()));
+    if (const std::string* p = o.frame_pix_fmts.Match(oc, st)) {
+        std::string name = *p;
+        if (!name.empty() && name[0] == '+') {
+            ost.keep_pix_fmt = 1;
+            name.erase(0, 1);
+        }
+        if (!name.empty()) {
+            enc->pix_fmt = ff().av_get_pix_fmt(name.c_str());
+            if (enc->pix_fmt == AV_PIX_FMT_NONE)
+                task.Fatal(StrFormat("Unknown pixel format requested: %s.", name.c_str()));
+        }
+    }
+    if (const int* v = o.force_fps.Match(oc, st))
+        ost.force_fps = *v;
+    if (const std::string* m = o.fps_mode.Match(oc, st))
+        ost.fps_mode = *m;
+    if (const int* pass = o.pass.Match(oc, st); pass && *pass) {
+        if (*pass < 1 || *pass > 3)
+            task.Fatal(StrFormat("Invalid pass number %d for output stream %d:%d.", *pass, ost.file_index, ost.index));
+        if (*pass & 1)
+            enc->flags |= AV_CODEC_FLAG_PASS1;
+        if (*pass & 2)
+            enc->flags |= AV_CODEC_FLAG_PASS2;
+    }
+    if (const std::string* prefix = o.passlogfiles.Match(oc, st))
+        ost.logfile_prefix = *prefix;
+    if (const std::string* kf = o.forced_key_frames.Match(oc, st))
+        ost.forced_keyframes = *kf;
+    if (const int* v = o.autoscale.Match(oc, st))
+        ost.autoscale = *v;
+}
+
+// The -map_channel entries meant for this output stream, in the order given.
+void CollectChannelMaps(TCustomFFmpeg& task, const TOptionsContext& o, TOutputStream& ost)
+{
+    for (const TAudioChannelMap& map : o.audio_channel_maps) {
+        if ((map.ofile_idx != -1 && map.ofile_idx != ost.file_index) ||
+            (map.ostream_idx != -1 && map.ostream_idx != ost.index))
+            continue;
+        const TInputStream* ist = nullptr;
+        if (map.channel_idx != -1) {
+            if (ost.source_index < 0)
+                task.Fatal(StrFormat("Cannot determine input stream for channel mapping %d.%d", ost.file_index,
+                                     ost.index));
+            ist = task.FGraph.Finput_streams[size_t(ost.source_index)].get();
+        }
+        if (!ist || (ist->file_index == map.file_idx && ist->st->index == map.stream_idx))
+            ost.audio_channels_map.push_back(map.channel_idx);
+    }
+}
+
+void ApplyAudioSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, TOutputStream& ost)
+{
+    if (ost.stream_copy)
+        return;
+    AVStream* st = ost.st;
+    AVCodecContext* enc = ost.enc_ctx.get();
+    if (const int* ac = o.audio_channels.Match(oc, st)) {
+        ff().av_channel_layout_uninit(&enc->ch_layout);
+        enc->ch_layout.order = AV_CHANNEL_ORDER_UNSPEC;
+        enc->ch_layout.nb_channels = *ac;
+    }
+    if (const std::string* layout = o.audio_ch_layouts.Match(oc, st)) {
+        ff().av_channel_layout_uninit(&enc->ch_layout);
+        if (ff().av_channel_layout_from_string(&enc->ch_layout, layout->c_str()) < 0)
+            task.Fatal(StrFormat("Unknown channel layout: %s", layout->c_str()));
+    }
+    if (const int* ar = o.audio_sample_rate.Match(oc, st))
+        enc->sample_rate = *ar;
+    if (const std::string* sf = o.sample_fmts.Match(oc, st)) {
+        enc->sample_fmt = ff().av_get_sample_fmt(sf->c_str());
+        if (enc->sample_fmt == AV_SAMPLE_FMT_NONE)
+            task.Fatal(StrFormat("Invalid sample format '%s'", sf->c_str()));
+    }
+    if (const std::string* apad = o.apad.Match(oc, st))
+        ost.apad = *apad;
+    CollectChannelMaps(task, o, ost);
+}
+
+}  // namespace
+
+TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, AVMediaType type,
+                               int sourceIndex, TOutputFilter* graphOutput)
+{
+    AVStream* st = ff().avformat_new_stream(oc, nullptr);
+    if (!st)
+        task.Fatal("Could not alloc stream.");
+    st->codecpar->codec_type = type;
+    if (o.streamid_map.size() > static_cast<size_t>(st->index) && o.streamid_map[st->index])
+        st->id = o.streamid_map[st->index];
+
+    auto owned = std::make_unique<TOutputStream>();
+    TOutputStream& ost = *owned;
+    ost.file_index = task.FGraph.Fnb_output_files() - 1;
+    ost.index = st->index;
+    ost.st = st;
+    ost.source_index = sourceIndex;
+    ost.last_mux_dts = kNoPtsValue;
+    ost.pkt.reset(ff().av_packet_alloc());
+    bool copy = false;
+    ost.enc = ChooseEncoder(task, o, oc, st, type, &copy);
+    ost.stream_copy = copy;
+    ost.encoding_needed = !copy;
+    ost.enc_ctx.reset(ff().avcodec_alloc_context3(ost.enc));
+    if (!ost.enc_ctx)
+        task.Fatal("Error allocating the encoding context.");
+    ost.enc_ctx->codec_type = type;
+    ost.ref_par.reset(ff().avcodec_parameters_alloc());
+    ost.filtered_frame.reset(ff().av_frame_alloc());
+    ost.last_frame.reset(ff().av_frame_alloc());
+    if (ost.enc) {
+        ost.encoder_opts = FilterCodecOpts(o.g.codec_opts, ost.enc->id, oc, st, ost.enc);
+        if (o.bitexact)
+            ost.encoder_opts.Set("flags", "+bitexact", AV_DICT_APPEND);
+    }
+    ost.sws_dict.CopyFrom(o.g.sws_dict);
+    ost.swr_opts.CopyFrom(o.g.swr_opts);
+
+    if (const int64_t* frames = o.max_frames.Match(oc, st))
+        ost.max_frames = *frames;
+    if (const std::string* bsfs = o.bitstream_filters.Match(oc, st); bsfs && !bsfs->empty()) {
+        AVBSFContext* bsf = nullptr;
+        if (ff().av_bsf_list_parse_str(bsfs->c_str(), &bsf) < 0)
+            task.Fatal(StrFormat("Error parsing bitstream filter sequence '%s'", bsfs->c_str()));
+        ost.bsf_ctx.reset(bsf);
+    }
+    if (const std::string* tag = o.codec_tags.Match(oc, st)) {
+        char* end = nullptr;
+        uint32_t value = static_cast<uint32_t>(std::strtol(tag->c_str(), &end, 0));
+        if (!end || *end) {
+            const std::string t = *tag + std::string(4, '\0');
+            value = MKTAG(t[0], t[1], t[2], t[3]);
+        }
+        st->codecpar->codec_tag = value;
+        ost.enc_ctx->codec_tag = value;
+    }
+    if (const double* q = o.qscale.Match(oc, st); q && *q >= 0) {
+        ost.enc_ctx->flags |= AV_CODEC_FLAG_QSCALE;
+        ost.enc_ctx->global_quality = static_cast<int>(FF_QP2LAMBDA * *q);
+    }
+    if (const int* v = o.copy_initial_nonkeyframes.Match(oc, st))
+        ost.copy_initial_nonkeyframes = *v;
+    if (const int* v = o.copy_prior_start.Match(oc, st))
+        ost.copy_prior_start = *v;
+    if (const std::string* d = o.disposition.Match(oc, st))
+        ost.disposition = *d;
+    if (const int* v = o.max_muxing_queue_size.Match(oc, st))
+        ost.max_muxing_queue_size = *v;
+    if (oc->oformat->flags & AVFMT_GLOBALHEADER)
+        ost.enc_ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+
+    const std::string* filters = o.filters.Match(oc, st);
+    const std::string* script = o.filter_scripts.Match(oc, st);
+    if (filters && script)
+        task.Fatal(StrFormat("Both -filter and -filter_script set for output stream #%d:%d.", ost.file_index,
+                             ost.index));
+    std::string scriptText;
+    if (filters)
+        ost.filters = *filters;
+    if (script) {
+        if (const int ret = ReadOptionFile(*script, scriptText); ret < 0)
+            task.Fatal(StrFormat("Error opening file %s.", script->c_str()));
+        ost.filters_script = *script;
+        filters = &scriptText;
+    }
+    const char* filterKind = script ? "Filtergraph script" : "Filtergraph";
+    const std::string* filterName = script ? script : filters;
+    if (graphOutput && ost.stream_copy)
+        task.Fatal(StrFormat("Streamcopy requested for output stream %d:%d, which is fed from a complex filtergraph. "
+                             "Filtering and streamcopy cannot be used together.",
+                             ost.file_index, ost.index));
+    if (graphOutput && filters)
+        task.Fatal(StrFormat("Filtergraph '%s' was specified through the -vf/-af/-filter option for output stream "
+                             "%d:%d, which is fed from a complex filtergraph.\n-vf/-af/-filter and -filter_complex "
+                             "cannot be used together for the same stream.",
+                             filters->c_str(), ost.file_index, ost.index));
+    if (ost.stream_copy && filters)
+        task.Fatal(StrFormat("%s '%s' was defined for %s output stream %d:%d but codec copy was selected.\n"
+                             "Filtering and streamcopy cannot be used together.",
+                             filterKind, filterName->c_str(), type == AVMEDIA_TYPE_VIDEO ? "video" : "audio",
+                             ost.file_index, ost.index));
+    if (ost.stream_copy && type == AVMEDIA_TYPE_AUDIO && (task.FOnAudioInputHook || task.FOnAudioOutputHook))
+        task.Fatal("-acodec/-c:audio copy and AudioHook are incompatible (frames are not decoded)");
+    if (ost.stream_copy && type == AVMEDIA_TYPE_VIDEO &&
+        (task.FOnVideoInputHook || task.FOnVideoOutputHook || task.FOnFrameInputHook || task.FOnFrameOutputHook))
+        task.Fatal("-vcodec/-c:video copy and VideoHook are incompatible (frames are not decoded)");
+    if (type == AVMEDIA_TYPE_VIDEO) {
+        ApplyVideoSettings(task, o, oc, ost);
+        ost.avfilter = filters ? *filters : "null";
+    } else if (type == AVMEDIA_TYPE_AUDIO) {
+        ApplyAudioSettings(task, o, oc, ost);
+        ost.avfilter = filters ? *filters : "anull";
+        if (ost.stream_copy && task.FGlobal.Faudio_volume != 256)
+            task.Fatal("-acodec/-c:audio copy and -vol are incompatible (frames are not decoded)");
+    } else if (type == AVMEDIA_TYPE_SUBTITLE && !ost.stream_copy) {
+        if (const std::string* size = o.canvas_sizes.Match(oc, st))
+            if (ff().av_parse_video_size(&ost.enc_ctx->width, &ost.enc_ctx->height, size->c_str()) < 0)
+                task.Fatal(StrFormat("Invalid frame size: %s.", size->c_str()));
+    }
+
+    if (graphOutput) {
+        graphOutput->ost = &ost;
+        ost.filter = graphOutput;
+        task.FGraph.Foutput_streams.push_back(std::move(owned));
+        return ost;
+    }
+    TInputStream& ist = *task.FGraph.Finput_streams[sourceIndex];
+    ist.discard = 0;
+    ist.st->discard = static_cast<AVDiscard>(ist.user_set_discard);
+    if (!ost.stream_copy && (type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO)) {
+        if (!ist.avdec)
+            task.Fatal(StrFormat("Decoder (codec %s) not found for input stream #%d:%d",
+                                 ff().avcodec_get_name(ist.st->codecpar->codec_id), ist.file_index, ist.st->index));
+        ist.decoding_needed = 1;
+        CreateSimpleFilterGraph(task, ost, ist);
+    } else if (!ost.stream_copy && type == AVMEDIA_TYPE_SUBTITLE) {
+        if (!ist.avdec)
+            task.Fatal(StrFormat("Decoder (codec %s) not found for input stream #%d:%d",
+                                 ff().avcodec_get_name(ist.st->codecpar->codec_id), ist.file_index, ist.st->index));
+        ist.decoding_needed = 1;
+    }
+    ost.sync_ist = &ist;
+    task.FGraph.Foutput_streams.push_back(std::move(owned));
+    return ost;
+}
+
+}  // namespace reelsmith

@@ -1,0 +1,217 @@
+#include "intake/file_list_model.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+
+#include "base/qt/number_format.h"
+#include "base/qt/file_name.h"
+
+namespace reelsmith {
+
+namespace {
+
+int Compare(int64_t second, int64_t first)
+{
+    return second < first ? -1 : (second > first ? 1 : 0);
+}
+
+// Totals saturate instead of wrapping, whatever the cells hold.
+int64_t SaturatingAdd(int64_t sum, int64_t value)
+{
+    int64_t result = 0;
+    if (__builtin_add_overflow(sum, value, &result))
+        return value > 0 ? INT64_MAX : INT64_MIN;
+    return result;
+}
+
+int CompareCaptions(const TFileListRow& first, const TFileListRow& second)
+{
+    const int r = QString::compare(first.Caption.toUpper(), second.Caption.toUpper(), Qt::CaseInsensitive);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+}  // namespace
+
+TFileListModel::TFileListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int TFileListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : Count();
+}
+
+int TFileListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kFileColumnCount;
+}
+
+QVariant TFileListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= Count())
+        return {};
+    const TFileListRow& row = Row(index.row());
+    const auto column = static_cast<FileColumn>(index.column());
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        switch (column) {
+        case FileColumn::Name: return DisplayedFileName(row.Caption);
+        case FileColumn::Duration: return row.cell(FileCell::DurationText);
+        case FileColumn::Size: return row.cell(FileCell::SizeText);
+        case FileColumn::Source: return DisplayedFileName(row.cell(FileCell::SourcePath));
+        }
+    }
+    if (role == Qt::TextAlignmentRole) {
+        const bool right = column == FileColumn::Duration || column == FileColumn::Size;
+        return QVariant::fromValue(Qt::Alignment((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    }
+    return {};
+}
+
+QVariant TFileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= kFileColumnCount)
+        return {};
+    if (role == Qt::DisplayRole) {
+        static const char* const captions[kFileColumnCount] = {"Name", "Duration", "Size", "Source"};
+        return QString::fromLatin1(captions[section]);
+    }
+    if (role == Qt::TextAlignmentRole) {
+        const bool right = section == 1 || section == 2;
+        return QVariant::fromValue(Qt::Alignment((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    }
+    return {};
+}
+
+bool TFileListModel::ContainsPath(const QString& sourcePath) const
+{
+    return std::any_of(m_Rows.begin(), m_Rows.end(),
+                       [&](const TFileListRow& row) { return row.cell(FileCell::SourcePath) == sourcePath; });
+}
+
+void TFileListModel::Append(TFileListRow row)
+{
+    beginInsertRows({}, Count(), Count());
+    m_Rows.push_back(std::move(row));
+    endInsertRows();
+}
+
+void TFileListModel::Clear()
+{
+    if (m_Rows.empty())
+        return;
+    beginResetModel();
+    m_Rows.clear();
+    endResetModel();
+}
+
+void TFileListModel::RemoveRows(std::vector<int> indices)
+{
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    for (auto it = indices.rbegin(); it != indices.rend(); ++it) {
+        if (*it < 0 || *it >= Count())
+            continue;
+        beginRemoveRows({}, *it, *it);
+        m_Rows.erase(m_Rows.begin() + *it);
+        endRemoveRows();
+    }
+}
+
+void TFileListModel::ClickColumn(int column)
+{
+    if (column < 0 || column >= kFileColumnCount)
+        return;
+    m_SortDescending = column == m_SortColumn ? !m_SortDescending : false;
+    m_SortColumn = column;
+    Resort();
+}
+
+int64_t TFileListModel::CellNumber(const TFileListRow& row, FileCell cell)
+{
+    bool ok = false;
+    const qlonglong value = row.cell(cell).toLongLong(&ok);
+    return ok ? value : 0;
+}
+
+int TFileListModel::CompareRows(const TFileListRow& a, const TFileListRow& b, int column, bool descending)
+{
+    // r compares the second row against the first; a clear descending flag negates it.
+    int r = 0;
+    switch (static_cast<FileColumn>(column)) {
+    case FileColumn::Duration:
+        r = Compare(CellNumber(b, FileCell::DurationMicros), CellNumber(a, FileCell::DurationMicros));
+        break;
+    case FileColumn::Size:
+        r = Compare(CellNumber(b, FileCell::SizeBytes), CellNumber(a, FileCell::SizeBytes));
+        break;
+    case FileColumn::Name:
+    case FileColumn::Source:
+        r = CompareCaptions(b, a);
+        break;
+    }
+    return descending ? r : -r;
+}
+
+void TFileListModel::Resort()
+{
+    if (m_Rows.size() < 2)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> order(m_Rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        return CompareRows(m_Rows[static_cast<size_t>(a)], m_Rows[static_cast<size_t>(b)], m_SortColumn,
+                           m_SortDescending) < 0;
+    });
+    std::vector<TFileListRow> sorted;
+    sorted.reserve(m_Rows.size());
+    std::vector<int> newPosition(m_Rows.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        sorted.push_back(std::move(m_Rows[static_cast<size_t>(order[i])]));
+        newPosition[static_cast<size_t>(order[i])] = static_cast<int>(i);
+    }
+    m_Rows = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& index : before)
+        after.append(index.isValid() ? this->index(newPosition[static_cast<size_t>(index.row())], index.column())
+                                     : QModelIndex());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+TFileTotals TFileListModel::Totals() const
+{
+    TFileTotals totals;
+    for (const TFileListRow& row : m_Rows) {
+        totals.SizeBytes = SaturatingAdd(totals.SizeBytes, CellNumber(row, FileCell::SizeBytes));
+        totals.DurationMicros = SaturatingAdd(totals.DurationMicros, CellNumber(row, FileCell::DurationMicros));
+    }
+    return totals;
+}
+
+int64_t TFileListModel::SizeOf(const std::vector<int>& indices) const
+{
+    int64_t sum = 0;
+    for (int index : indices)
+        if (index >= 0 && index < Count())
+            sum = SaturatingAdd(sum, CellNumber(Row(index), FileCell::SizeBytes));
+    return sum;
+}
+
+QString TFileListModel::StatusText(const QLocale& locale) const
+{
+    const TFileTotals totals = Totals();
+    return QStringLiteral("Files: %1 (Size: %2, Duration: %3)")
+        .arg(Count())
+        .arg(FormatSizeMBorGB(totals.SizeBytes, locale), FormatDuration(totals.DurationMicros));
+}
+
+QString TFileListModel::SelectionText(int count, int64_t bytes, const QLocale& locale)
+{
+    return QStringLiteral("Selected: %1%2%3")
+        .arg(count)
+        .arg(count == 1 ? QStringLiteral(" file, ") : QStringLiteral(" files, "), FormatSizeMBorGB(bytes, locale));
+}
+
+}  // namespace reelsmith
