@@ -10,6 +10,7 @@
 #include "burn/data_project.h"
 #include "burn/image_recorder.h"
 #include "burn/optical_drive.h"
+#include "burn/write_stream.h"
 
 using namespace burn;  // libburn declares its C API in this namespace for C++
 
@@ -18,9 +19,15 @@ namespace reelsmith {
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
+// Once aborted, the writer stops at its next read: look for the drive's idle state often.
+constexpr auto kAbortPollInterval = std::chrono::milliseconds(5);
+// A write refused because libburn's previous writer has not let go of the drive yet.
+constexpr auto kRefusedRetryInterval = std::chrono::milliseconds(20);
+constexpr auto kRefusedRetryLimit = std::chrono::seconds(10);
 constexpr char kFirstDriveLetter = 'D';
 constexpr char kImageRecorderLetter = 'Z';
 constexpr std::int64_t kSector = 2048;
+constexpr char kAborted[] = "Burning was aborted by the user";
 
 const char* FixedText(int code)
 {
@@ -95,7 +102,7 @@ void TBurnLibrary::DeInitialize()
 {
     if (!m_Runtime)
         return;
-    m_Cancel = true;
+    m_Cancel.Request();
     if (m_Job.joinable())
         m_Job.join();
     FreeStream();
@@ -344,7 +351,7 @@ void TBurnLibrary::StartJob(std::function<void()> job)
 {
     if (m_Job.joinable())
         m_Job.join();
-    m_Cancel = false;
+    m_Cancel.Reset();
     m_JobRunning = true;
     m_Job = std::thread([this, job = std::move(job)] {
         job();
@@ -380,7 +387,7 @@ int TBurnLibrary::Burn()
 
 int TBurnLibrary::Abort()
 {
-    m_Cancel = true;
+    m_Cancel.Request();
     return beNone;
 }
 
@@ -404,8 +411,40 @@ int TBurnLibrary::Erase(bool fast, bool eject)
     return beNone;
 }
 
+// libburn refuses a write while the writer of the previous job, aborted, still holds on to
+// the drive record that the new drive reuses; it says so only in a message and leaves the
+// drive idle. Such a start is tried again until the old writer has gone.
+bool TBurnLibrary::StartWriting(burn_write_opts* opts, burn_disc* disc, const TWriteStream& stream,
+                                std::string* error)
+{
+    burn_drive* drive = burn_write_opts_get_drive(opts);
+    const auto giveUp = std::chrono::steady_clock::now() + kRefusedRetryLimit;
+    for (;;) {
+        TBurnRuntime::DropLibraryMessages();
+        burn_disc_write(opts, disc);
+        // A started write is past the idle state when burn_disc_write returns.
+        if (burn_drive_get_status(drive, nullptr) != BURN_DRIVE_IDLE || stream.BytesRead() > 0)
+            return true;
+        const std::string refusal = TBurnRuntime::TakeLibraryError();
+        if (m_Cancel.Requested()) {
+            *error = kAborted;
+            return false;
+        }
+        if (!burn_drive_wrote_well(drive) || std::chrono::steady_clock::now() >= giveUp) {
+            *error = refusal.empty() ? std::string("Writing the disc failed") : refusal;
+            return false;
+        }
+        m_Cancel.WaitFor(kRefusedRetryInterval);
+    }
+}
+
 std::string TBurnLibrary::WriteDisc(burn_drive* drive, ::burn_source* stream, bool imageFile, bool* finalized)
 {
+    const std::int64_t imageSize = AsBurn(stream)->get_size(AsBurn(stream));
+    // libburn's stdio drive would pace the image in chunks it cannot be interrupted in; the
+    // image recorder is paced by its stream instead. libburn's speeds are in 1000 bytes/s.
+    const double pace = imageFile && m_Speed > 0 ? m_Speed * 1000.0 : 0;
+    TWriteStream source(AsBurn(stream), m_Cancel, pace, m_ReadHook);  // outlives the records
     TWriteRecords records;
     records.Disc = burn_disc_create();
     records.Session = burn_session_create();
@@ -413,7 +452,7 @@ std::string TBurnLibrary::WriteDisc(burn_drive* drive, ::burn_source* stream, bo
     if (!records.Disc || !records.Session || !records.Track)
         return "Out of memory";
     burn_track_define_data(records.Track, 0, 0, 1, BURN_MODE1);
-    if (burn_track_set_source(records.Track, AsBurn(stream)) != BURN_SOURCE_OK)
+    if (burn_track_set_source(records.Track, source.Source()) != BURN_SOURCE_OK)
         return "The image cannot be read";
     burn_session_add_track(records.Session, records.Track, BURN_POS_END);
     burn_disc_add_session(records.Disc, records.Session, BURN_POS_END);
@@ -427,10 +466,11 @@ std::string TBurnLibrary::WriteDisc(burn_drive* drive, ::burn_source* stream, bo
     char reasons[BURN_REASONS_LEN] = {};
     if (burn_write_opts_auto_write_type(records.Opts, records.Disc, reasons, 0) == BURN_WRITE_NONE)
         return std::string("The medium cannot be written: ") + reasons;
-    burn_drive_set_speed(drive, 0, m_Speed < 0 ? 0 : m_Speed);
+    burn_drive_set_speed(drive, 0, imageFile || m_Speed < 0 ? 0 : m_Speed);
 
-    TBurnRuntime::DropLibraryMessages();
-    burn_disc_write(records.Opts, records.Disc);
+    std::string error;
+    if (!StartWriting(records.Opts, records.Disc, source, &error))
+        return error;
     bool cancelled = false;
     float lastPercent = -1;
     const auto report = [&](float percent, const burn_progress& p) {
@@ -440,18 +480,28 @@ std::string TBurnLibrary::WriteDisc(burn_drive* drive, ::burn_source* stream, bo
         if (p.buffer_capacity > 0)
             progress.DeviceBuffer =
                 100.0f * static_cast<float>(p.buffer_capacity - p.buffer_available) / p.buffer_capacity;
-        progress.ImageSize = static_cast<double>(AsBurn(stream)->get_size(AsBurn(stream)));
+        progress.ImageSize = static_cast<double>(imageSize);
         progress.BytesWritten = std::min(progress.ImageSize, percent / 100.0 * progress.ImageSize);
         lastPercent = percent;
         if (m_Events.Process)
             m_Events.Process(progress);
+    };
+    // The last 100 % and then finalize, unless the burn was aborted meanwhile, also from
+    // within that last progress event.
+    const auto finalize = [&](const burn_progress& p) {
+        report(100, p);
+        if (m_Cancel.Requested())
+            return;
+        *finalized = true;
+        if (m_Events.Finalize)
+            m_Events.Finalize();
     };
     for (;;) {
         burn_progress p{};
         const burn_drive_status status = burn_drive_get_status(drive, &p);
         if (status == BURN_DRIVE_IDLE)
             break;
-        if (m_Cancel && !cancelled) {
+        if (m_Cancel.Requested() && !cancelled) {
             burn_drive_cancel(drive);
             cancelled = true;
         }
@@ -460,28 +510,26 @@ std::string TBurnLibrary::WriteDisc(burn_drive* drive, ::burn_source* stream, bo
             if (percent != lastPercent)
                 report(percent, p);
         }
-        if (!cancelled && !*finalized &&
+        if (!cancelled && !*finalized && !m_Cancel.Requested() &&
             (status == BURN_DRIVE_CLOSING_TRACK || status == BURN_DRIVE_CLOSING_SESSION ||
-             status == BURN_DRIVE_WRITING_LEADOUT)) {
-            report(100, p);
-            *finalized = true;
-            if (m_Events.Finalize)
-                m_Events.Finalize();
-        }
-        std::this_thread::sleep_for(kPollInterval);
+             status == BURN_DRIVE_WRITING_LEADOUT))
+            finalize(p);
+        // An abort wakes this wait; the writer then ends at its next read.
+        if (cancelled)
+            std::this_thread::sleep_for(kAbortPollInterval);
+        else
+            m_Cancel.WaitFor(kPollInterval);
     }
-    if (cancelled || m_Cancel)
-        return "Burning was aborted by the user";
+    if (m_Cancel.Requested())
+        return kAborted;
     if (!burn_drive_wrote_well(drive)) {
-        const std::string error = TBurnRuntime::TakeLibraryError();
-        return error.empty() ? std::string("Writing the disc failed") : error;
+        const std::string libraryError = TBurnRuntime::TakeLibraryError();
+        return libraryError.empty() ? std::string("Writing the disc failed") : libraryError;
     }
-    if (!*finalized) {
-        report(100, burn_progress{});
-        *finalized = true;
-        if (m_Events.Finalize)
-            m_Events.Finalize();
-    }
+    if (!*finalized)
+        finalize(burn_progress{});
+    if (m_Cancel.Requested())
+        return kAborted;
     return {};
 }
 
@@ -497,6 +545,9 @@ void TBurnLibrary::RunBurn(TRecorder* recorder, burn_drive* drive, ::burn_source
     }
     if (error.empty())
         error = recorder->CheckWritten(bytes);
+    // An abort up to here, even from within the finalize event, keeps no image.
+    if (error.empty() && m_Cancel.Requested())
+        error = kAborted;
     burn_source_free(AsBurn(stream));
     const std::string closeError = recorder->CloseAfterWriting(error.empty(), eject);
     if (error.empty())

@@ -13,10 +13,13 @@
 #include <vector>
 
 #include "burn/burn_types.h"
+#include "burn/cancel_signal.h"
 
 struct burn_source;  // the image stream, as libisofs declares it
 namespace burn {
+struct burn_disc;
 struct burn_drive;
+struct burn_write_opts;
 }
 
 namespace reelsmith {
@@ -25,6 +28,7 @@ class TBurnRuntime;
 class TDataProject;
 class TImageRecorder;
 class TRecorder;
+class TWriteStream;
 
 struct TJobEvents {
     std::function<void(const TBurnProgress&)> Process;
@@ -60,6 +64,8 @@ public:
     void DeInitialize();
     bool Initialized() const { return m_Runtime != nullptr; }
     void SetEvents(TJobEvents events) { m_Events = std::move(events); }
+    // Tests hold libburn's writer at a chosen place of the image with it; set it between jobs.
+    void SetImageReadHook(TImageReadHook hook) { m_ReadHook = std::move(hook); }
 
     // Devices: the optical drives libburn finds, then the image recorder.
     int RescanDevices();
@@ -87,6 +93,8 @@ public:
 
     int Prepare();
     int Burn();
+    // Effective at any point of a running burn: the job ends with an error, raises no
+    // finalize after this call, and keeps no image. Any thread.
     int Abort();
     int Erase(bool fast, bool eject);
     // True from a started job until its done event has returned.
@@ -103,6 +111,8 @@ private:
     void RunBurn(TRecorder* recorder, burn::burn_drive* drive, burn_source* stream, bool eject);
     void RunErase(TRecorder* recorder, burn::burn_drive* drive, bool fast, bool eject);
     std::string WriteDisc(burn::burn_drive* drive, burn_source* stream, bool imageFile, bool* finalized);
+    bool StartWriting(burn::burn_write_opts* opts, burn::burn_disc* disc, const TWriteStream& stream,
+                      std::string* error);
     void StartJob(std::function<void()> job);
 
     std::unique_ptr<TBurnRuntime> m_Runtime;
@@ -118,7 +128,8 @@ private:
     TJobEvents m_Events;
     std::thread m_Job;
     std::atomic<bool> m_JobRunning{false};
-    std::atomic<bool> m_Cancel{false};
+    TCancelSignal m_Cancel;
+    TImageReadHook m_ReadHook;
 };
 
 }  // namespace reelsmith

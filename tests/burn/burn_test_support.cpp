@@ -4,6 +4,8 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -90,6 +92,70 @@ std::vector<std::string> HiddenFiles(const std::string& folder)
         if (entry.path().filename().string().front() == '.')
             hidden.push_back(entry.path().filename().string());
     return hidden;
+}
+
+struct TWriterGate::TState {
+    TPlace At;
+    mutable std::mutex Mutex;
+    std::condition_variable Changed;
+    bool Held = false;
+    bool Released = false;
+    std::int64_t HeldAt = -1;
+    std::int64_t Highest = -1;
+};
+
+TWriterGate::TWriterGate(TPlace at) : m_State(std::make_shared<TState>()) { m_State->At = std::move(at); }
+
+TWriterGate::~TWriterGate() { Release(); }
+
+TImageReadHook TWriterGate::Hook() const
+{
+    return [state = m_State](std::int64_t offset, std::int64_t size) {
+        std::unique_lock lock(state->Mutex);
+        state->Highest = std::max(state->Highest, offset);
+        if (state->Held || state->Released || !state->At(offset, size))
+            return;
+        state->Held = true;
+        state->HeldAt = offset;
+        state->Changed.notify_all();
+        state->Changed.wait(lock, [&] { return state->Released; });
+    };
+}
+
+bool TWriterGate::WaitUntilHeld(TQueueDispatcher& dispatcher) const
+{
+    // Only a guard against a hang: a correct burn gets there whatever the machine's speed.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!Held() && std::chrono::steady_clock::now() < giveUp)
+        dispatcher.WaitAndServe(std::chrono::milliseconds(10));
+    return Held();
+}
+
+bool TWriterGate::Held() const
+{
+    std::lock_guard lock(m_State->Mutex);
+    return m_State->Held;
+}
+
+void TWriterGate::Release()
+{
+    {
+        std::lock_guard lock(m_State->Mutex);
+        m_State->Released = true;
+    }
+    m_State->Changed.notify_all();
+}
+
+std::int64_t TWriterGate::HeldAt() const
+{
+    std::lock_guard lock(m_State->Mutex);
+    return m_State->HeldAt;
+}
+
+std::int64_t TWriterGate::Highest() const
+{
+    std::lock_guard lock(m_State->Mutex);
+    return m_State->Highest;
 }
 
 TSmallDisk::TSmallDisk(int kib)

@@ -100,8 +100,13 @@ void Tfrm_BurnProcess::tmr_ElapsedTimer()
 
 void Tfrm_BurnProcess::Timer1Timer()
 {
-    if (!bool_Done)
-        return;
+    if (bool_Done)
+        Finish();
+}
+
+void Tfrm_BurnProcess::Finish()
+{
+    bool_Done = true;
     Timer1->stop();
     tmr_Elapsed->stop();
     QDialog::done(Accepted);

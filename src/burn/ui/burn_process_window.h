@@ -1,7 +1,7 @@
 #pragma once
 // Tfrm_BurnProcess ("Burning..."): progress, written megabytes and the elapsed time while a
-// burn runs. It starts the burn 10 ms after show and closes within 100 ms of the burn-done
-// event; Cancel (also Esc) asks the library to abort and keeps waiting for that event.
+// burn runs. It starts the burn 10 ms after show and closes on the burn-done event; Cancel
+// (also Esc) asks the library to abort and keeps waiting for that event.
 #include <QDialog>
 
 class QLabel;
@@ -32,6 +32,8 @@ public:
     static QString ClockText(int seconds);
 
     void btn_CancelClick();
+    // Closes the window now; the burn has ended.
+    void Finish();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -412,6 +412,9 @@ void Tfrm_Burn::BurnerBurnDone(const QString& error)
         PlaySystemSound(TSystemSound::Default);
     }
     AddLog(QString(), TLogColour::Neutral);
+    // Not left to the window's 100 ms check: Cancel should close it as soon as the burn ends.
+    if (m_Progress)
+        m_Progress->Finish();
 }
 
 void Tfrm_Burn::BurnerEraseDone(const QString& error)
