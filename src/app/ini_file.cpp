@@ -10,39 +10,13 @@
 #include <sstream>
 
 #include "base/bounded_file_read.h"
+#include "base/text.h"
 
 namespace reelsmith {
 
 namespace {
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    return true;
-}
+std::string_view Trim(std::string_view text) { return TrimmedView(text, kBlanks); }
 
 std::string WithoutLineBreaks(std::string_view text)
 {
@@ -145,7 +119,7 @@ bool TIniFile::Save(const std::string& path) const
 std::optional<std::pair<size_t, size_t>> TIniFile::FindSection(std::string_view section) const
 {
     for (size_t i = 0; i < m_Lines.size(); ++i) {
-        if (m_Lines[i].Type != Line::Kind::Section || !SameName(m_Lines[i].Section, section))
+        if (m_Lines[i].Type != Line::Kind::Section || !EqualsIgnoringAsciiCase(m_Lines[i].Section, section))
             continue;
         size_t end = i + 1;
         while (end < m_Lines.size() && m_Lines[end].Type != Line::Kind::Section)
@@ -161,7 +135,7 @@ std::optional<std::string> TIniFile::Value(std::string_view section, std::string
     if (!range)
         return std::nullopt;
     for (size_t i = range->first; i < range->second; ++i)
-        if (m_Lines[i].Type == Line::Kind::Key && SameName(m_Lines[i].Key, key))
+        if (m_Lines[i].Type == Line::Kind::Key && EqualsIgnoringAsciiCase(m_Lines[i].Key, key))
             return m_Lines[i].Value;
     return std::nullopt;
 }
@@ -213,7 +187,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     }
     size_t insertAt = range->first;
     for (size_t i = range->first; i < range->second; ++i) {
-        if (m_Lines[i].Type == Line::Kind::Key && SameName(m_Lines[i].Key, cleanKey)) {
+        if (m_Lines[i].Type == Line::Kind::Key && EqualsIgnoringAsciiCase(m_Lines[i].Key, cleanKey)) {
             entry.Eol = m_Lines[i].Eol;
             m_Lines[i] = std::move(entry);
             return;

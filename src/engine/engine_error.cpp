@@ -1,4 +1,5 @@
 #include "engine/engine_error.h"
+#include "base/text.h"
 
 #include <cctype>
 #include <charconv>
@@ -15,20 +16,10 @@ namespace {
     throw TConvertError("'" + text + "' is not a valid integer value");
 }
 
-std::string_view Trimmed(const std::string& text)
-{
-    std::string_view v(text);
-    while (!v.empty() && std::isspace(static_cast<unsigned char>(v.front())))
-        v.remove_prefix(1);
-    while (!v.empty() && std::isspace(static_cast<unsigned char>(v.back())))
-        v.remove_suffix(1);
-    return v;
-}
-
 // Decimal, or hexadecimal with "$" or "0x"; an optional sign first.
 long long ParseWhole(const std::string& text, long long lo, long long hi)
 {
-    std::string_view v = Trimmed(text);
+    std::string_view v = TrimmedView(text);
     bool negative = false;
     if (!v.empty() && (v.front() == '-' || v.front() == '+')) {
         negative = v.front() == '-';
@@ -69,7 +60,7 @@ long long StrToInt64(const std::string& text)
 
 double StrToFloat(const std::string& text)
 {
-    std::string_view v = Trimmed(text);
+    std::string_view v = TrimmedView(text);
     if (!v.empty() && v.front() == '+')
         v.remove_prefix(1);
     double value = 0;

@@ -1,4 +1,5 @@
 #include "intake/accepted_extensions.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <array>
@@ -41,9 +42,7 @@ bool HasAcceptedMediaExtension(std::string_view path)
     const size_t dot = name.rfind('.');
     if (dot == std::string_view::npos)
         return false;
-    std::string ext(name.substr(dot));
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const std::string ext = AsciiUppered(std::string(name.substr(dot)));
     return std::find(kExtensions.begin(), kExtensions.end(), ext) != kExtensions.end();
 }
 

@@ -1,4 +1,5 @@
 #include "intake/find_file.h"
+#include "base/text.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -21,30 +22,14 @@ struct TFindFile::TEntry {
 
 namespace {
 
-std::string Trim(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
-
-std::string Upper(const std::string& text)
-{
-    std::string upper = text;
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return upper;
-}
 
 // Enumeration order: names compared without regard to letter case, then byte-wise,
 // so every run over the same tree reports in the same order.
 bool NameOrder(const std::string& a, const std::string& b)
 {
-    const std::string upperA = Upper(a);
-    const std::string upperB = Upper(b);
+    const std::string upperA = AsciiUppered(a);
+    const std::string upperB = AsciiUppered(b);
     return upperA != upperB ? upperA < upperB : a < b;
 }
 
@@ -129,9 +114,9 @@ std::vector<std::string> SplitMasks(const std::string& text)
     size_t start = 0;
     while (start <= text.size()) {
         const size_t end = std::min(text.find(';', start), text.size());
-        const std::string part = Trim(text.substr(start, end - start));
+        const std::string part = Trimmed(std::string_view(text).substr(start, end - start), kBlanks);
         const bool seen = std::any_of(parts.begin(), parts.end(),
-                                      [&](const std::string& p) { return Upper(p) == Upper(part); });
+                                      [&](const std::string& p) { return EqualsIgnoringAsciiCase(p, part); });
         if (!part.empty() && !seen)
             parts.push_back(part);
         start = end + 1;

@@ -1,4 +1,5 @@
 #include "media/frame_image.h"
+#include "base/text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,7 +22,7 @@ bool EndsWithNoCase(std::string_view text, std::string_view ending)
         return false;
     const std::string_view tail = text.substr(text.size() - ending.size());
     for (size_t i = 0; i < ending.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(tail[i])) != ending[i])
+        if (AsciiLower(tail[i]) != ending[i])
             return false;
     return true;
 }

@@ -1,4 +1,5 @@
 #include "settings/option_builder.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,12 +7,6 @@
 namespace reelsmith {
 namespace {
 
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::string BitRateOptions(const TOutputChoices& c)
 {
@@ -47,7 +42,7 @@ std::string AudioCodecOption(const std::string& encoder)
 
 std::string ContainerVideoCodec(const std::string& format)
 {
-    const std::string extension = "." + Lower(format);
+    const std::string extension = "." + AsciiLowered(format);
     if (extension == ".mkv")
         return "libx264";
     if (extension == ".wmv")
@@ -63,7 +58,7 @@ std::string VideoCodecOptions(const TOutputChoices& c)
     std::string value = ContainerVideoCodec(c.VideoFormatText());
     const std::string encoder = c.VideoEncoderText();
     if (c.VideoEncoder > 0)
-        value = Lower(encoder);
+        value = AsciiLowered(encoder);
 
     std::string text;
     if (encoder == "MPEG4")

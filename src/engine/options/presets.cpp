@@ -7,19 +7,11 @@
 #include "media/engine_log.h"
 #include "engine/options/option_error.h"
 #include "engine/text_file.h"
+#include "base/text.h"
 
 namespace reelsmith {
 
 namespace {
-
-std::string Trim(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t\r\n\f\v");
-    if (first == std::string::npos)
-        return {};
-    const size_t last = text.find_last_not_of(" \t\r\n\f\v");
-    return text.substr(first, last - first + 1);
-}
 
 // Line breaks become single line feeds and the marker "<CRLF>" one more.
 std::string NormaliseLines(const std::string& text)
@@ -41,17 +33,10 @@ std::string NormaliseLines(const std::string& text)
     return out;
 }
 
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-    return text;
-}
-
 // "acodec" -> "c:a" and the like; empty for other keys.
 std::string CodecOptionOf(const std::string& key)
 {
-    const std::string lower = Lower(key);
+    const std::string lower = AsciiLowered(key);
     if (lower == "acodec")
         return "c:a";
     if (lower == "vcodec")
@@ -84,15 +69,15 @@ int PassThroughInto(TCustomFFmpegOpt& task, TOptionGroup& group, const std::stri
 
 int ApplyPresetLines(TCustomFFmpegOpt& task, TOptionsContext& o, const std::string& text, const std::string& prefix)
 {
-    std::istringstream lines(NormaliseLines(Trim(text)));
+    std::istringstream lines(NormaliseLines(Trimmed(text)));
     std::string raw;
     while (std::getline(lines, raw)) {
-        const std::string line = Trim(raw);
+        const std::string line = Trimmed(raw);
         if (line.empty() || line[0] == '#')
             continue;
         const size_t eq = line.find('=');
-        const std::string key = Trim(line.substr(0, eq));
-        const std::string value = eq == std::string::npos ? std::string() : Trim(line.substr(eq + 1));
+        const std::string key = Trimmed(line.substr(0, eq));
+        const std::string value = eq == std::string::npos ? std::string() : Trimmed(line.substr(eq + 1));
         if (key.empty() || value.empty()) {
             const std::string msg = prefix + "Invalid syntax: \"" + line + "\"";
             EngineLog(TLogLevel::llError, msg);
