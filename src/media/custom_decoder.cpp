@@ -1,7 +1,6 @@
 #include "media/custom_decoder.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -10,22 +9,16 @@
 
 #include "media/engine_log.h"
 #include "media/error_text.h"
+#include "media/ffmpeg_handles.h"
 #include "media/input_protocols.h"
+#include "base/text.h"
 
 namespace reelsmith {
 
 namespace {
 
-// The open name buffer of the demuxer; one per process, so opens never run concurrently.
-constexpr size_t kFileNameBufferSize = 2048;
-
-std::string Trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
+// Longer names are refused with "File name too long" before anything is opened.
+constexpr size_t kMaxFileNameLength = 2047;
 
 std::string MetadataValue(AVDictionary* metadata, const char* key)
 {
@@ -139,9 +132,13 @@ bool TCustomDecoder::LoadFile(const std::string& AFileName, const std::string& A
         if (!format)
             return FailOpen(StrFormat("Unknown input format: %s", AFormatName.c_str()));
     }
-    if (AFileName.size() >= kFileNameBufferSize)
+    if (AFileName.size() > kMaxFileNameLength)
         return FailOpen(ErrorText(AVERROR(ENAMETOOLONG), AFileName));
 
+    // Local files only (and the standard input): names come from lists that others wrote.
+    const std::string whitelist = ProtocolWhitelist.empty() ? DefaultInputProtocols(AFileName) : ProtocolWhitelist;
+    if (const std::string refused = RefusedProtocolText(AFileName, whitelist); !refused.empty())
+        return FailOpen(AFileName + ": " + refused);
     AVFormatContext* context = ff().avformat_alloc_context();
     if (!context)
         return FailOpen(ErrorText(AVERROR(ENOMEM), AFileName));
@@ -149,23 +146,11 @@ bool TCustomDecoder::LoadFile(const std::string& AFileName, const std::string& A
     context->interrupt_callback.opaque = this;
     MarkRead();
 
-    static std::array<char, kFileNameBufferSize> nameBuffer;
-    nameBuffer.fill('\0');
-    std::copy(AFileName.begin(), AFileName.end(), nameBuffer.begin());
-    // Local files only (and the standard input): names come from lists that others wrote.
-    const std::string whitelist = ProtocolWhitelist.empty() ? DefaultInputProtocols(AFileName) : ProtocolWhitelist;
-    if (const std::string refused = RefusedProtocolText(AFileName, whitelist); !refused.empty()) {
-        ff().avformat_free_context(context);
-        return FailOpen(AFileName + ": " + refused);
-    }
-    AVDictionary* rawOptions = nullptr;
-    ff().av_dict_set(&rawOptions, "protocol_whitelist", whitelist.c_str(), 0);
-    const std::unique_ptr<AVDictionary*, void (*)(AVDictionary**)> options(&rawOptions, [](AVDictionary** d) {
-        ff().av_dict_free(d);
-    });
+    TDictionary options;
+    options.Set("protocol_whitelist", whitelist);
     // On failure the library frees the context itself.
     FReadTimedOut = false;
-    const int opened = ff().avformat_open_input(&context, nameBuffer.data(), format, options.get());
+    const int opened = ff().avformat_open_input(&context, AFileName.c_str(), format, options.address());
     if (opened == AVERROR_EXIT && FReadTimedOut)
         return FailOpen(StrFormat("%s: No data could be read for %g seconds (read time-out)", AFileName.c_str(),
                                   ReadTimeout.load() / 1000.0));
@@ -281,7 +266,7 @@ std::string TCustomDecoder::CodecName(AVCodecID id) const
     const AVCodecDescriptor* descriptor = ff().avcodec_descriptor_get(id);
     if (!descriptor)
         return ff().avcodec_get_name(id);
-    const std::string longName = descriptor->long_name ? Trimmed(descriptor->long_name) : std::string();
+    const std::string longName = descriptor->long_name ? Trimmed(descriptor->long_name, " ") : std::string();
     if (GetLongCodecName && !longName.empty())
         return StrFormat("%s(%s)", descriptor->name, longName.c_str());
     return descriptor->name;
