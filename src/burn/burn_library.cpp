@@ -49,27 +49,42 @@ const char* FixedText(int code)
     }
 }
 
-// Frees the libburn records of one write, in the order libburn wants them freed.
+// The libburn records of one write; members are freed in reverse order, as libburn wants:
+// options, disc, session, track.
 struct TWriteRecords {
-    burn_disc* Disc = nullptr;
-    burn_session* Session = nullptr;
-    burn_track* Track = nullptr;
-    burn_write_opts* Opts = nullptr;
-    ~TWriteRecords()
-    {
-        if (Opts)
-            burn_write_opts_free(Opts);
-        if (Disc)
-            burn_disc_free(Disc);
-        if (Session)
-            burn_session_free(Session);
-        if (Track)
-            burn_track_free(Track);
-    }
+    TBurnTrackPtr Track;
+    TBurnSessionPtr Session;
+    TBurnDiscPtr Disc;
+    TBurnWriteOptsPtr Opts;
 };
 
-// libisofs and libburn declare the same C stream record, each in its own scope.
-burn::burn_source* AsBurn(::burn_source* stream) { return reinterpret_cast<burn::burn_source*>(stream); }
+// A disc of one data track read from source, and the write options for drive; empty or why not.
+std::string MakeWriteRecords(TWriteRecords& records, burn_drive* drive, burn::burn_source* source,
+                             const TBurningOptions& options, bool imageFile)
+{
+    records.Disc.reset(burn_disc_create());
+    records.Session.reset(burn_session_create());
+    records.Track.reset(burn_track_create());
+    if (!records.Disc || !records.Session || !records.Track)
+        return "Out of memory";
+    burn_track_define_data(records.Track.get(), 0, 0, 1, BURN_MODE1);
+    if (burn_track_set_source(records.Track.get(), source) != BURN_SOURCE_OK)
+        return "The image cannot be read";
+    burn_session_add_track(records.Session.get(), records.Track.get(), BURN_POS_END);
+    burn_disc_add_session(records.Disc.get(), records.Session.get(), BURN_POS_END);
+
+    records.Opts.reset(burn_write_opts_new(drive));
+    burn_write_opts* opts = records.Opts.get();
+    burn_write_opts_set_perform_opc(opts, options.Switches.Has(osPerformOPC) ? 1 : 0);
+    // An image file holds one closed session; only a disc can be left open for more.
+    burn_write_opts_set_multi(opts, options.Switches.Has(osFinalize) || imageFile ? 0 : 1);
+    burn_write_opts_set_underrun_proof(opts, options.Switches.Has(osUnderrunProtection) ? 1 : 0);
+    burn_write_opts_set_simulate(opts, options.Switches.Has(osTestBurn) ? 1 : 0);
+    char reasons[BURN_REASONS_LEN] = {};
+    if (burn_write_opts_auto_write_type(opts, records.Disc.get(), reasons, 0) == BURN_WRITE_NONE)
+        return std::string("The medium cannot be written: ") + reasons;
+    return {};
+}
 
 }  // namespace
 
@@ -129,6 +144,7 @@ int TBurnLibrary::RescanDevices()
     while ((scanned = burn_drive_scan(&found, &count)) == 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (scanned == 1) {
+        const TBurnDriveListPtr owned(found);
         for (unsigned int i = 0; i < count && kFirstDriveLetter + i < kImageRecorderLetter; ++i) {
             char address[BURN_DRIVE_ADR_LEN] = {};
             if (burn_drive_get_adr(&found[i], address) != 1)
@@ -141,7 +157,6 @@ int TBurnLibrary::RescanDevices()
             devices.push_back(std::make_unique<TOpticalDrive>(static_cast<char>(kFirstDriveLetter + devices.size()),
                                                               address, info));
         }
-        burn_drive_info_free(found);
     }
     for (auto& device : m_Devices)
         if (device->IsImageRecorder())
@@ -245,9 +260,7 @@ int TBurnLibrary::ConvertSpeedFromKBPerSec(int kbps, int* multiplier) const
 
 void TBurnLibrary::FreeStream()
 {
-    if (m_Stream)
-        burn_source_free(AsBurn(m_Stream));
-    m_Stream = nullptr;
+    m_Stream.reset();
 }
 
 int TBurnLibrary::ClearAll()
@@ -339,7 +352,7 @@ int TBurnLibrary::Prepare()
     m_Stream = m_Project->CreateStream(m_Options, m_ISOInfo, &error);
     if (!m_Stream)
         return Fail(bePrepare, error);
-    error = Current()->CheckRoom(AsBurn(m_Stream)->get_size(AsBurn(m_Stream)));
+    error = Current()->CheckRoom(AsBurn(m_Stream.get())->get_size(AsBurn(m_Stream.get())));
     if (!error.empty()) {
         FreeStream();
         return Fail(bePrepare, error);
@@ -377,11 +390,11 @@ int TBurnLibrary::Burn()
     burn_drive* drive = Current()->OpenForWriting(&error);
     if (!drive)
         return Fail(beStart, error);
-    ::burn_source* stream = m_Stream;
-    m_Stream = nullptr;  // the job owns it now
+    // The job owns the stream now; a job function must be copyable, so it holds a shared box.
+    auto stream = std::make_shared<TImageStreamPtr>(std::move(m_Stream));
     TRecorder* recorder = Current();
     const bool eject = m_Options.Switches.Has(osEjectAfterBurn);
-    StartJob([this, recorder, drive, stream, eject] { RunBurn(recorder, drive, stream, eject); });
+    StartJob([this, recorder, drive, stream, eject] { RunBurn(recorder, drive, std::move(*stream), eject); });
     return beNone;
 }
 
@@ -446,30 +459,12 @@ std::string TBurnLibrary::WriteDisc(burn_drive* drive, ::burn_source* stream, bo
     const double pace = imageFile && m_Speed > 0 ? m_Speed * 1000.0 : 0;
     TWriteStream source(AsBurn(stream), m_Cancel, pace, m_ReadHook);  // outlives the records
     TWriteRecords records;
-    records.Disc = burn_disc_create();
-    records.Session = burn_session_create();
-    records.Track = burn_track_create();
-    if (!records.Disc || !records.Session || !records.Track)
-        return "Out of memory";
-    burn_track_define_data(records.Track, 0, 0, 1, BURN_MODE1);
-    if (burn_track_set_source(records.Track, source.Source()) != BURN_SOURCE_OK)
-        return "The image cannot be read";
-    burn_session_add_track(records.Session, records.Track, BURN_POS_END);
-    burn_disc_add_session(records.Disc, records.Session, BURN_POS_END);
-
-    records.Opts = burn_write_opts_new(drive);
-    burn_write_opts_set_perform_opc(records.Opts, m_Options.Switches.Has(osPerformOPC) ? 1 : 0);
-    // An image file holds one closed session; only a disc can be left open for more.
-    burn_write_opts_set_multi(records.Opts, m_Options.Switches.Has(osFinalize) || imageFile ? 0 : 1);
-    burn_write_opts_set_underrun_proof(records.Opts, m_Options.Switches.Has(osUnderrunProtection) ? 1 : 0);
-    burn_write_opts_set_simulate(records.Opts, m_Options.Switches.Has(osTestBurn) ? 1 : 0);
-    char reasons[BURN_REASONS_LEN] = {};
-    if (burn_write_opts_auto_write_type(records.Opts, records.Disc, reasons, 0) == BURN_WRITE_NONE)
-        return std::string("The medium cannot be written: ") + reasons;
+    if (std::string error = MakeWriteRecords(records, drive, source.Source(), m_Options, imageFile); !error.empty())
+        return error;
     burn_drive_set_speed(drive, 0, imageFile || m_Speed < 0 ? 0 : m_Speed);
 
     std::string error;
-    if (!StartWriting(records.Opts, records.Disc, source, &error))
+    if (!StartWriting(records.Opts.get(), records.Disc.get(), source, &error))
         return error;
     bool cancelled = false;
     float lastPercent = -1;
@@ -533,13 +528,13 @@ std::string TBurnLibrary::WriteDisc(burn_drive* drive, ::burn_source* stream, bo
     return {};
 }
 
-void TBurnLibrary::RunBurn(TRecorder* recorder, burn_drive* drive, ::burn_source* stream, bool eject)
+void TBurnLibrary::RunBurn(TRecorder* recorder, burn_drive* drive, TImageStreamPtr stream, bool eject)
 {
     std::string error;
     bool finalized = false;
-    const std::int64_t bytes = AsBurn(stream)->get_size(AsBurn(stream));
+    const std::int64_t bytes = AsBurn(stream.get())->get_size(AsBurn(stream.get()));
     try {
-        error = WriteDisc(drive, stream, recorder->IsImageRecorder(), &finalized);
+        error = WriteDisc(drive, stream.get(), recorder->IsImageRecorder(), &finalized);
     } catch (...) {
         error = "Writing the disc failed";
     }
@@ -548,7 +543,7 @@ void TBurnLibrary::RunBurn(TRecorder* recorder, burn_drive* drive, ::burn_source
     // An abort up to here, even from within the finalize event, keeps no image.
     if (error.empty() && m_Cancel.Requested())
         error = kAborted;
-    burn_source_free(AsBurn(stream));
+    stream.reset();
     const std::string closeError = recorder->CloseAfterWriting(error.empty(), eject);
     if (error.empty())
         error = closeError;

@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "burn/burn_handles.h"
 #include "burn/burn_types.h"
 #include "burn/cancel_signal.h"
 
-struct burn_source;  // the image stream, as libisofs declares it
 namespace burn {
 struct burn_disc;
 struct burn_drive;
@@ -108,7 +108,7 @@ private:
     int Fail(TBurnError code, const std::string& detail = {});
     TRecorder* Current() const;
     void FreeStream();
-    void RunBurn(TRecorder* recorder, burn::burn_drive* drive, burn_source* stream, bool eject);
+    void RunBurn(TRecorder* recorder, burn::burn_drive* drive, TImageStreamPtr stream, bool eject);
     void RunErase(TRecorder* recorder, burn::burn_drive* drive, bool fast, bool eject);
     std::string WriteDisc(burn::burn_drive* drive, burn_source* stream, bool imageFile, bool* finalized);
     bool StartWriting(burn::burn_write_opts* opts, burn::burn_disc* disc, const TWriteStream& stream,
@@ -123,7 +123,7 @@ private:
     std::unique_ptr<TDataProject> m_Project;
     TBurningOptions m_Options;
     TISOInfo m_ISOInfo;
-    burn_source* m_Stream = nullptr;  // the prepared image
+    TImageStreamPtr m_Stream;  // the prepared image
     std::map<int, std::string> m_Details;
     TJobEvents m_Events;
     std::thread m_Job;

@@ -70,16 +70,11 @@ int FolderFor(IsoImage* image, const std::string& destinationFolder, IsoDir** fo
 
 TDataProject::TDataProject()
 {
-    if (iso_image_new("", &m_Image) < 0)
-        m_Image = nullptr;
-    else
-        iso_tree_set_follow_symlinks(m_Image, 1);  // a linked source is burned as its file
-}
-
-TDataProject::~TDataProject()
-{
-    if (m_Image)
-        iso_image_unref(m_Image);
+    IsoImage* image = nullptr;
+    if (iso_image_new("", &image) < 0)
+        return;
+    m_Image.reset(image);
+    iso_tree_set_follow_symlinks(image, 1);  // a linked source is burned as its file
 }
 
 std::string TDataProject::AddFile(const std::string& sourcePath, const std::string& destinationFolder,
@@ -95,9 +90,9 @@ std::string TDataProject::AddFile(const std::string& sourcePath, const std::stri
     const std::string absolute = std::filesystem::absolute(sourcePath, ec).string();
     TBurnRuntime::DropLibraryMessages();
     IsoDir* folder = nullptr;
-    int result = FolderFor(m_Image, destinationFolder, &folder);
+    int result = FolderFor(m_Image.get(), destinationFolder, &folder);
     if (result >= 0)
-        result = iso_tree_add_new_node(m_Image, folder, name.c_str(), absolute.c_str(), nullptr);
+        result = iso_tree_add_new_node(m_Image.get(), folder, name.c_str(), absolute.c_str(), nullptr);
     if (result < 0)
         return IsoErrorText(result);
     m_Size += size;
@@ -121,20 +116,22 @@ int TDataProject::BufferBlocks(std::int64_t cacheSize)
     return static_cast<int>(std::clamp<std::int64_t>(cacheSize / kBlock, 512, 16384));
 }
 
-burn_source* TDataProject::CreateStream(const TBurningOptions& options, const TISOInfo& iso, std::string* error)
+TImageStreamPtr TDataProject::CreateStream(const TBurningOptions& options, const TISOInfo& iso, std::string* error)
 {
     if (!m_Image) {
         *error = "No data project";
         return nullptr;
     }
     // The volume identifier field holds 32 bytes; longer labels are cut there.
-    iso_image_set_volume_id(m_Image, options.VolumeLabel.substr(0, 32).c_str());
-    iso_image_set_application_id(m_Image, iso.ApplicationIdentifier.c_str());
-    IsoWriteOpts* opts = nullptr;
-    if (iso_write_opts_new(&opts, 0) < 0) {
+    iso_image_set_volume_id(m_Image.get(), options.VolumeLabel.substr(0, 32).c_str());
+    iso_image_set_application_id(m_Image.get(), iso.ApplicationIdentifier.c_str());
+    IsoWriteOpts* newOpts = nullptr;
+    if (iso_write_opts_new(&newOpts, 0) < 0) {
         *error = "Out of memory";
         return nullptr;
     }
+    const TIsoWriteOptsPtr owned(newOpts);
+    IsoWriteOpts* opts = newOpts;
     // Files of 4 GiB and more are only possible as several extents, which level 3 allows.
     const int level = m_Largest > kIso9660FileLimit ? 3 : std::max(2, static_cast<int>(iso.Level) + 1);
     iso_write_opts_set_iso_level(opts, level);
@@ -147,13 +144,12 @@ burn_source* TDataProject::CreateStream(const TBurningOptions& options, const TI
     iso_write_opts_set_fifo_size(opts, BufferBlocks(options.CacheSize));
     TBurnRuntime::DropLibraryMessages();
     burn_source* stream = nullptr;
-    const int result = iso_image_create_burn_source(m_Image, opts, &stream);
-    iso_write_opts_free(opts);
+    const int result = iso_image_create_burn_source(m_Image.get(), opts, &stream);
     if (result < 0) {
         *error = IsoErrorText(result);
         return nullptr;
     }
-    return stream;
+    return TImageStreamPtr(stream);
 }
 
 }  // namespace reelsmith

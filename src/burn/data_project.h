@@ -4,17 +4,15 @@
 #include <cstdint>
 #include <string>
 
+#include "burn/burn_handles.h"
 #include "burn/burn_types.h"
-
-struct burn_source;
-struct Iso_Image;
 
 namespace reelsmith {
 
 class TDataProject {
 public:
     TDataProject();
-    ~TDataProject();
+    ~TDataProject() = default;
     TDataProject(const TDataProject&) = delete;
     TDataProject& operator=(const TDataProject&) = delete;
 
@@ -25,9 +23,9 @@ public:
     std::int64_t Size() const { return m_Size; }
     int Count() const { return m_Count; }
 
-    // The finished image as a stream; null with the reason in error. The caller frees it
-    // with burn_source_free. Options and ISO information are read at this point.
-    burn_source* CreateStream(const TBurningOptions& options, const TISOInfo& iso, std::string* error);
+    // The finished image as a stream; null with the reason in error. Options and ISO
+    // information are read at this point.
+    TImageStreamPtr CreateStream(const TBurningOptions& options, const TISOInfo& iso, std::string* error);
 
     // Percent of the stream's read-ahead buffer that is filled.
     static float StreamFill(burn_source* stream);
@@ -35,7 +33,7 @@ public:
     static int BufferBlocks(std::int64_t cacheSize);
 
 private:
-    Iso_Image* m_Image = nullptr;
+    TIsoImagePtr m_Image;
     std::int64_t m_Size = 0;
     std::int64_t m_Largest = 0;
     int m_Count = 0;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "burn/burn_handles.h"
 #include "burn/burn_runtime.h"
 
 using namespace burn;  // libburn declares its C API in this namespace for C++
@@ -101,10 +102,10 @@ std::string TOpticalDrive::QueryMedium(TMediumInfo* info)
         m_Speeds.clear();
         burn_speed_descriptor* list = nullptr;
         if (burn_drive_get_speedlist(drive, &list) == 1) {
+            const TBurnSpeedListPtr owned(list);
             for (burn_speed_descriptor* s = list; s; s = s->next)
                 if (s->source == 2 && s->write_speed > 0)
                     m_Speeds.push_back(s->write_speed);
-            burn_drive_free_speedlist(&list);
         }
         if (m_Speeds.empty())
             m_Speeds.push_back(std::max(1, burn_drive_get_write_speed(drive)));
