@@ -11,11 +11,11 @@ struct TQueueDispatcher::TCall {
     std::condition_variable finished;
 };
 
-TQueueDispatcher::TQueueDispatcher() : mainThread_(std::this_thread::get_id()) {}
+TQueueDispatcher::TQueueDispatcher() : m_MainThread(std::this_thread::get_id()) {}
 
 void TQueueDispatcher::SetWake(std::function<void()> wake) { wake_ = std::move(wake); }
 
-bool TQueueDispatcher::IsMainThread() const { return std::this_thread::get_id() == mainThread_; }
+bool TQueueDispatcher::IsMainThread() const { return std::this_thread::get_id() == m_MainThread; }
 
 void TQueueDispatcher::RunAndWait(const std::function<void()>& call)
 {
@@ -25,9 +25,9 @@ void TQueueDispatcher::RunAndWait(const std::function<void()>& call)
     }
     TCall item;
     item.call = &call;
-    std::unique_lock lock(mutex_);
-    queue_.push_back(&item);
-    arrived_.notify_all();
+    std::unique_lock lock(m_Mutex);
+    m_Queue.push_back(&item);
+    m_Arrived.notify_all();
     if (wake_) {
         lock.unlock();
         wake_();
@@ -40,10 +40,10 @@ void TQueueDispatcher::RunAndWait(const std::function<void()>& call)
 
 void TQueueDispatcher::ServePending()
 {
-    std::unique_lock lock(mutex_);
-    while (!queue_.empty()) {
-        TCall* item = queue_.front();
-        queue_.pop_front();
+    std::unique_lock lock(m_Mutex);
+    while (!m_Queue.empty()) {
+        TCall* item = m_Queue.front();
+        m_Queue.pop_front();
         lock.unlock();
         try {
             (*item->call)();
@@ -58,19 +58,19 @@ void TQueueDispatcher::ServePending()
 
 void TQueueDispatcher::Abandon()
 {
-    std::lock_guard lock(mutex_);
-    for (TCall* item : queue_) {
+    std::lock_guard lock(m_Mutex);
+    for (TCall* item : m_Queue) {
         item->done = true;
         item->finished.notify_all();
     }
-    queue_.clear();
+    m_Queue.clear();
 }
 
 void TQueueDispatcher::WaitAndServe(std::chrono::milliseconds timeout)
 {
     {
-        std::unique_lock lock(mutex_);
-        arrived_.wait_for(lock, timeout, [this] { return !queue_.empty(); });
+        std::unique_lock lock(m_Mutex);
+        m_Arrived.wait_for(lock, timeout, [this] { return !m_Queue.empty(); });
     }
     ServePending();
 }

@@ -38,10 +38,10 @@ public:
 
 private:
     struct TCall;
-    std::thread::id mainThread_;
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::deque<TCall*> queue_;
+    std::thread::id m_MainThread;
+    std::mutex m_Mutex;
+    std::condition_variable m_Arrived;
+    std::deque<TCall*> m_Queue;
     std::function<void()> wake_;
 };
 

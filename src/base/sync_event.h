@@ -9,42 +9,42 @@ namespace reelsmith {
 
 class TSyncEvent {
 public:
-    explicit TSyncEvent(bool signalled = false) : signalled_(signalled) {}
+    explicit TSyncEvent(bool signalled = false) : m_Signalled(signalled) {}
 
     void Set()
     {
         {
-            std::lock_guard lock(mutex_);
-            signalled_ = true;
+            std::lock_guard lock(m_Mutex);
+            m_Signalled = true;
         }
-        cv_.notify_all();
+        m_Cv.notify_all();
     }
     void Reset()
     {
-        std::lock_guard lock(mutex_);
-        signalled_ = false;
+        std::lock_guard lock(m_Mutex);
+        m_Signalled = false;
     }
     bool IsSet() const
     {
-        std::lock_guard lock(mutex_);
-        return signalled_;
+        std::lock_guard lock(m_Mutex);
+        return m_Signalled;
     }
     void Wait()
     {
-        std::unique_lock lock(mutex_);
-        cv_.wait(lock, [this] { return signalled_; });
+        std::unique_lock lock(m_Mutex);
+        m_Cv.wait(lock, [this] { return m_Signalled; });
     }
     // True when signalled within the time.
     bool WaitFor(std::chrono::milliseconds timeout)
     {
-        std::unique_lock lock(mutex_);
-        return cv_.wait_for(lock, timeout, [this] { return signalled_; });
+        std::unique_lock lock(m_Mutex);
+        return m_Cv.wait_for(lock, timeout, [this] { return m_Signalled; });
     }
 
 private:
-    mutable std::mutex mutex_;
-    std::condition_variable cv_;
-    bool signalled_;
+    mutable std::mutex m_Mutex;
+    std::condition_variable m_Cv;
+    bool m_Signalled;
 };
 
 }  // namespace reelsmith

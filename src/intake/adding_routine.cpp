@@ -20,12 +20,12 @@ const QString kNotAFile = QStringLiteral("not found, or not a regular file");
 }  // namespace
 
 TAddingRoutine::TAddingRoutine(IMediaProbe& probe, IFileListTarget& list, TAddingHooks hooks)
-    : fProbe(probe), fList(list), fHooks(std::move(hooks))
+    : m_Probe(probe), m_List(list), m_Hooks(std::move(hooks))
 {
-    fFindFile.Criteria().Files.Subfolders = true;
-    fFindFile.Criteria().Files.FileName = std::string(kAcceptedMediaMasks);
-    fFindFile.OnFileMatch = [this](TFindFile&, const TFileDetails& file) {
-        fCandidates.append(FileNameText(file.Location + file.Name));
+    m_FindFile.Criteria().Files.Subfolders = true;
+    m_FindFile.Criteria().Files.FileName = std::string(kAcceptedMediaMasks);
+    m_FindFile.OnFileMatch = [this](TFindFile&, const TFileDetails& file) {
+        m_Candidates.append(FileNameText(file.Location + file.Name));
         ProcessMessages();
     };
 }
@@ -34,7 +34,7 @@ int TAddingRoutine::Run(const QStringList& pending)
 {
     CollectCandidates(pending);
     const int added = AddCandidates();
-    fList.Resort();
+    m_List.Resort();
     return added;
 }
 
@@ -53,7 +53,7 @@ void TAddingRoutine::CollectCandidates(const QStringList& pending)
         else if (!HasAcceptedMediaExtension(LocalName(path)))
             Reject(path, QStringLiteral("not a media file type that can be added"));
         else
-            fCandidates.append(path);
+            m_Candidates.append(path);
     }
 }
 
@@ -61,20 +61,20 @@ void TAddingRoutine::SearchFolder(const QString& folder)
 {
     ShowStatus(QStringLiteral("Searching in folders...") + QStringLiteral("\n\n") + DisplayedFileName(folder));
     ProcessMessages();
-    fFindFile.Criteria().Files.Location = {LocalName(folder)};
-    fFindFile.Execute();
+    m_FindFile.Criteria().Files.Location = {LocalName(folder)};
+    m_FindFile.Execute();
 }
 
 int TAddingRoutine::AddCandidates()
 {
-    const QStringList listed = fList.SourcePaths();
-    fListedPaths = QSet<QString>(listed.begin(), listed.end());
+    const QStringList listed = m_List.SourcePaths();
+    m_ListedPaths = QSet<QString>(listed.begin(), listed.end());
     int added = 0;
-    const auto count = fCandidates.size();
+    const auto count = m_Candidates.size();
     for (qsizetype i = 0; i < count; ++i) {
-        if (fHooks.Cancelled && fHooks.Cancelled())
+        if (m_Hooks.Cancelled && m_Hooks.Cancelled())
             break;
-        const QString& path = fCandidates[i];
+        const QString& path = m_Candidates[i];
         ShowStatus(QStringLiteral("%1 of %2\n\n%3").arg(i + 1).arg(count).arg(DisplayedFileName(path)));
         ProcessMessages();
         if (AddCandidate(path))
@@ -87,13 +87,13 @@ bool TAddingRoutine::AddCandidate(const QString& path)
 {
     const std::string local = LocalName(path);
     int64_t size = 0;
-    if (fListedPaths.contains(path) || !HasAcceptedMediaExtension(local))
+    if (m_ListedPaths.contains(path) || !HasAcceptedMediaExtension(local))
         return false;
     if (!IsRegularFile(path, &size)) {
         Reject(path, kNotAFile);
         return false;
     }
-    const std::optional<TProbedMedia> media = fProbe.Probe(local);
+    const std::optional<TProbedMedia> media = m_Probe.Probe(local);
     if (!media) {
         // A file the probe could not open for want of rights is no damaged file.
         if (access(local.c_str(), R_OK) != 0)
@@ -102,23 +102,23 @@ bool TAddingRoutine::AddCandidate(const QString& path)
             Reject(path, QStringLiteral("cannot be read as audio or video"));
         return false;
     }
-    fList.AppendRow(MakeFileListRow(path, size, *media));
-    fListedPaths.insert(path);
+    m_List.AppendRow(MakeFileListRow(path, size, *media));
+    m_ListedPaths.insert(path);
     return true;
 }
 
-void TAddingRoutine::Reject(const QString& path, const QString& reason) { fRejected.push_back({path, reason}); }
+void TAddingRoutine::Reject(const QString& path, const QString& reason) { m_Rejected.push_back({path, reason}); }
 
 void TAddingRoutine::ShowStatus(const QString& text)
 {
-    if (fHooks.ShowStatus)
-        fHooks.ShowStatus(text);
+    if (m_Hooks.ShowStatus)
+        m_Hooks.ShowStatus(text);
 }
 
 void TAddingRoutine::ProcessMessages()
 {
-    if (fHooks.ProcessMessages)
-        fHooks.ProcessMessages();
+    if (m_Hooks.ProcessMessages)
+        m_Hooks.ProcessMessages();
 }
 
 }  // namespace reelsmith

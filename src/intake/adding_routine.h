@@ -33,10 +33,10 @@ public:
 
     void CollectCandidates(const QStringList& pending);
     int AddCandidates();
-    const QStringList& Candidates() const { return fCandidates; }
+    const QStringList& Candidates() const { return m_Candidates; }
     // The named files and the files found in folders that gave no row, with the reason
     // (rows already in the list are not rejected: they are there).
-    const TRejectedInputs& Rejected() const { return fRejected; }
+    const TRejectedInputs& Rejected() const { return m_Rejected; }
 
 private:
     void SearchFolder(const QString& folder);
@@ -45,13 +45,13 @@ private:
     void ShowStatus(const QString& text);
     void ProcessMessages();
 
-    IMediaProbe& fProbe;
-    IFileListTarget& fList;
-    TAddingHooks fHooks;
-    TFindFile fFindFile;
-    QStringList fCandidates;
-    QSet<QString> fListedPaths;
-    TRejectedInputs fRejected;
+    IMediaProbe& m_Probe;
+    IFileListTarget& m_List;
+    TAddingHooks m_Hooks;
+    TFindFile m_FindFile;
+    QStringList m_Candidates;
+    QSet<QString> m_ListedPaths;
+    TRejectedInputs m_Rejected;
 };
 
 }  // namespace reelsmith

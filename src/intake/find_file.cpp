@@ -163,22 +163,22 @@ std::vector<TFindFile::TTarget> TFindFile::BuildTargets() const
 
 void TFindFile::Execute()
 {
-    if (fBusy)
+    if (m_Busy)
         return;
-    fBusy = true;
-    fAborted = false;
-    ActiveCriteria = fCriteria;
+    m_Busy = true;
+    m_Aborted = false;
+    ActiveCriteria = m_Criteria;
     VisitedFolders.clear();
     if (OnSearchBegin)
         OnSearchBegin(*this);
     for (const TTarget& target : BuildTargets()) {
-        if (fAborted)
+        if (m_Aborted)
             break;
-        fCurrentLevel = 0;
+        m_CurrentLevel = 0;
         SearchFolder(target, target.Folder);
     }
     VisitedFolders.clear();
-    fBusy = false;
+    m_Busy = false;
     if (OnSearchFinish)
         OnSearchFinish(*this);
 }
@@ -193,36 +193,36 @@ bool TFindFile::EnterOnce(const std::string& folder)
 
 void TFindFile::SearchFolder(const TTarget& target, const std::string& folder)
 {
-    if (fAborted || !EnterOnce(folder))
+    if (m_Aborted || !EnterOnce(folder))
         return;
-    ++fCurrentLevel;
+    ++m_CurrentLevel;
     TFolderIgnore ignore = TFolderIgnore::fiNone;
     if (OnFolderChange)
         OnFolderChange(*this, folder, ignore);
     const std::vector<TEntry> entries = ListFolder<TEntry>(folder);
     const bool skipFiles = ignore == TFolderIgnore::fiJustThis || ignore == TFolderIgnore::fiThisAndSubfolders;
     const bool skipFolders = ignore == TFolderIgnore::fiJustSubfolders || ignore == TFolderIgnore::fiThisAndSubfolders;
-    if (!skipFiles && fCurrentLevel >= target.MinLevel)
+    if (!skipFiles && m_CurrentLevel >= target.MinLevel)
         ReportMatches(target, folder, entries);
-    const bool deeper = target.Recursive && (target.MaxLevel == 0 || fCurrentLevel < target.MaxLevel);
+    const bool deeper = target.Recursive && (target.MaxLevel == 0 || m_CurrentLevel < target.MaxLevel);
     if (!skipFolders && deeper) {
         // Hidden folders are not entered while the criteria keep hidden entries out.
         const uint32_t subfolderOffAttrs = ActiveCriteria.Attributes.OffAttributes & (faHidden | faSystem);
         for (const TEntry& entry : entries) {
-            if (fAborted)
+            if (m_Aborted)
                 break;
             if ((entry.Attributes & faDirectory) != 0 && (entry.Attributes & subfolderOffAttrs) == 0)
                 SearchFolder(target, folder + entry.Name + "/");
         }
     }
-    --fCurrentLevel;
+    --m_CurrentLevel;
 }
 
 void TFindFile::ReportMatches(const TTarget& target, const std::string& folder, const std::vector<TEntry>& entries)
 {
     for (const std::string& mask : target.Masks) {
         for (const TEntry& entry : entries) {
-            if (fAborted)
+            if (m_Aborted)
                 return;
             if (!ActiveCriteria.Attributes.Matches(entry.Attributes) || !MatchesMask(mask, entry.Name))
                 continue;

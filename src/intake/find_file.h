@@ -66,18 +66,18 @@ public:
         std::function<void(TFindFile& sender, const std::string& folder, TFolderIgnore& ignore)>;
     using TNotifyEvent = std::function<void(TFindFile& sender)>;
 
-    TSearchCriteria& Criteria() { return fCriteria; }
-    const TSearchCriteria& Criteria() const { return fCriteria; }
+    TSearchCriteria& Criteria() { return m_Criteria; }
+    const TSearchCriteria& Criteria() const { return m_Criteria; }
 
     // Runs a search to its end; ignored while one is running (a match handler that
     // lets window messages run must not start a second one).
     void Execute();
     // Makes a running search stop at its next check.
-    void Abort() { fAborted = true; }
+    void Abort() { m_Aborted = true; }
 
-    bool Busy() const { return fBusy; }
-    bool Aborted() const { return fAborted; }
-    int CurrentLevel() const { return fCurrentLevel; }
+    bool Busy() const { return m_Busy; }
+    bool Aborted() const { return m_Aborted; }
+    int CurrentLevel() const { return m_CurrentLevel; }
 
     TFileMatchEvent OnFileMatch;
     TFolderChangeEvent OnFolderChange;
@@ -99,10 +99,10 @@ private:
     void ReportMatches(const TTarget& target, const std::string& folder, const std::vector<TEntry>& entries);
     bool EnterOnce(const std::string& folder);
 
-    TSearchCriteria fCriteria;
-    bool fAborted = false;
-    bool fBusy = false;
-    int fCurrentLevel = 0;
+    TSearchCriteria m_Criteria;
+    bool m_Aborted = false;
+    bool m_Busy = false;
+    int m_CurrentLevel = 0;
     TSearchCriteria ActiveCriteria;
     std::set<std::pair<uint64_t, uint64_t>> VisitedFolders;  // (device, inode) entered this search
 };

@@ -5,9 +5,9 @@ namespace reelsmith {
 QStringList TModelListTarget::SourcePaths() const
 {
     QStringList paths;
-    paths.reserve(fModel.Count());
-    for (int i = 0; i < fModel.Count(); ++i)
-        paths << fModel.Row(i).cell(FileCell::SourcePath);
+    paths.reserve(m_Model.Count());
+    for (int i = 0; i < m_Model.Count(); ++i)
+        paths << m_Model.Row(i).cell(FileCell::SourcePath);
     return paths;
 }
 

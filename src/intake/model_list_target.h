@@ -7,14 +7,14 @@ namespace reelsmith {
 
 class TModelListTarget : public IFileListTarget {
 public:
-    explicit TModelListTarget(TFileListModel& model) : fModel(model) {}
+    explicit TModelListTarget(TFileListModel& model) : m_Model(model) {}
 
     QStringList SourcePaths() const override;
-    void AppendRow(TFileListRow row) override { fModel.Append(std::move(row)); }
-    void Resort() override { fModel.Resort(); }
+    void AppendRow(TFileListRow row) override { m_Model.Append(std::move(row)); }
+    void Resort() override { m_Model.Resort(); }
 
 private:
-    TFileListModel& fModel;
+    TFileListModel& m_Model;
 };
 
 }  // namespace reelsmith
