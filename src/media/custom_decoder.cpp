@@ -78,12 +78,6 @@ AVRational GuessFrameRate(const AVStream* stream)
     return rate;
 }
 
-void TFormatContextCloser::operator()(AVFormatContext* context) const
-{
-    if (owned)
-        ff().avformat_close_input(&context);
-}
-
 TCustomDecoder::TCustomDecoder() : TFFBaseComponent(DecoderLibraries) { RefreshFileInfo(); }
 
 TCustomDecoder::~TCustomDecoder()
@@ -156,7 +150,7 @@ bool TCustomDecoder::LoadFile(const std::string& AFileName, const std::string& A
                                   ReadTimeout.load() / 1000.0));
     if (opened < 0)
         return FailOpen(ErrorText(opened, AFileName));
-    FFileHandle = TFormatContextHandle(context, TFormatContextCloser{true});
+    FFileHandle = TMaybeOwnedInputContextPtr(context, TMaybeOwnedInputContextDeleter{true});
     context->flags |= AVFMT_FLAG_GENPTS;
 
     if (OnBeforeFindStreamInfo)
@@ -177,7 +171,7 @@ bool TCustomDecoder::LoadFile(const std::string& AFileName, const std::string& A
 void TCustomDecoder::UseOpenedContext(AVFormatContext* context)
 {
     CloseFile();
-    FFileHandle = TFormatContextHandle(context, TFormatContextCloser{false});
+    FFileHandle = TMaybeOwnedInputContextPtr(context, TMaybeOwnedInputContextDeleter{false});
     RefreshFileInfo();
 }
 

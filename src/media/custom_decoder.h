@@ -10,16 +10,10 @@
 #include <string>
 
 #include "media/ff_base_component.h"
+#include "media/ffmpeg_handles.h"
 #include "media/stream_info.h"
 
 namespace reelsmith {
-
-// Closes a demuxer context unless it was handed in from outside.
-struct TFormatContextCloser {
-    bool owned = true;
-    void operator()(AVFormatContext* context) const;
-};
-using TFormatContextHandle = std::unique_ptr<AVFormatContext, TFormatContextCloser>;
 
 class TCustomDecoder : public TFFBaseComponent {
 public:
@@ -82,7 +76,7 @@ protected:
     // Stores the message and writes it to the engine log at the FFmpeg level given.
     void ReportError(int ffLevel, const std::string& text);
     bool IsOpen() const { return FFileHandle != nullptr; }
-    bool OwnsHandle() const { return FFileHandle && FFileHandle.get_deleter().owned; }
+    bool OwnsHandle() const { return FFileHandle && FFileHandle.get_deleter().Owned; }
     // Marks the start of a blocking library call for the read time-out.
     void MarkRead();
     // The stream of the kind asked for, or -1 after reporting why not.
@@ -91,7 +85,7 @@ protected:
     int ScalerFlags() const { return FScalerFlags; }
     virtual void FileOpened() {}
 
-    TFormatContextHandle FFileHandle;
+    TMaybeOwnedInputContextPtr FFileHandle;
 
 private:
     static int InterruptCallback(void* opaque);

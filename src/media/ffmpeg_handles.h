@@ -48,6 +48,16 @@ struct TAVIOContextDeleter {
 struct TInputFormatContextDeleter {
     void operator()(AVFormatContext* p) const { ff().avformat_close_input(&p); }
 };
+// A demuxer context that may be someone else's: the decoder only answers questions about a
+// task's opened input and leaves closing it to the task.
+struct TMaybeOwnedInputContextDeleter {
+    bool Owned = true;
+    void operator()(AVFormatContext* p) const
+    {
+        if (Owned)
+            ff().avformat_close_input(&p);
+    }
+};
 // A muxer context: its file (when the muxer writes one) is closed before the context is freed.
 struct TOutputFormatContextDeleter {
     void operator()(AVFormatContext* p) const
@@ -88,6 +98,7 @@ using TExprPtr = std::unique_ptr<AVExpr, TExprDeleter>;
 using TAVIOContextPtr = std::unique_ptr<AVIOContext, TAVIOContextDeleter>;
 using TInputFormatContextPtr = std::unique_ptr<AVFormatContext, TInputFormatContextDeleter>;
 using TOutputFormatContextPtr = std::unique_ptr<AVFormatContext, TOutputFormatContextDeleter>;
+using TMaybeOwnedInputContextPtr = std::unique_ptr<AVFormatContext, TMaybeOwnedInputContextDeleter>;
 using TPacketFifoPtr = std::unique_ptr<AVFifo, TPacketFifoDeleter>;
 using TFrameFifoPtr = std::unique_ptr<AVFifo, TFrameFifoDeleter>;
 using TSubtitleFifoPtr = std::unique_ptr<AVFifo, TSubtitleFifoDeleter>;
