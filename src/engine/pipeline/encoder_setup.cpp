@@ -182,8 +182,7 @@ int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
         const TOutputFilter& of = *ost.filter;
         enc->sample_fmt = static_cast<AVSampleFormat>(of.format);
         enc->sample_rate = of.sample_rate;
-        ff().av_channel_layout_uninit(&enc->ch_layout);
-        ff().av_channel_layout_copy(&enc->ch_layout, of.ch_layout.get());
+        of.ch_layout.CopyTo(enc->ch_layout);
         enc->time_base = AVRational{1, of.sample_rate};
     }
     // The MJPEG encoder always runs on one thread, whatever -threads says.

@@ -102,10 +102,7 @@ std::string AudioFormatFilter(const TOutputStream& ost)
         if (chosen) {
             layouts = LayoutText(*chosen);
         } else {
-            AVChannelLayout fallback{};
-            ff().av_channel_layout_default(&fallback, enc->ch_layout.nb_channels);
-            layouts = LayoutText(fallback);
-            ff().av_channel_layout_uninit(&fallback);
+            layouts = LayoutText(*TChannelLayout::Default(enc->ch_layout.nb_channels));
         }
     } else if (codec && codec->ch_layouts) {
         for (const AVChannelLayout* p = codec->ch_layouts; p->nb_channels; ++p)
@@ -150,10 +147,7 @@ std::string ChannelMapFilter(const TOutputStream& ost)
 {
     if (ost.audio_channels_map.empty())
         return {};
-    AVChannelLayout layout{};
-    ff().av_channel_layout_default(&layout, ost.audio_channels_mapped());
-    std::string args = LayoutText(layout);
-    ff().av_channel_layout_uninit(&layout);
+    std::string args = LayoutText(*TChannelLayout::Default(ost.audio_channels_mapped()));
     for (int i = 0; i < ost.audio_channels_mapped(); ++i) {
         const int source = ost.audio_channels_map[size_t(i)];
         if (source != -1)
@@ -208,21 +202,11 @@ std::string SourceArgs(TInputFilter& ifilter, const AVCodecParameters* par)
     }
     const int rate = ifilter.sample_rate ? ifilter.sample_rate : par->sample_rate;
     const int format = ifilter.format >= 0 ? ifilter.format : par->format;
-    AVChannelLayout layout{};
-    if (ifilter.ch_layout.get()->nb_channels)
-        ff().av_channel_layout_copy(&layout, ifilter.ch_layout.get());
-    else
-        ff().av_channel_layout_copy(&layout, &par->ch_layout);
-    if (layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-        const int channels = layout.nb_channels;
-        ff().av_channel_layout_uninit(&layout);
-        ff().av_channel_layout_default(&layout, channels);
-    }
-    std::string args = StrFormat("time_base=1/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s", rate, rate,
-                                 ff().av_get_sample_fmt_name(static_cast<AVSampleFormat>(format)),
-                                 LayoutText(layout).c_str());
-    ff().av_channel_layout_uninit(&layout);
-    return args;
+    TChannelLayout layout(ifilter.ch_layout.get()->nb_channels ? *ifilter.ch_layout : par->ch_layout);
+    if (layout.get()->order == AV_CHANNEL_ORDER_UNSPEC)
+        layout = TChannelLayout::Default(layout.get()->nb_channels);
+    return StrFormat("time_base=1/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s", rate, rate,
+                     ff().av_get_sample_fmt_name(static_cast<AVSampleFormat>(format)), LayoutText(*layout).c_str());
 }
 
 // Links src's output pad through chain (a filter text, "null" when empty) to dst's input pad.
@@ -416,8 +400,7 @@ int TCustomFFmpeg::ConfigureFilterGraph(TFilterGraph& fg)
         ofilter.height = link->h;
         ofilter.sample_rate = link->sample_rate;
         ofilter.frame_rate = link->frame_rate;
-        ff().av_channel_layout_uninit(ofilter.ch_layout.get());
-        ff().av_channel_layout_copy(ofilter.ch_layout.get(), &link->ch_layout);
+        ofilter.ch_layout.Assign(link->ch_layout);
     }
     fg.reconfiguration = 1;
     return 0;

@@ -146,15 +146,13 @@ void ApplyAudioSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext
         return;
     AVStream* st = ost.st;
     AVCodecContext* enc = ost.enc_ctx.get();
-    if (const int* ac = o.audio_channels.Match(oc, st)) {
-        ff().av_channel_layout_uninit(&enc->ch_layout);
-        enc->ch_layout.order = AV_CHANNEL_ORDER_UNSPEC;
-        enc->ch_layout.nb_channels = *ac;
-    }
+    if (const int* ac = o.audio_channels.Match(oc, st))
+        TChannelLayout::Unspecified(*ac).MoveTo(enc->ch_layout);
     if (const std::string* layout = o.audio_ch_layouts.Match(oc, st)) {
-        ff().av_channel_layout_uninit(&enc->ch_layout);
-        if (ff().av_channel_layout_from_string(&enc->ch_layout, layout->c_str()) < 0)
+        TChannelLayout parsed;
+        if (parsed.Parse(*layout) < 0)
             task.Fatal(StrFormat("Unknown channel layout: %s", layout->c_str()));
+        parsed.MoveTo(enc->ch_layout);
     }
     if (const int* ar = o.audio_sample_rate.Match(oc, st))
         enc->sample_rate = *ar;
