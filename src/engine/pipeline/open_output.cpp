@@ -8,13 +8,13 @@
 #include "engine/options/codec_options.h"
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
+#include "engine/pipeline/open_input.h"
 #include "media/engine_log.h"
 #include "base/same_file.h"
 #include "engine/text_file.h"
 
 namespace reelsmith {
 
-int ResolveRecordingTimeOf(TCustomFFmpeg& task, TOptionsContext& o);
 TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, AVMediaType type,
                                int sourceIndex, TOutputFilter* graphOutput = nullptr);
 
@@ -249,7 +249,7 @@ bool InputStreamPotentiallyAvailable(const TCustomFFmpeg& task)
 
 int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
 {
-    int ret = ResolveRecordingTimeOf(*this, o);
+    int ret = ResolveRecordingTime(*this, o);
     if (ret < 0)
         return ret;
 
