@@ -9,14 +9,12 @@
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
 #include "engine/pipeline/open_input.h"
+#include "engine/pipeline/stream_setup.h"
 #include "media/engine_log.h"
 #include "base/same_file.h"
 #include "engine/text_file.h"
 
 namespace reelsmith {
-
-TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, AVMediaType type,
-                               int sourceIndex, TOutputFilter* graphOutput = nullptr);
 
 namespace {
 
