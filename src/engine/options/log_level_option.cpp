@@ -1,8 +1,12 @@
 // -loglevel / -v: optional flag words, then a level name or number.
-#include <cstdlib>
+#include "engine/options/log_level_option.h"
 
-#include "engine/options/custom_ffmpeg_opt.h"
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
 #include "media/engine_log.h"
+#include "media/ffmpeg_api.h"
 #include "engine/options/option_error.h"
 
 namespace reelsmith {
