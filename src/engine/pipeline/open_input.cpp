@@ -37,7 +37,6 @@ const AVCodec* FindDecoderByName(TCustomFFmpeg& task, const std::string& name, A
     return codec;
 }
 
-
 // Calls a reading library function under the read time-out (see ReadInterrupt).
 template <typename TCall>
 int WatchedRead(TCustomFFmpeg& task, TCall&& call)
