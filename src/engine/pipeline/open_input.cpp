@@ -219,7 +219,8 @@ int FindStreamInfo(TCustomFFmpeg& task, const TOptionsContext& o, AVFormatContex
     const int ret = WatchedRead(task, [&] {
         return ff().avformat_find_stream_info(ic, optsArray.empty() ? nullptr : optsArray.data());
     });
-    for (unsigned i = 0; i < ic->nb_streams; ++i)
+    // The probe may have found more streams than there are dictionaries.
+    for (size_t i = 0; i < optsArray.size(); ++i)
         *streamOpts[i].address() = optsArray[i];
     if (ret >= 0)
         return 0;
