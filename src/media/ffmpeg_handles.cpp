@@ -119,10 +119,82 @@ int TDictionary::CopyFrom(const TDictionary& source, int flags)
     return 0;
 }
 
+namespace {
+
+// An empty layout was never touched by the library, so it can go without a call (a record
+// may outlive or predate the loaded libraries).
+bool Holds(const AVChannelLayout& layout)
+{
+    return layout.order != AV_CHANNEL_ORDER_UNSPEC || layout.nb_channels || layout.u.map;
+}
+
+}  // namespace
+
 TChannelLayout::~TChannelLayout()
 {
-    if (layout_.order != AV_CHANNEL_ORDER_UNSPEC || layout_.nb_channels || layout_.u.map)
+    if (Holds(layout_))
         ff().av_channel_layout_uninit(&layout_);
+}
+
+TChannelLayout::TChannelLayout(TChannelLayout&& other) noexcept : layout_(other.layout_) { other.layout_ = {}; }
+
+TChannelLayout& TChannelLayout::operator=(TChannelLayout&& other) noexcept
+{
+    if (this != &other) {
+        if (Holds(layout_))
+            ff().av_channel_layout_uninit(&layout_);
+        layout_ = other.layout_;
+        other.layout_ = {};
+    }
+    return *this;
+}
+
+TChannelLayout::TChannelLayout(const AVChannelLayout& source) { ff().av_channel_layout_copy(&layout_, &source); }
+
+TChannelLayout TChannelLayout::Default(int channels)
+{
+    TChannelLayout layout;
+    ff().av_channel_layout_default(&layout.layout_, channels);
+    return layout;
+}
+
+TChannelLayout TChannelLayout::Unspecified(int channels)
+{
+    TChannelLayout layout;
+    layout.layout_.order = AV_CHANNEL_ORDER_UNSPEC;
+    layout.layout_.nb_channels = channels;
+    return layout;
+}
+
+void TChannelLayout::Assign(const AVChannelLayout& source)
+{
+    if (&source != &layout_)
+        ff().av_channel_layout_copy(&layout_, &source);
+}
+
+int TChannelLayout::Parse(const std::string& text)
+{
+    if (Holds(layout_))
+        ff().av_channel_layout_uninit(&layout_);
+    const int ret = ff().av_channel_layout_from_string(&layout_, text.c_str());
+    if (ret < 0 && Holds(layout_))
+        ff().av_channel_layout_uninit(&layout_);
+    return ret;
+}
+
+void TChannelLayout::CopyTo(AVChannelLayout& field) const
+{
+    if (&field != &layout_)
+        ff().av_channel_layout_copy(&field, &layout_);
+}
+
+void TChannelLayout::MoveTo(AVChannelLayout& field)
+{
+    if (&field == &layout_)
+        return;
+    ff().av_channel_layout_uninit(&field);
+    field = layout_;
+    layout_ = {};
 }
 
 TChannelLayout::TChannelLayout(const TChannelLayout& other) { ff().av_channel_layout_copy(&layout_, &other.layout_); }

@@ -151,9 +151,31 @@ public:
     ~TChannelLayout();
     TChannelLayout(const TChannelLayout& other);
     TChannelLayout& operator=(const TChannelLayout& other);
+    TChannelLayout(TChannelLayout&& other) noexcept;
+    TChannelLayout& operator=(TChannelLayout&& other) noexcept;
+    // A copy of a layout the library owns (a stream's, a link's).
+    explicit TChannelLayout(const AVChannelLayout& source);
+    // The native layout the library picks for a channel count.
+    static TChannelLayout Default(int channels);
+    // Only a channel count, no order (what -ac asks of an encoder).
+    static TChannelLayout Unspecified(int channels);
+
     AVChannelLayout* get() { return &layout_; }
     const AVChannelLayout* get() const { return &layout_; }
     AVChannelLayout& operator*() { return layout_; }
+    const AVChannelLayout& operator*() const { return layout_; }
+
+    // Replaces the layout with a copy of source.
+    void Assign(const AVChannelLayout& source);
+    // Replaces the layout with one parsed from text ("5.1", "stereo", "3C"...); 0 or a
+    // negative code, the layout left empty on failure.
+    int Parse(const std::string& text);
+    // Copies the layout into a field of a library structure (a codec context's, say),
+    // releasing what the field held.
+    void CopyTo(AVChannelLayout& field) const;
+    // Hands the layout over to such a field, which releases what it held; this one is
+    // left empty.
+    void MoveTo(AVChannelLayout& field);
 
 private:
     AVChannelLayout layout_{};

@@ -188,6 +188,51 @@ TEST_F(JobRecords, DictionaryAndLayoutOwnership)
     EXPECT_EQ(ff().av_channel_layout_compare(custom.get(), layout.get()), 0);
 }
 
+TEST_F(JobRecords, ChannelLayoutsKeepTheirOwnership)
+{
+    TChannelLayout stereo = TChannelLayout::Default(2);
+    EXPECT_EQ(stereo.get()->order, AV_CHANNEL_ORDER_NATIVE);
+    EXPECT_EQ(stereo.get()->nb_channels, 2);
+
+    TChannelLayout parsed;
+    ASSERT_EQ(parsed.Parse("5.1"), 0);
+    EXPECT_EQ(parsed.get()->nb_channels, 6);
+    EXPECT_LT(parsed.Parse("no such layout"), 0);
+    EXPECT_EQ(parsed.get()->nb_channels, 0);
+    // A custom order (right before left): the layout owns its channel map.
+    parsed.get()->order = AV_CHANNEL_ORDER_CUSTOM;
+    parsed.get()->nb_channels = 2;
+    parsed.get()->u.map = static_cast<AVChannelCustom*>(ff().av_mallocz(2 * sizeof(AVChannelCustom)));
+    ASSERT_NE(parsed.get()->u.map, nullptr);
+    parsed.get()->u.map[0].id = AV_CHAN_FRONT_RIGHT;
+    parsed.get()->u.map[1].id = AV_CHAN_FRONT_LEFT;
+
+    TChannelLayout copy(*parsed);
+    TChannelLayout moved(std::move(parsed));
+    EXPECT_EQ(parsed.get()->nb_channels, 0);  // NOLINT(bugprone-use-after-move): moved-from is empty
+    EXPECT_EQ(ff().av_channel_layout_compare(moved.get(), copy.get()), 0);
+    moved = TChannelLayout::Unspecified(3);
+    EXPECT_EQ(moved.get()->order, AV_CHANNEL_ORDER_UNSPEC);
+    EXPECT_EQ(moved.get()->nb_channels, 3);
+    moved.Assign(*copy);
+    EXPECT_EQ(ff().av_channel_layout_compare(moved.get(), copy.get()), 0);
+
+    // A field of a library structure: the codec context releases what it is handed.
+    TCodecContextPtr context(ff().avcodec_alloc_context3(nullptr));
+    ASSERT_TRUE(context);
+    copy.CopyTo(context->ch_layout);
+    EXPECT_EQ(ff().av_channel_layout_compare(&context->ch_layout, copy.get()), 0);
+    EXPECT_NE(context->ch_layout.u.map, copy.get()->u.map);
+    const AVChannelCustom* handed = moved.get()->u.map;
+    moved.MoveTo(context->ch_layout);
+    EXPECT_EQ(moved.get()->nb_channels, 0);
+    EXPECT_EQ(context->ch_layout.order, AV_CHANNEL_ORDER_CUSTOM);
+    EXPECT_EQ(context->ch_layout.u.map, handed);
+    TChannelLayout::Unspecified(5).MoveTo(context->ch_layout);
+    EXPECT_EQ(context->ch_layout.order, AV_CHANNEL_ORDER_UNSPEC);
+    EXPECT_EQ(context->ch_layout.nb_channels, 5);
+}
+
 TEST_F(JobRecords, DevicesByNameAndType)
 {
     TJobGraph graph;

@@ -4,6 +4,7 @@
 
 #include "engine/engine_error.h"
 #include "media/engine_log.h"
+#include "engine/options/log_level_option.h"
 #include "engine/options/option_error.h"
 #include "engine/options/option_table.h"
 #include "engine/options/word_splitter.h"

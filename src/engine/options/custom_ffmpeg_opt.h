@@ -73,8 +73,4 @@ private:
     std::vector<TOptionDef> FOptionTable;
 };
 
-// Applies a -loglevel/-v argument to the library and the engine logger. 0 or -22 with the
-// option error text set.
-int ApplyLogLevel(const std::string& arg);
-
 }  // namespace reelsmith

@@ -119,70 +119,104 @@ int TFFOptions::opt_default(const std::string& opt, const std::string& arg)
     return AVERROR_OPTION_NOT_FOUND;
 }
 
+namespace {
+
+// A word that is no option: refused when halting, else skipped with a warning. 0 or -22.
+int InvalidWord(const std::string& word, bool haltOnInvalidOption)
+{
+    if (haltOnInvalidOption) {
+        SetOptionErrorText(word.empty() ? std::string("Failed to parse options")
+                                        : "Failed to parse options on \"" + word + "\"");
+        return AVERROR(EINVAL);
+    }
+    EngineLog(TLogLevel::llWarning, "Invalid option \"" + word + "\" found while parsing options, ignore");
+    return 0;
+}
+
+// An option of the table with its argument (words[i], which i then passes) in its group. 0 or -22
+// when a needed argument is missing.
+int TakeTableOption(TOptionParseContext& octx, const TOptionDef& po, const std::string& name,
+                    const std::vector<std::string>& words, size_t& i)
+{
+    std::string arg = "1";
+    if ((po.flags & OPT_EXIT) && (po.flags & HAS_ARG)) {
+        arg = i < words.size() ? words[i++] : std::string();  // the argument is optional here
+    } else if (po.flags & HAS_ARG) {
+        if (i >= words.size()) {
+            EngineLog(TLogLevel::llError, "Missing argument for option \"" + name + "\".");
+            return AVERROR(EINVAL);
+        }
+        arg = words[i++];
+    }
+    TOptionGroup& group = po.IsPerFile() ? octx.file_opts : octx.global_opts;
+    group.opts.push_back({&po, name, arg});
+    EngineLog(TLogLevel::llDebug, StrFormat(" matched as option \"%s\" (%s) with argument \"%s\".", po.name, po.help,
+                                            arg.c_str()));
+    return 0;
+}
+
+// "-noX" for a boolean option X of the table: X with argument 0. False when it is no such word.
+bool TakeNegatedBool(TOptionParseContext& octx, const std::vector<TOptionDef>& table, const std::string& name)
+{
+    if (name.size() <= 2 || name.compare(0, 2, "no") != 0)
+        return false;
+    const TOptionDef* po = FindOption(table, name.substr(2));
+    if (!po || !(po->flags & OPT_BOOL))
+        return false;
+    TOptionGroup& group = po->IsPerFile() ? octx.file_opts : octx.global_opts;
+    group.opts.push_back({po, name, "0"});
+    EngineLog(TLogLevel::llDebug, StrFormat(" matched as option \"%s\" (%s) with argument 0.", po->name, po->help));
+    return true;
+}
+
+// An AVOption of the libraries with its argument. 1 when taken, 0 when no library has it, or
+// the negative code of a refused value.
+int TakeAVOption(TFFOptions& options, const std::string& name, const std::string& arg)
+{
+    const int ret = options.opt_default(name, arg);
+    if (ret >= 0) {
+        EngineLog(TLogLevel::llDebug, " matched as AVOption \"" + name + "\" with argument \"" + arg + "\".");
+        return 1;
+    }
+    if (ret != AVERROR_OPTION_NOT_FOUND) {
+        EngineLog(TLogLevel::llError, "Error parsing option \"" + name + "\" with argument \"" + arg + "\".");
+        return ret;
+    }
+    return 0;
+}
+
+}  // namespace
+
 int TFFOptions::parse_options(const std::vector<std::string>& words, const std::vector<TOptionDef>& table,
                               bool haltOnInvalidOption)
 {
     TOptionParseContext& octx = OptionParseContext;
-    const size_t n = words.size();
     size_t i = 0;
-    while (i < n) {
+    while (i < words.size()) {
         const std::string& word = words[i++];
         EngineLog(TLogLevel::llDebug, "Reading option \"" + word + "\" ...");
         if (word.size() < 2 || word[0] != '-') {
-            if (haltOnInvalidOption) {
-                SetOptionErrorText(word.empty() ? std::string("Failed to parse options")
-                                                : "Failed to parse options on \"" + word + "\"");
-                return AVERROR(EINVAL);
-            }
-            EngineLog(TLogLevel::llWarning, "Invalid option \"" + word + "\" found while parsing options, ignore");
+            if (const int ret = InvalidWord(word, haltOnInvalidOption); ret < 0)
+                return ret;
             continue;
         }
         const std::string name = word.substr(1);
-
         if (const TOptionDef* po = FindOption(table, name)) {
-            std::string arg = "1";
-            if ((po->flags & OPT_EXIT) && (po->flags & HAS_ARG)) {
-                arg = i < n ? words[i++] : std::string();  // the argument is optional here
-            } else if (po->flags & HAS_ARG) {
-                if (i >= n) {
-                    EngineLog(TLogLevel::llError, "Missing argument for option \"" + name + "\".");
-                    return AVERROR(EINVAL);
-                }
-                arg = words[i++];
-            }
-            TOptionGroup& group = po->IsPerFile() ? octx.file_opts : octx.global_opts;
-            group.opts.push_back({po, name, arg});
-            EngineLog(TLogLevel::llDebug, StrFormat(" matched as option \"%s\" (%s) with argument \"%s\".", po->name,
-                                                    po->help, arg.c_str()));
+            if (const int ret = TakeTableOption(octx, *po, name, words, i); ret < 0)
+                return ret;
             continue;
         }
-
-        if (i < n) {
-            const int ret = opt_default(name, words[i]);
-            if (ret >= 0) {
-                EngineLog(TLogLevel::llDebug,
-                          " matched as AVOption \"" + name + "\" with argument \"" + words[i] + "\".");
+        if (i < words.size()) {
+            const int taken = TakeAVOption(*this, name, words[i]);
+            if (taken < 0)
+                return taken;
+            if (taken > 0) {
                 ++i;
                 continue;
             }
-            if (ret != AVERROR_OPTION_NOT_FOUND) {
-                EngineLog(TLogLevel::llError,
-                          "Error parsing option \"" + name + "\" with argument \"" + words[i] + "\".");
-                return ret;
-            }
         }
-
-        if (name.size() > 2 && name.compare(0, 2, "no") == 0) {
-            const TOptionDef* po = FindOption(table, name.substr(2));
-            if (po && (po->flags & OPT_BOOL)) {
-                TOptionGroup& group = po->IsPerFile() ? octx.file_opts : octx.global_opts;
-                group.opts.push_back({po, name, "0"});
-                EngineLog(TLogLevel::llDebug, StrFormat(" matched as option \"%s\" (%s) with argument 0.", po->name,
-                                                        po->help));
-                continue;
-            }
-        }
-
+        if (TakeNegatedBool(octx, table, name))
+            continue;
         EngineLog(TLogLevel::llError, "Unrecognized option \"" + name + "\".");
         if (haltOnInvalidOption) {
             // Without a following word the passthrough was not asked, so say it here.

@@ -1,8 +1,12 @@
 // -loglevel / -v: optional flag words, then a level name or number.
-#include <cstdlib>
+#include "engine/options/log_level_option.h"
 
-#include "engine/options/custom_ffmpeg_opt.h"
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
 #include "media/engine_log.h"
+#include "media/ffmpeg_api.h"
 #include "engine/options/option_error.h"
 
 namespace reelsmith {
@@ -28,12 +32,10 @@ bool ConsumeWord(std::string_view& text, std::string_view word)
     return true;
 }
 
-}  // namespace
-
-int ApplyLogLevel(const std::string& arg)
+// Leading "[+|-]repeat" and "[+|-]level" words, taken off rest into flags (a first word
+// without a sign starts from no flags). The number of words taken.
+int ReadFlagWords(std::string_view& rest, int& flags)
 {
-    std::string_view rest(arg);
-    int flags = ff().av_log_get_flags();
     int words = 0;
     while (!rest.empty()) {
         std::string_view token = rest;
@@ -60,6 +62,40 @@ int ApplyLogLevel(const std::string& arg)
         rest = token;
         ++words;
     }
+    return words;
+}
+
+// A level name or a whole number. 0, or -22 with the option error text naming the levels.
+int ReadLevel(std::string_view text, int& level)
+{
+    for (const TLevelName& l : kLevels) {
+        if (text == l.name) {
+            level = l.level;
+            return 0;
+        }
+    }
+    const std::string number(text);
+    char* tail = nullptr;
+    const long value = std::strtol(number.c_str(), &tail, 10);
+    if (number.empty() || *tail || value < INT32_MIN || value > INT32_MAX) {
+        std::string message = "Invalid loglevel \"" + number + "\". Possible levels are numbers or:\r\n";
+        for (const TLevelName& l : kLevels)
+            message += std::string("\"") + l.name + "\"\r\n";
+        EngineLog(TLogLevel::llError, message);
+        SetOptionErrorText(message);
+        return AVERROR(EINVAL);
+    }
+    level = static_cast<int>(value);
+    return 0;
+}
+
+}  // namespace
+
+int ApplyLogLevel(const std::string& arg)
+{
+    std::string_view rest(arg);
+    int flags = ff().av_log_get_flags();
+    const int words = ReadFlagWords(rest, flags);
 
     int level = -1;
     bool haveLevel = false;
@@ -68,28 +104,9 @@ int ApplyLogLevel(const std::string& arg)
             rest.remove_prefix(1);
         else if (words == 0)
             flags = ff().av_log_get_flags();  // a bare level keeps the flags
-        for (const TLevelName& l : kLevels) {
-            if (rest == l.name) {
-                level = l.level;
-                haveLevel = true;
-                break;
-            }
-        }
-        if (!haveLevel) {
-            const std::string number(rest);
-            char* tail = nullptr;
-            const long value = std::strtol(number.c_str(), &tail, 10);
-            if (number.empty() || *tail || value < INT32_MIN || value > INT32_MAX) {
-                std::string text = "Invalid loglevel \"" + number + "\". Possible levels are numbers or:\r\n";
-                for (const TLevelName& l : kLevels)
-                    text += std::string("\"") + l.name + "\"\r\n";
-                EngineLog(TLogLevel::llError, text);
-                SetOptionErrorText(text);
-                return AVERROR(EINVAL);
-            }
-            level = static_cast<int>(value);
-            haveLevel = true;
-        }
+        if (const int ret = ReadLevel(rest, level); ret < 0)
+            return ret;
+        haveLevel = true;
     }
     SetEngineLogFlagsAndLevel(flags, haveLevel ? level : ff().av_log_get_level());
     return 0;

@@ -9,6 +9,7 @@
 #include "engine/engine_error.h"
 #include "media/engine_log.h"
 #include "engine/pipeline/hw_device.h"
+#include "engine/options/log_level_option.h"
 #include "engine/options/option_error.h"
 #include "engine/options/presets.h"
 #include "engine/text_file.h"

@@ -57,6 +57,67 @@ TSyncSource ResolveSync(TCustomFFmpegOpt& task, const std::string& map, const st
     return sync;
 }
 
+// "[label]": an output of a complex filter graph.
+void AddLabelMap(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string& map)
+{
+    const size_t close = map.find(']');
+    if (close == std::string::npos || close == 1)
+        task.Fatal("Invalid output link label: " + map + ".");
+    TStreamMap m;
+    m.linklabel = map.substr(1, close - 1);
+    o->stream_maps.push_back(m);
+}
+
+// "-file[:spec]": the maps given so far for the streams it matches are switched off.
+void DisableMaps(TOptionsContext* o, const TInputFile& file, int fileIndex, const std::string& spec)
+{
+    for (TStreamMap& m : o->stream_maps)
+        if (m.linklabel.empty() && m.file_index == fileIndex && m.stream_index < StreamCount(file) &&
+            CheckStreamSpecifier(file.ctx.get(), file.ctx->streams[m.stream_index], spec) > 0)
+            m.disabled = 1;
+}
+
+struct TMapMatches {
+    bool added = false;
+    bool sawDisabled = false;  // a matching stream was left out for -discard all
+};
+
+// "file[:spec]": a map for every stream it matches that is not discarded.
+TMapMatches AddStreamMaps(TCustomFFmpegOpt& task, TOptionsContext* o, const TInputFile& file, int fileIndex,
+                          const std::string& spec, const TSyncSource& sync)
+{
+    TMapMatches matches;
+    for (int i = 0; i < StreamCount(file); ++i) {
+        if (CheckStreamSpecifier(file.ctx.get(), file.ctx->streams[i], spec) <= 0)
+            continue;
+        const int streamIndex = file.ist_index + i;
+        if (streamIndex < task.FGraph.Fnb_input_streams() &&
+            task.FGraph.Finput_streams[streamIndex]->user_set_discard == AVDISCARD_ALL) {
+            matches.sawDisabled = true;
+            continue;
+        }
+        TStreamMap m;
+        m.file_index = fileIndex;
+        m.stream_index = i;
+        m.sync_file_index = sync.file >= 0 ? sync.file : fileIndex;
+        m.sync_stream_index = sync.file >= 0 ? sync.stream : i;
+        o->stream_maps.push_back(m);
+        matches.added = true;
+    }
+    return matches;
+}
+
+// A map that matched nothing is fatal unless it ends with "?".
+void ReportUnmatchedMap(TCustomFFmpegOpt& task, const std::string& arg, bool allowUnused, bool sawDisabled)
+{
+    if (allowUnused)
+        EngineLog(TLogLevel::llVerbose, "Stream map \"" + arg + "\" matches no streams; ignoring.");
+    else if (sawDisabled)
+        task.Fatal("Stream map \"" + arg + "\" matches disabled streams.\r\n" + kIgnoreHint);
+    else
+        task.Fatal("Stream map \"" + arg + "\" matches no streams.\r\n" + kIgnoreHint);
+}
+
 }  // namespace
 
 int opt_map(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string&, const std::string& arg)
@@ -74,14 +135,8 @@ int opt_map(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string&, cons
         sync = ResolveSync(task, arg, map.substr(comma + 1));
         map.erase(comma);
     }
-
     if (!map.empty() && map[0] == '[') {
-        const size_t close = map.find(']');
-        if (close == std::string::npos || close == 1)
-            task.Fatal("Invalid output link label: " + map + ".");
-        TStreamMap m;
-        m.linklabel = map.substr(1, close - 1);
-        o->stream_maps.push_back(m);
+        AddLabelMap(task, o, map);
         return 0;
     }
 
@@ -91,42 +146,13 @@ int opt_map(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string&, cons
         task.Fatal("Invalid input file index: " + std::to_string(fileIndex) + ".");
     const std::string spec = SpecAfter(map, pos);
     const TInputFile& file = *task.FGraph.Finput_files[fileIndex];
-
     if (negative) {
-        for (TStreamMap& m : o->stream_maps)
-            if (m.linklabel.empty() && m.file_index == fileIndex && m.stream_index < StreamCount(file) &&
-                CheckStreamSpecifier(file.ctx.get(), file.ctx->streams[m.stream_index], spec) > 0)
-                m.disabled = 1;
+        DisableMaps(o, file, fileIndex, spec);
         return 0;
     }
-
-    bool added = false;
-    bool sawDisabled = false;
-    for (int i = 0; i < StreamCount(file); ++i) {
-        if (CheckStreamSpecifier(file.ctx.get(), file.ctx->streams[i], spec) <= 0)
-            continue;
-        const int streamIndex = file.ist_index + i;
-        if (streamIndex < task.FGraph.Fnb_input_streams() &&
-            task.FGraph.Finput_streams[streamIndex]->user_set_discard == AVDISCARD_ALL) {
-            sawDisabled = true;
-            continue;
-        }
-        TStreamMap m;
-        m.file_index = fileIndex;
-        m.stream_index = i;
-        m.sync_file_index = sync.file >= 0 ? sync.file : fileIndex;
-        m.sync_stream_index = sync.file >= 0 ? sync.stream : i;
-        o->stream_maps.push_back(m);
-        added = true;
-    }
-    if (added)
-        return 0;
-    if (allowUnused)
-        EngineLog(TLogLevel::llVerbose, "Stream map \"" + arg + "\" matches no streams; ignoring.");
-    else if (sawDisabled)
-        task.Fatal("Stream map \"" + arg + "\" matches disabled streams.\r\n" + kIgnoreHint);
-    else
-        task.Fatal("Stream map \"" + arg + "\" matches no streams.\r\n" + kIgnoreHint);
+    const TMapMatches matches = AddStreamMaps(task, o, file, fileIndex, spec, sync);
+    if (!matches.added)
+        ReportUnmatchedMap(task, arg, allowUnused, matches.sawDisabled);
     return 0;
 }
 

@@ -1,5 +1,6 @@
 // -target: the settings of video CD, super video CD, DVD and DV outputs.
 #include <cmath>
+#include <utility>
 
 #include "engine/options/custom_ffmpeg_opt.h"
 #include "media/engine_log.h"
@@ -56,30 +57,24 @@ private:
     TOptionsContext* o_;
 };
 
-}  // namespace
-
-int opt_target(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string&, const std::string& arg)
-{
+struct TTarget {
     TNorm norm = TNorm::Unknown;
-    std::string type = arg;
-    if (StartsWith(arg, "pal-")) {
-        norm = TNorm::Pal;
-        type = arg.substr(4);
-    } else if (StartsWith(arg, "ntsc-")) {
-        norm = TNorm::Ntsc;
-        type = arg.substr(5);
-    } else if (StartsWith(arg, "film-")) {
-        norm = TNorm::Film;
-        type = arg.substr(5);
-    }
+    std::string type;  // vcd, svcd, dvd or dv
+};
 
-    if (type != "vcd" && type != "svcd" && type != "dvd" && type != "dv") {
-        const std::string text = "Unknown target: " + type;
-        EngineLog(TLogLevel::llError, text);
-        SetOptionErrorText(text);
-        return AVERROR(EINVAL);
-    }
+// "[pal-|ntsc-|film-]type".
+TTarget SplitTarget(const std::string& arg)
+{
+    for (const auto& [prefix, norm] : {std::pair{"pal-", TNorm::Pal}, std::pair{"ntsc-", TNorm::Ntsc},
+                                       std::pair{"film-", TNorm::Film}})
+        if (StartsWith(arg, prefix))
+            return {norm, arg.substr(std::char_traits<char>::length(prefix))};
+    return {TNorm::Unknown, arg};
+}
 
+// A target without a norm takes the one the open inputs suggest; without any, it is fatal.
+TNorm ResolveNorm(TCustomFFmpegOpt& task, TNorm norm)
+{
     if (norm == TNorm::Unknown) {
         norm = GuessNorm(task.FGraph);
         if (norm != TNorm::Unknown)
@@ -90,70 +85,104 @@ int opt_target(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string&, c
         task.Fatal("Could not determine norm (PAL/NTSC/NTSC-Film) for target.\r\n"
                    "Please prefix target with \"pal-\", \"ntsc-\" or \"film-\"\r\n"
                    "or set a framerate with \"-r xxx\".");
+    return norm;
+}
 
+void WriteVcd(TTargetWriter& w, bool pal, const char* rate, TOptionsContext* o)
+{
+    w.Option("c:v", "mpeg1video");
+    w.Option("c:a", "mp2");
+    w.Option("f", "vcd");
+    w.Option("s", pal ? "352x288" : "352x240");
+    w.Option("r", rate);
+    w.Codec("g", pal ? "15" : "18");
+    w.Codec("b:v", "1150000");
+    w.Codec("maxrate:v", "1150000");
+    w.Codec("minrate:v", "1150000");
+    w.Codec("bufsize:v", "327680");
+    w.Codec("b:a", "224000");
+    w.Option("ar", "44100");
+    w.Option("ac", "2");
+    w.Codec("packetsize", "2324");
+    w.Codec("muxrate", "1411200");
+    o->mux_preload = 0.44f;  // (36000 + 3 * 1200) / 90000 seconds
+}
+
+void WriteSvcd(TTargetWriter& w, bool pal, const char* rate)
+{
+    w.Option("c:v", "mpeg2video");
+    w.Option("c:a", "mp2");
+    w.Option("f", "svcd");
+    w.Option("s", pal ? "480x576" : "480x480");
+    w.Option("r", rate);
+    w.Option("pix_fmt", "yuv420p");
+    w.Codec("g", pal ? "15" : "18");
+    w.Codec("b:v", "2040000");
+    w.Codec("maxrate:v", "2516000");
+    w.Codec("minrate:v", "0");
+    w.Codec("bufsize:v", "1835008");
+    w.Codec("scan_offset", "1");
+    w.Codec("b:a", "224000");
+    w.Option("ar", "44100");
+    w.Codec("packetsize", "2324");
+}
+
+void WriteDvd(TTargetWriter& w, bool pal, const char* rate)
+{
+    w.Option("c:v", "mpeg2video");
+    w.Option("c:a", "ac3");
+    w.Option("f", "dvd");
+    w.Option("s", pal ? "720x576" : "720x480");
+    w.Option("r", rate);
+    w.Option("pix_fmt", "yuv420p");
+    w.Codec("g", pal ? "15" : "18");
+    w.Codec("b:v", "6000000");
+    w.Codec("maxrate:v", "9000000");
+    w.Codec("minrate:v", "0");
+    w.Codec("bufsize:v", "1835008");
+    w.Codec("packetsize", "2048");
+    w.Codec("muxrate", "10080000");
+    w.Codec("b:a", "448000");
+    w.Option("ar", "48000");
+}
+
+void WriteDv(TTargetWriter& w, bool pal, const char* rate)
+{
+    w.Option("f", "dv");
+    w.Option("s", pal ? "720x576" : "720x480");
+    w.Option("pix_fmt", pal ? "yuv420p" : "yuv411p");
+    w.Option("r", rate);
+    w.Option("ar", "48000");
+    w.Option("ac", "2");
+}
+
+}  // namespace
+
+int opt_target(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string&, const std::string& arg)
+{
+    const TTarget target = SplitTarget(arg);
+    const std::string& type = target.type;
+    if (type != "vcd" && type != "svcd" && type != "dvd" && type != "dv") {
+        const std::string text = "Unknown target: " + type;
+        EngineLog(TLogLevel::llError, text);
+        SetOptionErrorText(text);
+        return AVERROR(EINVAL);
+    }
+    const TNorm norm = ResolveNorm(task, target.norm);
     const bool pal = norm == TNorm::Pal;
     const char* rate = pal ? "25" : norm == TNorm::Ntsc ? "30000/1001" : "24000/1001";
 
     task.FFOptions.InitOpts();
     task.FFOptions.sws_dict.Clear();
     TTargetWriter w(task, o);
-    if (type == "vcd") {
-        w.Option("c:v", "mpeg1video");
-        w.Option("c:a", "mp2");
-        w.Option("f", "vcd");
-        w.Option("s", pal ? "352x288" : "352x240");
-        w.Option("r", rate);
-        w.Codec("g", pal ? "15" : "18");
-        w.Codec("b:v", "1150000");
-        w.Codec("maxrate:v", "1150000");
-        w.Codec("minrate:v", "1150000");
-        w.Codec("bufsize:v", "327680");
-        w.Codec("b:a", "224000");
-        w.Option("ar", "44100");
-        w.Option("ac", "2");
-        w.Codec("packetsize", "2324");
-        w.Codec("muxrate", "1411200");
-        o->mux_preload = 0.44f;  // (36000 + 3 * 1200) / 90000 seconds
-    } else if (type == "svcd") {
-        w.Option("c:v", "mpeg2video");
-        w.Option("c:a", "mp2");
-        w.Option("f", "svcd");
-        w.Option("s", pal ? "480x576" : "480x480");
-        w.Option("r", rate);
-        w.Option("pix_fmt", "yuv420p");
-        w.Codec("g", pal ? "15" : "18");
-        w.Codec("b:v", "2040000");
-        w.Codec("maxrate:v", "2516000");
-        w.Codec("minrate:v", "0");
-        w.Codec("bufsize:v", "1835008");
-        w.Codec("scan_offset", "1");
-        w.Codec("b:a", "224000");
-        w.Option("ar", "44100");
-        w.Codec("packetsize", "2324");
-    } else if (type == "dvd") {
-        w.Option("c:v", "mpeg2video");
-        w.Option("c:a", "ac3");
-        w.Option("f", "dvd");
-        w.Option("s", pal ? "720x576" : "720x480");
-        w.Option("r", rate);
-        w.Option("pix_fmt", "yuv420p");
-        w.Codec("g", pal ? "15" : "18");
-        w.Codec("b:v", "6000000");
-        w.Codec("maxrate:v", "9000000");
-        w.Codec("minrate:v", "0");
-        w.Codec("bufsize:v", "1835008");
-        w.Codec("packetsize", "2048");
-        w.Codec("muxrate", "10080000");
-        w.Codec("b:a", "448000");
-        w.Option("ar", "48000");
-    } else {  // dv
-        w.Option("f", "dv");
-        w.Option("s", pal ? "720x576" : "720x480");
-        w.Option("pix_fmt", pal ? "yuv420p" : "yuv411p");
-        w.Option("r", rate);
-        w.Option("ar", "48000");
-        w.Option("ac", "2");
-    }
+    if (type == "vcd")
+        WriteVcd(w, pal, rate, o);
+    else if (type == "svcd")
+        WriteSvcd(w, pal, rate);
+    else if (type == "dvd")
+        WriteDvd(w, pal, rate);
+    else
+        WriteDv(w, pal, rate);
 
     task.FFOptions.codec_opts.CopyInto(o->g.codec_opts, AV_DICT_DONT_OVERWRITE);
     task.FFOptions.format_opts.CopyInto(o->g.format_opts, AV_DICT_DONT_OVERWRITE);

@@ -22,91 +22,104 @@ const char* TypeName(AVMediaType type)
     return name ? name : "unknown";
 }
 
+// "file[:specifier]": the first stream of that input that the specifier matches.
+TInputStream& LabelledInput(TCustomFFmpeg& task, const TFilterGraph& fg, const char* label)
+{
+    char* end = nullptr;
+    const long fileIndex = std::strtol(label, &end, 0);
+    if (end == label || fileIndex < 0 || fileIndex >= task.FGraph.Fnb_input_files())
+        task.Fatal(StrFormat("Invalid file index %ld in filtergraph description %s.", fileIndex,
+                             fg.graph_desc.c_str()));
+    const std::string spec = *end == ':' ? end + 1 : end;
+    const TInputFile& file = *task.FGraph.Finput_files[fileIndex];
+    for (int i = 0; i < file.nb_streams; ++i) {
+        TInputStream& candidate = *task.FGraph.Finput_streams[file.ist_index + i];
+        if (candidate.user_set_discard == AVDISCARD_ALL)
+            continue;
+        if (CheckStreamSpecifier(file.ctx.get(), candidate.st, spec) > 0)
+            return candidate;
+    }
+    task.Fatal(StrFormat("Stream specifier '%s' in filtergraph description %s matches no streams.", spec.c_str(),
+                         fg.graph_desc.c_str()));
+}
+
+// Unlabelled: the first stream of the pad's kind that nothing uses yet.
+TInputStream& UnlabelledInput(TCustomFFmpeg& task, const AVFilterInOut* cur, AVMediaType type)
+{
+    for (auto& candidate : task.FGraph.Finput_streams)
+        if (candidate->st->codecpar->codec_type == type && candidate->discard &&
+            candidate->user_set_discard != AVDISCARD_ALL)
+            return *candidate;
+    task.Fatal(StrFormat("Cannot find a matching stream for unlabeled input pad %d on filter %s", cur->pad_idx,
+                         cur->filter_ctx->name));
+}
+
+// An input pad of the graph tied to its input stream, which is then read and decoded.
+void AddGraphInput(TCustomFFmpeg& task, TFilterGraph& fg, const AVFilterInOut* cur)
+{
+    const AVMediaType type = PadType(cur, true);
+    if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO)
+        task.Fatal("Only video and audio filters supported currently.");
+    TInputStream& ist = cur->name ? LabelledInput(task, fg, cur->name) : UnlabelledInput(task, cur, type);
+    if (ist.st->codecpar->codec_type != type)
+        task.Fatal(type == AVMEDIA_TYPE_VIDEO ? "Cannot connect video filter to audio input"
+                                              : "Cannot connect audio filter to non audio input");
+    if (!ist.avdec)
+        task.Fatal(StrFormat("Decoder (codec %s) not found for input stream #%d:%d",
+                             ff().avcodec_get_name(ist.st->codecpar->codec_id), ist.file_index, ist.st->index));
+    auto ifilter = std::make_unique<TInputFilter>();
+    ifilter->ist = &ist;
+    ifilter->graph = &fg;
+    ifilter->type_ = type;
+    ifilter->name = cur->name ? cur->name : "";
+    ist.discard = 0;
+    ist.st->discard = AVDISCARD_NONE;
+    ist.decoding_needed = 1;
+    ist.filters.push_back(ifilter.get());
+    fg.inputs.push_back(std::move(ifilter));
+}
+
+// An output pad of the graph, free until an output stream takes it.
+void AddGraphOutput(TCustomFFmpeg& task, TFilterGraph& fg, const AVFilterInOut* cur)
+{
+    auto ofilter = std::make_unique<TOutputFilter>();
+    ofilter->graph = &fg;
+    ofilter->type_ = PadType(cur, false);
+    ofilter->name = cur->name ? cur->name : "";
+    if (ofilter->type_ != AVMEDIA_TYPE_VIDEO && ofilter->type_ != AVMEDIA_TYPE_AUDIO)
+        task.Fatal(StrFormat("Only video and audio filters are supported currently; output %s is %s.",
+                             ofilter->name.c_str(), TypeName(ofilter->type_)));
+    fg.outputs.push_back(std::move(ofilter));
+}
+
+// Parses the graph's text once, in a scratch graph, to read its open pads.
+void BindComplexGraph(TCustomFFmpeg& task, TFilterGraph& fg)
+{
+    fg.bound = true;
+    TFilterGraphPtr graph(ff().avfilter_graph_alloc());
+    if (!graph)
+        task.Fatal("Error allocating a filter graph.");
+    AVFilterInOut* inRaw = nullptr;
+    AVFilterInOut* outRaw = nullptr;
+    const int ret = ff().avfilter_graph_parse2(graph.get(), fg.graph_desc.c_str(), &inRaw, &outRaw);
+    TFilterInOutPtr inputs(inRaw), outputs(outRaw);
+    if (ret < 0)
+        task.Fatal("Error initializing complex filters: " + EngineErrorText(ret));
+    if (!outputs)
+        task.Fatal(StrFormat("Filtergraph %s has no outputs.", fg.graph_desc.c_str()));
+    for (const AVFilterInOut* cur = inputs.get(); cur; cur = cur->next)
+        AddGraphInput(task, fg, cur);
+    for (const AVFilterInOut* cur = outputs.get(); cur; cur = cur->next)
+        AddGraphOutput(task, fg, cur);
+}
+
 }  // namespace
 
 void TCustomFFmpeg::BindComplexFilterGraphs()
 {
-    for (auto& fgPtr : FGraph.Ffiltergraphs) {
-        TFilterGraph& fg = *fgPtr;
-        if (fg.graph_desc.empty() || fg.bound)
-            continue;
-        fg.bound = true;
-        TFilterGraphPtr graph(ff().avfilter_graph_alloc());
-        if (!graph)
-            Fatal("Error allocating a filter graph.");
-        AVFilterInOut* inRaw = nullptr;
-        AVFilterInOut* outRaw = nullptr;
-        int ret = ff().avfilter_graph_parse2(graph.get(), fg.graph_desc.c_str(), &inRaw, &outRaw);
-        TFilterInOutPtr inputs(inRaw), outputs(outRaw);
-        if (ret < 0)
-            Fatal("Error initializing complex filters: " + EngineErrorText(ret));
-        if (!outputs)
-            Fatal(StrFormat("Filtergraph %s has no outputs.", fg.graph_desc.c_str()));
-
-        for (AVFilterInOut* cur = inputs.get(); cur; cur = cur->next) {
-            const AVMediaType type = PadType(cur, true);
-            if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO)
-                Fatal("Only video and audio filters supported currently.");
-            TInputStream* ist = nullptr;
-            if (cur->name) {
-                // "file[:specifier]": the first matching stream of that input.
-                char* end = nullptr;
-                const long fileIndex = std::strtol(cur->name, &end, 0);
-                if (end == cur->name || fileIndex < 0 || fileIndex >= FGraph.Fnb_input_files())
-                    Fatal(StrFormat("Invalid file index %ld in filtergraph description %s.", fileIndex,
-                                    fg.graph_desc.c_str()));
-                const std::string spec = *end == ':' ? end + 1 : end;
-                const TInputFile& file = *FGraph.Finput_files[fileIndex];
-                for (int i = 0; i < file.nb_streams && !ist; ++i) {
-                    TInputStream& candidate = *FGraph.Finput_streams[file.ist_index + i];
-                    if (candidate.user_set_discard == AVDISCARD_ALL)
-                        continue;
-                    if (CheckStreamSpecifier(file.ctx.get(), candidate.st, spec) > 0)
-                        ist = &candidate;
-                }
-                if (!ist)
-                    Fatal(StrFormat("Stream specifier '%s' in filtergraph description %s matches no streams.",
-                                    spec.c_str(), fg.graph_desc.c_str()));
-            } else {
-                // Unlabelled: the first stream of the pad's kind that nothing uses yet.
-                for (auto& candidate : FGraph.Finput_streams)
-                    if (candidate->st->codecpar->codec_type == type && candidate->discard &&
-                        candidate->user_set_discard != AVDISCARD_ALL) {
-                        ist = candidate.get();
-                        break;
-                    }
-                if (!ist)
-                    Fatal(StrFormat("Cannot find a matching stream for unlabeled input pad %d on filter %s",
-                                    cur->pad_idx, cur->filter_ctx->name));
-            }
-            if (ist->st->codecpar->codec_type != type)
-                Fatal(type == AVMEDIA_TYPE_VIDEO ? "Cannot connect video filter to audio input"
-                                                 : "Cannot connect audio filter to non audio input");
-            if (!ist->avdec)
-                Fatal(StrFormat("Decoder (codec %s) not found for input stream #%d:%d",
-                                ff().avcodec_get_name(ist->st->codecpar->codec_id), ist->file_index, ist->st->index));
-            auto ifilter = std::make_unique<TInputFilter>();
-            ifilter->ist = ist;
-            ifilter->graph = &fg;
-            ifilter->type_ = type;
-            ifilter->name = cur->name ? cur->name : "";
-            ist->discard = 0;
-            ist->st->discard = AVDISCARD_NONE;
-            ist->decoding_needed = 1;
-            ist->filters.push_back(ifilter.get());
-            fg.inputs.push_back(std::move(ifilter));
-        }
-        for (AVFilterInOut* cur = outputs.get(); cur; cur = cur->next) {
-            auto ofilter = std::make_unique<TOutputFilter>();
-            ofilter->graph = &fg;
-            ofilter->type_ = PadType(cur, false);
-            ofilter->name = cur->name ? cur->name : "";
-            if (ofilter->type_ != AVMEDIA_TYPE_VIDEO && ofilter->type_ != AVMEDIA_TYPE_AUDIO)
-                Fatal(StrFormat("Only video and audio filters are supported currently; output %s is %s.",
-                                ofilter->name.c_str(), TypeName(ofilter->type_)));
-            fg.outputs.push_back(std::move(ofilter));
-        }
-    }
+    for (auto& fg : FGraph.Ffiltergraphs)
+        if (!fg->graph_desc.empty() && !fg->bound)
+            BindComplexGraph(*this, *fg);
 }
 
 TInputStream* TCustomFFmpeg::FilterGraphInput(TOutputStream& ost, int* ret)

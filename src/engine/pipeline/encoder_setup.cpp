@@ -63,6 +63,175 @@ AVColorRange GraphOutputRange(AVFilterContext* sink, AVColorRange range)
     return range;
 }
 
+// The encoder's frame rate: -r, else the graph's, else the input's (25 when none is known),
+// held under -fpsmax and moved to the nearest rate the encoder supports.
+AVRational VideoEncoderRate(const TOutputStream& ost, const TInputStream* ist)
+{
+    const TOutputFilter& of = *ost.filter;
+    AVRational rate = ost.frame_rate;
+    if (!rate.num)
+        rate = of.frame_rate;
+    if (!rate.num && ist)
+        rate = ist->framerate;
+    if ((!rate.num || !rate.den) && ist) {
+        rate = AVRational{25, 1};
+        EngineLog(TLogLevel::llWarning,
+                  StrFormat("No information about the input framerate is available. Falling back to a default "
+                            "value of 25fps for output stream #%d:%d. Use the -r option if you want a different "
+                            "framerate.",
+                            ost.file_index, ost.index));
+    }
+    if (ost.max_frame_rate.num && (!rate.num || !rate.den || av_q2d(rate) > av_q2d(ost.max_frame_rate)))
+        rate = ost.max_frame_rate;
+    if (!rate.num || !rate.den)
+        rate = AVRational{25, 1};
+    if (ost.enc->supported_framerates && !ost.force_fps) {
+        const int idx = ff().av_find_nearest_q_idx(rate, ost.enc->supported_framerates);
+        rate = ost.enc->supported_framerates[idx];
+    }
+    // MPEG-4 Part 2 stores the time base in 16-bit fields (a 15 fps camera's 500000/33333 would be refused).
+    if (ost.enc->id == AV_CODEC_ID_MPEG4)
+        ff().av_reduce(&rate.num, &rate.den, rate.num, rate.den, 65535);
+    return rate;
+}
+
+// A video encoder takes the rate, the picture the graph delivers, the aspect (-aspect wins) and
+// the source's colour properties.
+void SetVideoEncoderParameters(TOutputStream& ost, const TInputStream* ist)
+{
+    AVCodecContext* enc = ost.enc_ctx.get();
+    const TOutputFilter& of = *ost.filter;
+    const AVRational rate = VideoEncoderRate(ost, ist);
+    ost.frame_rate = rate;
+    enc->width = of.width;
+    enc->height = of.height;
+    enc->pix_fmt = static_cast<AVPixelFormat>(of.format);
+    enc->framerate = rate;
+    enc->time_base = AVRational{rate.den, rate.num};
+    AVRational sar = ost.filter->filter->inputs[0]->sample_aspect_ratio;
+    if (ost.frame_aspect_ratio.num) {
+        int64_t num = int64_t(ost.frame_aspect_ratio.num) * enc->height;
+        int64_t den = int64_t(ost.frame_aspect_ratio.den) * enc->width;
+        ff().av_reduce(&sar.num, &sar.den, num, den, INT_MAX);
+    }
+    enc->sample_aspect_ratio = sar;
+    ost.st->sample_aspect_ratio = sar;
+    enc->color_range = GraphOutputRange(ost.filter->filter, ist ? ist->dec_ctx->color_range : AVCOL_RANGE_UNSPECIFIED);
+    if (ist) {
+        enc->chroma_sample_location = ist->dec_ctx->chroma_sample_location;
+        enc->color_primaries = ist->dec_ctx->color_primaries;
+        enc->color_trc = ist->dec_ctx->color_trc;
+        enc->colorspace = ist->dec_ctx->colorspace;
+    }
+}
+
+// The stream's video sync method: -fps_mode, else -vsync, and for "auto" what the output format
+// and the input (input is null for a stream without one) suggest.
+int VsyncMethod(const TOutputStream& ost, const TGlobalOptions& global, const AVOutputFormat* fmt,
+                const TInputFile* input)
+{
+    int method = global.Fvideo_sync_method;
+    if (ost.fps_mode == "passthrough")
+        method = VSYNC_PASSTHROUGH;
+    else if (ost.fps_mode == "cfr")
+        method = VSYNC_CFR;
+    else if (ost.fps_mode == "vfr")
+        method = VSYNC_VFR;
+    else if (ost.fps_mode == "drop")
+        method = VSYNC_DROP;
+    if (method != VSYNC_AUTO)
+        return method;
+    if (!std::strcmp(fmt->name, "avi"))
+        method = VSYNC_VFR;
+    else
+        method = (fmt->flags & AVFMT_VARIABLE_FPS) ? ((fmt->flags & AVFMT_NOTIMESTAMPS) ? VSYNC_PASSTHROUGH : VSYNC_VFR)
+                                                    : VSYNC_CFR;
+    if (input && method == VSYNC_CFR) {
+        if (!std::strcmp(input->ctx->iformat->name, "lavfi"))
+            method = VSYNC_VFR;
+        // A lone stream starts where its first picture is: a raw elementary stream
+        // whose first picture comes one frame after zero gets no leading copy.
+        else if (input->nb_streams == 1 && input->input_ts_offset == 0)
+            method = VSYNC_VSCFR;
+    }
+    if (method == VSYNC_CFR && global.Fcopy_ts)
+        method = VSYNC_VSCFR;
+    return method;
+}
+
+// An audio encoder takes what the graph delivers.
+void SetAudioEncoderParameters(TOutputStream& ost)
+{
+    AVCodecContext* enc = ost.enc_ctx.get();
+    const TOutputFilter& of = *ost.filter;
+    enc->sample_fmt = static_cast<AVSampleFormat>(of.format);
+    enc->sample_rate = of.sample_rate;
+    of.ch_layout.CopyTo(enc->ch_layout);
+    enc->time_base = AVRational{1, of.sample_rate};
+}
+
+// The MJPEG encoder always runs on one thread, whatever -threads says.
+void SetEncoderThreads(TOutputStream& ost)
+{
+    if (!std::strcmp(ost.enc->name, "mjpeg"))
+        ost.encoder_opts.Set("threads", "1");
+    else if (!ost.encoder_opts.Get("threads"))
+        ost.encoder_opts.Set("threads", "auto");
+}
+
+// 0, or the library's code with errorText set.
+int OpenEncoder(TOutputStream& ost, std::string& errorText)
+{
+    const int ret = ff().avcodec_open2(ost.enc_ctx.get(), ost.enc, ost.encoder_opts.address());
+    if (ret < 0) {
+        errorText = StrFormat("Error while opening encoder for output stream #%d:%d (%s) - maybe incorrect "
+                              "parameters such as bit_rate, rate, width or height. Please check error log "
+                              "message(reported by FFLogger) to find out more detail information.",
+                              ost.file_index, ost.index, EngineErrorText(ret).c_str());
+        return ret;
+    }
+    ost.is_avcodec_opened = 1;
+    return 0;
+}
+
+// After opening: a warning for a bit rate given in kbit/s, the frame size an audio sink must
+// deliver to a fixed-size encoder, and a warning for options the encoder left.
+void ReportOpenedEncoder(TOutputStream& ost)
+{
+    const AVCodecContext* enc = ost.enc_ctx.get();
+    if (enc->bit_rate && enc->bit_rate < 1000 && enc->codec_id != AV_CODEC_ID_CODEC2)
+        EngineLog(TLogLevel::llWarning,
+                  "The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s");
+    if (ost.enc->type == AVMEDIA_TYPE_AUDIO && !(ost.enc->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
+        ff().av_buffersink_set_frame_size(ost.filter->filter, enc->frame_size);
+    if (const AVDictionaryEntry* t = ff().av_dict_get(ost.encoder_opts.get(), "", nullptr, AV_DICT_IGNORE_SUFFIX))
+        EngineLog(TLogLevel::llWarning, StrFormat("Codec AVOption %s (%s) specified for output file #%d has not been "
+                                                  "used for any stream.",
+                                                  t->key, t->value, ost.file_index));
+}
+
+// The muxer's stream takes the opened encoder's parameters, time base and rates, and the source's
+// metadata. 0 or a negative code.
+int SetStreamFromEncoder(TOutputStream& ost, const TInputStream* ist)
+{
+    const AVCodecContext* enc = ost.enc_ctx.get();
+    const int ret = ff().avcodec_parameters_from_context(ost.st->codecpar, enc);
+    if (ret < 0)
+        return ret;
+    if (ost.st->codecpar->codec_tag == 0 && enc->codec_tag)
+        ost.st->codecpar->codec_tag = enc->codec_tag;
+    ost.st->time_base = enc->time_base;
+    ost.mux_timebase = enc->time_base;
+    if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+        ost.st->avg_frame_rate = ost.frame_rate;
+        ost.st->r_frame_rate = ost.frame_rate;
+    }
+    if (ist)
+        ff().av_dict_copy(&ost.st->metadata, ist->st->metadata, AV_DICT_DONT_OVERWRITE);
+    ost.initialized = 1;
+    return 0;
+}
+
 }  // namespace
 
 // Subtitles are encoded straight from the decoder, without a filter graph.
@@ -101,130 +270,19 @@ int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
     if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE) {
         SetSubtitleEncoderParameters(ost);
     } else if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
-        const TOutputFilter& of = *ost.filter;
-        AVRational rate = ost.frame_rate;
-        if (!rate.num)
-            rate = of.frame_rate;
-        if (!rate.num && ist)
-            rate = ist->framerate;
-        if ((!rate.num || !rate.den) && ist) {
-            rate = AVRational{25, 1};
-            EngineLog(TLogLevel::llWarning,
-                      StrFormat("No information about the input framerate is available. Falling back to a default "
-                                "value of 25fps for output stream #%d:%d. Use the -r option if you want a different "
-                                "framerate.",
-                                ost.file_index, ost.index));
-        }
-        if (ost.max_frame_rate.num && (!rate.num || !rate.den || av_q2d(rate) > av_q2d(ost.max_frame_rate)))
-            rate = ost.max_frame_rate;
-        if (!rate.num || !rate.den)
-            rate = AVRational{25, 1};
-        if (ost.enc->supported_framerates && !ost.force_fps) {
-            const int idx = ff().av_find_nearest_q_idx(rate, ost.enc->supported_framerates);
-            rate = ost.enc->supported_framerates[idx];
-        }
-        // MPEG-4 Part 2 stores the time base in 16-bit fields (a 15 fps camera's 500000/33333 would be refused).
-        if (ost.enc->id == AV_CODEC_ID_MPEG4)
-            ff().av_reduce(&rate.num, &rate.den, rate.num, rate.den, 65535);
-        ost.frame_rate = rate;
-        enc->width = of.width;
-        enc->height = of.height;
-        enc->pix_fmt = static_cast<AVPixelFormat>(of.format);
-        enc->framerate = rate;
-        enc->time_base = AVRational{rate.den, rate.num};
-        AVRational sar = ost.filter->filter->inputs[0]->sample_aspect_ratio;
-        if (ost.frame_aspect_ratio.num) {
-            int64_t num = int64_t(ost.frame_aspect_ratio.num) * enc->height;
-            int64_t den = int64_t(ost.frame_aspect_ratio.den) * enc->width;
-            ff().av_reduce(&sar.num, &sar.den, num, den, INT_MAX);
-        }
-        enc->sample_aspect_ratio = sar;
-        ost.st->sample_aspect_ratio = sar;
-        enc->color_range = GraphOutputRange(ost.filter->filter, ist ? ist->dec_ctx->color_range
-                                                                    : AVCOL_RANGE_UNSPECIFIED);
-        if (ist) {
-            enc->chroma_sample_location = ist->dec_ctx->chroma_sample_location;
-            enc->color_primaries = ist->dec_ctx->color_primaries;
-            enc->color_trc = ist->dec_ctx->color_trc;
-            enc->colorspace = ist->dec_ctx->colorspace;
-        }
-        ost.vsync_method = FGlobal.Fvideo_sync_method;
-        if (ost.fps_mode == "passthrough")
-            ost.vsync_method = VSYNC_PASSTHROUGH;
-        else if (ost.fps_mode == "cfr")
-            ost.vsync_method = VSYNC_CFR;
-        else if (ost.fps_mode == "vfr")
-            ost.vsync_method = VSYNC_VFR;
-        else if (ost.fps_mode == "drop")
-            ost.vsync_method = VSYNC_DROP;
-        if (ost.vsync_method == VSYNC_AUTO) {
-            const AVOutputFormat* fmt = FGraph.Foutput_files[ost.file_index]->format;
-            if (!std::strcmp(fmt->name, "avi"))
-                ost.vsync_method = VSYNC_VFR;
-            else
-                ost.vsync_method = (fmt->flags & AVFMT_VARIABLE_FPS)
-                                       ? ((fmt->flags & AVFMT_NOTIMESTAMPS) ? VSYNC_PASSTHROUGH : VSYNC_VFR)
-                                       : VSYNC_CFR;
-            if (ist && ost.vsync_method == VSYNC_CFR) {
-                const TInputFile& input = InputFileOf(*ist);
-                if (!std::strcmp(input.ctx->iformat->name, "lavfi"))
-                    ost.vsync_method = VSYNC_VFR;
-                // A lone stream starts where its first picture is: a raw elementary stream
-                // whose first picture comes one frame after zero gets no leading copy.
-                else if (input.nb_streams == 1 && input.input_ts_offset == 0)
-                    ost.vsync_method = VSYNC_VSCFR;
-            }
-            if (ost.vsync_method == VSYNC_CFR && FGlobal.Fcopy_ts)
-                ost.vsync_method = VSYNC_VSCFR;
-        }
+        SetVideoEncoderParameters(ost, ist);
+        const TInputFile* input = ist ? &InputFileOf(*ist) : nullptr;
+        ost.vsync_method = VsyncMethod(ost, FGlobal, FGraph.Foutput_files[ost.file_index]->format, input);
         ost.is_cfr = ost.vsync_method == VSYNC_CFR || ost.vsync_method == VSYNC_VSCFR;
     } else {
-        const TOutputFilter& of = *ost.filter;
-        enc->sample_fmt = static_cast<AVSampleFormat>(of.format);
-        enc->sample_rate = of.sample_rate;
-        ff().av_channel_layout_uninit(&enc->ch_layout);
-        ff().av_channel_layout_copy(&enc->ch_layout, of.ch_layout.get());
-        enc->time_base = AVRational{1, of.sample_rate};
+        SetAudioEncoderParameters(ost);
     }
-    // The MJPEG encoder always runs on one thread, whatever -threads says.
-    if (!std::strcmp(ost.enc->name, "mjpeg"))
-        ost.encoder_opts.Set("threads", "1");
-    else if (!ost.encoder_opts.Get("threads"))
-        ost.encoder_opts.Set("threads", "auto");
+    SetEncoderThreads(ost);
     OpenPassLog(ost);
-    int ret = ff().avcodec_open2(enc, ost.enc, ost.encoder_opts.address());
-    if (ret < 0) {
-        FLastErrMsg = StrFormat("Error while opening encoder for output stream #%d:%d (%s) - maybe incorrect "
-                                "parameters such as bit_rate, rate, width or height. Please check error log "
-                                "message(reported by FFLogger) to find out more detail information.",
-                                ost.file_index, ost.index, EngineErrorText(ret).c_str());
+    if (const int ret = OpenEncoder(ost, FLastErrMsg); ret < 0)
         return ret;
-    }
-    ost.is_avcodec_opened = 1;
-    if (enc->bit_rate && enc->bit_rate < 1000 && enc->codec_id != AV_CODEC_ID_CODEC2)
-        EngineLog(TLogLevel::llWarning,
-                  "The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s");
-    if (ost.enc->type == AVMEDIA_TYPE_AUDIO && !(ost.enc->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
-        ff().av_buffersink_set_frame_size(ost.filter->filter, enc->frame_size);
-    if (const AVDictionaryEntry* t = ff().av_dict_get(ost.encoder_opts.get(), "", nullptr, AV_DICT_IGNORE_SUFFIX))
-        EngineLog(TLogLevel::llWarning, StrFormat("Codec AVOption %s (%s) specified for output file #%d has not been "
-                                                  "used for any stream.",
-                                                  t->key, t->value, ost.file_index));
-    ret = ff().avcodec_parameters_from_context(ost.st->codecpar, enc);
-    if (ret < 0)
-        return ret;
-    if (ost.st->codecpar->codec_tag == 0 && enc->codec_tag)
-        ost.st->codecpar->codec_tag = enc->codec_tag;
-    ost.st->time_base = enc->time_base;
-    ost.mux_timebase = enc->time_base;
-    if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
-        ost.st->avg_frame_rate = ost.frame_rate;
-        ost.st->r_frame_rate = ost.frame_rate;
-    }
-    if (ist)
-        ff().av_dict_copy(&ost.st->metadata, ist->st->metadata, AV_DICT_DONT_OVERWRITE);
-    ost.initialized = 1;
-    return 0;
+    ReportOpenedEncoder(ost);
+    return SetStreamFromEncoder(ost, ist);
 }
 
 // Two-pass encoding: pass 1 writes the encoder's statistics to "<prefix>-<stream>.log",

@@ -102,10 +102,7 @@ std::string AudioFormatFilter(const TOutputStream& ost)
         if (chosen) {
             layouts = LayoutText(*chosen);
         } else {
-            AVChannelLayout fallback{};
-            ff().av_channel_layout_default(&fallback, enc->ch_layout.nb_channels);
-            layouts = LayoutText(fallback);
-            ff().av_channel_layout_uninit(&fallback);
+            layouts = LayoutText(*TChannelLayout::Default(enc->ch_layout.nb_channels));
         }
     } else if (codec && codec->ch_layouts) {
         for (const AVChannelLayout* p = codec->ch_layouts; p->nb_channels; ++p)
@@ -150,10 +147,7 @@ std::string ChannelMapFilter(const TOutputStream& ost)
 {
     if (ost.audio_channels_map.empty())
         return {};
-    AVChannelLayout layout{};
-    ff().av_channel_layout_default(&layout, ost.audio_channels_mapped());
-    std::string args = LayoutText(layout);
-    ff().av_channel_layout_uninit(&layout);
+    std::string args = LayoutText(*TChannelLayout::Default(ost.audio_channels_mapped()));
     for (int i = 0; i < ost.audio_channels_mapped(); ++i) {
         const int source = ost.audio_channels_map[size_t(i)];
         if (source != -1)
@@ -208,21 +202,11 @@ std::string SourceArgs(TInputFilter& ifilter, const AVCodecParameters* par)
     }
     const int rate = ifilter.sample_rate ? ifilter.sample_rate : par->sample_rate;
     const int format = ifilter.format >= 0 ? ifilter.format : par->format;
-    AVChannelLayout layout{};
-    if (ifilter.ch_layout.get()->nb_channels)
-        ff().av_channel_layout_copy(&layout, ifilter.ch_layout.get());
-    else
-        ff().av_channel_layout_copy(&layout, &par->ch_layout);
-    if (layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-        const int channels = layout.nb_channels;
-        ff().av_channel_layout_uninit(&layout);
-        ff().av_channel_layout_default(&layout, channels);
-    }
-    std::string args = StrFormat("time_base=1/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s", rate, rate,
-                                 ff().av_get_sample_fmt_name(static_cast<AVSampleFormat>(format)),
-                                 LayoutText(layout).c_str());
-    ff().av_channel_layout_uninit(&layout);
-    return args;
+    TChannelLayout layout(ifilter.ch_layout.get()->nb_channels ? *ifilter.ch_layout : par->ch_layout);
+    if (layout.get()->order == AV_CHANNEL_ORDER_UNSPEC)
+        layout = TChannelLayout::Default(layout.get()->nb_channels);
+    return StrFormat("time_base=1/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s", rate, rate,
+                     ff().av_get_sample_fmt_name(static_cast<AVSampleFormat>(format)), LayoutText(*layout).c_str());
 }
 
 // Links src's output pad through chain (a filter text, "null" when empty) to dst's input pad.
@@ -309,96 +293,142 @@ std::string TCustomFFmpeg::OutputChain(const TOutputFilter& ofilter)
     return chain;
 }
 
-int TCustomFFmpeg::ConfigureFilterGraph(TFilterGraph& fg)
+namespace {
+
+// The buffer sources and sinks of a graph being configured, in the order of its pads.
+struct TGraphEnds {
+    std::vector<AVFilterContext*> sources;
+    std::vector<AVFilterContext*> sinks;
+};
+
+// A new graph for fg: bicubic scaling unless the stream says otherwise, and for a complex graph
+// the -filter_complex_threads count. 0 or -ENOMEM.
+int AllocateGraph(const TGlobalOptions& global, TFilterGraph& fg)
 {
-    const bool simple = fg.graph_desc.empty();
     fg.graph.reset(ff().avfilter_graph_alloc());
     if (!fg.graph)
         return AVERROR(ENOMEM);
+    fg.graph->scale_sws_opts = ff().av_strdup("flags=bicubic");
+    if (!fg.graph_desc.empty() && global.Ffilter_complex_nbthreads > 0)
+        fg.graph->nb_threads = global.Ffilter_complex_nbthreads;
+    return 0;
+}
+
+// A failed configuration leaves no graph behind; the error text names the step. Returns ret.
+int FailGraph(TCustomFFmpeg& task, TFilterGraph& fg, int ret, const std::string& text)
+{
+    task.FLastErrMsg = text + ": " + EngineErrorText(ret);
+    fg.graph.reset();
+    return ret;
+}
+
+int CreateBufferSource(AVFilterGraph* graph, TInputFilter& ifilter, const std::string& name, AVFilterContext** src)
+{
+    const bool video = ifilter.type_ == AVMEDIA_TYPE_VIDEO;
+    return ff().avfilter_graph_create_filter(src, ff().avfilter_get_by_name(video ? "buffer" : "abuffer"),
+                                             name.c_str(), SourceArgs(ifilter, ifilter.ist->st->codecpar).c_str(),
+                                             nullptr, graph);
+}
+
+int CreateBufferSink(AVFilterGraph* graph, const TOutputFilter& ofilter, const std::string& name,
+                     AVFilterContext** sink)
+{
+    const bool video = ofilter.type_ == AVMEDIA_TYPE_VIDEO;
+    return ff().avfilter_graph_create_filter(sink, ff().avfilter_get_by_name(video ? "buffersink" : "abuffersink"),
+                                             name.c_str(), nullptr, nullptr, graph);
+}
+
+// A simple graph: buffer source, the engine's input filters, the stream's -vf/-af text, the
+// engine's output filters, buffer sink. 0 or a negative code (the graph is then gone).
+int LinkSimpleGraph(TCustomFFmpeg& task, TFilterGraph& fg, TGraphEnds& ends)
+{
     AVFilterGraph* graph = fg.graph.get();
-    graph->scale_sws_opts = ff().av_strdup("flags=bicubic");
-    if (!simple && FGlobal.Ffilter_complex_nbthreads > 0)
-        graph->nb_threads = FGlobal.Ffilter_complex_nbthreads;
-
-    auto fail = [&](int ret, const std::string& text) {
-        FLastErrMsg = text + ": " + EngineErrorText(ret);
-        fg.graph.reset();
-        return ret;
-    };
-    auto makeSource = [&](TInputFilter& ifilter, const std::string& name, AVFilterContext** src) {
-        const bool video = ifilter.type_ == AVMEDIA_TYPE_VIDEO;
-        return ff().avfilter_graph_create_filter(src, ff().avfilter_get_by_name(video ? "buffer" : "abuffer"),
-                                                 name.c_str(), SourceArgs(ifilter, ifilter.ist->st->codecpar).c_str(),
-                                                 nullptr, graph);
-    };
-    auto makeSink = [&](TOutputFilter& ofilter, const std::string& name, AVFilterContext** sink) {
-        const bool video = ofilter.type_ == AVMEDIA_TYPE_VIDEO;
-        return ff().avfilter_graph_create_filter(
-            sink, ff().avfilter_get_by_name(video ? "buffersink" : "abuffersink"), name.c_str(), nullptr, nullptr, graph);
-    };
-
-    std::vector<AVFilterContext*> sources(fg.inputs.size()), sinks(fg.outputs.size());
-    if (simple) {
-        TInputFilter& ifilter = *fg.inputs[0];
-        TOutputFilter& ofilter = *fg.outputs[0];
-        const TInputStream& ist = *ifilter.ist;
-        const TOutputStream& ost = *ofilter.ost;
-        int ret = ApplyStreamGraphOptions(graph, ost);
-        if (ret < 0)
-            return fail(ret, "Error configuring filters");
-        ret = makeSource(ifilter, "in", &sources[0]);
-        if (ret >= 0)
-            ret = makeSink(ofilter, "out", &sinks[0]);
-        if (ret < 0)
-            return fail(ret, "Error configuring filters");
-        std::string chain = InputChain(fg, ifilter);
-        Append(chain, ost.avfilter);
-        Append(chain, OutputChain(ofilter));
-        ret = LinkThrough(graph, sources[0], 0, chain, sinks[0], 0, ifilter.type_ == AVMEDIA_TYPE_VIDEO);
-        if (ret < 0)
-            return fail(ret, StrFormat("Error initializing a simple filtergraph between streams %d:%d->%d:%d",
-                                       ist.file_index, ist.st->index, ost.file_index, ost.index));
-    } else {
-        AVFilterInOut* inRaw = nullptr;
-        AVFilterInOut* outRaw = nullptr;
-        int ret = ff().avfilter_graph_parse2(graph, fg.graph_desc.c_str(), &inRaw, &outRaw);
-        TFilterInOutPtr openInputs(inRaw), openOutputs(outRaw);
-        if (ret < 0)
-            return fail(ret, "Error initializing complex filters");
-        // The pads come in the same order as when the graph was first parsed to bind them.
-        size_t i = 0;
-        for (AVFilterInOut* cur = openInputs.get(); cur && ret >= 0; cur = cur->next, ++i) {
-            if (i >= fg.inputs.size())
-                return fail(AVERROR(EINVAL), "Error configuring complex filters");
-            TInputFilter& ifilter = *fg.inputs[i];
-            const TInputStream& ist = *ifilter.ist;
-            ret = makeSource(ifilter, StrFormat("graph %d input from stream %d:%d", fg.index, ist.file_index,
-                                                ist.st->index), &sources[i]);
-            if (ret >= 0)
-                ret = LinkThrough(graph, sources[i], 0, InputChain(fg, ifilter), cur->filter_ctx, cur->pad_idx,
-                                  ifilter.type_ == AVMEDIA_TYPE_VIDEO);
-        }
-        size_t j = 0;
-        for (AVFilterInOut* cur = openOutputs.get(); cur && ret >= 0; cur = cur->next, ++j) {
-            if (j >= fg.outputs.size())
-                return fail(AVERROR(EINVAL), "Error configuring complex filters");
-            TOutputFilter& ofilter = *fg.outputs[j];
-            if (!ofilter.ost)
-                return fail(AVERROR(EINVAL), StrFormat("Filter %s has an unconnected output", cur->filter_ctx->name));
-            ret = makeSink(ofilter, StrFormat("out_%d_%d", fg.index, int(j)), &sinks[j]);
-            if (ret >= 0)
-                ret = LinkThrough(graph, cur->filter_ctx, cur->pad_idx, OutputChain(ofilter), sinks[j], 0,
-                                  ofilter.type_ == AVMEDIA_TYPE_VIDEO);
-        }
-        if (ret < 0)
-            return fail(ret, "Error configuring complex filters");
-    }
-    int ret = ff().avfilter_graph_config(graph, nullptr);
+    TInputFilter& ifilter = *fg.inputs[0];
+    TOutputFilter& ofilter = *fg.outputs[0];
+    const TInputStream& ist = *ifilter.ist;
+    const TOutputStream& ost = *ofilter.ost;
+    int ret = task.ApplyStreamGraphOptions(graph, ost);
     if (ret < 0)
-        return fail(ret, "Error reinitializing filters!");
+        return FailGraph(task, fg, ret, "Error configuring filters");
+    ret = CreateBufferSource(graph, ifilter, "in", &ends.sources[0]);
+    if (ret >= 0)
+        ret = CreateBufferSink(graph, ofilter, "out", &ends.sinks[0]);
+    if (ret < 0)
+        return FailGraph(task, fg, ret, "Error configuring filters");
+    std::string chain = task.InputChain(fg, ifilter);
+    Append(chain, ost.avfilter);
+    Append(chain, task.OutputChain(ofilter));
+    ret = LinkThrough(graph, ends.sources[0], 0, chain, ends.sinks[0], 0, ifilter.type_ == AVMEDIA_TYPE_VIDEO);
+    if (ret < 0)
+        return FailGraph(task, fg, ret, StrFormat("Error initializing a simple filtergraph between streams %d:%d->%d:%d",
+                                                  ist.file_index, ist.st->index, ost.file_index, ost.index));
+    return 0;
+}
+
+// Each open input of a complex graph gets a buffer source and the engine's input filters. The pads
+// come in the same order as when the graph was first parsed to bind them.
+int LinkComplexInputs(TCustomFFmpeg& task, TFilterGraph& fg, AVFilterInOut* open, TGraphEnds& ends)
+{
+    size_t i = 0;
+    for (AVFilterInOut* cur = open; cur; cur = cur->next, ++i) {
+        if (i >= fg.inputs.size())
+            return FailGraph(task, fg, AVERROR(EINVAL), "Error configuring complex filters");
+        TInputFilter& ifilter = *fg.inputs[i];
+        const TInputStream& ist = *ifilter.ist;
+        int ret = CreateBufferSource(fg.graph.get(), ifilter,
+                                     StrFormat("graph %d input from stream %d:%d", fg.index, ist.file_index,
+                                               ist.st->index),
+                                     &ends.sources[i]);
+        if (ret >= 0)
+            ret = LinkThrough(fg.graph.get(), ends.sources[i], 0, task.InputChain(fg, ifilter), cur->filter_ctx,
+                              cur->pad_idx, ifilter.type_ == AVMEDIA_TYPE_VIDEO);
+        if (ret < 0)
+            return FailGraph(task, fg, ret, "Error configuring complex filters");
+    }
+    return 0;
+}
+
+// Each open output of a complex graph goes through the engine's output filters to a buffer sink.
+int LinkComplexOutputs(TCustomFFmpeg& task, TFilterGraph& fg, AVFilterInOut* open, TGraphEnds& ends)
+{
+    size_t j = 0;
+    for (AVFilterInOut* cur = open; cur; cur = cur->next, ++j) {
+        if (j >= fg.outputs.size())
+            return FailGraph(task, fg, AVERROR(EINVAL), "Error configuring complex filters");
+        TOutputFilter& ofilter = *fg.outputs[j];
+        if (!ofilter.ost)
+            return FailGraph(task, fg, AVERROR(EINVAL),
+                             StrFormat("Filter %s has an unconnected output", cur->filter_ctx->name));
+        int ret = CreateBufferSink(fg.graph.get(), ofilter, StrFormat("out_%d_%d", fg.index, int(j)), &ends.sinks[j]);
+        if (ret >= 0)
+            ret = LinkThrough(fg.graph.get(), cur->filter_ctx, cur->pad_idx, task.OutputChain(ofilter),
+                              ends.sinks[j], 0, ofilter.type_ == AVMEDIA_TYPE_VIDEO);
+        if (ret < 0)
+            return FailGraph(task, fg, ret, "Error configuring complex filters");
+    }
+    return 0;
+}
+
+// A complex graph: the user's -filter_complex text with its open pads linked to sources and sinks.
+int LinkComplexGraph(TCustomFFmpeg& task, TFilterGraph& fg, TGraphEnds& ends)
+{
+    AVFilterInOut* inRaw = nullptr;
+    AVFilterInOut* outRaw = nullptr;
+    const int ret = ff().avfilter_graph_parse2(fg.graph.get(), fg.graph_desc.c_str(), &inRaw, &outRaw);
+    TFilterInOutPtr openInputs(inRaw), openOutputs(outRaw);
+    if (ret < 0)
+        return FailGraph(task, fg, ret, "Error initializing complex filters");
+    if (const int linked = LinkComplexInputs(task, fg, openInputs.get(), ends); linked < 0)
+        return linked;
+    return LinkComplexOutputs(task, fg, openOutputs.get(), ends);
+}
+
+// The inputs keep their buffer sources; an input not yet fed takes its format from the stream.
+void RecordGraphInputs(TFilterGraph& fg, const TGraphEnds& ends)
+{
     for (size_t i = 0; i < fg.inputs.size(); ++i) {
         TInputFilter& ifilter = *fg.inputs[i];
-        ifilter.filter = sources[i];
+        ifilter.filter = ends.sources[i];
         if (ifilter.format < 0) {
             const AVCodecParameters* par = ifilter.ist->st->codecpar;
             ifilter.format = par->format;
@@ -407,18 +437,38 @@ int TCustomFFmpeg::ConfigureFilterGraph(TFilterGraph& fg)
             ifilter.sample_rate = par->sample_rate;
         }
     }
+}
+
+// The outputs keep their buffer sinks and what the configured graph delivers to them.
+void RecordGraphOutputs(TFilterGraph& fg, const TGraphEnds& ends)
+{
     for (size_t j = 0; j < fg.outputs.size(); ++j) {
         TOutputFilter& ofilter = *fg.outputs[j];
-        ofilter.filter = sinks[j];
-        const AVFilterLink* link = sinks[j]->inputs[0];
+        ofilter.filter = ends.sinks[j];
+        const AVFilterLink* link = ends.sinks[j]->inputs[0];
         ofilter.format = link->format;
         ofilter.width = link->w;
         ofilter.height = link->h;
         ofilter.sample_rate = link->sample_rate;
         ofilter.frame_rate = link->frame_rate;
-        ff().av_channel_layout_uninit(ofilter.ch_layout.get());
-        ff().av_channel_layout_copy(ofilter.ch_layout.get(), &link->ch_layout);
+        ofilter.ch_layout.Assign(link->ch_layout);
     }
+}
+
+}  // namespace
+
+int TCustomFFmpeg::ConfigureFilterGraph(TFilterGraph& fg)
+{
+    if (const int ret = AllocateGraph(FGlobal, fg); ret < 0)
+        return ret;
+    TGraphEnds ends{std::vector<AVFilterContext*>(fg.inputs.size()), std::vector<AVFilterContext*>(fg.outputs.size())};
+    const int linked = fg.graph_desc.empty() ? LinkSimpleGraph(*this, fg, ends) : LinkComplexGraph(*this, fg, ends);
+    if (linked < 0)
+        return linked;
+    if (const int ret = ff().avfilter_graph_config(fg.graph.get(), nullptr); ret < 0)
+        return FailGraph(*this, fg, ret, "Error reinitializing filters!");
+    RecordGraphInputs(fg, ends);
+    RecordGraphOutputs(fg, ends);
     fg.reconfiguration = 1;
     return 0;
 }

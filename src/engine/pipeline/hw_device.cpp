@@ -23,6 +23,74 @@ std::string DefaultName(const TJobGraph& graph, AVHWDeviceType type)
     }
 }
 
+// "=name" after the type at k (k then moves behind it), else the first free default name.
+// 0 or a negative code.
+int ReadDeviceName(const TJobGraph& graph, const std::string& spec, AVHWDeviceType type, size_t& k,
+                   std::string& name)
+{
+    if (k == std::string::npos || spec[k] != '=') {
+        name = DefaultName(graph, type);
+        return 0;
+    }
+    const size_t end = spec.find_first_of(":@,", k + 1);
+    name = spec.substr(k + 1, end == std::string::npos ? std::string::npos : end - k - 1);
+    if (name.empty())
+        return InvalidSpec(spec);
+    if (graph.FindHWDevice(name)) {
+        EngineLog(TLogLevel::llError, "Invalid device specification \"" + spec + "\": named device already exists");
+        return AVERROR(EEXIST);
+    }
+    k = end;
+    return 0;
+}
+
+// ":device[,key=value...]" or ",key=value...": a device opened with those options.
+int OpenDevice(const std::string& spec, AVHWDeviceType type, size_t k, AVBufferRef** ref)
+{
+    std::string device;
+    size_t optionsAt = std::string::npos;
+    if (spec[k] == ':') {
+        const size_t comma = spec.find(',', k + 1);
+        device = spec.substr(k + 1, comma == std::string::npos ? std::string::npos : comma - k - 1);
+        optionsAt = comma;
+    } else {
+        optionsAt = k;
+    }
+    TDictionary options;
+    if (optionsAt != std::string::npos &&
+        ff().av_dict_parse_string(options.address(), spec.c_str() + optionsAt + 1, "=", ",", 0) < 0)
+        return InvalidSpec(spec);
+    return ff().av_hwdevice_ctx_create(ref, type, device.empty() ? nullptr : device.c_str(), options.get(), 0);
+}
+
+// The device the rest of spec from k describes: the type's default device, one opened by name
+// and options, or one derived from another ("@source"). 0 or a negative code.
+int CreateDevice(const TJobGraph& graph, const std::string& spec, AVHWDeviceType type, size_t k, TBufferRefPtr& ref)
+{
+    AVBufferRef* raw = nullptr;
+    int err = 0;
+    if (k == std::string::npos) {
+        err = ff().av_hwdevice_ctx_create(&raw, type, nullptr, nullptr, 0);
+    } else if (spec[k] == ':' || spec[k] == ',') {
+        err = OpenDevice(spec, type, k, &raw);
+    } else if (spec[k] == '@') {
+        const THWDevice* source = graph.FindHWDevice(spec.substr(k + 1));
+        if (!source) {
+            EngineLog(TLogLevel::llError, "Invalid device specification \"" + spec + "\": unknown source device");
+            return AVERROR(EINVAL);
+        }
+        err = ff().av_hwdevice_ctx_create_derived(&raw, type, source->device_ref.get(), 0);
+    } else {
+        return InvalidSpec(spec);
+    }
+    ref.reset(raw);
+    if (err < 0) {
+        EngineLog(TLogLevel::llError, "Device creation failed: " + std::to_string(err) + ".");
+        return err;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int HWDeviceInitFromString(TJobGraph& graph, const std::string& spec)
@@ -34,60 +102,17 @@ int HWDeviceInitFromString(TJobGraph& graph, const std::string& spec)
         EngineLog(TLogLevel::llError, "Invalid device specification \"" + spec + "\": unknown device type");
         return AVERROR(ENOSYS);
     }
-
     std::string name;
-    if (k != std::string::npos && spec[k] == '=') {
-        const size_t end = spec.find_first_of(":@,", k + 1);
-        name = spec.substr(k + 1, end == std::string::npos ? std::string::npos : end - k - 1);
-        if (name.empty())
-            return InvalidSpec(spec);
-        if (graph.FindHWDevice(name)) {
-            EngineLog(TLogLevel::llError, "Invalid device specification \"" + spec + "\": named device already exists");
-            return AVERROR(EEXIST);
-        }
-        k = end;
-    } else {
-        name = DefaultName(graph, type);
-    }
-
-    AVBufferRef* ref = nullptr;
-    int err = 0;
-    if (k == std::string::npos) {
-        err = ff().av_hwdevice_ctx_create(&ref, type, nullptr, nullptr, 0);
-    } else if (spec[k] == ':' || spec[k] == ',') {
-        std::string device;
-        size_t optionsAt = std::string::npos;
-        if (spec[k] == ':') {
-            const size_t comma = spec.find(',', k + 1);
-            device = spec.substr(k + 1, comma == std::string::npos ? std::string::npos : comma - k - 1);
-            optionsAt = comma;
-        } else {
-            optionsAt = k;
-        }
-        TDictionary options;
-        if (optionsAt != std::string::npos &&
-            ff().av_dict_parse_string(options.address(), spec.c_str() + optionsAt + 1, "=", ",", 0) < 0)
-            return InvalidSpec(spec);
-        err = ff().av_hwdevice_ctx_create(&ref, type, device.empty() ? nullptr : device.c_str(), options.get(), 0);
-    } else if (spec[k] == '@') {
-        const THWDevice* source = graph.FindHWDevice(spec.substr(k + 1));
-        if (!source) {
-            EngineLog(TLogLevel::llError, "Invalid device specification \"" + spec + "\": unknown source device");
-            return AVERROR(EINVAL);
-        }
-        err = ff().av_hwdevice_ctx_create_derived(&ref, type, source->device_ref.get(), 0);
-    } else {
-        return InvalidSpec(spec);
-    }
-    if (err < 0) {
-        EngineLog(TLogLevel::llError, "Device creation failed: " + std::to_string(err) + ".");
-        return err;
-    }
+    if (const int ret = ReadDeviceName(graph, spec, type, k, name); ret < 0)
+        return ret;
+    TBufferRefPtr ref;
+    if (const int ret = CreateDevice(graph, spec, type, k, ref); ret < 0)
+        return ret;
 
     auto dev = std::make_unique<THWDevice>();
     dev->name = name;
     dev->type_ = type;
-    dev->device_ref.reset(ref);
+    dev->device_ref = std::move(ref);
     graph.Fhw_devices.push_back(std::move(dev));
     return 0;
 }

@@ -8,15 +8,13 @@
 #include "engine/options/codec_options.h"
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
+#include "engine/pipeline/open_input.h"
+#include "engine/pipeline/stream_setup.h"
 #include "media/engine_log.h"
 #include "base/same_file.h"
 #include "engine/text_file.h"
 
 namespace reelsmith {
-
-int ResolveRecordingTimeOf(TCustomFFmpeg& task, TOptionsContext& o);
-TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, AVMediaType type,
-                               int sourceIndex, TOutputFilter* graphOutput = nullptr);
 
 namespace {
 
@@ -94,6 +92,40 @@ int SubtitleStream(TCustomFFmpeg& task, const TOptionsContext& o, const AVOutput
     return -1;
 }
 
+// Chapters of the first input that has any, moved by the input's -ss and cut at -t.
+void CopyChapters(const TCustomFFmpeg& task, const TOptionsContext& o, AVFormatContext* oc)
+{
+    for (const auto& file : task.FGraph.Finput_files) {
+        AVFormatContext* src = file->ctx.get();
+        if (!src->nb_chapters)
+            continue;
+        for (unsigned i = 0; i < src->nb_chapters; ++i) {
+            const AVChapter* in = src->chapters[i];
+            const int64_t offset = (file->start_time == kNoPtsValue ? 0 : file->start_time);
+            const int64_t start = ff().av_rescale_q(in->start, in->time_base, AV_TIME_BASE_Q) - offset;
+            if (start < 0 && ff().av_rescale_q(in->end, in->time_base, AV_TIME_BASE_Q) - offset < 0)
+                continue;
+            if (o.recording_time != INT64_MAX && start >= o.recording_time)
+                break;
+            auto* out = static_cast<AVChapter*>(ff().av_mallocz(sizeof(AVChapter)));
+            if (!out)
+                break;
+            out->id = in->id;
+            out->time_base = in->time_base;
+            out->start = std::max<int64_t>(0, in->start - ff().av_rescale_q(offset, AV_TIME_BASE_Q, in->time_base));
+            out->end = in->end - ff().av_rescale_q(offset, AV_TIME_BASE_Q, in->time_base);
+            if (o.recording_time != INT64_MAX)
+                out->end = std::min(out->end, ff().av_rescale_q(o.recording_time, AV_TIME_BASE_Q, in->time_base));
+            ff().av_dict_copy(&out->metadata, in->metadata, 0);
+            if (ff().av_dynarray_add_nofree(&oc->chapters, reinterpret_cast<int*>(&oc->nb_chapters), out) < 0)
+                ff().av_free(out);
+        }
+        break;
+    }
+}
+
+// Without -map_metadata, the first input's metadata (less what no longer holds) and chapters;
+// then -metadata, global or per stream.
 void CopyMetadata(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc)
 {
     if (task.FGraph.Fnb_input_files() > 0 && o.metadata_map.Empty()) {
@@ -103,36 +135,8 @@ void CopyMetadata(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc)
             ff().av_dict_set(&oc->metadata, key, nullptr, 0);
         if (o.recording_time != INT64_MAX)
             ff().av_dict_set(&oc->metadata, "duration", nullptr, 0);
-        // Chapters of the first input that has any.
-        if (o.chapters_input_file == INT_MAX) {
-            for (const auto& file : task.FGraph.Finput_files) {
-                AVFormatContext* src = file->ctx.get();
-                if (!src->nb_chapters)
-                    continue;
-                for (unsigned i = 0; i < src->nb_chapters; ++i) {
-                    const AVChapter* in = src->chapters[i];
-                    const int64_t offset = (file->start_time == kNoPtsValue ? 0 : file->start_time);
-                    const int64_t start = ff().av_rescale_q(in->start, in->time_base, AV_TIME_BASE_Q) - offset;
-                    if (start < 0 && ff().av_rescale_q(in->end, in->time_base, AV_TIME_BASE_Q) - offset < 0)
-                        continue;
-                    if (o.recording_time != INT64_MAX && start >= o.recording_time)
-                        break;
-                    auto* out = static_cast<AVChapter*>(ff().av_mallocz(sizeof(AVChapter)));
-                    if (!out)
-                        break;
-                    out->id = in->id;
-                    out->time_base = in->time_base;
-                    out->start = std::max<int64_t>(0, in->start - ff().av_rescale_q(offset, AV_TIME_BASE_Q, in->time_base));
-                    out->end = in->end - ff().av_rescale_q(offset, AV_TIME_BASE_Q, in->time_base);
-                    if (o.recording_time != INT64_MAX)
-                        out->end = std::min(out->end, ff().av_rescale_q(o.recording_time, AV_TIME_BASE_Q, in->time_base));
-                    ff().av_dict_copy(&out->metadata, in->metadata, 0);
-                    if (ff().av_dynarray_add_nofree(&oc->chapters, reinterpret_cast<int*>(&oc->nb_chapters), out) < 0)
-                        ff().av_free(out);
-                }
-                break;
-            }
-        }
+        if (o.chapters_input_file == INT_MAX)
+            CopyChapters(task, o, oc);
     }
     for (const auto& item : o.metadata.items) {
         const std::string& text = item.u;
@@ -245,183 +249,265 @@ bool InputStreamPotentiallyAvailable(const TCustomFFmpeg& task)
     return false;
 }
 
-}  // namespace
-
-int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
+// An input is never overwritten. 0, or -22 with the error text.
+int RefuseInputAsOutput(TCustomFFmpeg& task, const std::string& fileName)
 {
-    int ret = ResolveRecordingTimeOf(*this, o);
-    if (ret < 0)
-        return ret;
-
-    for (const auto& file : FGraph.Finput_files) {
+    for (const auto& file : task.FGraph.Finput_files) {
         if (SameFile(fileName, file->ctx->url ? file->ctx->url : "")) {
-            FLastErrMsg = fileName + ": " + "the output is the same file as an input; the input is never overwritten";
-            EngineLog(TLogLevel::llError, FLastErrMsg);
+            task.FLastErrMsg = fileName + ": " + "the output is the same file as an input; the input is never overwritten";
+            EngineLog(TLogLevel::llError, task.FLastErrMsg);
             return AVERROR(EINVAL);
         }
     }
+    return 0;
+}
 
+// The muxer context of fileName (-f, or the format its name suggests) in a new output record.
+// 0 or a negative code with the error text.
+int NewOutputFile(TCustomFFmpeg& task, const TOptionsContext& o, const std::string& fileName,
+                  std::unique_ptr<TOutputFile>& of)
+{
     AVFormatContext* raw = nullptr;
-    ret = ff().avformat_alloc_output_context2(&raw, nullptr, o.format.empty() ? nullptr : o.format.c_str(),
-                                             fileName.c_str());
-    if (!raw) {
-        FLastErrMsg = fileName + ": " + EngineErrorText(ret < 0 ? ret : AVERROR(ENOMEM));
-        EngineLog(TLogLevel::llError, FLastErrMsg);
+    const int ret = ff().avformat_alloc_output_context2(&raw, nullptr, o.format.empty() ? nullptr : o.format.c_str(),
+                                                        fileName.c_str());
+    TOutputFormatContextPtr ctx(raw);
+    if (!ctx) {
+        task.FLastErrMsg = fileName + ": " + EngineErrorText(ret < 0 ? ret : AVERROR(ENOMEM));
+        EngineLog(TLogLevel::llError, task.FLastErrMsg);
         return ret < 0 ? ret : AVERROR(ENOMEM);
     }
-    auto of = std::make_unique<TOutputFile>();
-    of->ctx.reset(raw);
-    of->format = raw->oformat;
-    of->index = FGraph.Fnb_output_files();
-    of->ost_index = FGraph.Fnb_output_streams();
+    of = std::make_unique<TOutputFile>();
+    of->ctx = std::move(ctx);
+    AVFormatContext* oc = of->ctx.get();
+    of->format = oc->oformat;
+    of->index = task.FGraph.Fnb_output_files();
+    of->ost_index = task.FGraph.Fnb_output_streams();
     of->recording_time = o.recording_time;
     of->start_time = o.start_time;
     of->limit_filesize = o.limit_filesize;
     of->shortest = o.shortest;
     of->opts.CopyFrom(o.g.format_opts);
-    AVFormatContext* oc = raw;
     oc->interrupt_callback.callback = WriteInterruptTrampoline;
-    oc->interrupt_callback.opaque = this;
+    oc->interrupt_callback.opaque = &task;
     if (o.bitexact)
         oc->flags |= AVFMT_FLAG_BITEXACT;
+    return 0;
+}
 
-    TOutputFile* file = of.get();
-    FGraph.Foutput_files.push_back(std::move(of));
-    // On failure the half-made output is taken away again.
-    struct TUndo {
-        TCustomFFmpeg& task;
-        bool keep = false;
-        ~TUndo()
-        {
-            if (keep)
-                return;
-            auto& outs = task.FGraph.Foutput_streams;
-            const int first = task.FGraph.Foutput_files.back()->ost_index;
-            const int fileIndex = task.FGraph.Fnb_output_files() - 1;
-            auto ownsGraph = [&](const std::unique_ptr<TFilterGraph>& fg) {
-                return fg->graph_desc.empty() && fg->nb_outputs() && fg->outputs[0]->ost &&
-                       fg->outputs[0]->ost->file_index == fileIndex;
-            };
-            for (auto& fg : task.FGraph.Ffiltergraphs) {
-                if (ownsGraph(fg))
-                    for (auto& in : fg->inputs)
-                        if (in->ist)
-                            std::erase(in->ist->filters, in.get());
-                if (!fg->graph_desc.empty())  // complex graphs stay; their pads are free again
-                    for (auto& out : fg->outputs)
-                        if (out->ost && out->ost->file_index == fileIndex)
-                            out->ost = nullptr;
-            }
-            std::erase_if(task.FGraph.Ffiltergraphs, ownsGraph);
-            outs.erase(outs.begin() + first, outs.end());
-            task.FGraph.Foutput_files.pop_back();
+// Takes the task's last output file away again, with its streams and simple graphs, unless kept;
+// the pads of complex graphs that fed it are free again.
+struct TOutputRollback {
+    TCustomFFmpeg& task;
+    bool keep = false;
+    ~TOutputRollback()
+    {
+        if (keep)
+            return;
+        auto& outs = task.FGraph.Foutput_streams;
+        const int first = task.FGraph.Foutput_files.back()->ost_index;
+        const int fileIndex = task.FGraph.Fnb_output_files() - 1;
+        auto ownsGraph = [&](const std::unique_ptr<TFilterGraph>& fg) {
+            return fg->graph_desc.empty() && fg->nb_outputs() && fg->outputs[0]->ost &&
+                   fg->outputs[0]->ost->file_index == fileIndex;
+        };
+        for (auto& fg : task.FGraph.Ffiltergraphs) {
+            if (ownsGraph(fg))
+                for (auto& in : fg->inputs)
+                    if (in->ist)
+                        std::erase(in->ist->filters, in.get());
+            if (!fg->graph_desc.empty())  // complex graphs stay; their pads are free again
+                for (auto& out : fg->outputs)
+                    if (out->ost && out->ost->file_index == fileIndex)
+                        out->ost = nullptr;
         }
-    } undo{*this};
+        std::erase_if(task.FGraph.Ffiltergraphs, ownsGraph);
+        outs.erase(outs.begin() + first, outs.end());
+        task.FGraph.Foutput_files.pop_back();
+    }
+};
 
-    BindComplexFilterGraphs();
-    // Unlabelled outputs of complex graphs go to this output and take the place of the
-    // automatic choice of their kind.
-    bool graphVideo = false, graphAudio = false;
-    for (auto& fg : FGraph.Ffiltergraphs)
+// The kinds that unlabelled outputs of complex graphs gave the output.
+struct TGraphKinds {
+    bool video = false;
+    bool audio = false;
+};
+
+// Unlabelled outputs of complex graphs go to this output and take the place of the automatic
+// choice of their kind.
+TGraphKinds AddUnlabelledGraphOutputs(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc)
+{
+    TGraphKinds kinds;
+    for (auto& fg : task.FGraph.Ffiltergraphs)
         for (auto& out : fg->outputs)
             if (!fg->graph_desc.empty() && !out->ost && out->name.empty()) {
-                (out->type_ == AVMEDIA_TYPE_VIDEO ? graphVideo : graphAudio) = true;
-                NewOutputStream(*this, o, oc, out->type_, -1, out.get());
+                (out->type_ == AVMEDIA_TYPE_VIDEO ? kinds.video : kinds.audio) = true;
+                NewOutputStream(task, o, oc, out->type_, -1, out.get());
             }
+    return kinds;
+}
 
+// The free output pad of a complex graph with that label.
+TOutputFilter& LabelledGraphOutput(TCustomFFmpeg& task, const std::string& label)
+{
+    TOutputFilter* pad = nullptr;
+    for (auto& fg : task.FGraph.Ffiltergraphs)
+        for (auto& out : fg->outputs)
+            if (!pad && !fg->graph_desc.empty() && !out->ost && out->name == label)
+                pad = out.get();
+    if (!pad)
+        task.Fatal(StrFormat("Output with label '%s' does not exist in any defined filter graph, or was "
+                             "already used elsewhere.",
+                             label.c_str()));
+    return *pad;
+}
+
+// One -map: a labelled graph output, or an input stream unless its kind is disabled (-vn...).
+void AddMappedStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, const TStreamMap& map)
+{
+    if (!map.linklabel.empty()) {
+        TOutputFilter& pad = LabelledGraphOutput(task, map.linklabel);
+        NewOutputStream(task, o, oc, pad.type_, -1, &pad);
+        return;
+    }
+    const int index = task.FGraph.Finput_files[map.file_index]->ist_index + map.stream_index;
+    const TInputStream& ist = *task.FGraph.Finput_streams[index];
+    if (ist.user_set_discard == AVDISCARD_ALL)
+        task.Fatal(StrFormat("Stream #%d:%d is disabled and cannot be mapped.", map.file_index, map.stream_index));
+    const AVMediaType type = ist.st->codecpar->codec_type;
+    if ((o.video_disable && type == AVMEDIA_TYPE_VIDEO) || (o.audio_disable && type == AVMEDIA_TYPE_AUDIO) ||
+        (o.subtitle_disable && type == AVMEDIA_TYPE_SUBTITLE) || (o.data_disable && type == AVMEDIA_TYPE_DATA))
+        return;
+    if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE &&
+        type != AVMEDIA_TYPE_DATA && type != AVMEDIA_TYPE_ATTACHMENT)
+        task.Fatal(StrFormat("Cannot map stream #%d:%d - unsupported type.", map.file_index, map.stream_index));
+    NewOutputStream(task, o, oc, type, index);
+}
+
+// Without -map: the best video and audio stream the format takes (unless a graph gave that
+// kind) and a subtitle stream it can encode.
+void AddAutomaticStreams(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, const std::string& fileName,
+                         const TGraphKinds& fromGraphs)
+{
+    const AVOutputFormat* ofmt = oc->oformat;
+    auto takes = [&](AVMediaType type) {
+        return ff().av_guess_codec(ofmt, nullptr, fileName.c_str(), nullptr, type) != AV_CODEC_ID_NONE;
+    };
+    if (!o.video_disable && !fromGraphs.video && takes(AVMEDIA_TYPE_VIDEO)) {
+        const int best = BestStream(task, AVMEDIA_TYPE_VIDEO, ofmt);
+        if (best >= 0)
+            NewOutputStream(task, o, oc, AVMEDIA_TYPE_VIDEO, best);
+    }
+    if (!o.audio_disable && !fromGraphs.audio && takes(AVMEDIA_TYPE_AUDIO)) {
+        const int best = BestStream(task, AVMEDIA_TYPE_AUDIO, ofmt);
+        if (best >= 0)
+            NewOutputStream(task, o, oc, AVMEDIA_TYPE_AUDIO, best);
+    }
+    if (!o.subtitle_disable) {
+        const int sub = SubtitleStream(task, o, ofmt, fileName);
+        if (sub >= 0)
+            NewOutputStream(task, o, oc, AVMEDIA_TYPE_SUBTITLE, sub);
+    }
+}
+
+// The streams of the output being opened: unlabelled complex graph outputs, then those of -map
+// or the automatic choice, then the -attach files.
+void AddOutputStreams(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, const std::string& fileName)
+{
+    task.BindComplexFilterGraphs();
+    const TGraphKinds fromGraphs = AddUnlabelledGraphOutputs(task, o, oc);
     if (!o.stream_maps.empty()) {
-        for (const TStreamMap& map : o.stream_maps) {
-            if (map.disabled)
-                continue;
-            if (!map.linklabel.empty()) {
-                TOutputFilter* pad = nullptr;
-                for (auto& fg : FGraph.Ffiltergraphs)
-                    for (auto& out : fg->outputs)
-                        if (!pad && !fg->graph_desc.empty() && !out->ost && out->name == map.linklabel)
-                            pad = out.get();
-                if (!pad)
-                    Fatal(StrFormat("Output with label '%s' does not exist in any defined filter graph, or was "
-                                    "already used elsewhere.",
-                                    map.linklabel.c_str()));
-                NewOutputStream(*this, o, oc, pad->type_, -1, pad);
-                continue;
-            }
-            const int index = FGraph.Finput_files[map.file_index]->ist_index + map.stream_index;
-            const TInputStream& ist = *FGraph.Finput_streams[index];
-            if (ist.user_set_discard == AVDISCARD_ALL)
-                Fatal(StrFormat("Stream #%d:%d is disabled and cannot be mapped.", map.file_index, map.stream_index));
-            const AVMediaType type = ist.st->codecpar->codec_type;
-            if ((o.video_disable && type == AVMEDIA_TYPE_VIDEO) || (o.audio_disable && type == AVMEDIA_TYPE_AUDIO) ||
-                (o.subtitle_disable && type == AVMEDIA_TYPE_SUBTITLE) || (o.data_disable && type == AVMEDIA_TYPE_DATA))
-                continue;
-            if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE &&
-                type != AVMEDIA_TYPE_DATA && type != AVMEDIA_TYPE_ATTACHMENT)
-                Fatal(StrFormat("Cannot map stream #%d:%d - unsupported type.", map.file_index, map.stream_index));
-            NewOutputStream(*this, o, oc, type, index);
-        }
+        for (const TStreamMap& map : o.stream_maps)
+            if (!map.disabled)
+                AddMappedStream(task, o, oc, map);
     } else {
-        const AVOutputFormat* ofmt = oc->oformat;
-        if (!o.video_disable && !graphVideo && ff().av_guess_codec(ofmt, nullptr, fileName.c_str(), nullptr, AVMEDIA_TYPE_VIDEO) !=
-                                    AV_CODEC_ID_NONE) {
-            const int best = BestStream(*this, AVMEDIA_TYPE_VIDEO, ofmt);
-            if (best >= 0)
-                NewOutputStream(*this, o, oc, AVMEDIA_TYPE_VIDEO, best);
-        }
-        if (!o.audio_disable && !graphAudio && ff().av_guess_codec(ofmt, nullptr, fileName.c_str(), nullptr, AVMEDIA_TYPE_AUDIO) !=
-                                    AV_CODEC_ID_NONE) {
-            const int best = BestStream(*this, AVMEDIA_TYPE_AUDIO, ofmt);
-            if (best >= 0)
-                NewOutputStream(*this, o, oc, AVMEDIA_TYPE_AUDIO, best);
-        }
-        if (!o.subtitle_disable) {
-            const int sub = SubtitleStream(*this, o, ofmt, fileName);
-            if (sub >= 0)
-                NewOutputStream(*this, o, oc, AVMEDIA_TYPE_SUBTITLE, sub);
-        }
+        AddAutomaticStreams(task, o, oc, fileName, fromGraphs);
     }
-
     for (const std::string& path : o.attachments)
-        NewAttachmentStream(*this, oc, path);
+        NewAttachmentStream(task, oc, path);
+}
 
-    if (oc->nb_streams == 0 && !(oc->oformat->flags & AVFMT_NOSTREAMS)) {
-        FLastErrMsg = StrFormat("Output file #%d does not contain any stream", file->index);
-        EngineLog(TLogLevel::llError, FLastErrMsg);
-        return AVERROR(EINVAL);
-    }
-
+// Codec options that no stream of the output took are an error.
+void CheckUnusedEncoderOptions(TCustomFFmpeg& task, const TOptionsContext& o, const TOutputFile& file,
+                               const std::string& fileName)
+{
     std::vector<const TDictionary*> used;
-    for (int i = file->ost_index; i < FGraph.Fnb_output_streams(); ++i)
-        used.push_back(&FGraph.Foutput_streams[size_t(i)]->encoder_opts);
-    if (const std::string error = UnusedCodecOptionsError(o.g.codec_opts, used, true, file->index, fileName);
+    for (int i = file.ost_index; i < task.FGraph.Fnb_output_streams(); ++i)
+        used.push_back(&task.FGraph.Foutput_streams[size_t(i)]->encoder_opts);
+    if (const std::string error = UnusedCodecOptionsError(o.g.codec_opts, used, true, file.index, fileName);
         !error.empty())
-        Fatal(error);
-    SetDispositions(*this, *file);
+        task.Fatal(error);
+}
 
+// What the muxer needs of the name (a number pattern) and of the inputs. 0 or -22 with the error text.
+int CheckMuxerNeeds(TCustomFFmpeg& task, const AVFormatContext* oc, const std::string& fileName)
+{
     if ((oc->oformat->flags & AVFMT_NEEDNUMBER) && !ff().av_filename_number_test(oc->url)) {
-        FLastErrMsg = fileName + ": " + EngineErrorText(AVERROR(EINVAL));
+        task.FLastErrMsg = fileName + ": " + EngineErrorText(AVERROR(EINVAL));
         return AVERROR(EINVAL);
     }
-    if (!(oc->oformat->flags & AVFMT_NOSTREAMS) && !InputStreamPotentiallyAvailable(*this)) {
-        FLastErrMsg = "No input streams but output needs an input stream";
+    if (!(oc->oformat->flags & AVFMT_NOSTREAMS) && !InputStreamPotentiallyAvailable(task)) {
+        task.FLastErrMsg = "No input streams but output needs an input stream";
+        EngineLog(TLogLevel::llError, task.FLastErrMsg);
+        return AVERROR(EINVAL);
+    }
+    return 0;
+}
+
+// Opens the file for a muxer that writes one; a regular file made here is the task's to remove
+// when it fails. 0 or a negative code with the error text.
+int OpenOutputIO(TCustomFFmpeg& task, TOutputFile& file, const std::string& fileName)
+{
+    AVFormatContext* oc = file.ctx.get();
+    if (oc->oformat->flags & AVFMT_NOFILE)
+        return 0;
+    task.FLastWrite = ff().av_gettime_relative();
+    const int ret =
+        ff().avio_open2(&oc->pb, fileName.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, file.opts.address());
+    task.FLastWrite = INT64_MAX;
+    if (ret < 0) {
+        task.FLastErrMsg = fileName + ": " + EngineErrorText(ret);
+        EngineLog(TLogLevel::llError, task.FLastErrMsg);
+        return ret;
+    }
+    const std::string path = fileName.rfind("file:", 0) == 0 ? fileName.substr(5) : fileName;
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error))
+        task.FCreatedFiles.push_back(path);
+    return 0;
+}
+
+}  // namespace
+
+int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
+{
+    int ret = ResolveRecordingTime(*this, o);
+    if (ret < 0)
+        return ret;
+    if (ret = RefuseInputAsOutput(*this, fileName); ret < 0)
+        return ret;
+    std::unique_ptr<TOutputFile> of;
+    if (ret = NewOutputFile(*this, o, fileName, of); ret < 0)
+        return ret;
+    TOutputFile& file = *of;
+    AVFormatContext* oc = file.ctx.get();
+    FGraph.Foutput_files.push_back(std::move(of));
+    // On failure the half-made output is taken away again.
+    TOutputRollback rollback{*this};
+
+    AddOutputStreams(*this, o, oc, fileName);
+    if (oc->nb_streams == 0 && !(oc->oformat->flags & AVFMT_NOSTREAMS)) {
+        FLastErrMsg = StrFormat("Output file #%d does not contain any stream", file.index);
         EngineLog(TLogLevel::llError, FLastErrMsg);
         return AVERROR(EINVAL);
     }
-    if (!(oc->oformat->flags & AVFMT_NOFILE)) {
-        FLastWrite = ff().av_gettime_relative();
-        ret = ff().avio_open2(&oc->pb, fileName.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, file->opts.address());
-        FLastWrite = INT64_MAX;
-        if (ret < 0) {
-            FLastErrMsg = fileName + ": " + EngineErrorText(ret);
-            EngineLog(TLogLevel::llError, FLastErrMsg);
-            return ret;
-        }
-        const std::string path = fileName.rfind("file:", 0) == 0 ? fileName.substr(5) : fileName;
-        std::error_code error;
-        if (std::filesystem::is_regular_file(path, error))
-            FCreatedFiles.push_back(path);
-    }
+    CheckUnusedEncoderOptions(*this, o, file, fileName);
+    SetDispositions(*this, file);
+    if (ret = CheckMuxerNeeds(*this, oc, fileName); ret < 0)
+        return ret;
+    if (ret = OpenOutputIO(*this, file, fileName); ret < 0)
+        return ret;
     if (o.mux_preload != 0)
-        file->opts.Set("preload", std::to_string(int64_t(o.mux_preload * AV_TIME_BASE)));
+        file.opts.Set("preload", std::to_string(int64_t(o.mux_preload * AV_TIME_BASE)));
     oc->max_delay = int(o.mux_max_delay * AV_TIME_BASE);
 
     CopyMetadata(*this, o, oc);
@@ -429,7 +515,7 @@ int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
         oc->duration = o.recording_time;
         FOutputDuration = std::max(FOutputDuration, o.recording_time);
     }
-    undo.keep = true;
+    rollback.keep = true;
     return 0;
 }
 

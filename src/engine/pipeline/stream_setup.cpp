@@ -1,5 +1,9 @@
 // Output streams: encoder choice, per-stream settings and the simple filter graph.
 
+#include "engine/pipeline/stream_setup.h"
+
+#include <optional>
+
 #include "engine/options/codec_options.h"
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
@@ -146,15 +150,13 @@ void ApplyAudioSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext
         return;
     AVStream* st = ost.st;
     AVCodecContext* enc = ost.enc_ctx.get();
-    if (const int* ac = o.audio_channels.Match(oc, st)) {
-        ff().av_channel_layout_uninit(&enc->ch_layout);
-        enc->ch_layout.order = AV_CHANNEL_ORDER_UNSPEC;
-        enc->ch_layout.nb_channels = *ac;
-    }
+    if (const int* ac = o.audio_channels.Match(oc, st))
+        TChannelLayout::Unspecified(*ac).MoveTo(enc->ch_layout);
     if (const std::string* layout = o.audio_ch_layouts.Match(oc, st)) {
-        ff().av_channel_layout_uninit(&enc->ch_layout);
-        if (ff().av_channel_layout_from_string(&enc->ch_layout, layout->c_str()) < 0)
+        TChannelLayout parsed;
+        if (parsed.Parse(*layout) < 0)
             task.Fatal(StrFormat("Unknown channel layout: %s", layout->c_str()));
+        parsed.MoveTo(enc->ch_layout);
     }
     if (const int* ar = o.audio_sample_rate.Match(oc, st))
         enc->sample_rate = *ar;
@@ -168,10 +170,8 @@ void ApplyAudioSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext
     CollectChannelMaps(task, o, ost);
 }
 
-}  // namespace
-
-TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, AVMediaType type,
-                               int sourceIndex, TOutputFilter* graphOutput)
+// A new stream of the output file: its id (-streamid) and kind.
+AVStream* NewMuxerStream(TCustomFFmpeg& task, const TOptionsContext& o, AVFormatContext* oc, AVMediaType type)
 {
     AVStream* st = ff().avformat_new_stream(oc, nullptr);
     if (!st)
@@ -179,34 +179,47 @@ TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormat
     st->codecpar->codec_type = type;
     if (o.streamid_map.size() > static_cast<size_t>(st->index) && o.streamid_map[st->index])
         st->id = o.streamid_map[st->index];
+    return st;
+}
 
-    auto owned = std::make_unique<TOutputStream>();
-    TOutputStream& ost = *owned;
-    ost.file_index = task.FGraph.Fnb_output_files() - 1;
-    ost.index = st->index;
-    ost.st = st;
-    ost.source_index = sourceIndex;
-    ost.last_mux_dts = kNoPtsValue;
-    ost.pkt.reset(ff().av_packet_alloc());
+// The record of a stream of the last output file: its encoder (or stream copy), the encoder's
+// context and options, and the scaler and resampler options of the file.
+std::unique_ptr<TOutputStream> NewStreamRecord(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc,
+                                               AVStream* st, AVMediaType type, int sourceIndex)
+{
+    auto ost = std::make_unique<TOutputStream>();
+    ost->file_index = task.FGraph.Fnb_output_files() - 1;
+    ost->index = st->index;
+    ost->st = st;
+    ost->source_index = sourceIndex;
+    ost->last_mux_dts = kNoPtsValue;
+    ost->pkt.reset(ff().av_packet_alloc());
     bool copy = false;
-    ost.enc = ChooseEncoder(task, o, oc, st, type, &copy);
-    ost.stream_copy = copy;
-    ost.encoding_needed = !copy;
-    ost.enc_ctx.reset(ff().avcodec_alloc_context3(ost.enc));
-    if (!ost.enc_ctx)
+    ost->enc = ChooseEncoder(task, o, oc, st, type, &copy);
+    ost->stream_copy = copy;
+    ost->encoding_needed = !copy;
+    ost->enc_ctx.reset(ff().avcodec_alloc_context3(ost->enc));
+    if (!ost->enc_ctx)
         task.Fatal("Error allocating the encoding context.");
-    ost.enc_ctx->codec_type = type;
-    ost.ref_par.reset(ff().avcodec_parameters_alloc());
-    ost.filtered_frame.reset(ff().av_frame_alloc());
-    ost.last_frame.reset(ff().av_frame_alloc());
-    if (ost.enc) {
-        ost.encoder_opts = FilterCodecOpts(o.g.codec_opts, ost.enc->id, oc, st, ost.enc);
+    ost->enc_ctx->codec_type = type;
+    ost->ref_par.reset(ff().avcodec_parameters_alloc());
+    ost->filtered_frame.reset(ff().av_frame_alloc());
+    ost->last_frame.reset(ff().av_frame_alloc());
+    if (ost->enc) {
+        ost->encoder_opts = FilterCodecOpts(o.g.codec_opts, ost->enc->id, oc, st, ost->enc);
         if (o.bitexact)
-            ost.encoder_opts.Set("flags", "+bitexact", AV_DICT_APPEND);
+            ost->encoder_opts.Set("flags", "+bitexact", AV_DICT_APPEND);
     }
-    ost.sws_dict.CopyFrom(o.g.sws_dict);
-    ost.swr_opts.CopyFrom(o.g.swr_opts);
+    ost->sws_dict.CopyFrom(o.g.sws_dict);
+    ost->swr_opts.CopyFrom(o.g.swr_opts);
+    return ost;
+}
 
+// The options of every kind of stream: -frames, -bsf, -tag, -q, -copyinkf, -copypriorss,
+// -disposition, -max_muxing_queue_size; and the global header the format may want.
+void ApplyStreamOptions(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, TOutputStream& ost)
+{
+    AVStream* st = ost.st;
     if (const int64_t* frames = o.max_frames.Match(oc, st))
         ost.max_frames = *frames;
     if (const std::string* bsfs = o.bitstream_filters.Match(oc, st); bsfs && !bsfs->empty()) {
@@ -239,78 +252,122 @@ TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormat
         ost.max_muxing_queue_size = *v;
     if (oc->oformat->flags & AVFMT_GLOBALHEADER)
         ost.enc_ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+}
 
-    const std::string* filters = o.filters.Match(oc, st);
-    const std::string* script = o.filter_scripts.Match(oc, st);
-    if (filters && script)
+// The stream's own filters: -filter (-vf, -af) or -filter_script, never both.
+struct TStreamFilters {
+    std::optional<std::string> text;      // the filter text, read from the script for -filter_script
+    const std::string* script = nullptr;  // the -filter_script file
+    // The filter text or the script's name, as messages name them.
+    const std::string& Name() const { return script ? *script : *text; }
+    const char* Kind() const { return script ? "Filtergraph script" : "Filtergraph"; }
+};
+
+TStreamFilters ReadStreamFilters(TCustomFFmpeg& task, const TOptionsContext& o, AVFormatContext* oc,
+                                 TOutputStream& ost)
+{
+    TStreamFilters result;
+    const std::string* filters = o.filters.Match(oc, ost.st);
+    result.script = o.filter_scripts.Match(oc, ost.st);
+    if (filters && result.script)
         task.Fatal(StrFormat("Both -filter and -filter_script set for output stream #%d:%d.", ost.file_index,
                              ost.index));
-    std::string scriptText;
-    if (filters)
+    if (filters) {
         ost.filters = *filters;
-    if (script) {
-        if (const int ret = ReadOptionFile(*script, scriptText); ret < 0)
-            task.Fatal(StrFormat("Error opening file %s.", script->c_str()));
-        ost.filters_script = *script;
-        filters = &scriptText;
+        result.text = *filters;
     }
-    const char* filterKind = script ? "Filtergraph script" : "Filtergraph";
-    const std::string* filterName = script ? script : filters;
-    if (graphOutput && ost.stream_copy)
+    if (result.script) {
+        std::string scriptText;
+        if (const int ret = ReadOptionFile(*result.script, scriptText); ret < 0)
+            task.Fatal(StrFormat("Error opening file %s.", result.script->c_str()));
+        ost.filters_script = *result.script;
+        result.text = std::move(scriptText);
+    }
+    return result;
+}
+
+// Filters and hooks need decoded frames: a copied stream can have neither, and a stream that a
+// complex graph feeds has no filters of its own.
+void CheckFilteringAllowed(TCustomFFmpeg& task, const TOutputStream& ost, AVMediaType type,
+                           const TStreamFilters& filters, bool fromGraph)
+{
+    if (fromGraph && ost.stream_copy)
         task.Fatal(StrFormat("Streamcopy requested for output stream %d:%d, which is fed from a complex filtergraph. "
                              "Filtering and streamcopy cannot be used together.",
                              ost.file_index, ost.index));
-    if (graphOutput && filters)
+    if (fromGraph && filters.text)
         task.Fatal(StrFormat("Filtergraph '%s' was specified through the -vf/-af/-filter option for output stream "
                              "%d:%d, which is fed from a complex filtergraph.\n-vf/-af/-filter and -filter_complex "
                              "cannot be used together for the same stream.",
-                             filters->c_str(), ost.file_index, ost.index));
-    if (ost.stream_copy && filters)
+                             filters.text->c_str(), ost.file_index, ost.index));
+    if (ost.stream_copy && filters.text)
         task.Fatal(StrFormat("%s '%s' was defined for %s output stream %d:%d but codec copy was selected.\n"
                              "Filtering and streamcopy cannot be used together.",
-                             filterKind, filterName->c_str(), type == AVMEDIA_TYPE_VIDEO ? "video" : "audio",
+                             filters.Kind(), filters.Name().c_str(), type == AVMEDIA_TYPE_VIDEO ? "video" : "audio",
                              ost.file_index, ost.index));
     if (ost.stream_copy && type == AVMEDIA_TYPE_AUDIO && (task.FOnAudioInputHook || task.FOnAudioOutputHook))
         task.Fatal("-acodec/-c:audio copy and AudioHook are incompatible (frames are not decoded)");
     if (ost.stream_copy && type == AVMEDIA_TYPE_VIDEO &&
         (task.FOnVideoInputHook || task.FOnVideoOutputHook || task.FOnFrameInputHook || task.FOnFrameOutputHook))
         task.Fatal("-vcodec/-c:video copy and VideoHook are incompatible (frames are not decoded)");
+}
+
+// The settings of the stream's kind, and the filter text of a video or audio stream.
+void ApplyKindSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, TOutputStream& ost,
+                       AVMediaType type, const TStreamFilters& filters)
+{
     if (type == AVMEDIA_TYPE_VIDEO) {
         ApplyVideoSettings(task, o, oc, ost);
-        ost.avfilter = filters ? *filters : "null";
+        ost.avfilter = filters.text ? *filters.text : "null";
     } else if (type == AVMEDIA_TYPE_AUDIO) {
         ApplyAudioSettings(task, o, oc, ost);
-        ost.avfilter = filters ? *filters : "anull";
+        ost.avfilter = filters.text ? *filters.text : "anull";
         if (ost.stream_copy && task.FGlobal.Faudio_volume != 256)
             task.Fatal("-acodec/-c:audio copy and -vol are incompatible (frames are not decoded)");
     } else if (type == AVMEDIA_TYPE_SUBTITLE && !ost.stream_copy) {
-        if (const std::string* size = o.canvas_sizes.Match(oc, st))
+        if (const std::string* size = o.canvas_sizes.Match(oc, ost.st))
             if (ff().av_parse_video_size(&ost.enc_ctx->width, &ost.enc_ctx->height, size->c_str()) < 0)
                 task.Fatal(StrFormat("Invalid frame size: %s.", size->c_str()));
     }
+}
+
+// The input stream feeds the output stream: it is read, and decoded unless the stream is copied
+// (video and audio then go through a simple filter graph).
+void ConnectSourceStream(TCustomFFmpeg& task, TOutputStream& ost, AVMediaType type, TInputStream& ist)
+{
+    ist.discard = 0;
+    ist.st->discard = static_cast<AVDiscard>(ist.user_set_discard);
+    const bool decoded = type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO || type == AVMEDIA_TYPE_SUBTITLE;
+    if (!ost.stream_copy && decoded) {
+        if (!ist.avdec)
+            task.Fatal(StrFormat("Decoder (codec %s) not found for input stream #%d:%d",
+                                 ff().avcodec_get_name(ist.st->codecpar->codec_id), ist.file_index, ist.st->index));
+        ist.decoding_needed = 1;
+        if (type != AVMEDIA_TYPE_SUBTITLE)
+            CreateSimpleFilterGraph(task, ost, ist);
+    }
+    ost.sync_ist = &ist;
+}
+
+}  // namespace
+
+TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, AVMediaType type,
+                               int sourceIndex, TOutputFilter* graphOutput)
+{
+    AVStream* st = NewMuxerStream(task, o, oc, type);
+    std::unique_ptr<TOutputStream> owned = NewStreamRecord(task, o, oc, st, type, sourceIndex);
+    TOutputStream& ost = *owned;
+    ApplyStreamOptions(task, o, oc, ost);
+    const TStreamFilters filters = ReadStreamFilters(task, o, oc, ost);
+    CheckFilteringAllowed(task, ost, type, filters, graphOutput != nullptr);
+    ApplyKindSettings(task, o, oc, ost, type, filters);
 
     if (graphOutput) {
         graphOutput->ost = &ost;
         ost.filter = graphOutput;
-        task.FGraph.Foutput_streams.push_back(std::move(owned));
-        return ost;
+    } else {
+        ConnectSourceStream(task, ost, type, *task.FGraph.Finput_streams[sourceIndex]);
     }
-    TInputStream& ist = *task.FGraph.Finput_streams[sourceIndex];
-    ist.discard = 0;
-    ist.st->discard = static_cast<AVDiscard>(ist.user_set_discard);
-    if (!ost.stream_copy && (type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO)) {
-        if (!ist.avdec)
-            task.Fatal(StrFormat("Decoder (codec %s) not found for input stream #%d:%d",
-                                 ff().avcodec_get_name(ist.st->codecpar->codec_id), ist.file_index, ist.st->index));
-        ist.decoding_needed = 1;
-        CreateSimpleFilterGraph(task, ost, ist);
-    } else if (!ost.stream_copy && type == AVMEDIA_TYPE_SUBTITLE) {
-        if (!ist.avdec)
-            task.Fatal(StrFormat("Decoder (codec %s) not found for input stream #%d:%d",
-                                 ff().avcodec_get_name(ist.st->codecpar->codec_id), ist.file_index, ist.st->index));
-        ist.decoding_needed = 1;
-    }
-    ost.sync_ist = &ist;
     task.FGraph.Foutput_streams.push_back(std::move(owned));
     return ost;
 }
