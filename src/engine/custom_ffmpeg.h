@@ -36,10 +36,6 @@ using TAudioHookEvent = std::function<void(TCustomFFmpeg* sender, int64_t pts, c
 using TPreviewBitmapEvent =
     std::function<void(TCustomFFmpeg* sender, const TRGBPicture& bitmap, int frameNumber, int64_t pts)>;
 
-struct TSwsContextDeleter {
-    void operator()(SwsContext* p) const;
-};
-
 class TCustomFFmpeg : public TCustomFFmpegOpt {
 public:
     TCustomFFmpeg();
@@ -197,7 +193,7 @@ public:
     TFormatConverter FInputVideoHook;
     TFormatConverter FOutputVideoHook;
     TRGBPicture FHookBitmap;
-    std::unique_ptr<SwsContext, TSwsContextDeleter> FFromBitmap;
+    TSwsContextPtr FFromBitmap;
     int64_t FPreviewLastTime = 0;
     unsigned FPostHooks = 0;
     bool FPostHooksChanged = false;

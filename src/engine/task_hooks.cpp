@@ -14,8 +14,6 @@ namespace {
 int64_t Now() { return ff().av_gettime_relative(); }
 }  // namespace
 
-void TSwsContextDeleter::operator()(SwsContext* p) const { ff().sws_freeContext(p); }
-
 bool TCustomFFmpeg::SetVideoHookBitsPixel(int bitsPixel)
 {
     if (!TCustomFFmpegOpt::SetVideoHookBitsPixel(bitsPixel))
@@ -75,10 +73,11 @@ bool TCustomFFmpeg::BitmapToPicture(const TRGBPicture& bitmap, AVFrame* frame)
         EngineLog(TLogLevel::llError, "Cannot make the hooked picture writable.");
         return false;
     }
-    SwsContext* ctx = ff().sws_getCachedContext(FFromBitmap.release(), bitmap.Width, bitmap.Height, bitmap.PixFmt,
+    // The cached-context call frees the old context itself when it cannot reuse it.
+    FFromBitmap.reset(ff().sws_getCachedContext(FFromBitmap.release(), bitmap.Width, bitmap.Height, bitmap.PixFmt,
                                                 frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                                SWS_BICUBIC, nullptr, nullptr, nullptr);
-    FFromBitmap.reset(ctx);
+                                                SWS_BICUBIC, nullptr, nullptr, nullptr));
+    SwsContext* ctx = FFromBitmap.get();
     if (!ctx) {
         EngineLog(TLogLevel::llError, "Cannot initialize the conversion context of the hook picture.");
         return false;
