@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "engine/engine_error.h"
+#include "engine/pipeline/loop_state.h"
 #include "media/engine_log.h"
 #include "base/main_thread_dispatcher.h"
 #include "engine/options/option_def.h"
@@ -13,7 +14,7 @@ namespace {
 int64_t Now() { return ff().av_gettime_relative(); }
 }  // namespace
 
-TCustomFFmpeg::TCustomFFmpeg() = default;
+TCustomFFmpeg::TCustomFFmpeg() : FLoop(std::make_unique<TLoopState>()) {}
 
 TCustomFFmpeg::~TCustomFFmpeg()
 {
@@ -125,9 +126,9 @@ void TCustomFFmpeg::Pause()
     FSuspended = 1;
     FPauseTime = Now();
     FSuspender.Reset();
-    std::lock_guard hooks(FHookLock);
-    if (FWavePlayer)
-        FWavePlayer->Pause();
+    std::lock_guard hooks(FLoop->hooks.FHookLock);
+    if (FLoop->hooks.FWavePlayer)
+        FLoop->hooks.FWavePlayer->Pause();
 }
 
 void TCustomFFmpeg::Resume()
@@ -139,9 +140,9 @@ void TCustomFFmpeg::Resume()
     FStep = 0;
     FTotalPauseTime += Now() - FPauseTime;
     FSuspender.Set();
-    std::lock_guard hooks(FHookLock);
-    if (FWavePlayer)
-        FWavePlayer->Resume();
+    std::lock_guard hooks(FLoop->hooks.FHookLock);
+    if (FLoop->hooks.FWavePlayer)
+        FLoop->hooks.FWavePlayer->Resume();
 }
 
 void TCustomFFmpeg::Stop(bool waitForStop)
@@ -184,8 +185,8 @@ void TCustomFFmpeg::TerminateUnstarted(bool waitForStop)
 void TCustomFFmpeg::SetFrameRateEmulation(bool on)
 {
     const bool was = FRateEmulation.exchange(on);
-    if (on && !was && FConverting && FTranscodeStart)
-        FTotalPauseTime = Now() - FTranscodeStart;  // go on from the position reached
+    if (on && !was && FConverting && FLoop->FTranscodeStart)
+        FTotalPauseTime = Now() - FLoop->FTranscodeStart;  // go on from the position reached
 }
 
 bool TCustomFFmpeg::FrameRateEmulation() const { return FRateEmulation; }
@@ -257,7 +258,6 @@ void TCustomFFmpeg::ConversionBody()
     RunProtected("terminate", [this] { EndTask(); });
 }
 
-// A failed conversion leaves no half-written file under the output's name.
 void TCustomFFmpeg::RemoveCreatedFiles()
 {
     for (const std::string& path : FCreatedFiles) {

@@ -1,12 +1,15 @@
 #pragma once
 // One task: its inputs and outputs (opened before the run), the transcode loop and the
 // run, pause, resume and stop machinery around it. Several tasks run side by side: all
-// state of the loop lives here.
+// state of the loop lives in the task. The public side is what the encoder component and
+// the tools use; the stages (engine/pipeline/) are private members and free functions
+// over the records they need.
 
 #include <atomic>
 #include <climits>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,7 +18,6 @@
 #include "engine/options/custom_ffmpeg_opt.h"
 #include "engine/encoder_records.h"
 #include "engine/hook_records.h"
-#include "engine/preview_audio.h"
 #include "base/sync_event.h"
 #include "base/thread_priority.h"
 
@@ -23,6 +25,8 @@ namespace reelsmith {
 
 class TMainThreadDispatcher;
 class TCustomFFmpeg;
+struct TLoopState;
+struct TOutputsEnd;
 
 using TFFProgressEvent = std::function<void(TCustomFFmpeg* sender, int fileIndex, int frameNumber, int fps,
                                             float quality, float bitRate, int64_t currentSize,
@@ -35,10 +39,6 @@ using TAudioHookEvent = std::function<void(TCustomFFmpeg* sender, int64_t pts, c
                                            int sampleRate, int channels, int sampleFormat)>;
 using TPreviewBitmapEvent =
     std::function<void(TCustomFFmpeg* sender, const TRGBPicture& bitmap, int frameNumber, int64_t pts)>;
-
-struct TSwsContextDeleter {
-    void operator()(SwsContext* p) const;
-};
 
 class TCustomFFmpeg : public TCustomFFmpegOpt {
 public:
@@ -97,7 +97,7 @@ public:
     bool SetVideoHookBitsPixel(int bitsPixel) override;
     std::atomic<bool> FPreviewAudio{false};
     // Bytes of preview audio written by the last run (resampled to 44100 Hz stereo s16).
-    int64_t PreviewAudioBytes() const { return FPreviewAudioBytes; }
+    int64_t PreviewAudioBytes() const;
     // Post-hooks of the pictures about to be encoded; may change while the task runs.
     void SetPostHook(TPostHook hook, bool on);
     bool PostHook(TPostHook hook) const;
@@ -111,6 +111,12 @@ public:
     std::string ReadErrorText(int code) const;
     int WriteInterrupt();
 
+    // The input stream an output copies or decodes; null for an output fed by a filter graph.
+    TInputStream* SourceOf(const TOutputStream& ost)
+    {
+        return ost.source_index >= 0 ? FGraph.Finput_streams[ost.source_index].get() : nullptr;
+    }
+
 protected:
     // Called before the inputs are closed, so that nothing keeps using them.
     virtual void InputsClosing() {}
@@ -118,24 +124,21 @@ protected:
     bool FDestructionEnded = false;
 
 private:
-    friend struct TTranscodeAccess;
     void ConversionBody();
     void RunProtected(const char* step, const std::function<void()>& body);
     void EndTask();
+    // A failed conversion leaves no half-written file under the output's name.
+    void RemoveCreatedFiles();
+    TInputFile& InputFileOf(const TInputStream& ist) { return *FGraph.Finput_files[ist.file_index]; }
 
-    // Stages (one file each).
+    // Opening (pipeline/open_input.cpp, open_output.cpp).
     int OpenInput(TOptionsContext& o, const std::string& fileName);
     void DumpAttachments(const TOptionsContext& o, AVFormatContext* ic);
     bool MayWriteAttachment(const std::string& name);
     int OpenOutput(TOptionsContext& o, const std::string& fileName);
-    int TranscodeInit();
-    void Transcode();
-    void TranscodeCleanup();
-    void PrintReport(bool isLastReport, int64_t timerStart, int64_t curTime);
-    void WriteProgressBlock(std::string script, bool isLastReport, int64_t totalSize, int64_t pts, double speed);
 
-public:
-    // Loop pieces used across the stage files.
+    // Set-up of filter graphs and encoders (pipeline/filter_setup.cpp, complex_graph.cpp,
+    // encoder_setup.cpp).
     int ConfigureFilterGraph(TFilterGraph& fg);
     std::string AudioInputFilters(const TFilterGraph& fg);
     std::string InputChain(const TFilterGraph& fg, const TInputFilter& ifilter);
@@ -149,35 +152,70 @@ public:
     int InitOutputStreamCopy(TOutputStream& ost);
     void OpenPassLog(TOutputStream& ost);
     void SetSubtitleEncoderParameters(TOutputStream& ost);
+    int WriteHeaderIfReady(TOutputFile& of);
+
+    // The loop that drives the stages (pipeline/transcode_loop.cpp).
+    int TranscodeInit();
+    int PrepareStages();
+    int OpenDecoders();
+    void Transcode();
+    // One pass of the loop: false when the loop is over.
+    bool TranscodeStep(int64_t timerStart);
+    void ReadFromInput(TInputStream& source, TOutputStream& ost, int64_t timerStart, int64_t curTime);
+    bool AheadOfClock(const TInputFile& ifile, const TInputStream& source) const;
+    void EndOfInput(TInputFile& ifile, int ret);
+    void FlushInFlight();
+    void FinishOutputs(int64_t timerStart);
+    // An output that received nothing while its input had frames is a failure, not a result.
+    void CheckSomethingWasWritten();
+    void TranscodeCleanup();
+
+    // Decoding (pipeline/decode.cpp).
+    int ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bool noEof);
+    void DecodePacket(TInputStream& ist, const AVPacket* pkt);
     void DecodeSubtitle(TInputStream& ist, const AVPacket* pkt);
+
+    // Filtering (pipeline/filter_run.cpp).
+    void SendToFilters(TInputStream& ist, AVFrame* frame);
+    void ReconfigureFilterInput(TInputFilter& ifilter, const AVFrame* frame);
+    void DrainFilters(TInputStream& ist);
+    int ReapFilters(bool flush);
+    void ReapOutput(TOutputStream& ost, bool flush);
+
+    // Encoding (pipeline/encode.cpp).
+    bool CheckRecordingTime(TOutputStream& ost);
+    void EncodeFrame(TOutputFile& of, TOutputStream& ost, AVFrame* frame);
+    void DoAudioOut(TOutputFile& of, TOutputStream& ost, AVFrame* frame);
+    void DoVideoOut(TOutputFile& of, TOutputStream& ost, AVFrame* nextPicture);
+    void EncodeVideoFrames(TOutputFile& of, TOutputStream& ost, AVFrame* nextPicture, int64_t nbFrames,
+                           int64_t nb0Frames);
     void DoSubtitleOut(TOutputFile& of, TOutputStream& ost, AVSubtitle& sub);
+    void FlushEncoders();
+
+    // Muxing (pipeline/mux.cpp).
+    void CopyPacket(TInputStream& ist, const AVPacket* pkt);
+    void OutputPacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost, bool eof);
+    void WritePacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost);
+    void CloseOutputStream(TOutputStream& ost);
+    void WriteTrailers(TOutputsEnd& end);
+    void CloseOutputFiles(TOutputsEnd& end);
+
+    // The progress report (pipeline/transcode_report.cpp).
+    void PrintReport(bool isLastReport, int64_t timerStart, int64_t curTime);
+    void WriteProgressBlock(const std::string& block, bool isLastReport);
+
+    // Hooks and previews (task_hooks.cpp).
     void InputHooks(TInputStream& ist, AVFrame* frame);
     void OutputHooks(TOutputStream& ost, AVFrame* frame);
+    void PreviewBitmap(TOutputStream& ost, AVFrame* frame, bool converted);
     bool CallVideoHook(const TVideoHookEvent& hook, TFormatConverter& converter, AVFrame* frame, int64_t frameNumber);
     bool BitmapToPicture(const TRGBPicture& bitmap, AVFrame* frame);
     void CallFrameHook(const TFrameHookEvent& hook, const AVFrame* frame, int64_t frameNumber);
     void CallAudioHook(const TAudioHookEvent& hook, const AVFrame* frame);
-    int WriteHeaderIfReady(TOutputFile& of);
-    int ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bool noEof);
-    int ReapFilters(bool flush);
-    void FlushEncoders();
-    // An output that received nothing while its input had frames is a failure, not a result.
-    void CheckSomethingWasWritten();
-    void RemoveCreatedFiles();
-    void OutputPacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost, bool eof);
-    void WritePacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost);
-    void CloseOutputStream(TOutputStream& ost);
-    bool UserFiltered(const TOutputStream& ost) const;
-    void DoVideoOut(TOutputFile& of, TOutputStream& ost, AVFrame* nextPicture);
-    void DoAudioOut(TOutputFile& of, TOutputStream& ost, AVFrame* frame);
-    void EncodeFrame(TOutputFile& of, TOutputStream& ost, AVFrame* frame);
-    bool CheckRecordingTime(TOutputStream& ost);
-    TInputFile& InputFileOf(const TInputStream& ist) { return *FGraph.Finput_files[ist.file_index]; }
-    TInputStream* SourceOf(const TOutputStream& ost)
-    {
-        return ost.source_index >= 0 ? FGraph.Finput_streams[ost.source_index].get() : nullptr;
-    }
+    void PreviewAudioWrite(const AVFrame* frame);
+    void ClosePreviewAudio();
 
+    // Opening and the run share these; the names are the ones the opening files use.
     int64_t FInputDuration = -1;
     int64_t FOutputDuration = -1;
     std::vector<std::string> FCreatedFiles;  // output files this task opened; removed when it fails
@@ -185,29 +223,11 @@ public:
     std::atomic<bool> FReadTimedOut{false};
     std::atomic<int64_t> FLastWrite{INT64_MAX};
     std::atomic<bool> FBroken{false};
-    int64_t Fnb_frames_dup = 0;
-    int64_t Fnb_frames_drop = 0;
-    int64_t Flast_time = -1;
-    int Ffirst_report = 1;
-    int FDupWarning = 1000;
-    bool FTranscodeInitialized = false;
-    bool FTranscodeCleanuped = false;
-    int64_t FTranscodeStart = 0;
     std::vector<int> FOwnedPipes;  // descriptors of named pipes opened without blocking
-    TFormatConverter FInputVideoHook;
-    TFormatConverter FOutputVideoHook;
-    TRGBPicture FHookBitmap;
-    std::unique_ptr<SwsContext, TSwsContextDeleter> FFromBitmap;
-    int64_t FPreviewLastTime = 0;
-    unsigned FPostHooks = 0;
-    bool FPostHooksChanged = false;
-    mutable std::mutex FHookLock;
-    std::unique_ptr<TPreviewAudio> FWavePlayer;  // created on the first audio frame, under FHookLock
-    std::atomic<int64_t> FPreviewAudioBytes{0};
-    void PreviewAudioWrite(const AVFrame* frame);
-    void ClosePreviewAudio();
 
-private:
+    // The stages' records (pipeline/loop_state.h).
+    std::unique_ptr<TLoopState> FLoop;
+
     std::atomic<bool> FConverting{false};
     std::atomic<bool> FFinished{false};
     std::atomic<bool> FTerminated{false};

@@ -78,15 +78,6 @@ struct TFilterGraph {
 
 enum THWAccelID : int { HWACCEL_NONE = 0, HWACCEL_AUTO, HWACCEL_GENERIC };
 
-// Owns the subtitle it holds.
-struct TOwnedSubtitle {
-    AVSubtitle subtitle{};
-    TOwnedSubtitle() = default;
-    ~TOwnedSubtitle() { ff().avsubtitle_free(&subtitle); }
-    TOwnedSubtitle(const TOwnedSubtitle&) = delete;
-    TOwnedSubtitle& operator=(const TOwnedSubtitle&) = delete;
-};
-
 struct TInputStream {
     int file_index = 0;
     AVStream* st = nullptr;             // owned by the input's format context

@@ -8,8 +8,6 @@
 
 namespace reelsmith {
 
-void TSwrContextDeleter::operator()(SwrContext* p) const { ff().swr_free(&p); }
-
 TPreviewAudio::TPreviewAudio() : FRing(kBytesPerSecond), FPlayer([this] { Play(); }) {}
 
 TPreviewAudio::~TPreviewAudio() { Close(); }

@@ -14,10 +14,6 @@
 
 namespace reelsmith {
 
-struct TSwrContextDeleter {
-    void operator()(SwrContext* p) const;
-};
-
 class TPreviewAudio {
 public:
     static constexpr int kRate = 44100;
@@ -42,7 +38,7 @@ public:
 private:
     void Play();
 
-    std::unique_ptr<SwrContext, TSwrContextDeleter> FSwr;
+    TSwrContextPtr FSwr;
     int FInRate = 0, FInFormat = -1;
     TChannelLayout FInLayout;
     std::vector<uint8_t> FResampled;

@@ -6,6 +6,7 @@
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
+#include "engine/pipeline/loop_state.h"
 #include "media/engine_log.h"
 
 namespace reelsmith {
@@ -14,29 +15,28 @@ namespace {
 int64_t Now() { return ff().av_gettime_relative(); }
 }  // namespace
 
-void TSwsContextDeleter::operator()(SwsContext* p) const { ff().sws_freeContext(p); }
-
 bool TCustomFFmpeg::SetVideoHookBitsPixel(int bitsPixel)
 {
     if (!TCustomFFmpegOpt::SetVideoHookBitsPixel(bitsPixel))
         return false;
-    FInputVideoHook.SetBitsPixel(bitsPixel);
-    FOutputVideoHook.SetBitsPixel(bitsPixel);
+    FLoop->hooks.FInputVideoHook.SetBitsPixel(bitsPixel);
+    FLoop->hooks.FOutputVideoHook.SetBitsPixel(bitsPixel);
     return true;
 }
 
 void TCustomFFmpeg::SetPostHook(TPostHook hook, bool on)
 {
-    std::lock_guard lock(FHookLock);
-    const unsigned before = FPostHooks;
-    FPostHooks = on ? (FPostHooks | hook) : (FPostHooks & ~unsigned(hook));
-    FPostHooksChanged = FPostHooksChanged || before != FPostHooks;
+    THookState& hooks = FLoop->hooks;
+    std::lock_guard lock(hooks.FHookLock);
+    const unsigned before = hooks.FPostHooks;
+    hooks.FPostHooks = on ? (hooks.FPostHooks | hook) : (hooks.FPostHooks & ~unsigned(hook));
+    hooks.FPostHooksChanged = hooks.FPostHooksChanged || before != hooks.FPostHooks;
 }
 
 bool TCustomFFmpeg::PostHook(TPostHook hook) const
 {
-    std::lock_guard lock(FHookLock);
-    return FPostHooks & hook;
+    std::lock_guard lock(FLoop->hooks.FHookLock);
+    return FLoop->hooks.FPostHooks & hook;
 }
 
 // Hands a picture to a bitmap hook; false when the hook is to be disconnected.
@@ -48,9 +48,10 @@ bool TCustomFFmpeg::CallVideoHook(const TVideoHookEvent& hook, TFormatConverter&
         EngineLog(TLogLevel::llError, converter.LastErrMsg());
         return false;
     }
-    FHookBitmap = converter.Bitmap();
+    TRGBPicture& bitmap = FLoop->hooks.FHookBitmap;
+    bitmap = converter.Bitmap();
     THookInfo info;
-    info.Bitmap = &FHookBitmap;
+    info.Bitmap = &bitmap;
     info.FrameNumber = static_cast<int32_t>(frameNumber);
     info.PTS = frame->pts;
     try {
@@ -59,7 +60,7 @@ bool TCustomFFmpeg::CallVideoHook(const TVideoHookEvent& hook, TFormatConverter&
         EngineLog(TLogLevel::llError, std::string("Error occurs VideoHook event: ") + e.what());
         info.Update = false;
     }
-    if (info.Update && !BitmapToPicture(FHookBitmap, frame))
+    if (info.Update && !BitmapToPicture(bitmap, frame))
         return false;
     return !info.StopHook;
 }
@@ -75,10 +76,12 @@ bool TCustomFFmpeg::BitmapToPicture(const TRGBPicture& bitmap, AVFrame* frame)
         EngineLog(TLogLevel::llError, "Cannot make the hooked picture writable.");
         return false;
     }
-    SwsContext* ctx = ff().sws_getCachedContext(FFromBitmap.release(), bitmap.Width, bitmap.Height, bitmap.PixFmt,
-                                                frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                                SWS_BICUBIC, nullptr, nullptr, nullptr);
-    FFromBitmap.reset(ctx);
+    // The cached-context call frees the old context itself when it cannot reuse it.
+    TSwsContextPtr& fromBitmap = FLoop->hooks.FFromBitmap;
+    fromBitmap.reset(ff().sws_getCachedContext(fromBitmap.release(), bitmap.Width, bitmap.Height, bitmap.PixFmt,
+                                               frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                                               SWS_BICUBIC, nullptr, nullptr, nullptr));
+    SwsContext* ctx = fromBitmap.get();
     if (!ctx) {
         EngineLog(TLogLevel::llError, "Cannot initialize the conversion context of the hook picture.");
         return false;
@@ -101,7 +104,7 @@ void TCustomFFmpeg::InputHooks(TInputStream& ist, AVFrame* frame)
     const int64_t number = ist.frames_decoded - 1;
     if (FOnFrameInputHook)
         CallFrameHook(FOnFrameInputHook, frame, number);
-    if (FOnVideoInputHook && !CallVideoHook(FOnVideoInputHook, FInputVideoHook, frame, number))
+    if (FOnVideoInputHook && !CallVideoHook(FOnVideoInputHook, FLoop->hooks.FInputVideoHook, frame, number))
         FOnVideoInputHook = nullptr;
 }
 
@@ -118,34 +121,42 @@ void TCustomFFmpeg::OutputHooks(TOutputStream& ost, AVFrame* frame)
     // under it. No lock is held while an event runs: it may wait for the main thread.
     bool converted = false;
     if (FOnVideoOutputHook) {
-        converted = CallVideoHook(FOnVideoOutputHook, FOutputVideoHook, frame, ost.frame_number);
+        converted = CallVideoHook(FOnVideoOutputHook, FLoop->hooks.FOutputVideoHook, frame, ost.frame_number);
         if (!converted)
             FOnVideoOutputHook = nullptr;
     }
+    PreviewBitmap(ost, frame, converted);
+}
+
+// Hands the picture to the preview, spaced by the preview interval; converted says the output
+// hook just converted (and maybe painted) it.
+void TCustomFFmpeg::PreviewBitmap(TOutputStream& ost, AVFrame* frame, bool converted)
+{
+    THookState& hooks = FLoop->hooks;
     bool changed;
     {
-        std::lock_guard lock(FHookLock);
-        if (!(FPostHooks & phBitmap) || !FOnPreviewBitmap)
+        std::lock_guard lock(hooks.FHookLock);
+        if (!(hooks.FPostHooks & phBitmap) || !FOnPreviewBitmap)
             return;
-        changed = FPostHooksChanged;
-        FPostHooksChanged = false;
+        changed = hooks.FPostHooksChanged;
+        hooks.FPostHooksChanged = false;
     }
     const int64_t now = Now();
-    if (FPreviewLastTime && now - FPreviewLastTime <= FPreviewInterval)
+    if (hooks.FPreviewLastTime && now - hooks.FPreviewLastTime <= FPreviewInterval)
         return;
-    FPreviewLastTime = now;
+    hooks.FPreviewLastTime = now;
     // A picture the output hook just converted (and maybe painted) is shown as it is.
     if (!converted || changed) {
-        if (!FOutputVideoHook.PictureToRGB(frame->data, frame->linesize, static_cast<AVPixelFormat>(frame->format),
-                                           frame->width, frame->height)) {
-            EngineLog(TLogLevel::llError, FOutputVideoHook.LastErrMsg());
+        if (!hooks.FOutputVideoHook.PictureToRGB(frame->data, frame->linesize, static_cast<AVPixelFormat>(frame->format),
+                                                 frame->width, frame->height)) {
+            EngineLog(TLogLevel::llError, hooks.FOutputVideoHook.LastErrMsg());
             SetPostHook(phBitmap, false);
             return;
         }
-        FHookBitmap = FOutputVideoHook.Bitmap();
+        hooks.FHookBitmap = hooks.FOutputVideoHook.Bitmap();
     }
     try {
-        FOnPreviewBitmap(this, FHookBitmap, static_cast<int32_t>(ost.frame_number), frame->pts);
+        FOnPreviewBitmap(this, hooks.FHookBitmap, static_cast<int32_t>(ost.frame_number), frame->pts);
     } catch (const std::exception& e) {
         EngineLog(TLogLevel::llError, std::string("Error occurs PreviewBitmap event: ") + e.what());
         SetPostHook(phBitmap, false);
@@ -154,30 +165,34 @@ void TCustomFFmpeg::OutputHooks(TOutputStream& ost, AVFrame* frame)
 
 void TCustomFFmpeg::PreviewAudioWrite(const AVFrame* frame)
 {
+    THookState& hooks = FLoop->hooks;
     TPreviewAudio* player;
     {
-        std::lock_guard lock(FHookLock);
-        if (!FWavePlayer) {
-            FWavePlayer = std::make_unique<TPreviewAudio>();
+        std::lock_guard lock(hooks.FHookLock);
+        if (!hooks.FWavePlayer) {
+            hooks.FWavePlayer = std::make_unique<TPreviewAudio>();
             if (FSuspended == 1)
-                FWavePlayer->Pause();
+                hooks.FWavePlayer->Pause();
         }
-        player = FWavePlayer.get();
+        player = hooks.FWavePlayer.get();
     }
     player->Write(frame);  // only this thread closes the player
 }
 
+int64_t TCustomFFmpeg::PreviewAudioBytes() const { return FLoop->hooks.FPreviewAudioBytes; }
+
 void TCustomFFmpeg::ClosePreviewAudio()
 {
+    THookState& hooks = FLoop->hooks;
     std::unique_ptr<TPreviewAudio> player;
     {
-        std::lock_guard lock(FHookLock);
-        player.swap(FWavePlayer);
+        std::lock_guard lock(hooks.FHookLock);
+        player.swap(hooks.FWavePlayer);
     }
     if (!player)
         return;
     player->Close();
-    FPreviewAudioBytes = player->BytesWritten();
+    hooks.FPreviewAudioBytes = player->BytesWritten();
 }
 
 void TCustomFFmpeg::CallFrameHook(const TFrameHookEvent& hook, const AVFrame* frame, int64_t frameNumber)

@@ -85,6 +85,12 @@ struct TSubtitleFifoDeleter {
 struct TFifoDeleter {
     void operator()(AVFifo* p) const { ff().av_fifo_freep2(&p); }
 };
+struct TSwsContextDeleter {
+    void operator()(SwsContext* p) const { ff().sws_freeContext(p); }
+};
+struct TSwrContextDeleter {
+    void operator()(SwrContext* p) const { ff().swr_free(&p); }
+};
 
 using TFramePtr = std::unique_ptr<AVFrame, TFrameDeleter>;
 using TPacketPtr = std::unique_ptr<AVPacket, TPacketDeleter>;
@@ -103,8 +109,19 @@ using TPacketFifoPtr = std::unique_ptr<AVFifo, TPacketFifoDeleter>;
 using TFrameFifoPtr = std::unique_ptr<AVFifo, TFrameFifoDeleter>;
 using TSubtitleFifoPtr = std::unique_ptr<AVFifo, TSubtitleFifoDeleter>;
 using TFifoPtr = std::unique_ptr<AVFifo, TFifoDeleter>;
+using TSwsContextPtr = std::unique_ptr<SwsContext, TSwsContextDeleter>;
+using TSwrContextPtr = std::unique_ptr<SwrContext, TSwrContextDeleter>;
 template <typename T>
 using TAvMemPtr = std::unique_ptr<T, TAvFreeDeleter>;
+
+// A decoded subtitle, released with avsubtitle_free.
+struct TOwnedSubtitle {
+    AVSubtitle subtitle{};
+    TOwnedSubtitle() = default;
+    ~TOwnedSubtitle() { ff().avsubtitle_free(&subtitle); }
+    TOwnedSubtitle(const TOwnedSubtitle&) = delete;
+    TOwnedSubtitle& operator=(const TOwnedSubtitle&) = delete;
+};
 
 // An owned AVDictionary. Empty (null) until the first Set. It remembers its keys, so a
 // new key is added without the library's linear search (many distinct keys would

@@ -6,11 +6,7 @@
 
 namespace reelsmith {
 
-TFormatConverter::~TFormatConverter()
-{
-    if (FtoRGB_convert_ctx)
-        ff().sws_freeContext(FtoRGB_convert_ctx);
-}
+TFormatConverter::~TFormatConverter() = default;
 
 int TFormatConverter::BitsPixel() const { return FBitsPixel == 15 ? 16 : FBitsPixel; }
 
@@ -51,13 +47,14 @@ bool TFormatConverter::PictureToRGB(const uint8_t* const planes[], const int lin
     }
     if (!GrowBuffer(width, height))
         return false;
-    FtoRGB_convert_ctx = ff().sws_getCachedContext(FtoRGB_convert_ctx, width, height, sourceFormat, width, height,
-                                                   FAVPixFmt, Fsws_flags, nullptr, nullptr, nullptr);
+    // The cached-context call frees the old context itself when it cannot reuse it.
+    FtoRGB_convert_ctx.reset(ff().sws_getCachedContext(FtoRGB_convert_ctx.release(), width, height, sourceFormat, width,
+                                                       height, FAVPixFmt, Fsws_flags, nullptr, nullptr, nullptr));
     if (!FtoRGB_convert_ctx) {
         FLastErrMsg = "Cannot initialize the toRGB conversion context";
         return false;
     }
-    if (ff().sws_scale(FtoRGB_convert_ctx, planes, lineSizes, 0, height, FRGBPlanes, FRGBLineSizes) != height) {
+    if (ff().sws_scale(FtoRGB_convert_ctx.get(), planes, lineSizes, 0, height, FRGBPlanes, FRGBLineSizes) != height) {
         FLastErrMsg = "Cannot convert the picture";
         return false;
     }

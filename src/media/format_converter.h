@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "media/ffmpeg_api.h"
+#include "media/ffmpeg_handles.h"
 
 namespace reelsmith {
 
@@ -60,7 +61,7 @@ private:
     int FHeight = 0;
     bool FHasPicture = false;
     int Fsws_flags = SWS_BICUBIC;
-    SwsContext* FtoRGB_convert_ctx = nullptr;
+    TSwsContextPtr FtoRGB_convert_ctx;
     std::string FLastErrMsg;
 };
 

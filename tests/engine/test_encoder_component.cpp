@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/custom_encoder.h"
+#include "engine/preview_audio.h"
 #include "engine_test_support.h"
 #include "support/test_media.h"
 

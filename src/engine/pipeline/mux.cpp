@@ -1,4 +1,7 @@
-// Packets to the muxer: bit-stream filters, timestamp correction, stream copy.
+// Packets to the muxer: stream copy, bit-stream filters, timestamp correction, and the
+// end of the files.
+
+#include "engine/pipeline/mux.h"
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
@@ -11,13 +14,70 @@ int64_t Max3(int64_t a, int64_t b, int64_t c) { return std::max(a, std::max(b, c
 int64_t Min3(int64_t a, int64_t b, int64_t c) { return std::min(a, std::min(b, c)); }
 }  // namespace
 
-void TCustomFFmpeg::CloseOutputStream(TOutputStream& ost)
+void FinishOutputStream(TJobGraph& graph, TOutputStream& ost)
 {
     ost.finished |= 3;
-    TOutputFile& of = *FGraph.Foutput_files[ost.file_index];
+    TOutputFile& of = *graph.Foutput_files[ost.file_index];
     if (of.shortest) {
         for (unsigned i = 0; i < of.ctx->nb_streams; ++i)
-            FGraph.Foutput_streams[of.ost_index + i]->finished |= 3;
+            graph.Foutput_streams[of.ost_index + i]->finished |= 3;
+    }
+}
+
+int64_t WritePosition(const AVIOContext* pb) { return pb->pos + (pb->buf_ptr - pb->buffer); }
+
+void TOutputsEnd::Failed(const std::string& text)
+{
+    EngineLog(TLogLevel::llError, text);
+    if (failures++ == 0)
+        firstFailure = text;
+}
+
+void TCustomFFmpeg::CloseOutputStream(TOutputStream& ost) { FinishOutputStream(FGraph, ost); }
+
+// Copies an input packet to every output that copies the stream, from its first key frame
+// and within the files' time limits.
+void TCustomFFmpeg::CopyPacket(TInputStream& ist, const AVPacket* pkt)
+{
+    for (auto& ostPtr : FGraph.Foutput_streams) {
+        TOutputStream& ost = *ostPtr;
+        if (!ost.stream_copy || SourceOf(ost) != &ist || ost.finished)
+            continue;
+        TOutputFile& of = *FGraph.Foutput_files[ost.file_index];
+        TInputFile& ifile = InputFileOf(ist);
+        const int64_t startTime = of.start_time == kNoPtsValue ? 0 : of.start_time;
+        const int64_t ostTbStart = ff().av_rescale_q(startTime, AV_TIME_BASE_Q, ost.mux_timebase);
+        if (!ost.streamcopy_started && !(pkt->flags & AV_PKT_FLAG_KEY) && !ost.copy_initial_nonkeyframes)
+            continue;
+        // Every packet before the start is left out, also after the copy began: streams whose
+        // time stamps jump back (joined recordings) would otherwise copy the earlier part again.
+        if (ost.copy_prior_start <= 0) {
+            if (pkt->pts == kNoPtsValue ? ist.pts < startTime
+                                        : pkt->pts < ff().av_rescale_q(startTime, AV_TIME_BASE_Q, ist.st->time_base))
+                continue;
+        }
+        if (of.recording_time != INT64_MAX && ist.pts >= of.recording_time + startTime) {
+            CloseOutputStream(ost);
+            continue;
+        }
+        if (ifile.recording_time != INT64_MAX && ist.pts >= ifile.recording_time) {
+            CloseOutputStream(ost);
+            continue;
+        }
+        AVPacket* opkt = ost.pkt.get();
+        if (ff().av_packet_ref(opkt, pkt) < 0)
+            Fatal("Error copying a packet.");
+        if (pkt->pts != kNoPtsValue)
+            opkt->pts = ff().av_rescale_q(pkt->pts, ist.st->time_base, ost.mux_timebase) - ostTbStart;
+        if (pkt->dts == kNoPtsValue)
+            opkt->dts = ff().av_rescale_q(ist.dts, AV_TIME_BASE_Q, ost.mux_timebase);
+        else
+            opkt->dts = ff().av_rescale_q(pkt->dts, ist.st->time_base, ost.mux_timebase);
+        opkt->dts -= ostTbStart;
+        opkt->duration = ff().av_rescale_q(pkt->duration, ist.st->time_base, ost.mux_timebase);
+        ost.streamcopy_started = 1;
+        OutputPacket(of, opkt, ost, false);
+        ff().av_packet_unref(opkt);
     }
 }
 
@@ -94,6 +154,37 @@ void TCustomFFmpeg::OutputPacket(TOutputFile& of, AVPacket* pkt, TOutputStream& 
     if (ret != AVERROR(EAGAIN) && ret != AVERROR_EOF)
         Fatal(StrFormat("Error applying bitstream filters to an output packet for stream #%d:%d.", ost.file_index,
                         ost.index));
+}
+
+void TCustomFFmpeg::WriteTrailers(TOutputsEnd& end)
+{
+    for (auto& of : FGraph.Foutput_files) {
+        if (!of->header_written) {
+            end.Failed(StrFormat("Nothing was written into output file %d (%s), because at least one of its streams "
+                                 "received no packets.",
+                                 of->index, of->ctx->url));
+            continue;
+        }
+        FLastWrite = ff().av_gettime_relative();
+        const int ret = ff().av_write_trailer(of->ctx.get());
+        FLastWrite = INT64_MAX;
+        if (ret < 0)
+            end.Failed(StrFormat("Error writing the end of %s: %s", of->ctx->url, EngineErrorText(ret).c_str()));
+    }
+}
+
+void TCustomFFmpeg::CloseOutputFiles(TOutputsEnd& end)
+{
+    for (auto& of : FGraph.Foutput_files) {
+        if (of->ctx && !(of->format->flags & AVFMT_NOFILE) && of->ctx->pb) {
+            const int ret = ff().avio_closep(&of->ctx->pb);
+            if (ret < 0) {
+                FLastErrMsg = StrFormat("Error closing file %s", of->ctx->url) + ": " + EngineErrorText(ret);
+                EngineLog(TLogLevel::llError, FLastErrMsg);
+                ++end.failures;  // the last buffered bytes are lost: the file is not complete
+            }
+        }
+    }
 }
 
 }  // namespace reelsmith
