@@ -60,34 +60,50 @@ void GrabModal(const std::function<void()>& open, const QString& name, const std
     open();
 }
 
+// A control of the main window, by its object name, as a user-level test reaches it.
+template <typename T>
+T* Control(const Tfrm_Main& main, const char* name)
+{
+    T* control = main.findChild<T*>(QString::fromLatin1(name));
+    if (!control)
+        qFatal("the main window has no %s", name);
+    return control;
+}
+
 void Shoot(Tfrm_Main& main, const QString& samples, const QString& outputFolder)
 {
+    auto* tab_Settings = Control<QTabWidget>(main, "tab_Settings");
+    auto* act_Effects = Control<QAction>(main, "Effects1");
+    auto* act_Command = Control<QAction>(main, "FFMpegcommand1");
+    auto* act_Convert = Control<QAction>(main, "Convert1");
+    auto* chk_Path = Control<QRadioButton>(main, "chk_Path");
+    auto* txt_Path = Control<QLineEdit>(main, "txt_Path");
     // A fresh folder, so the run asks no overwrite question.
     QDir(outputFolder).removeRecursively();
     QDir().mkpath(outputFolder);
     Save(&main, QStringLiteral("main_window"));
     const char* tabs[] = {"tab_profiles", "tab_video", "tab_audio", "tab_cpu", "tab_output"};
-    for (int i = 0; i < main.tab_Settings->count(); ++i) {
-        main.tab_Settings->setCurrentIndex(i);
-        Save(main.tab_Settings, QString::fromLatin1(tabs[i]));
+    for (int i = 0; i < tab_Settings->count(); ++i) {
+        tab_Settings->setCurrentIndex(i);
+        Save(tab_Settings, QString::fromLatin1(tabs[i]));
     }
-    main.tab_Settings->setCurrentIndex(0);
+    tab_Settings->setCurrentIndex(0);
 
-    main.str_AddPath = samples;
+    main.AddFilesFolder() = samples;
     GrabModal<Tfrm_AddFiles>([&] { main.btn_AddClick(); }, QStringLiteral("add_files"),
                                         [](auto*) { return true; }, [](auto* w) { w->btn_Close->click(); });
-    GrabModal<Tfrm_Effects>([&] { main.act_Effects->trigger(); }, QStringLiteral("effects"),
+    GrabModal<Tfrm_Effects>([&] { act_Effects->trigger(); }, QStringLiteral("effects"),
                             [](auto*) { return true; }, [](auto* w) { w->btn_Cancel->click(); });
-    GrabModal<Tfrm_Command>([&] { main.act_Command->trigger(); }, QStringLiteral("ffmpeg_command"),
+    GrabModal<Tfrm_Command>([&] { act_Command->trigger(); }, QStringLiteral("ffmpeg_command"),
                             [](auto*) { return true; }, [](auto* w) { w->btn_Cancel->click(); });
 
-    main.chk_Path->setChecked(true);
-    main.txt_Path->setText(outputFolder);
+    chk_Path->setChecked(true);
+    txt_Path->setText(outputFolder);
     // The run is over at "Done."; a run that cannot start is taken as it stands after a minute.
     QElapsedTimer running;
     running.start();
     GrabModal<reelsmith::TRunWindow>(
-        [&] { main.act_Convert->trigger(); }, QStringLiteral("run_window"),
+        [&] { act_Convert->trigger(); }, QStringLiteral("run_window"),
         [&](auto* w) {
             const bool over = w->log_Main->toPlainText().contains(QStringLiteral("Done.")) || running.elapsed() > 60000;
             return over && w->btn_Close->isEnabled();
@@ -122,7 +138,7 @@ int main(int argc, char* argv[])
     main.show();
     QApplication::processEvents();
     for (const QFileInfo& clip : QDir(samples).entryInfoList(QDir::Files, QDir::Name))
-        main.DroppedFiles << clip.absoluteFilePath();
+        main.PendingPaths() << clip.absoluteFilePath();
     main.AddFiles();
 
     Shoot(main, samples, QDir::temp().filePath(QStringLiteral("reelsmith-shots-light")));
@@ -132,10 +148,10 @@ int main(int argc, char* argv[])
             return 1;
         }
         g_Suffix = QStringLiteral("_dark");
-        main.act_Dark->setChecked(true);
+        Control<QAction>(main, "Darktheme1")->setChecked(true);
         Shoot(main, samples, QDir::temp().filePath(QStringLiteral("reelsmith-shots-dark")));
     }
-    main.act_Dark->setChecked(false);
+    Control<QAction>(main, "Darktheme1")->setChecked(false);
     main.close();
     return 0;
 }

@@ -42,7 +42,7 @@ int main(int argc, char* argv[])
     window.show();
     if (!openPaths.isEmpty()) {
         QTimer::singleShot(0, &window, [&window, openPaths, offscreen] {
-            window.DroppedFiles = openPaths;
+            window.PendingPaths() = openPaths;
             window.AddFiles();
             if (offscreen)
                 window.close();

@@ -25,6 +25,11 @@ constexpr int kNextRowDelayMs = 100;
 constexpr int kFinalEventPolls = 100;  // ten seconds of waiting for the final terminate event
 constexpr int kMaxEngineLinesPerFile = 20;
 
+// How a row's failure starts, by the step of StartFile that failed.
+constexpr char kLoadingError[] = "Loading file... Error! ";
+constexpr char kAddingError[] = "Adding task... Error! ";
+constexpr char kApplyingError[] = "Applying parameters... Error! ";
+
 // Engine texts may carry a name's bytes: shown like the names themselves.
 QString Text(const std::string& text) { return DisplayedFileName(FileNameText(text)); }
 
@@ -200,6 +205,33 @@ void TConversionRun::ProcessFile(int index)
 
 void TConversionRun::StartFile(const QString& sourcePath, const QString& outputPath)
 {
+    ResetFileProgress();
+    if (!m_FolderError.isEmpty()) {
+        FailFile(m_FolderError);
+        return;
+    }
+    // Caller errors of the components (an operation while working) must not stall the run.
+    const char* step = kLoadingError;
+    try {
+        if (!LoadSource(sourcePath))
+            return;
+        step = kAddingError;
+        const int task = AddSourceTask(sourcePath);
+        if (task < 0)
+            return;
+        step = kApplyingError;
+        if (!ApplyParameters(task, outputPath))
+            return;
+        ShowProcessing(outputPath);
+        StartEncoder();
+    } catch (const std::exception& error) {
+        m_Staged.Discard();
+        FailFile(QString::fromLatin1(step) + QString::fromUtf8(error.what()));
+    }
+}
+
+void TConversionRun::ResetFileProgress()
+{
     m_Display.Percent = 0;
     Changed();
     if (m_Setup.Kind == TRunKind::Audio) {
@@ -208,94 +240,105 @@ void TConversionRun::StartFile(const QString& sourcePath, const QString& outputP
         m_LastTotalDuration = 0;
         m_LastCurrentDuration = 0;
     }
-    if (!m_FolderError.isEmpty()) {
-        FailFile(m_FolderError);
-        return;
+}
+
+// Opening the source once tells whether the engine can read it, before any task exists.
+bool TConversionRun::LoadSource(const QString& sourcePath)
+{
+    if (!m_Decoder.LoadFile(FileNameString(sourcePath))) {
+        FailFile(QString::fromLatin1(kLoadingError) + Text(m_Decoder.LastErrMsg()));
+        return false;
     }
-    // Caller errors of the components (an operation while working) must not stall the run.
-    const char* step = "Loading file... Error! ";
-    try {
-        if (!m_Decoder.LoadFile(FileNameString(sourcePath))) {
-            FailFile(QString::fromLatin1(step) + Text(m_Decoder.LastErrMsg()));
-            return;
-        }
-        if (m_Setup.Kind == TRunKind::Audio)
-            m_SourceDuration = m_Decoder.FileStreamInfo().Duration;
-        m_Decoder.CloseFile();
-        AddLog(QStringLiteral("Loading file... OK"), TLogColour::Green);
-        m_Display.StopEnabled = true;
-        m_Display.PauseEnabled = true;
-        Changed();
+    if (m_Setup.Kind == TRunKind::Audio)
+        m_SourceDuration = m_Decoder.FileStreamInfo().Duration;
+    m_Decoder.CloseFile();
+    AddLog(QStringLiteral("Loading file... OK"), TLogColour::Green);
+    m_Display.StopEnabled = true;
+    m_Display.PauseEnabled = true;
+    Changed();
+    return true;
+}
 
-        step = "Adding task... Error! ";
-        m_Encoder.ClearTasks();
-        TInputOptions input;
-        input.Reset();
-        input.FileName = FileNameString(sourcePath);
-        const int task = m_Encoder.AddTask(input.FileName, &input);
-        if (task < 0) {
-            FailFile(QString::fromLatin1(step) + Text(m_Encoder.LastErrMsg()));
-            return;
-        }
+// The row's one task; negative after the failure was logged.
+int TConversionRun::AddSourceTask(const QString& sourcePath)
+{
+    m_Encoder.ClearTasks();
+    TInputOptions input;
+    input.Reset();
+    input.FileName = FileNameString(sourcePath);
+    const int task = m_Encoder.AddTask(input.FileName, &input);
+    if (task < 0) {
+        FailFile(QString::fromLatin1(kAddingError) + Text(m_Encoder.LastErrMsg()));
+        return task;
+    }
+    AddLog(QStringLiteral("Adding task... OK"), TLogColour::Green);
+    return task;
+}
 
-        step = "Applying parameters... Error! ";
-        TOutputOptions output;
-        output.Reset();
-        AddLog(QStringLiteral("Adding task... OK"), TLogColour::Green);
-        AddLog(QStringLiteral("Parameters ") + m_Setup.Options, TLogColour::Grey);
-        output.Options = m_Setup.Options.toStdString();
-        QString stagingError;
-        if (!StageOutput(outputPath, &stagingError)) {
-            m_Encoder.RemoveTask(task);
-            FailFile(QString::fromLatin1(step) + stagingError);
-            return;
-        }
-        // "file:" keeps a colon in the name from reading as a protocol.
-        if (m_Encoder.SetOutput(task, "file:" + m_Staged.TempPath(), &output) < 0) {
-            const QString message = Text(m_Encoder.LastErrMsg());
-            m_Staged.Discard();
-            m_Encoder.RemoveTask(task);
-            FailFile(QString::fromLatin1(step) + message);
-            return;
-        }
-        // A muxer that writes its own files (an image sequence, null) is not staged.
-        if (!m_Encoder.FFmpegs(task)->OutputWritesFile(0))
-            m_Staged.Discard();
-        AddLog(QStringLiteral("Applying parameters... OK"), TLogColour::Green);
-        AddLog(QStringLiteral("Processing file..."), TLogColour::Green);
-        m_Display.FileLabel = DisplayedFileName(QFileInfo(outputPath).fileName());
-        Changed();
-        ProcessMessages();
-        AddLog(DisplayedFileName(outputPath), TLogColour::Neutral);
-
-        switch (m_Setup.CPUUsage) {
-        case 0:
-            m_Encoder.ThreadPriority = tpIdle;
-            break;
-        case 1:
-            m_Encoder.ThreadPriority = tpLowest;
-            break;
-        case 2:
-            m_Encoder.ThreadPriority = tpNormal;
-            break;
-        case 3:
-            m_Encoder.ThreadPriority = tpHighest;
-            break;
-        default:
-            break;
-        }
-        m_FinalEventWaits = 0;
-        m_AwaitingFinalEvent = true;
-        m_FileDone = false;
-        m_RowError.clear();
-        m_EngineLines.clear();
-        m_EngineLinesDropped = 0;
-        m_CollectEngineLines = true;
-        m_Encoder.Start(m_Setup.ThreadsText.toInt());
-    } catch (const std::exception& error) {
+// The run's options on the task, writing to a temporary file beside the output.
+bool TConversionRun::ApplyParameters(int task, const QString& outputPath)
+{
+    const QString step = QString::fromLatin1(kApplyingError);
+    TOutputOptions output;
+    output.Reset();
+    AddLog(QStringLiteral("Parameters ") + m_Setup.Options, TLogColour::Grey);
+    output.Options = m_Setup.Options.toStdString();
+    QString stagingError;
+    if (!StageOutput(outputPath, &stagingError)) {
+        m_Encoder.RemoveTask(task);
+        FailFile(step + stagingError);
+        return false;
+    }
+    // "file:" keeps a colon in the name from reading as a protocol.
+    if (m_Encoder.SetOutput(task, "file:" + m_Staged.TempPath(), &output) < 0) {
+        const QString message = Text(m_Encoder.LastErrMsg());
         m_Staged.Discard();
-        FailFile(QString::fromLatin1(step) + QString::fromUtf8(error.what()));
+        m_Encoder.RemoveTask(task);
+        FailFile(step + message);
+        return false;
     }
+    // A muxer that writes its own files (an image sequence, null) is not staged.
+    if (!m_Encoder.FFmpegs(task)->OutputWritesFile(0))
+        m_Staged.Discard();
+    AddLog(QStringLiteral("Applying parameters... OK"), TLogColour::Green);
+    return true;
+}
+
+void TConversionRun::ShowProcessing(const QString& outputPath)
+{
+    AddLog(QStringLiteral("Processing file..."), TLogColour::Green);
+    m_Display.FileLabel = DisplayedFileName(QFileInfo(outputPath).fileName());
+    Changed();
+    ProcessMessages();
+    AddLog(DisplayedFileName(outputPath), TLogColour::Neutral);
+}
+
+void TConversionRun::StartEncoder()
+{
+    switch (m_Setup.CPUUsage) {
+    case 0:
+        m_Encoder.ThreadPriority = tpIdle;
+        break;
+    case 1:
+        m_Encoder.ThreadPriority = tpLowest;
+        break;
+    case 2:
+        m_Encoder.ThreadPriority = tpNormal;
+        break;
+    case 3:
+        m_Encoder.ThreadPriority = tpHighest;
+        break;
+    default:
+        break;
+    }
+    m_FinalEventWaits = 0;
+    m_AwaitingFinalEvent = true;
+    m_FileDone = false;
+    m_RowError.clear();
+    m_EngineLines.clear();
+    m_EngineLinesDropped = 0;
+    m_CollectEngineLines = true;
+    m_Encoder.Start(m_Setup.ThreadsText.toInt());
 }
 
 bool TConversionRun::StageOutput(const QString& outputPath, QString* error)

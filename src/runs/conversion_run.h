@@ -167,6 +167,13 @@ private:
     void CancelledEnd();
     QString Extension() const;
     QString LogPath() const;
+    // The steps of StartFile; each false (negative task) after logging why the row failed.
+    void ResetFileProgress();
+    bool LoadSource(const QString& sourcePath);
+    int AddSourceTask(const QString& sourcePath);
+    bool ApplyParameters(int task, const QString& outputPath);
+    void ShowProcessing(const QString& outputPath);
+    void StartEncoder();
     bool StageOutput(const QString& outputPath, QString* error);
     void FinishOutput(const TTerminateInfo& info);
 

@@ -55,6 +55,7 @@ std::string TOutputChoices::AudioSampleRateText() const
 }
 std::string TOutputChoices::AudioChannelText() const { return Text(TChoiceList::AudioChannel, AudioChannel); }
 std::string TOutputChoices::AudioBitrateText() const { return Text(TChoiceList::AudioBitrate, AudioBitrate); }
+std::string TOutputChoices::ThreadsText() const { return Text(TChoiceList::Threads, Threads); }
 
 TEntryList TOutputChoices::VideoFrameSizeEntries() const
 {

@@ -56,6 +56,7 @@ struct TOutputChoices {
     std::string AudioSampleRateText() const;
     std::string AudioChannelText() const;
     std::string AudioBitrateText() const;
+    std::string ThreadsText() const;
 
     // A copy in which every position outside its list reads -1, which is neither the first
     // entry nor a later one, and a custom size that is not width x height reads the default.

@@ -18,11 +18,13 @@
 #include "base/qt/number_format.h"
 #include "app/settings_store.h"
 #include "app/ui/main_window.h"
-#include "settings/ui/settings_dialog_hooks.h"
+#include "program/program_hooks.h"
+#include "support/main_window_controls.h"
 #include "settings/ui/effects_dialog.h"
 
 using reelsmith::FileCell;
 using reelsmith::TFileListRow;
+using reelsmith::test::TMainControls;
 
 namespace {
 
@@ -84,45 +86,46 @@ private slots:
     void firstStartShowsDefaults()
     {
         Tfrm_Main window;
+        const TMainControls ui(window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), QStringLiteral("Reelsmith"));
-        QVERIFY(window.chk_Specify->isChecked());
-        QVERIFY(!window.txt_Path->isEnabled());
-        QVERIFY(window.act_Update->isChecked());
-        QVERIFY(!window.act_Dark->isChecked());
-        QVERIFY(window.chk_OriginalSettings->isChecked());
-        QCOMPARE(window.tab_Settings->currentIndex(), 0);
-        QCOMPARE(window.tab_Settings->tabText(4), QStringLiteral(" Output "));
-        QVERIFY(window.pnl_Note->isVisible());
-        QCOMPARE(window.lbl_Note->text(), QStringLiteral("Click here to add files"));
-        QCOMPARE(window.sts_0->text(), QStringLiteral("Files: 0 (Size: 0 MB, Duration: 00:00:00)"));
-        QVERIFY(window.sts_1->text().isEmpty());
+        QVERIFY(ui.chk_Specify->isChecked());
+        QVERIFY(!ui.txt_Path->isEnabled());
+        QVERIFY(ui.act_Update->isChecked());
+        QVERIFY(!ui.act_Dark->isChecked());
+        QVERIFY(ui.chk_OriginalSettings->isChecked());
+        QCOMPARE(ui.tab_Settings->currentIndex(), 0);
+        QCOMPARE(ui.tab_Settings->tabText(4), QStringLiteral(" Output "));
+        QVERIFY(ui.pnl_Note->isVisible());
+        QCOMPARE(ui.lbl_Note->text(), QStringLiteral("Click here to add files"));
+        QCOMPARE(ui.sts_0->text(), QStringLiteral("Files: 0 (Size: 0 MB, Duration: 00:00:00)"));
+        QVERIFY(ui.sts_1->text().isEmpty());
         // The note sits in the middle of the list.
-        const QPoint noteCentre = window.pnl_Note->geometry().center();
-        QVERIFY(qAbs(noteCentre.x() - window.lw_Files->width() / 2) <= 1);
-        QVERIFY(qAbs(noteCentre.y() - window.lw_Files->height() / 2) <= 1);
+        const QPoint noteCentre = ui.pnl_Note->geometry().center();
+        QVERIFY(qAbs(noteCentre.x() - ui.lw_Files->width() / 2) <= 1);
+        QVERIFY(qAbs(noteCentre.y() - ui.lw_Files->height() / 2) <= 1);
         // The output choices of a first start.
-        QCOMPARE(window.cb_Type->currentText(), QStringLiteral("General"));
-        QCOMPARE(window.cb_Format->currentText(), QStringLiteral("AVI (*.avi)"));
-        QCOMPARE(window.cb_VideoFormat->currentText(), QStringLiteral("AVI"));
-        QCOMPARE(window.cb_VideoEncoder->currentText(), QStringLiteral("MPEG4"));
-        QCOMPARE(window.cb_AudioEncoder->currentText(), QStringLiteral("MP3"));
-        for (QComboBox* list : {window.cb_VideoAspect, window.cb_VideoFrameSize, window.cb_VideoFrameRate,
-                                window.cb_VideoBitrate, window.cb_AudioFormat, window.cb_AudioSampleRate,
-                                window.cb_AudioChannel, window.cb_AudioBitrate, window.cb_Threads})
+        QCOMPARE(ui.cb_Type->currentText(), QStringLiteral("General"));
+        QCOMPARE(ui.cb_Format->currentText(), QStringLiteral("AVI (*.avi)"));
+        QCOMPARE(ui.cb_VideoFormat->currentText(), QStringLiteral("AVI"));
+        QCOMPARE(ui.cb_VideoEncoder->currentText(), QStringLiteral("MPEG4"));
+        QCOMPARE(ui.cb_AudioEncoder->currentText(), QStringLiteral("MP3"));
+        for (QComboBox* list : {ui.cb_VideoAspect, ui.cb_VideoFrameSize, ui.cb_VideoFrameRate,
+                                ui.cb_VideoBitrate, ui.cb_AudioFormat, ui.cb_AudioSampleRate,
+                                ui.cb_AudioChannel, ui.cb_AudioBitrate, ui.cb_Threads})
             QCOMPARE(list->currentIndex(), 0);
-        QCOMPARE(window.cb_AudioBitrate->currentText(), QStringLiteral("32"));
-        QCOMPARE(window.cb_CPUUsage->currentText(), QStringLiteral("Normal"));
-        QCOMPARE(window.cb_Threads->currentText(), QStringLiteral("1"));
-        QCOMPARE(window.cb_VideoFrameSize->itemText(window.cb_VideoFrameSize->count() - 1),
+        QCOMPARE(ui.cb_AudioBitrate->currentText(), QStringLiteral("32"));
+        QCOMPARE(ui.cb_CPUUsage->currentText(), QStringLiteral("Normal"));
+        QCOMPARE(ui.cb_Threads->currentText(), QStringLiteral("1"));
+        QCOMPARE(ui.cb_VideoFrameSize->itemText(ui.cb_VideoFrameSize->count() - 1),
                  QStringLiteral("7680x4800"));
         SaveShot(window, QStringLiteral("main-default.png"));
         for (int tab = 1; tab < 5; ++tab) {
-            window.tab_Settings->setCurrentIndex(tab);
+            ui.tab_Settings->setCurrentIndex(tab);
             SaveShot(window, QStringLiteral("main-tab%1.png").arg(tab));
         }
-        window.tab_Settings->setCurrentIndex(0);
+        ui.tab_Settings->setCurrentIndex(0);
         window.resize(1024, 700);
         QTest::qWait(50);
         SaveShot(window, QStringLiteral("main-1024x700.png"));
@@ -137,23 +140,24 @@ private slots:
     void toolbarAndMenusStartRight()
     {
         Tfrm_Main window;
+        const TMainControls ui(window);
         const struct {
             QToolButton* button;
             const char* hint;
             bool enabled;
         } buttons[] = {
-            {window.btn_Convert, "Convert files (F9)", true}, {window.btn_Command, "Send FFMPEG command", true},
-            {window.btn_Extract, "Extract audio (Ctrl+E)", true}, {window.btn_Burn, "Burn disc (Ctrl+B)", true},
-            {window.btn_Add, "Add files (Ctrl+D)", true}, {window.btn_Paste, "Paste (Ctrl+V)", true},
-            {window.btn_Play, "Preview (F3)", false}, {window.btn_Properties, "Properties (F4)", false},
-            {window.btn_Remove, "Remove (Del)", false},
+            {ui.btn_Convert, "Convert files (F9)", true}, {ui.btn_Command, "Send FFMPEG command", true},
+            {ui.btn_Extract, "Extract audio (Ctrl+E)", true}, {ui.btn_Burn, "Burn disc (Ctrl+B)", true},
+            {ui.btn_Add, "Add files (Ctrl+D)", true}, {ui.btn_Paste, "Paste (Ctrl+V)", true},
+            {ui.btn_Play, "Preview (F3)", false}, {ui.btn_Properties, "Properties (F4)", false},
+            {ui.btn_Remove, "Remove (Del)", false},
         };
         for (const auto& b : buttons) {
             QCOMPARE(b.button->toolTip(), QString::fromLatin1(b.hint));
             QCOMPARE(b.button->isEnabled(), b.enabled);
             QVERIFY2(!b.button->icon().isNull(), b.hint);
         }
-        QCOMPARE(window.btn_Convert->text(), QStringLiteral(" Convert"));
+        QCOMPARE(ui.btn_Convert->text(), QStringLiteral(" Convert"));
 
         const QList<QAction*> menus = window.menuBar()->actions();
         QCOMPARE(menus.size(), 4);
@@ -163,18 +167,19 @@ private slots:
         QCOMPARE(Captions(menus[1]->menu()), QStringList({"Add files", "Paste", "Select all", "-", "Effects", "-",
                                                           "Play", "Preview", "Properties", "-", "Remove"}));
         QCOMPARE(Captions(menus[3]->menu()), QStringList({"Help", "-", "Check for update on startup", "-", "About"}));
-        QCOMPARE(Captions(window.mnu_List), QStringList({"Add files", "Paste", "Select all", "-", "Play", "Preview",
+        QCOMPARE(Captions(ui.mnu_List), QStringList({"Add files", "Paste", "Select all", "-", "Play", "Preview",
                                                          "Properties", "-", "Remove"}));
-        QCOMPARE(window.act_Remove->shortcut(), QKeySequence(Qt::Key_Delete));
-        QCOMPARE(window.act_Convert->shortcut(), QKeySequence(Qt::Key_F9));
-        QCOMPARE(window.act_Extract->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
-        for (QAction* action : {window.act_Play, window.act_Preview, window.act_Properties, window.act_Remove})
+        QCOMPARE(ui.act_Remove->shortcut(), QKeySequence(Qt::Key_Delete));
+        QCOMPARE(ui.act_Convert->shortcut(), QKeySequence(Qt::Key_F9));
+        QCOMPARE(ui.act_Extract->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+        for (QAction* action : {ui.act_Play, ui.act_Preview, ui.act_Properties, ui.act_Remove})
             QVERIFY(!action->isEnabled());
     }
 
     void selectionSortingAndRemoval()
     {
         Tfrm_Main window;
+        const TMainControls ui(window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto& files = window.Files();
@@ -182,29 +187,29 @@ private slots:
         files.Append(MakeRow(QStringLiteral("a.avi"), 1'000'000, 1 * 1048576));
         files.Append(MakeRow(QStringLiteral("c.avi"), 2'000'000, 2 * 1048576));
         window.UpdateSize();
-        QVERIFY(!window.pnl_Note->isVisible());
+        QVERIFY(!ui.pnl_Note->isVisible());
         window.SelectRow(1, true);
         SaveShot(window, QStringLiteral("main-rows.png"));
         window.SelectRow(1, false);
-        QCOMPARE(window.sts_0->text(), QStringLiteral("Files: 3 (Size: 6 MB, Duration: 00:00:06)"));
+        QCOMPARE(ui.sts_0->text(), QStringLiteral("Files: 3 (Size: 6 MB, Duration: 00:00:06)"));
 
         // First click on "Name" turns the initial ascending order round.
         window.HeaderClick(0);
         QVERIFY(!window.SortArrowUp());
         QCOMPARE(files.Row(0).Caption, QStringLiteral("c.avi"));
         window.HeaderClick(1);
-        QCOMPARE(window.lw_Files->header()->sortIndicatorSection(), 1);
+        QCOMPARE(ui.lw_Files->header()->sortIndicatorSection(), 1);
         QVERIFY(window.SortArrowUp());
         QCOMPARE(files.Row(0).Caption, QStringLiteral("a.avi"));
 
         window.SelectRow(0, true);
         window.SelectRow(2, true);
-        QCOMPARE(window.sts_1->text(), QStringLiteral("Selected: 2 files, 4 MB"));
-        QVERIFY(window.btn_Remove->isEnabled());
-        QVERIFY(window.act_Preview->isEnabled());
+        QCOMPARE(ui.sts_1->text(), QStringLiteral("Selected: 2 files, 4 MB"));
+        QVERIFY(ui.btn_Remove->isEnabled());
+        QVERIFY(ui.act_Preview->isEnabled());
         window.SelectRow(2, false);
-        QVERIFY(window.sts_1->text().isEmpty());
-        QVERIFY(window.btn_Properties->isEnabled());
+        QVERIFY(ui.sts_1->text().isEmpty());
+        QVERIFY(ui.btn_Properties->isEnabled());
 
         // Sorting keeps the selection on the same rows.
         window.HeaderClick(1);
@@ -212,19 +217,19 @@ private slots:
         QCOMPARE(files.Row(2).Caption, QStringLiteral("a.avi"));
 
         window.SelectAll1Click();
-        QCOMPARE(window.sts_1->text(), QStringLiteral("Selected: 3 files, 6 MB"));
+        QCOMPARE(ui.sts_1->text(), QStringLiteral("Selected: 3 files, 6 MB"));
         window.SelectRow(1, false);  // b.avi and a.avi stay selected
-        window.lw_Files->setFocus();
-        QTest::keyClick(window.lw_Files, Qt::Key_Delete);
+        ui.lw_Files->setFocus();
+        QTest::keyClick(ui.lw_Files, Qt::Key_Delete);
         QCOMPARE(files.Count(), 1);
         QCOMPARE(files.Row(0).Caption, QStringLiteral("c.avi"));
-        QVERIFY(!window.btn_Remove->isEnabled());
-        QVERIFY(!window.act_Remove->isEnabled());
-        QCOMPARE(window.sts_0->text(), QStringLiteral("Files: 1 (Size: 2 MB, Duration: 00:00:02)"));
+        QVERIFY(!ui.btn_Remove->isEnabled());
+        QVERIFY(!ui.act_Remove->isEnabled());
+        QCOMPARE(ui.sts_0->text(), QStringLiteral("Files: 1 (Size: 2 MB, Duration: 00:00:02)"));
 
         window.New1Click();
         QCOMPARE(files.Count(), 0);
-        QVERIFY(window.pnl_Note->isVisible());
+        QVERIFY(ui.pnl_Note->isVisible());
     }
 
     void rowCommandsWithoutSelectionOnlyDisableButtons()
@@ -236,17 +241,18 @@ private slots:
             QCOMPARE(path, QStringLiteral("/videos/x.avi"));
         };
         Tfrm_Main window({}, hooks);
+        const TMainControls ui(window);
         window.Files().Append(MakeRow(QStringLiteral("x.avi"), 0, 10));
         window.SelectRow(0, true);
         window.btn_PlayClick();
         QCOMPARE(previews, 1);
         window.SelectRow(0, false);
-        window.btn_Play->setEnabled(true);
-        window.act_Preview->setEnabled(true);
+        ui.btn_Play->setEnabled(true);
+        ui.act_Preview->setEnabled(true);
         window.btn_PlayClick();
         QCOMPARE(previews, 1);
-        QVERIFY(!window.btn_Play->isEnabled());
-        QVERIFY(window.act_Preview->isEnabled());  // menus follow the selection events only
+        QVERIFY(!ui.btn_Play->isEnabled());
+        QVERIFY(ui.act_Preview->isEnabled());  // menus follow the selection events only
     }
 
     void noteClickAndAddFilesReachTheirWindows()
@@ -256,20 +262,21 @@ private slots:
         TMainWindowHooks hooks;
         hooks.AddFilesDialog = [&](Tfrm_Main&) { ++dialogs; };
         hooks.AddingWindow = [&](Tfrm_Main& w) {
-            consumed = w.DroppedFiles;
-            w.DroppedFiles.clear();
+            consumed = w.PendingPaths();
+            w.PendingPaths().clear();
             w.Files().Append(MakeRow(QStringLiteral("z.avi"), 5'000'000, 1048576));
         };
         Tfrm_Main window({}, hooks);
+        const TMainControls ui(window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTest::mouseClick(window.lbl_Note, Qt::LeftButton);
+        QTest::mouseClick(ui.lbl_Note, Qt::LeftButton);
         QCOMPARE(dialogs, 1);
-        window.DroppedFiles = QStringList({QStringLiteral("/videos/z.avi")});
+        window.PendingPaths() = QStringList({QStringLiteral("/videos/z.avi")});
         window.AddFiles();
         QCOMPARE(consumed, QStringList({QStringLiteral("/videos/z.avi")}));
-        QVERIFY(!window.pnl_Note->isVisible());
-        QCOMPARE(window.sts_0->text(), QStringLiteral("Files: 1 (Size: 1 MB, Duration: 00:00:05)"));
+        QVERIFY(!ui.pnl_Note->isVisible());
+        QCOMPARE(ui.sts_0->text(), QStringLiteral("Files: 1 (Size: 1 MB, Duration: 00:00:05)"));
     }
 
     void firstShowStartsOneTimer_data()
@@ -298,6 +305,7 @@ private slots:
         hooks.ParamTimer = [&](Tfrm_Main&) { ++params_; };
         hooks.UpdateTimer = [&](Tfrm_Main&) { ++updates; };
         Tfrm_Main window(params, hooks);
+        const TMainControls ui(window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.hide();
@@ -305,8 +313,8 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(params_, paramTicks);
         QCOMPARE(updates, updateTicks);
-        QVERIFY(window.lw_Files->header()->isSortIndicatorShown());
-        QCOMPARE(window.lw_Files->header()->sortIndicatorSection(), 0);
+        QVERIFY(ui.lw_Files->header()->isSortIndicatorShown());
+        QCOMPARE(ui.lw_Files->header()->sortIndicatorSection(), 0);
         QVERIFY(window.SortArrowUp());
     }
 
@@ -338,17 +346,18 @@ private slots:
                              "Column2=123\nMystery=1\n[Other]\nk=v\n");
         {
             Tfrm_Main window;
-            QCOMPARE(window.tab_Settings->currentIndex(), 4);
-            QVERIFY(window.chk_Path->isChecked());
-            QVERIFY(window.txt_Path->isEnabled());
-            QCOMPARE(window.txt_Path->text(), QStringLiteral("/srv/out"));
+            const TMainControls ui(window);
+            QCOMPARE(ui.tab_Settings->currentIndex(), 4);
+            QVERIFY(ui.chk_Path->isChecked());
+            QVERIFY(ui.txt_Path->isEnabled());
+            QCOMPARE(ui.txt_Path->text(), QStringLiteral("/srv/out"));
             QCOMPARE(window.size(), QSize(700, 500));
-            QCOMPARE(window.lw_Files->header()->sectionSize(1), 123);
+            QCOMPARE(ui.lw_Files->header()->sectionSize(1), 123);
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
-            window.tab_Settings->setCurrentIndex(2);
-            window.chk_Original->setChecked(true);
-            window.act_Dark->setChecked(true);
+            ui.tab_Settings->setCurrentIndex(2);
+            ui.chk_Original->setChecked(true);
+            ui.act_Dark->setChecked(true);
             window.close();
         }
         const QByteArray text = ReadFile(IniPath());
@@ -369,23 +378,24 @@ private slots:
                              "AudioEncoder2=0\nAudioChannel2=2\nAudioSampleRate2=4\nAudioBitRate2=13\n");
         {
             Tfrm_Main window;
-            QCOMPARE(window.cb_Type->currentText(), QStringLiteral("iPad"));
-            QCOMPARE(window.cb_Format->count(), 3);
-            QCOMPARE(window.cb_Format->currentText(), QStringLiteral("iPad 4/Pro/Air 720p (*.mp4)"));
-            QCOMPARE(window.cb_CPUUsage->currentText(), QStringLiteral("Idle"));
-            QCOMPARE(window.cb_Threads->currentText(), QStringLiteral("8"));
-            QCOMPARE(window.cb_VideoFormat->currentText(), QStringLiteral("WebM"));
-            QCOMPARE(window.cb_VideoEncoder->currentText(), QStringLiteral("VP8"));
-            QCOMPARE(window.cb_AudioEncoder->currentText(), QStringLiteral("OGG"));
-            QCOMPARE(window.cb_VideoAspect->currentText(), QStringLiteral("16:9"));
-            QCOMPARE(window.cb_VideoFrameSize->currentText(), QStringLiteral("1000x500"));
-            QCOMPARE(window.cb_VideoFrameRate->currentText(), QStringLiteral("25"));
-            QCOMPARE(window.cb_VideoBitrate->currentText(), QStringLiteral("1500"));
-            QCOMPARE(window.cb_AudioFormat->currentText(), QStringLiteral("FLAC"));
-            QCOMPARE(window.cb_AudioChannel->currentText(), QStringLiteral("Stereo"));
-            QCOMPARE(window.cb_AudioSampleRate->currentText(), QStringLiteral("44100"));
-            QCOMPARE(window.cb_AudioBitrate->currentText(), QStringLiteral("384"));
-            window.cb_VideoBitrate->setCurrentIndex(4);
+            const TMainControls ui(window);
+            QCOMPARE(ui.cb_Type->currentText(), QStringLiteral("iPad"));
+            QCOMPARE(ui.cb_Format->count(), 3);
+            QCOMPARE(ui.cb_Format->currentText(), QStringLiteral("iPad 4/Pro/Air 720p (*.mp4)"));
+            QCOMPARE(ui.cb_CPUUsage->currentText(), QStringLiteral("Idle"));
+            QCOMPARE(ui.cb_Threads->currentText(), QStringLiteral("8"));
+            QCOMPARE(ui.cb_VideoFormat->currentText(), QStringLiteral("WebM"));
+            QCOMPARE(ui.cb_VideoEncoder->currentText(), QStringLiteral("VP8"));
+            QCOMPARE(ui.cb_AudioEncoder->currentText(), QStringLiteral("OGG"));
+            QCOMPARE(ui.cb_VideoAspect->currentText(), QStringLiteral("16:9"));
+            QCOMPARE(ui.cb_VideoFrameSize->currentText(), QStringLiteral("1000x500"));
+            QCOMPARE(ui.cb_VideoFrameRate->currentText(), QStringLiteral("25"));
+            QCOMPARE(ui.cb_VideoBitrate->currentText(), QStringLiteral("1500"));
+            QCOMPARE(ui.cb_AudioFormat->currentText(), QStringLiteral("FLAC"));
+            QCOMPARE(ui.cb_AudioChannel->currentText(), QStringLiteral("Stereo"));
+            QCOMPARE(ui.cb_AudioSampleRate->currentText(), QStringLiteral("44100"));
+            QCOMPARE(ui.cb_AudioBitrate->currentText(), QStringLiteral("384"));
+            ui.cb_VideoBitrate->setCurrentIndex(4);
             window.close();
         }
         const QByteArray text = ReadFile(IniPath());
@@ -399,12 +409,13 @@ private slots:
     {
         WriteFile(IniPath(), "[Settings]\nVideoFormat2=8\nVideoEncoder2=3\nAudioBitRate2=14\nProfileType=9\n");
         Tfrm_Main window;
-        QCOMPARE(window.cb_VideoFormat->currentText(), QStringLiteral("WebM"));
-        QCOMPARE(window.cb_VideoEncoder->currentIndex(), -1);
-        QCOMPARE(window.cb_AudioEncoder->currentText(), QStringLiteral("OGG"));
-        QCOMPARE(window.cb_AudioBitrate->currentIndex(), -1);
-        QCOMPARE(window.cb_Type->currentIndex(), -1);
-        QCOMPARE(window.cb_Format->count(), 0);
+        const TMainControls ui(window);
+        QCOMPARE(ui.cb_VideoFormat->currentText(), QStringLiteral("WebM"));
+        QCOMPARE(ui.cb_VideoEncoder->currentIndex(), -1);
+        QCOMPARE(ui.cb_AudioEncoder->currentText(), QStringLiteral("OGG"));
+        QCOMPARE(ui.cb_AudioBitrate->currentIndex(), -1);
+        QCOMPARE(ui.cb_Type->currentIndex(), -1);
+        QCOMPARE(ui.cb_Format->count(), 0);
         window.close();
         QVERIFY(ReadFile(IniPath()).contains("VideoEncoder2=-1\n"));
     }
@@ -412,21 +423,22 @@ private slots:
     void applyProfileAndFormatChange()
     {
         Tfrm_Main window;
-        window.cb_Type->setCurrentIndex(1);  // HD Video
+        const TMainControls ui(window);
+        ui.cb_Type->setCurrentIndex(1);  // HD Video
         window.cb_TypeSelect();
-        window.cb_Format->setCurrentIndex(1);  // HD XviD (*.avi)
-        window.chk_OriginalSettings->setChecked(false);
+        ui.cb_Format->setCurrentIndex(1);  // HD XviD (*.avi)
+        ui.chk_OriginalSettings->setChecked(false);
         window.btn_ApplyClick();
-        QCOMPARE(window.cb_VideoFormat->currentText(), QStringLiteral("AVI"));
-        QCOMPARE(window.cb_VideoEncoder->currentIndex(), 3);
-        QCOMPARE(window.cb_VideoFrameSize->currentText(), QStringLiteral("1920x1080"));
-        QCOMPARE(window.cb_VideoBitrate->currentText(), QStringLiteral("9000"));
+        QCOMPARE(ui.cb_VideoFormat->currentText(), QStringLiteral("AVI"));
+        QCOMPARE(ui.cb_VideoEncoder->currentIndex(), 3);
+        QCOMPARE(ui.cb_VideoFrameSize->currentText(), QStringLiteral("1920x1080"));
+        QCOMPARE(ui.cb_VideoBitrate->currentText(), QStringLiteral("9000"));
         QCOMPARE(window.Choices().VideoEncoderText(), std::string("xVid"));
 
-        window.cb_VideoFormat->setCurrentIndex(4);  // MP4, as the user picks it
+        ui.cb_VideoFormat->setCurrentIndex(4);  // MP4, as the user picks it
         window.cb_VideoFormatChange();
-        QCOMPARE(window.cb_VideoEncoder->count(), 3);
-        QCOMPARE(window.cb_AudioEncoder->currentText(), QStringLiteral("AAC"));
+        QCOMPARE(ui.cb_VideoEncoder->count(), 3);
+        QCOMPARE(ui.cb_AudioEncoder->currentText(), QStringLiteral("AAC"));
     }
 
     void dialogsChangeTheWindowThroughItsChoices()
@@ -434,6 +446,7 @@ private slots:
         TMainWindowHooks hooks;
         reelsmith::InstallSettingsDialogHooks(hooks);
         Tfrm_Main window({}, hooks);
+        const TMainControls ui(window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTimer::singleShot(100, [] {
@@ -444,17 +457,18 @@ private slots:
             dialog->chk_Negate->setChecked(true);
             dialog->btn_OK->click();
         });
-        window.act_Effects->trigger();
-        QVERIFY(window.ef_Rotate);
-        QCOMPARE(window.ef_Degrees, 1);
-        QVERIFY(window.ef_Negate);
+        ui.act_Effects->trigger();
+        const reelsmith::TEffects effects = window.Choices().Effects;
+        QVERIFY(effects.ef_Rotate);
+        QCOMPARE(effects.ef_Degrees, 1);
+        QVERIFY(effects.ef_Negate);
 
         reelsmith::TOutputChoices choices = window.Choices();
         reelsmith::SelectCustomFrameSize(choices, "1000x500");
         window.SetChoices(choices);
-        const int last = window.cb_VideoFrameSize->count() - 1;
-        QCOMPARE(window.cb_VideoFrameSize->currentIndex(), last);
-        QCOMPARE(window.cb_VideoFrameSize->currentText(), QStringLiteral("1000x500"));
+        const int last = ui.cb_VideoFrameSize->count() - 1;
+        QCOMPARE(ui.cb_VideoFrameSize->currentIndex(), last);
+        QCOMPARE(ui.cb_VideoFrameSize->currentText(), QStringLiteral("1000x500"));
         QVERIFY(window.Choices() == choices);
     }
 
@@ -486,10 +500,11 @@ private slots:
                        "Maximized=\xff\n[Settings]\nCPUusage=12\nVideoFormat2=-3\n");
         WriteFile(IniPath(), garbage);
         Tfrm_Main window;
-        QCOMPARE(window.tab_Settings->currentIndex(), 0);
+        const TMainControls ui(window);
+        QCOMPARE(ui.tab_Settings->currentIndex(), 0);
         QVERIFY(!window.isMaximized());
         QCOMPARE(window.height(), window.minimumHeight());
-        QVERIFY(window.lw_Files->header()->sectionSize(0) <= 4096);
+        QVERIFY(ui.lw_Files->header()->sectionSize(0) <= 4096);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.close();
@@ -522,20 +537,24 @@ private slots:
     {
         WriteFile(IniPath(), "[Reelsmith]\nTab=3\nUpdate=0\n");
         Tfrm_Main window;
-        QVERIFY(!window.act_Update->isChecked());
-        window.ef_Rotate = true;
-        window.ef_Degrees = 1;
-        window.ef_VFlip = window.ef_HFlip = window.ef_Negate = window.ef_Dein = true;
+        const TMainControls ui(window);
+        QVERIFY(!ui.act_Update->isChecked());
+        reelsmith::TOutputChoices choices = window.Choices();
+        choices.Effects.ef_Rotate = true;
+        choices.Effects.ef_Degrees = 1;
+        choices.Effects.ef_VFlip = choices.Effects.ef_HFlip = choices.Effects.ef_Negate = choices.Effects.ef_Dein = true;
+        window.SetChoices(choices);
         window.resize(900, 650);
         window.RestoreDefaultSettings();
         QVERIFY(!QFile::exists(IniPath()));
-        QVERIFY(window.act_Update->isChecked());
-        QCOMPARE(window.tab_Settings->currentIndex(), 0);
-        QCOMPARE(window.cb_Type->currentText(), QStringLiteral("General"));
-        QCOMPARE(window.cb_Format->currentText(), QStringLiteral("AVI (*.avi)"));
-        QVERIFY(window.ef_Rotate);
-        QCOMPARE(window.ef_Degrees, 1);
-        QVERIFY(!window.ef_VFlip && !window.ef_HFlip && !window.ef_Negate && !window.ef_Dein);
+        QVERIFY(ui.act_Update->isChecked());
+        QCOMPARE(ui.tab_Settings->currentIndex(), 0);
+        QCOMPARE(ui.cb_Type->currentText(), QStringLiteral("General"));
+        QCOMPARE(ui.cb_Format->currentText(), QStringLiteral("AVI (*.avi)"));
+        const reelsmith::TEffects kept = window.Choices().Effects;
+        QVERIFY(kept.ef_Rotate);
+        QCOMPARE(kept.ef_Degrees, 1);
+        QVERIFY(!kept.ef_VFlip && !kept.ef_HFlip && !kept.ef_Negate && !kept.ef_Dein);
         QCOMPARE(window.size(), QSize(window.DefaultWidth(), window.DefaultHeight()));
     }
 };

@@ -25,11 +25,13 @@
 #include "app/ui/main_window.h"
 #include "app/ui/shell_hooks.h"
 #include "intake/intake_fakes.h"
-#include "intake/ui/intake_hooks.h"
+#include "program/program_hooks.h"
+#include "support/main_window_controls.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;
 using reelsmith::test::TempFolder;
+using reelsmith::test::TMainControls;
 using reelsmith::test::Touch;
 
 namespace {
@@ -108,9 +110,9 @@ protected:
         // The Adding window's part: every pending path becomes a row, in order.
         hooks.AddingWindow = [this](Tfrm_Main& main) {
             ++addFilesCalls;
-            for (const QString& path : main.DroppedFiles)
+            for (const QString& path : main.PendingPaths())
                 main.Files().Append(RowFor(path));
-            main.DroppedFiles.clear();
+            main.PendingPaths().clear();
         };
     }
 
@@ -137,7 +139,7 @@ TEST_F(ShellCommandsTest, SaveWritesTheRowsInListOrderWithCrLf)
     auto main = MainWindow({"/v/c.mp4", "/v/a.avi", "/v/b c.mkv"});
     SaveFileList(*main, At("list.fls"));
     EXPECT_EQ(ReadAll(At("list.fls")), "/v/c.mp4\r\n/v/a.avi\r\n/v/b c.mkv\r\n");
-    EXPECT_TRUE(main->DroppedFiles.isEmpty());
+    EXPECT_TRUE(main->PendingPaths().isEmpty());
     EXPECT_EQ(main->Files().Count(), 3);
 }
 
@@ -157,11 +159,12 @@ TEST_F(ShellCommandsTest, OpenReplacesTheRows)
     list.write("/w/new one.mp4\r\n/w/new two.avi\r\n");
     list.close();
     auto main = MainWindow({"/v/old.mp4"});
-    main->DroppedFiles = QStringList({"/stale"});
+    const TMainControls ui(*main);
+    main->PendingPaths() = QStringList({"/stale"});
     OpenFileList(*main, At("list.fls"));
     EXPECT_EQ(SourcePaths(*main), QStringList({"/w/new one.mp4", "/w/new two.avi"}));
     EXPECT_EQ(addFilesCalls, 1);
-    EXPECT_TRUE(main->sts_0->text().startsWith("Files: 2 "));
+    EXPECT_TRUE(ui.sts_0->text().startsWith("Files: 2 "));
 }
 
 TEST_F(ShellCommandsTest, AListThatCannotBeReadKeepsTheRowsAndShowsTheError)
@@ -192,9 +195,10 @@ TEST_F(ShellCommandsTest, OpeningAMissingListChangesNothing)
 TEST_F(ShellCommandsTest, PasteButtonAddsCopiedFilesAndIgnoresText)
 {
     auto main = MainWindow();
+    const TMainControls ui(*main);
     main->show();
     QGuiApplication::clipboard()->setText(QStringLiteral("/v/typed path.mp4"));
-    QTest::mouseClick(main->btn_Paste, Qt::LeftButton);
+    QTest::mouseClick(ui.btn_Paste, Qt::LeftButton);
     EXPECT_EQ(main->Files().Count(), 0);
     EXPECT_EQ(addFilesCalls, 0);
 
@@ -202,13 +206,13 @@ TEST_F(ShellCommandsTest, PasteButtonAddsCopiedFilesAndIgnoresText)
     copied->setData(QStringLiteral("text/uri-list"), UriList({"/v/b.mkv", "/v/a b.avi"}));
     copied->setText(QStringLiteral("/v/b.mkv\n/v/a b.avi"));
     QGuiApplication::clipboard()->setMimeData(copied);
-    QTest::mouseClick(main->btn_Paste, Qt::LeftButton);
+    QTest::mouseClick(ui.btn_Paste, Qt::LeftButton);
     EXPECT_EQ(SourcePaths(*main), QStringList({"/v/b.mkv", "/v/a b.avi"}));
 
     auto* gnome = new QMimeData;
     gnome->setData(QStringLiteral("x-special/gnome-copied-files"), "copy\nfile:///v/c.mp4");
     QGuiApplication::clipboard()->setMimeData(gnome);
-    main->act_Paste->trigger();
+    ui.act_Paste->trigger();
     EXPECT_EQ(SourcePaths(*main), QStringList({"/v/b.mkv", "/v/a b.avi", "/v/c.mp4"}));
     EXPECT_EQ(addFilesCalls, 2);
     main->close();
@@ -222,8 +226,9 @@ TEST_F(ShellCommandsTest, DroppingAFolderAddsTheMediaInsideIt)
         Touch(folder.file(name));
     InstallIntakeHooks(hooks, [] { return std::unique_ptr<IMediaProbe>(std::make_unique<test::FakeProbe>()); });
     auto main = MainWindow();
+    const TMainControls ui(*main);
     main->show();
-    QWidget* target = main->lw_Files->viewport();
+    QWidget* target = ui.lw_Files->viewport();
     const QPoint at = target->rect().center();
 
     QMimeData text;
@@ -285,13 +290,14 @@ TEST_F(ShellCommandsTest, DarkThemeWithoutItsFileChangesNothingButIsSaved)
 {
     hooks.ApplyTheme = [this](Tfrm_Main& main, bool dark) { Darktheme1Click(main, dark, At("missing/Dark.qss")); };
     auto main = MainWindow();
+    const TMainControls ui(*main);
     const QColor window = QApplication::palette().color(QPalette::Window);
-    const QString buttonSheet = main->btn_Convert->styleSheet();
-    main->act_Dark->trigger();
-    EXPECT_TRUE(main->act_Dark->isChecked());
+    const QString buttonSheet = ui.btn_Convert->styleSheet();
+    ui.act_Dark->trigger();
+    EXPECT_TRUE(ui.act_Dark->isChecked());
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), window);
     EXPECT_TRUE(qApp->styleSheet().isEmpty());
-    EXPECT_EQ(main->btn_Convert->styleSheet(), buttonSheet);
+    EXPECT_EQ(ui.btn_Convert->styleSheet(), buttonSheet);
     main->close();
     EXPECT_TRUE(QString::fromUtf8(ReadAll(QString::fromStdString(SettingsFilePath()))).contains("Dark=1"));
 }
@@ -301,32 +307,33 @@ TEST_F(ShellCommandsTest, DarkThemeColoursEveryWindowAndTheButtonsAndGoesBack)
     const QString theme = QStringLiteral(REELSMITH_DARK_QSS);
     hooks.ApplyTheme = [theme](Tfrm_Main& main, bool dark) { Darktheme1Click(main, dark, theme); };
     auto main = MainWindow({"/v/one.mp4"});
-    EXPECT_TRUE(main->btn_Convert->styleSheet().contains("#a4cef9"));  // the design colours
+    const TMainControls ui(*main);
+    EXPECT_TRUE(ui.btn_Convert->styleSheet().contains("#a4cef9"));  // the design colours
     main->show();
     SaveShot(*main, QStringLiteral("main_light"));
 
-    main->act_Dark->trigger();
+    ui.act_Dark->trigger();
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor("#2d2f33"));
     EXPECT_EQ(QApplication::palette().color(QPalette::Disabled, QPalette::Text), QColor("#7a7d82"));
     EXPECT_FALSE(qApp->styleSheet().isEmpty());
     // The run windows take their neutral log colour from the convert button.
-    EXPECT_EQ(main->btn_Convert->palette().color(QPalette::ButtonText), QColor("#e6e6e6"));
+    EXPECT_EQ(ui.btn_Convert->palette().color(QPalette::ButtonText), QColor("#e6e6e6"));
     for (const char* colour : {"#3b4a5e", "#62a2e4", "#2b5580"})
-        EXPECT_TRUE(main->btn_Remove->styleSheet().contains(colour)) << colour;
-    EXPECT_TRUE(main->lbl_Note->autoFillBackground());
-    EXPECT_TRUE(main->lbl_Note->styleSheet().contains("#2d2f33"));
+        EXPECT_TRUE(ui.btn_Remove->styleSheet().contains(colour)) << colour;
+    EXPECT_TRUE(ui.lbl_Note->autoFillBackground());
+    EXPECT_TRUE(ui.lbl_Note->styleSheet().contains("#2d2f33"));
     // The list is drawn dark.
-    const QImage list = main->lw_Files->viewport()->grab().toImage();
+    const QImage list = ui.lw_Files->viewport()->grab().toImage();
     EXPECT_LT(list.pixelColor(list.width() - 3, list.height() - 3).lightness(), 80);
     SaveShot(*main, QStringLiteral("main_dark"));
 
-    main->act_Dark->trigger();
-    EXPECT_FALSE(main->act_Dark->isChecked());
+    ui.act_Dark->trigger();
+    EXPECT_FALSE(ui.act_Dark->isChecked());
     EXPECT_TRUE(qApp->styleSheet().isEmpty());
     EXPECT_EQ(QApplication::palette(), QApplication::style()->standardPalette());
     for (const char* colour : {"#e8eff7", "#62a2e4", "#c9e0f7"})
-        EXPECT_TRUE(main->btn_Remove->styleSheet().contains(colour)) << colour;
-    EXPECT_FALSE(main->lbl_Note->autoFillBackground());
+        EXPECT_TRUE(ui.btn_Remove->styleSheet().contains(colour)) << colour;
+    EXPECT_FALSE(ui.lbl_Note->autoFillBackground());
     main->close();
 }
 

@@ -15,12 +15,13 @@
 
 #include "app/ui/main_window.h"
 #include "burn/burn_library.h"
-#include "burn/ui/burn_hooks.h"
+#include "program/program_hooks.h"
 #include "burn/ui/burn_process_window.h"
 #include "burn/ui/burn_window.h"
 #include "burn/ui/erase_window.h"
 #include "burn_test_support.h"
 #include "base/ui/taskbar_progress.h"
+#include "support/main_window_controls.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;
@@ -342,8 +343,9 @@ private slots:
             main.Files().Append(row);
         }
         main.show();
-        QCOMPARE(main.act_Burn->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
-        main.act_Burn->trigger();
+        const test::TMainControls ui(main);
+        QCOMPARE(ui.act_Burn->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
+        ui.act_Burn->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(opened, 15000);
     }
 };

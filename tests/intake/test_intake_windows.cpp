@@ -18,7 +18,8 @@
 #include "intake/intake_fakes.h"
 #include "base/qt/file_name.h"
 #include "intake/ui/adding_window.h"
-#include "intake/ui/intake_hooks.h"
+#include "program/program_hooks.h"
+#include "support/main_window_controls.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;
@@ -315,8 +316,8 @@ TEST_F(AddingWindowTest, MainWindowCommandsOpenTheIntakeWindows)
         return std::unique_ptr<IMediaProbe>(std::move(fake));
     });
     Tfrm_Main main({}, hooks);
-    main.str_AddPath = At("pick");
-    main.int_AddView = 2;
+    main.AddFilesFolder() = At("pick");
+    main.AddFilesView() = 2;
     main.show();
     bool sawDialog = false;
     QTimer::singleShot(0, [&] {
@@ -336,9 +337,9 @@ TEST_F(AddingWindowTest, MainWindowCommandsOpenTheIntakeWindows)
     ASSERT_EQ(main.Files().Count(), 2);
     EXPECT_EQ(main.Files().Row(0).Caption, "one.avi");
     EXPECT_EQ(main.Files().Row(1).Caption, "two.mp4");
-    EXPECT_EQ(main.str_AddPath, At("pick/deep"));
-    EXPECT_EQ(main.int_AddView, 0);
-    EXPECT_TRUE(main.sts_0->text().startsWith("Files: 2 "));
+    EXPECT_EQ(main.AddFilesFolder(), At("pick/deep"));
+    EXPECT_EQ(main.AddFilesView(), 0);
+    EXPECT_TRUE(reelsmith::test::Named<QLabel>(main, "sts_0")->text().startsWith("Files: 2 "));
     main.close();
 }
 

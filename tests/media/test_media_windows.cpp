@@ -16,9 +16,10 @@
 
 #include "base/qt/number_format.h"
 #include "app/ui/main_window.h"
-#include "media/ui/media_hooks.h"
+#include "program/program_hooks.h"
 #include "media/ui/preview_window.h"
 #include "media/ui/properties_window.h"
+#include "support/main_window_controls.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;
@@ -334,6 +335,7 @@ private slots:
         TMainWindowHooks hooks;
         InstallMediaHooks(hooks);
         Tfrm_Main main({}, hooks);
+        const test::TMainControls ui(main);
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         const QString clip = TenSecondClip();
@@ -343,8 +345,8 @@ private slots:
         // F3, the toolbar button and the menu entry each open the Preview of the row.
         const std::function<void()> commands[] = {
             [&] { QTest::keyClick(&main, Qt::Key_F3); },
-            [&] { QTest::mouseClick(main.btn_Play, Qt::LeftButton); },
-            [&] { main.act_Preview->trigger(); },
+            [&] { QTest::mouseClick(ui.btn_Play, Qt::LeftButton); },
+            [&] { ui.act_Preview->trigger(); },
         };
         for (const auto& command : commands) {
             QString caption;

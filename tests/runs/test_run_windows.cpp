@@ -16,10 +16,11 @@
 #include <functional>
 
 #include "app/ui/main_window.h"
-#include "runs/ui/run_hooks.h"
+#include "program/program_hooks.h"
 #include "runs/ui/run_window.h"
 #include "base/ui/taskbar_progress.h"
 #include "settings/ui/command_dialog.h"
+#include "support/main_window_controls.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;
@@ -245,21 +246,22 @@ private slots:
         TMainWindowHooks hooks;
         InstallRunHooks(hooks);
         Tfrm_Main main({}, std::move(hooks));
+        const test::TMainControls ui(main);
         TFileListRow row;
         row.Caption = QStringLiteral("a.mp4");
         row.cell(FileCell::SourcePath) = CopyInto(Clip(), Path(QStringLiteral("main")), QStringLiteral("a.mp4"));
         main.Files().Append(row);
         main.show();
-        main.chk_Path->setChecked(true);
-        main.txt_Path->clear();
-        main.tab_Settings->setCurrentIndex(0);
+        ui.chk_Path->setChecked(true);
+        ui.txt_Path->clear();
+        ui.tab_Settings->setCurrentIndex(0);
         QString caption;
         QString text;
         AnswerNextMessageBox(QMessageBox::Ok, &caption, &text);
-        btn_ConvertClick(main);
+        ui.act_Convert->trigger();
         QCOMPARE(caption, QStringLiteral("Error"));
         QCOMPARE(text, QStringLiteral("Output path is not specified."));
-        QCOMPARE(main.tab_Settings->tabText(main.tab_Settings->currentIndex()), QStringLiteral(" Output "));
+        QCOMPARE(ui.tab_Settings->tabText(ui.tab_Settings->currentIndex()), QStringLiteral(" Output "));
     }
 
     void taskbarShowsTheFileAndIsHiddenAtClose()
@@ -293,15 +295,16 @@ private slots:
         TMainWindowHooks hooks;
         InstallRunHooks(hooks);
         Tfrm_Main main({}, std::move(hooks));
+        const test::TMainControls ui(main);
         TFileListRow row;
         row.Caption = QStringLiteral("a.mp4");
         row.cell(FileCell::SourcePath) = CopyInto(Clip(), Path(QStringLiteral("cmd")), QStringLiteral("a.mp4"));
         main.Files().Append(row);
         main.show();
         const QString out = Path(accept ? QStringLiteral("cmd-ok") : QStringLiteral("cmd-cancel"));
-        main.chk_Path->setChecked(true);
-        main.txt_Path->setText(out);
-        const int mkv = main.cb_VideoFormat->findText(QStringLiteral("MKV"));
+        ui.chk_Path->setChecked(true);
+        ui.txt_Path->setText(out);
+        const int mkv = ui.cb_VideoFormat->findText(QStringLiteral("MKV"));
         QVERIFY(mkv >= 0);
 
         const QString command = QStringLiteral("-c:v mpeg4 -c:a mp2");
@@ -318,14 +321,14 @@ private slots:
                                       log = window.Run().Log().PlainLines().join(QLatin1Char('\n'));
                                       window.btn_Close->click();
                                   });
-        main.act_Command->trigger();
+        ui.act_Command->trigger();
         QCOMPARE(QFileInfo::exists(out + QStringLiteral("/a.mkv")), accept);
         if (accept) {
             QVERIFY(log.contains(QStringLiteral("Parameters ") + command));
             QVERIFY(log.endsWith(QStringLiteral("Done.")));
-            QCOMPARE(main.str_Options, command);
+            QCOMPARE(main.Options(), command);
         } else {
-            QVERIFY(main.str_Options.isEmpty());
+            QVERIFY(main.Options().isEmpty());
         }
     }
 

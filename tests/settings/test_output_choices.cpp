@@ -67,6 +67,7 @@ TEST(ChoiceLists, SizesAndStartPositions)
     const TOutputChoices fresh;
     EXPECT_EQ(fresh.CPUUsage, DefaultPosition(TChoiceList::CPUUsage));
     EXPECT_EQ(fresh.VideoFrameSizeText(), "Original");
+    EXPECT_EQ(fresh.ThreadsText(), "1");
 }
 
 TEST(ChoiceLists, PositionBeyondTheEndReadsAsEmpty)
@@ -75,9 +76,11 @@ TEST(ChoiceLists, PositionBeyondTheEndReadsAsEmpty)
     c.VideoBitrate = 30;
     c.AudioBitrate = -1;
     c.VideoFrameSize = 99;
+    c.Threads = 8;
     EXPECT_EQ(c.VideoBitrateText(), "");
     EXPECT_EQ(c.AudioBitrateText(), "");
     EXPECT_EQ(c.VideoFrameSizeText(), "");
+    EXPECT_EQ(c.ThreadsText(), "");
 }
 
 struct TCustomCase {

@@ -8,7 +8,9 @@
 #include <QtTest>
 
 #include "app/ui/main_window.h"
+#include "program/main_window_host.h"
 #include "settings/ui/settings_dialog_hooks.h"
+#include "support/main_window_controls.h"
 #include "settings/ui/command_dialog.h"
 #include "settings/ui/custom_size_dialog.h"
 #include "settings/ui/effects_dialog.h"
@@ -398,18 +400,20 @@ void TestSettingsDialogs::commandFlowOnMainWindow()
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     Tfrm_Main window;
-    window.cb_VideoFormat->setCurrentIndex(2);
+    const reelsmith::test::TMainControls ui(window);
+    reelsmith::TMainWindowHost host(window);
+    ui.cb_VideoFormat->setCurrentIndex(2);
     window.cb_VideoFormatChange();
-    auto encoders = [&window] {
+    auto encoders = [&ui] {
         QStringList list;
-        for (int i = 0; i < window.cb_VideoEncoder->count(); ++i)
-            list << window.cb_VideoEncoder->itemText(i);
+        for (int i = 0; i < ui.cb_VideoEncoder->count(); ++i)
+            list << ui.cb_VideoEncoder->itemText(i);
         return list;
     };
     const QStringList mkvEncoders = encoders();
 
     // "OK" with a command: the format changes, the encoder lists stay until the user changes it.
-    window.str_Options = QStringLiteral("-vcodec leftover");
+    window.SetOptions(QStringLiteral("-vcodec leftover"));
     OnModal([](QWidget* modal) {
         auto* dialog = qobject_cast<Tfrm_Command*>(modal);
         QVERIFY(dialog);
@@ -419,9 +423,9 @@ void TestSettingsDialogs::commandFlowOnMainWindow()
         dialog->cb_VideoFormat->setCurrentIndex(dialog->cb_VideoFormat->findText(QStringLiteral("WebM")));
         QTest::mouseClick(dialog->btn_OK, Qt::LeftButton);
     });
-    QVERIFY(reelsmith::RunCommandDialog(window));
-    QCOMPARE(window.str_Options, QStringLiteral(" -an "));
-    QCOMPARE(window.cb_VideoFormat->currentText(), QStringLiteral("WebM"));
+    QVERIFY(reelsmith::RunCommandDialog(host));
+    QCOMPARE(window.Options(), QStringLiteral(" -an "));
+    QCOMPARE(ui.cb_VideoFormat->currentText(), QStringLiteral("WebM"));
     QCOMPARE(encoders(), mkvEncoders);
 
     // Cancel, or "OK" on an empty box, ends the flow with no command left over.
@@ -431,9 +435,9 @@ void TestSettingsDialogs::commandFlowOnMainWindow()
             QVERIFY(dialog);
             QTest::mouseClick(ok ? dialog->btn_OK : dialog->btn_Cancel, Qt::LeftButton);
         });
-        QVERIFY(!reelsmith::RunCommandDialog(window));
-        QVERIFY(window.str_Options.isEmpty());
-        QCOMPARE(window.cb_VideoFormat->currentText(), QStringLiteral("WebM"));
+        QVERIFY(!reelsmith::RunCommandDialog(host));
+        QVERIFY(window.Options().isEmpty());
+        QCOMPARE(ui.cb_VideoFormat->currentText(), QStringLiteral("WebM"));
     }
 }
 

@@ -15,10 +15,11 @@
 #include <QUrl>
 
 #include "app/ui/main_window.h"
+#include "program/program_hooks.h"
 #include "support/local_http_server.h"
+#include "support/main_window_controls.h"
 #include "support/test_media.h"
 #include "update/ui/about_window.h"
-#include "update/ui/update_hooks.h"
 #include "update/update_address.h"
 
 using namespace reelsmith;
@@ -120,7 +121,7 @@ TEST_F(UpdateWindowTest, NoAnswerOpensNothingAndTheCheckRunsOncePerStart)
     AnswerBox(&box, QMessageBox::No);
     main->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return box.seen; }, 10000));
-    tmr_UpdateTimer(*main);  // a second tick, as if the timer fired again
+    main->Hooks().UpdateTimer(*main);  // a second tick, as if the timer fired again
     QTest::qWait(300);
     EXPECT_EQ(server.Requests(), 1);
     EXPECT_TRUE(urls.opened.isEmpty());
@@ -145,7 +146,7 @@ TEST_F(UpdateWindowTest, CommandLineRunNeverChecks)
     LocalHttpServer server({200, "7.0"});
     auto main = MainWindow(server, {QStringLiteral("-x"), QString::fromStdString(config.path())});
     main->show();
-    tmr_UpdateTimer(*main);
+    main->Hooks().UpdateTimer(*main);
     QTest::qWait(500);
     EXPECT_EQ(server.Requests(), 0);
     main->close();
@@ -155,7 +156,8 @@ TEST_F(UpdateWindowTest, SwitchedOffChecksNothing)
 {
     LocalHttpServer server({200, "7.0"});
     auto main = MainWindow(server);
-    main->act_Update->setChecked(false);
+    const test::TMainControls ui(*main);
+    ui.act_Update->setChecked(false);
     main->show();
     QTest::qWait(500);
     EXPECT_EQ(server.Requests(), 0);

@@ -16,12 +16,12 @@ void btn_PasteClick(Tfrm_Main& main)
 
 void PasteFrom(Tfrm_Main& main, const QMimeData* data)
 {
-    main.DroppedFiles.clear();
+    main.PendingPaths().clear();
     if (data) {
-        main.DroppedFiles = LocalPathsFromMime(data->data(QString::fromLatin1(kUriListMime)),
+        main.PendingPaths() = LocalPathsFromMime(data->data(QString::fromLatin1(kUriListMime)),
                                                data->data(QString::fromLatin1(kGnomeCopiedFilesMime)));
     }
-    if (!main.DroppedFiles.isEmpty())
+    if (!main.PendingPaths().isEmpty())
         main.AddFiles();
 }
 

@@ -1,12 +1,10 @@
 #include "app/ui/dark_theme.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QMetaEnum>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
-#include <QToolButton>
 
 #include "base/program_paths.h"
 #include "app/ui/main_window.h"
@@ -48,6 +46,8 @@ void UseBaseStyle()
         QApplication::setStyle(QStyleFactory::create(kBaseStyle));
 }
 
+}  // namespace
+
 QString ButtonSheet(const TButtonColours& c)
 {
     return QStringLiteral("QToolButton { color: %1; background-color: transparent; border: 1px solid transparent;"
@@ -56,8 +56,6 @@ QString ButtonSheet(const TButtonColours& c)
                           "QToolButton:pressed { background-color: %4; border-color: %3; }")
         .arg(c.Caption.name(), c.Face.name(), c.Frame.name(), c.PressedFace.name());
 }
-
-}  // namespace
 
 TButtonColours DesignButtonColours()
 {
@@ -81,25 +79,6 @@ TButtonColours ThemeButtonColours(const TThemeFile& theme)
             colour("Window")};
 }
 
-void SetColors(Tfrm_Main& main, const TButtonColours& colours)
-{
-    const QString sheet = ButtonSheet(colours);
-    for (QToolButton* button : {main.btn_Convert, main.btn_Command, main.btn_Extract, main.btn_Burn, main.btn_Add,
-                                main.btn_Paste, main.btn_Play, main.btn_Properties, main.btn_Remove}) {
-        button->setStyleSheet(sheet);
-        // The run windows take their neutral log colour from this palette.
-        QPalette palette = button->palette();
-        palette.setColor(QPalette::ButtonText, colours.Caption);
-        palette.setColor(QPalette::WindowText, colours.Caption);
-        button->setPalette(palette);
-    }
-    QString note = QStringLiteral("color: #808080;");
-    if (colours.NoteBackground.isValid())
-        note += QStringLiteral(" background-color: %1;").arg(colours.NoteBackground.name());
-    main.lbl_Note->setStyleSheet(note);
-    main.lbl_Note->setAutoFillBackground(colours.NoteBackground.isValid());
-}
-
 QString DarkThemePath()
 {
     return QString::fromStdString(FindProgramFile("Dark.qss"));
@@ -111,7 +90,7 @@ bool Darktheme1Click(Tfrm_Main& main, bool checked, const QString& themePath)
         UseBaseStyle();
         qApp->setStyleSheet({});
         QApplication::setPalette(QApplication::style()->standardPalette());
-        SetColors(main, StandardButtonColours());
+        main.SetColors(StandardButtonColours());
         return true;
     }
     TThemeFile theme;
@@ -120,7 +99,7 @@ bool Darktheme1Click(Tfrm_Main& main, bool checked, const QString& themePath)
     UseBaseStyle();
     QApplication::setPalette(ThemePalette(theme));
     qApp->setStyleSheet(theme.StyleSheet);
-    SetColors(main, ThemeButtonColours(theme));
+    main.SetColors(ThemeButtonColours(theme));
     return true;
 }
 

@@ -26,7 +26,8 @@ TButtonColours StandardButtonColours();
 // A loaded theme (SetColors with Default false).
 TButtonColours ThemeButtonColours(const TThemeFile& theme);
 
-void SetColors(Tfrm_Main& main, const TButtonColours& colours);
+// The style sheet of the toolbar buttons in these colours (Tfrm_Main::SetColors).
+QString ButtonSheet(const TButtonColours& colours);
 
 // The "Dark" style file, found beside the program or in the data folder; empty when missing.
 QString DarkThemePath();

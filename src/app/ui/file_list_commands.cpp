@@ -34,7 +34,7 @@ void ShowFileError(Tfrm_Main& main, const QString& error)
 
 void Open1Click(Tfrm_Main& main)
 {
-    main.DroppedFiles.clear();
+    main.PendingPaths().clear();
     const QString path = AskListFile(main, QFileDialog::AcceptOpen);
     if (!path.isEmpty())
         OpenFileList(main, path);
@@ -42,7 +42,7 @@ void Open1Click(Tfrm_Main& main)
 
 void OpenFileList(Tfrm_Main& main, const QString& path)
 {
-    main.DroppedFiles.clear();
+    main.PendingPaths().clear();
     if (!QFileInfo(path).isFile())
         return;
     QStringList paths;
@@ -52,31 +52,31 @@ void OpenFileList(Tfrm_Main& main, const QString& path)
         return;
     }
     main.New1Click();
-    main.DroppedFiles = paths;
+    main.PendingPaths() = paths;
     main.AddFiles();
 }
 
 void Save1Click(Tfrm_Main& main)
 {
-    main.DroppedFiles.clear();
+    main.PendingPaths().clear();
     const QString path = AskListFile(main, QFileDialog::AcceptSave);
     if (!path.isEmpty())
         SaveFileList(main, path);
-    main.DroppedFiles.clear();
+    main.PendingPaths().clear();
 }
 
 void SaveFileList(Tfrm_Main& main, const QString& path)
 {
-    main.DroppedFiles.clear();
+    main.PendingPaths().clear();
     const TFileListModel& files = main.Files();
     if (files.Count() > 0) {
         for (int i = 0; i < files.Count(); ++i)
-            main.DroppedFiles.append(files.Row(i).cell(FileCell::SourcePath));
+            main.PendingPaths().append(files.Row(i).cell(FileCell::SourcePath));
         QString error;
-        if (!WriteFileList(path, main.DroppedFiles, &error))
+        if (!WriteFileList(path, main.PendingPaths(), &error))
             ShowFileError(main, error);
     }
-    main.DroppedFiles.clear();
+    main.PendingPaths().clear();
 }
 
 }  // namespace reelsmith

@@ -2,10 +2,9 @@
 
 #include <QDropEvent>
 #include <QMimeData>
-#include <QTreeView>
+#include <QAbstractItemView>
 
 #include "app/file_urls.h"
-#include "app/ui/main_window.h"
 
 namespace reelsmith {
 
@@ -21,13 +20,14 @@ QStringList DroppedPaths(const QMimeData* data)
 
 }  // namespace
 
-TListDropTarget::TListDropTarget(Tfrm_Main& main) : QObject(main.lw_Files), m_Main(main)
+TListDropTarget::TListDropTarget(QAbstractItemView& list, std::function<void(const QStringList& paths)> onDrop)
+    : QObject(&list), m_Drop(std::move(onDrop))
 {
     setObjectName(QStringLiteral("drop_List"));
-    main.lw_Files->setAcceptDrops(true);
-    main.lw_Files->viewport()->setAcceptDrops(true);
-    main.lw_Files->setDropIndicatorShown(false);
-    main.lw_Files->viewport()->installEventFilter(this);
+    list.setAcceptDrops(true);
+    list.viewport()->setAcceptDrops(true);
+    list.setDropIndicatorShown(false);
+    list.viewport()->installEventFilter(this);
 }
 
 bool TListDropTarget::eventFilter(QObject* watched, QEvent* event)
@@ -64,8 +64,7 @@ bool TListDropTarget::eventFilter(QObject* watched, QEvent* event)
 
 void TListDropTarget::drop_ListDrop(const QStringList& paths)
 {
-    m_Main.DroppedFiles = paths;
-    m_Main.AddFiles();
+    m_Drop(paths);
 }
 
 }  // namespace reelsmith

@@ -1,17 +1,19 @@
 #pragma once
 // The drop target of the file list (drop_List): files and folders dragged from a file
-// manager replace the pending-paths list and are added through AddFiles.
+// manager are handed on as local paths, after the drop has finished.
 #include <QObject>
+#include <QStringList>
+#include <functional>
 
-class Tfrm_Main;
+class QAbstractItemView;
 
 namespace reelsmith {
 
 class TListDropTarget : public QObject {
     Q_OBJECT
 public:
-    // Attaches itself to the main window's file list; owned by the list.
-    explicit TListDropTarget(Tfrm_Main& main);
+    // Attaches itself to the list; owned by the list.
+    TListDropTarget(QAbstractItemView& list, std::function<void(const QStringList& paths)> onDrop);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -19,7 +21,7 @@ protected:
 private:
     void drop_ListDrop(const QStringList& paths);
 
-    Tfrm_Main& m_Main;
+    std::function<void(const QStringList& paths)> m_Drop;
 };
 
 }  // namespace reelsmith

@@ -20,9 +20,10 @@ constexpr int kDesignWidth = 800;
 constexpr int kDesignHeight = 600;
 constexpr int kTimerIntervalMs = 100;
 
-QTimer* MakeOneShotTimer(QObject* owner)
+QTimer* MakeOneShotTimer(QObject* owner, const QString& name)
 {
     auto* timer = new QTimer(owner);
+    timer->setObjectName(name);
     timer->setInterval(kTimerIntervalMs);
     timer->setSingleShot(true);
     return timer;
@@ -41,8 +42,8 @@ Tfrm_Main::Tfrm_Main(QStringList params, TMainWindowHooks hooks, QWidget* parent
     BuildContextMenu();
     ConnectCommands();
     FillChoiceLists();
-    tmr_ParamTimer = MakeOneShotTimer(this);
-    tmr_UpdateTimer = MakeOneShotTimer(this);
+    tmr_ParamTimer = MakeOneShotTimer(this, QStringLiteral("tmr_ParamTimer"));
+    tmr_UpdateTimer = MakeOneShotTimer(this, QStringLiteral("tmr_UpdateTimer"));
     connect(tmr_ParamTimer, &QTimer::timeout, this, [this] { RunHook(m_Hooks.ParamTimer); });
     connect(tmr_UpdateTimer, &QTimer::timeout, this, [this] { RunHook(m_Hooks.UpdateTimer); });
 
@@ -178,6 +179,16 @@ void Tfrm_Main::closeEvent(QCloseEvent* event)
     prg_Win7.reset();
     SaveSettings();
     event->accept();
+}
+
+void Tfrm_Main::StopParamTimer()
+{
+    tmr_ParamTimer->stop();
+}
+
+void Tfrm_Main::StopUpdateTimer()
+{
+    tmr_UpdateTimer->stop();
 }
 
 void Tfrm_Main::RunHook(const TMainWindowHooks::Command& hook)

@@ -3,6 +3,7 @@
 // Its implementation is split by topic: layout (main_window.cpp), commands and menus
 // (main_window_commands.cpp), the file list (main_window_list.cpp), the settings tabs
 // (main_window_tabs.cpp) and the settings file (main_window_settings.cpp).
+#include <QColor>
 #include <QMainWindow>
 #include <QStringList>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "intake/file_list_model.h"
 #include "app/ui/main_window_hooks.h"
 #include "intake/rejected_input.h"
+#include "runs/destination.h"
 #include "settings/output_choices.h"
 
 class QAction;
@@ -27,6 +29,10 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class QTreeView;
+
+namespace reelsmith {
+struct TButtonColours;
+}
 
 class Tfrm_Main : public QMainWindow {
     Q_OBJECT
@@ -66,6 +72,87 @@ public:
     bool SortArrowUp() const;
 
     // The pending-paths list every intake path fills before AddFiles().
+    QStringList& PendingPaths() { return DroppedFiles; }
+    // Pending paths that gave no row, with the reason (named by command-line runs).
+    reelsmith::TRejectedInputs& NotAddedInputs() { return NotAdded; }
+    // The Add Files dialog's last folder and view (0 details, 1 list, 2 icons).
+    QString& AddFilesFolder() { return str_AddPath; }
+    int& AddFilesView() { return int_AddView; }
+    // The option string of the next run.
+    const QString& Options() const { return str_Options; }
+    void SetOptions(const QString& options) { str_Options = options; }
+
+    // The " Output " tab: the destination choice, the folder typed for "Use following path",
+    // and bringing the tab to the front.
+    reelsmith::TDestinationChoice DestinationChoice() const;
+    QString OutputFolderText() const;
+    void SetOutputFolderText(const QString& folder);
+    void ShowOutputTab();
+
+    // The look other windows take over: the dark theme, the toolbar's caption colour (their
+    // neutral colour in it) and the taskbar progress indicator (null before the first show).
+    bool DarkTheme() const;
+    QColor ButtonCaptionColour() const;
+    QObject* TaskbarProgress() const { return prg_Win7.get(); }
+    // Colours the toolbar buttons and the "Click here to add files" note.
+    void SetColors(const reelsmith::TButtonColours& colours);
+    // Files and folders dropped on the list replace the pending paths and are added.
+    void AcceptFileDrops();
+
+    // The start-up timers' commands stop their timer first.
+    void StopParamTimer();
+    void StopUpdateTimer();
+
+    // Type selection (refills the profile list) and format change (refills both encoder lists).
+    void cb_TypeSelect();
+    void cb_VideoFormatChange();
+    void btn_ApplyClick();
+
+    // The lists' positions, the custom-size text and the effects as one value (for the option
+    // builders and the dialogs), and back. SetChoices refills the encoder lists only when they
+    // do not hold the entries of the chosen format.
+    reelsmith::TOutputChoices Choices() const;
+    void SetChoices(const reelsmith::TOutputChoices& choices);
+    // Selects the video format as code does: unlike the user's choice, it leaves the encoder
+    // lists as they are.
+    void SelectVideoFormat(int position);
+    void chk_SpecifyClick();
+
+    int DefaultWidth() const { return m_DefaultWidth; }
+    int DefaultHeight() const { return m_DefaultHeight; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildLayout();
+    QWidget* BuildToolbar();
+    void BuildFileList(QWidget* parent);
+    void BuildNotePanel();
+    QWidget* BuildSettingsTabs();
+    QWidget* BuildProfilesTab();
+    QWidget* BuildVideoTab();
+    QWidget* BuildAudioTab();
+    QWidget* BuildCpuTab();
+    QWidget* BuildOutputTab();
+    void FillChoiceLists();
+    void BuildMenus();
+    void BuildContextMenu();
+    void SetToolbarImages();
+    void ConnectCommands();
+    void RunHook(const TMainWindowHooks::Command& hook);
+
+    void FirstShow();
+    void CentreNotePanel();
+    void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    void EnableRowCommands(bool enabled);
+    void DisableRowButtons();
+    int ListWidth();
+
+    // The pending-paths list every intake path fills before AddFiles().
     QStringList DroppedFiles;
     // Pending paths that gave no row, with the reason (named by command-line runs).
     reelsmith::TRejectedInputs NotAdded;
@@ -83,7 +170,7 @@ public:
     bool bool_Shown = false;
     std::unique_ptr<QObject> prg_Win7;
 
-    // Controls other parts read or drive.
+    // Controls.
     QToolButton* btn_Convert = nullptr;
     QToolButton* btn_Command = nullptr;
     QToolButton* btn_Extract = nullptr;
@@ -154,52 +241,6 @@ public:
     QAction* act_Update = nullptr;
     QAction* act_About = nullptr;
     QMenu* mnu_List = nullptr;
-
-    // Type selection (refills the profile list) and format change (refills both encoder lists).
-    void cb_TypeSelect();
-    void cb_VideoFormatChange();
-    void btn_ApplyClick();
-
-    // The lists' positions, the custom-size text and the effects as one value (for the option
-    // builders and the dialogs), and back. SetChoices refills the encoder lists only when they
-    // do not hold the entries of the chosen format.
-    reelsmith::TOutputChoices Choices() const;
-    void SetChoices(const reelsmith::TOutputChoices& choices);
-    void chk_SpecifyClick();
-
-    int DefaultWidth() const { return m_DefaultWidth; }
-    int DefaultHeight() const { return m_DefaultHeight; }
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void BuildLayout();
-    QWidget* BuildToolbar();
-    void BuildFileList(QWidget* parent);
-    void BuildNotePanel();
-    QWidget* BuildSettingsTabs();
-    QWidget* BuildProfilesTab();
-    QWidget* BuildVideoTab();
-    QWidget* BuildAudioTab();
-    QWidget* BuildCpuTab();
-    QWidget* BuildOutputTab();
-    void FillChoiceLists();
-    void BuildMenus();
-    void BuildContextMenu();
-    void SetToolbarImages();
-    void ConnectCommands();
-    void RunHook(const TMainWindowHooks::Command& hook);
-
-    void FirstShow();
-    void CentreNotePanel();
-    void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
-    void EnableRowCommands(bool enabled);
-    void DisableRowButtons();
-    int ListWidth();
 
     QStringList m_Params;
     TMainWindowHooks m_Hooks;

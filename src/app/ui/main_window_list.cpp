@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "app/ui/file_icon_proxy.h"
+#include "app/ui/list_drop_target.h"
 #include "app/ui/main_window.h"
 
 using reelsmith::FileCell;
@@ -42,6 +43,14 @@ void Tfrm_Main::BuildFileList(QWidget* parent)
     connect(lw_Files->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &Tfrm_Main::OnSelectionChanged);
     connect(lw_Files, &QTreeView::doubleClicked, this, [this] { Play1Click(); });
+}
+
+void Tfrm_Main::AcceptFileDrops()
+{
+    new reelsmith::TListDropTarget(*lw_Files, [this](const QStringList& paths) {
+        DroppedFiles = paths;
+        AddFiles();
+    });
 }
 
 int Tfrm_Main::ListWidth()

@@ -176,3 +176,8 @@ void Tfrm_Main::RestoreDefaultSettings()
     for (int i = 0; i < 4; ++i)
         lw_Files->header()->resizeSection(i, widths[i]);
 }
+
+bool Tfrm_Main::DarkTheme() const
+{
+    return act_Dark->isChecked();
+}

@@ -197,3 +197,27 @@ void Tfrm_Main::chk_SpecifyClick()
     txt_Path->setEnabled(following);
     btn_Browse->setEnabled(following);
 }
+
+reelsmith::TDestinationChoice Tfrm_Main::DestinationChoice() const
+{
+    return chk_Original->isChecked() ? reelsmith::TDestinationChoice::Original
+           : chk_Path->isChecked()   ? reelsmith::TDestinationChoice::Path
+                                     : reelsmith::TDestinationChoice::Specify;
+}
+
+QString Tfrm_Main::OutputFolderText() const
+{
+    return txt_Path->text();
+}
+
+void Tfrm_Main::SetOutputFolderText(const QString& folder)
+{
+    txt_Path->setText(folder);
+}
+
+void Tfrm_Main::ShowOutputTab()
+{
+    for (int i = 0; i < tab_Settings->count(); ++i)
+        if (tab_Settings->tabText(i) == QLatin1String(" Output "))
+            tab_Settings->setCurrentIndex(i);
+}

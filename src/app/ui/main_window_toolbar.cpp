@@ -1,7 +1,9 @@
 // The toolbar: nine image buttons, the convert button wide enough for its caption.
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QToolButton>
 
+#include "app/ui/dark_theme.h"
 #include "app/ui/main_window.h"
 #include "base/ui/toolbar_icons.h"
 
@@ -76,4 +78,28 @@ void Tfrm_Main::SetToolbarImages()
         entry.button->setContentsMargins(0, offset, 0, offset);
     }
     btn_Convert->setFixedSize(height * 84 / 36, height);
+}
+
+void Tfrm_Main::SetColors(const reelsmith::TButtonColours& colours)
+{
+    const QString sheet = reelsmith::ButtonSheet(colours);
+    for (QToolButton* button : {btn_Convert, btn_Command, btn_Extract, btn_Burn, btn_Add, btn_Paste, btn_Play,
+                                btn_Properties, btn_Remove}) {
+        button->setStyleSheet(sheet);
+        // The run windows take their neutral log colour from this palette.
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::ButtonText, colours.Caption);
+        palette.setColor(QPalette::WindowText, colours.Caption);
+        button->setPalette(palette);
+    }
+    QString note = QStringLiteral("color: #808080;");
+    if (colours.NoteBackground.isValid())
+        note += QStringLiteral(" background-color: %1;").arg(colours.NoteBackground.name());
+    lbl_Note->setStyleSheet(note);
+    lbl_Note->setAutoFillBackground(colours.NoteBackground.isValid());
+}
+
+QColor Tfrm_Main::ButtonCaptionColour() const
+{
+    return btn_Convert->palette().color(QPalette::ButtonText);
 }

@@ -4,7 +4,6 @@
 #include "app/ui/dark_theme.h"
 #include "app/ui/file_list_commands.h"
 #include "app/ui/help_command.h"
-#include "app/ui/list_drop_target.h"
 #include "app/ui/main_window.h"
 
 namespace reelsmith {
@@ -29,9 +28,9 @@ void InstallShellHooks(TMainWindowHooks& hooks)
 
 void AttachShell(Tfrm_Main& main)
 {
-    new TListDropTarget(main);
+    main.AcceptFileDrops();
     if (!main.property(kColouredProperty).toBool())
-        SetColors(main, DesignButtonColours());
+        main.SetColors(DesignButtonColours());
 }
 
 }  // namespace reelsmith

@@ -3,47 +3,36 @@
 #include <QGuiApplication>
 
 #include "app/command_line.h"
-#include "app/ui/main_window.h"
 #include "intake/model_list_target.h"
 #include "intake/ui/add_files_dialog.h"
 #include "intake/ui/adding_window.h"
 
 namespace reelsmith {
 
-namespace {
-
-void ShowAddFilesDialog(Tfrm_Main& main)
+void ShowAddFilesDialog(IIntakeHost& host)
 {
-    TAddFilesHost host;
-    host.DroppedFiles = &main.DroppedFiles;
-    host.str_AddPath = &main.str_AddPath;
-    host.int_AddView = &main.int_AddView;
-    host.AddFiles = [&main] { main.AddFiles(); };
-    Tfrm_AddFiles dialog(&main, std::move(host));
+    TAddFilesHost dialogHost;
+    dialogHost.DroppedFiles = &host.PendingPaths();
+    dialogHost.str_AddPath = &host.AddFilesFolder();
+    dialogHost.int_AddView = &host.AddFilesView();
+    dialogHost.AddFiles = [&host] { host.AddFiles(); };
+    Tfrm_AddFiles dialog(host.Window(), std::move(dialogHost));
     dialog.exec();
 }
 
-void ShowAddingWindow(Tfrm_Main& main, const TProbeFactory& makeProbe)
+void ShowAddingWindow(IIntakeHost& host, const TProbeFactory& makeProbe)
 {
     const std::unique_ptr<IMediaProbe> probe = makeProbe();
-    TModelListTarget target(main.Files());
-    Tfrm_Adding window(&main, main.DroppedFiles, target, *probe);
+    TModelListTarget target(host.Files());
+    Tfrm_Adding window(host.Window(), host.PendingPaths(), target, *probe);
     // Without a display, or in a run that ends by itself ("x"), nobody closes the list of files
     // not added: the run names them instead.
     const QString platform = QGuiApplication::platformName();
     const bool headless = platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
-    window.SetShowRejected(!headless && !LastParameterIsExit(main.Params()));
+    window.SetShowRejected(!headless && !LastParameterIsExit(host.Params()));
     window.exec();
-    main.NotAdded.insert(main.NotAdded.end(), window.Rejected().begin(), window.Rejected().end());
-}
-
-}  // namespace
-
-void InstallIntakeHooks(TMainWindowHooks& hooks, TProbeFactory makeProbe)
-{
-    hooks.AddFilesDialog = ShowAddFilesDialog;
-    if (makeProbe)
-        hooks.AddingWindow = [makeProbe](Tfrm_Main& main) { ShowAddingWindow(main, makeProbe); };
+    TRejectedInputs& notAdded = host.NotAddedInputs();
+    notAdded.insert(notAdded.end(), window.Rejected().begin(), window.Rejected().end());
 }
 
 }  // namespace reelsmith

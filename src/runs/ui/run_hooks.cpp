@@ -1,25 +1,16 @@
 #include "runs/ui/run_hooks.h"
 
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QRadioButton>
-#include <QTabWidget>
-#include <QTimer>
-#include <QToolButton>
+#include <QWidget>
 #include <cstdio>
 #include <utility>
 
 #include "app/command_line.h"
-#include "runs/destination.h"
 #include "app/file_list_io.h"
-#include "app/ui/main_window.h"
-#include "settings/ui/settings_dialog_hooks.h"
-#include "intake/rejected_input.h"
 #include "runs/ui/run_window.h"
 #include "settings/option_builder.h"
 
@@ -42,196 +33,178 @@ void EndUnattended(const QString& message, int status)
     QCoreApplication::exit(status);
 }
 
-void NameNotAdded(Tfrm_Main& main)
+void NameNotAdded(IRunHost& host)
 {
-    for (const TRejectedInput& input : std::exchange(main.NotAdded, {}))
+    for (const TRejectedInput& input : std::exchange(host.NotAddedInputs(), {}))
         PrintNotConverted(input);
 }
 
 // Step 1 of the run commands: a list that is still empty after the Add Files dialog stops.
-bool HaveRows(Tfrm_Main& main)
+bool HaveRows(IRunHost& host)
 {
-    if (main.Files().Count() > 0)
+    if (host.Files().Count() > 0)
         return true;
-    if (UnattendedRun(main)) {
-        NameNotAdded(main);
+    if (UnattendedRun(host)) {
+        NameNotAdded(host);
         EndUnattended(QStringLiteral("nothing to convert: no media file was added."), kNothingToConvertStatus);
         return false;
     }
-    if (main.Hooks().AddFilesDialog)
-        main.Hooks().AddFilesDialog(main);
-    return main.Files().Count() > 0;
+    host.AskForFiles();
+    return host.Files().Count() > 0;
 }
 
-void ShowOutputTab(Tfrm_Main& main)
+bool BrowseFolder(IRunHost& host, QString* folder)
 {
-    for (int i = 0; i < main.tab_Settings->count(); ++i)
-        if (main.tab_Settings->tabText(i) == QLatin1String(" Output "))
-            main.tab_Settings->setCurrentIndex(i);
-}
-
-bool BrowseFolder(Tfrm_Main& main, QString* folder)
-{
-    *folder = QFileDialog::getExistingDirectory(&main, QStringLiteral("Specify destination folder."), QString(),
+    *folder = QFileDialog::getExistingDirectory(host.Window(), QStringLiteral("Specify destination folder."), QString(),
                                                 QFileDialog::ShowDirsOnly);
     return !folder->isEmpty();
 }
 
 // Steps 2 to 5: the destination, or false after telling the user why not.
-bool ChooseOutput(Tfrm_Main& main, bool consultCommandLine, QString* outputPath)
+bool ChooseOutput(IRunHost& host, bool consultCommandLine, QString* outputPath)
 {
     TDestinationRequest request;
-    request.Choice = main.chk_Original->isChecked() ? TDestinationChoice::Original
-                     : main.chk_Path->isChecked()   ? TDestinationChoice::Path
-                                                    : TDestinationChoice::Specify;
-    if (consultCommandLine && main.Params().size() > 1)
-        request.CommandLineFolder = main.Params().at(1);
-    request.PathText = main.txt_Path->text();
-    request.Browse = [&main](QString* folder) { return BrowseFolder(main, folder); };
+    request.Choice = host.DestinationChoice();
+    if (consultCommandLine && host.Params().size() > 1)
+        request.CommandLineFolder = host.Params().at(1);
+    request.PathText = host.OutputFolderText();
+    request.Browse = [&host](QString* folder) { return BrowseFolder(host, folder); };
     const TDestination destination = ChooseDestination(request);
     if (!destination.Ok) {
         if (!destination.Error.isEmpty()) {
-            if (UnattendedRun(main)) {
+            if (UnattendedRun(host)) {
                 EndUnattended(destination.Error, 1);
                 return false;
             }
-            QMessageBox::critical(&main, QStringLiteral("Error"), destination.Error);
+            QMessageBox::critical(host.Window(), QStringLiteral("Error"), destination.Error);
         }
         if (destination.ShowOutputTab)
-            ShowOutputTab(main);
+            host.ShowOutputTab();
         return false;
     }
     *outputPath = destination.OutputPath;
     return true;
 }
 
-TRunSetup SetupFrom(Tfrm_Main& main, const QString& outputPath)
+TRunSetup SetupFrom(IRunHost& host, const QString& outputPath)
 {
     TRunSetup setup;
-    const TFileListModel& files = main.Files();
+    const TFileListModel& files = host.Files();
     for (int i = 0; i < files.Count(); ++i)
         setup.Rows.push_back({files.Row(i).Caption, files.Row(i).cell(FileCell::SourcePath)});
     setup.OutputPath = outputPath;
-    setup.VideoFormatText = main.cb_VideoFormat->currentText();
-    setup.AudioFormatIndex = main.cb_AudioFormat->currentIndex();
-    setup.Options = main.str_Options;
-    setup.CPUUsage = main.cb_CPUUsage->currentIndex();
-    setup.ThreadsText = main.cb_Threads->currentText();
-    setup.ExitAtEnd = LastParameterIsExit(main.Params());
+    const TOutputChoices choices = host.Choices();
+    setup.VideoFormatText = QString::fromStdString(choices.VideoFormatText());
+    setup.AudioFormatIndex = choices.AudioFormat;
+    setup.Options = host.Options();
+    setup.CPUUsage = choices.CPUUsage;
+    setup.ThreadsText = QString::fromStdString(choices.ThreadsText());
+    setup.ExitAtEnd = LastParameterIsExit(host.Params());
     // Only a command-line run answers for its inputs; later runs start afresh.
-    if (UnattendedRun(main))
-        setup.NotAdded = main.NotAdded;
-    main.NotAdded.clear();
+    if (UnattendedRun(host))
+        setup.NotAdded = host.NotAddedInputs();
+    host.NotAddedInputs().clear();
     return setup;
 }
 
-TRunWindowOptions WindowOptions(Tfrm_Main& main)
+TRunWindowOptions WindowOptions(IRunHost& host)
 {
     TRunWindowOptions options;
-    options.Look.Dark = main.act_Dark->isChecked();
-    const QColor neutral = main.btn_Convert->palette().color(QPalette::ButtonText);
+    options.Look.Dark = host.DarkTheme();
+    const QColor neutral = host.ButtonCaptionColour();
     options.Look.DarkNeutral = {neutral.red(), neutral.green(), neutral.blue()};
-    options.Taskbar = main.prg_Win7.get();
-    options.Unattended = UnattendedRun(main);
+    options.Taskbar = host.TaskbarProgress();
+    options.Unattended = UnattendedRun(host);
     return options;
 }
 
 template <typename Window>
-void OpenRunWindow(Tfrm_Main& main, const QString& outputPath)
+void OpenRunWindow(IRunHost& host, const QString& outputPath)
 {
-    Window window(&main, SetupFrom(main, outputPath), WindowOptions(main));
+    Window window(host.Window(), SetupFrom(host, outputPath), WindowOptions(host));
     window.exec();
 }
 
 }  // namespace
 
-bool UnattendedRun(const Tfrm_Main& main)
+bool UnattendedRun(const IRunHost& host)
 {
-    const bool automatic = main.Params().size() > 1 && !main.Params().at(1).isEmpty();
-    return LastParameterIsExit(main.Params()) || (automatic && Headless());
+    const bool automatic = host.Params().size() > 1 && !host.Params().at(1).isEmpty();
+    return LastParameterIsExit(host.Params()) || (automatic && Headless());
 }
 
 namespace {
 
 // Convert and Extract audio differ only in the option builder and the run window.
 template <typename TWindow, typename TBuild>
-void RunWithBuiltOptions(Tfrm_Main& main, TBuild buildOptions)
+void RunWithBuiltOptions(IRunHost& host, TBuild buildOptions)
 {
-    if (!HaveRows(main))
+    if (!HaveRows(host))
         return;
     QString outputPath;
-    if (!ChooseOutput(main, true, &outputPath))
+    if (!ChooseOutput(host, true, &outputPath))
         return;
-    main.str_Options = QString::fromStdString(buildOptions(main.Choices()));
-    OpenRunWindow<TWindow>(main, outputPath);
+    host.SetOptions(QString::fromStdString(buildOptions(host.Choices())));
+    OpenRunWindow<TWindow>(host, outputPath);
 }
 
 }  // namespace
 
-void btn_ConvertClick(Tfrm_Main& main)
+void btn_ConvertClick(IRunHost& host)
 {
-    RunWithBuiltOptions<Tfrm_Video>(main, BuildVideoOptions);
+    RunWithBuiltOptions<Tfrm_Video>(host, BuildVideoOptions);
 }
 
-void btn_ExtractClick(Tfrm_Main& main)
+void btn_ExtractClick(IRunHost& host)
 {
-    RunWithBuiltOptions<Tfrm_Audio>(main, BuildAudioOptions);
+    RunWithBuiltOptions<Tfrm_Audio>(host, BuildAudioOptions);
 }
 
-void btn_CommandClick(Tfrm_Main& main)
+void btn_CommandClick(IRunHost& host)
 {
-    if (!HaveRows(main))
+    if (!HaveRows(host))
         return;
-    if (!RunCommandDialog(main))
+    if (!host.AskCommand())
         return;
     QString outputPath;
-    if (!ChooseOutput(main, false, &outputPath))
+    if (!ChooseOutput(host, false, &outputPath))
         return;
-    OpenRunWindow<Tfrm_Video>(main, outputPath);
+    OpenRunWindow<Tfrm_Video>(host, outputPath);
 }
 
-void btn_BrowseClick(Tfrm_Main& main)
+void btn_BrowseClick(IRunHost& host)
 {
     QString folder;
-    if (BrowseFolder(main, &folder) && QDir(folder).exists())
-        main.txt_Path->setText(folder);
+    if (BrowseFolder(host, &folder) && QDir(folder).exists())
+        host.SetOutputFolderText(folder);
 }
 
-void tmr_ParamTimer(Tfrm_Main& main)
+void tmr_ParamTimer(IRunHost& host)
 {
-    main.tmr_ParamTimer->stop();
-    const TCommandLine line = ParseCommandLine(main.Params());
-    main.NotAdded = line.Ignored;
+    host.StopParamTimer();
+    const TCommandLine line = ParseCommandLine(host.Params());
+    host.NotAddedInputs() = line.Ignored;
     if (!line.FileList.isEmpty()) {
         QStringList paths;
         QString error;
         if (!ReadFileList(line.FileList, &paths, &error)) {
-            if (UnattendedRun(main))
+            if (UnattendedRun(host))
                 EndUnattended(error, 1);
             else
-                QMessageBox::critical(&main, QStringLiteral("Error"), error);
+                QMessageBox::critical(host.Window(), QStringLiteral("Error"), error);
             return;
         }
-        main.DroppedFiles.append(paths);
+        host.PendingPaths().append(paths);
     } else {
-        main.DroppedFiles.append(ExistingFiles(line.Files, &main.NotAdded));
+        host.PendingPaths().append(ExistingFiles(line.Files, &host.NotAddedInputs()));
     }
-    main.AddFiles();
+    host.AddFiles();
     if (line.Mode == TRunMode::ExtractAudio)
-        btn_ExtractClick(main);
+        btn_ExtractClick(host);
     else if (line.Mode == TRunMode::Convert)
-        btn_ConvertClick(main);
+        btn_ConvertClick(host);
     else if (Headless())
-        main.close();  // files added, no run asked for, and no one to look at them
-}
-
-void InstallRunHooks(TMainWindowHooks& hooks)
-{
-    hooks.Convert = btn_ConvertClick;
-    hooks.ExtractAudio = btn_ExtractClick;
-    hooks.FfmpegCommand = btn_CommandClick;
-    hooks.BrowseOutput = btn_BrowseClick;
-    hooks.ParamTimer = tmr_ParamTimer;
+        host.Window()->close();  // files added, no run asked for, and no one to look at them
 }
 
 }  // namespace reelsmith

@@ -1,37 +1,36 @@
 #include "settings/ui/settings_dialog_hooks.h"
 
-#include <QComboBox>
-
-#include "app/ui/main_window.h"
 #include "settings/ui/command_dialog.h"
 #include "settings/ui/custom_size_dialog.h"
 #include "settings/ui/effects_dialog.h"
 
 namespace reelsmith {
 
-void InstallSettingsDialogHooks(TMainWindowHooks& hooks)
+void EditEffects(ISettingsDialogHost& host)
 {
-    hooks.Effects = [](Tfrm_Main& window) {
-        TOutputChoices choices = window.Choices();
-        if (Tfrm_Effects::Execute(&window, choices.Effects))
-            window.SetChoices(choices);
-    };
-    hooks.CustomFrameSize = [](Tfrm_Main& window) {
-        TOutputChoices choices = window.Choices();
-        if (Tfrm_Custom::Execute(&window, choices))
-            window.SetChoices(choices);
-    };
+    TOutputChoices choices = host.Choices();
+    if (Tfrm_Effects::Execute(host.Window(), choices.Effects))
+        host.SetChoices(choices);
 }
 
-bool RunCommandDialog(Tfrm_Main& window)
+void EditCustomFrameSize(ISettingsDialogHost& host)
 {
-    window.str_Options.clear();
-    int format = window.cb_VideoFormat->currentIndex();
+    TOutputChoices choices = host.Choices();
+    if (Tfrm_Custom::Execute(host.Window(), choices))
+        host.SetChoices(choices);
+}
+
+bool RunCommandDialog(ISettingsDialogHost& host)
+{
+    host.SetOptions({});
+    QString options;
+    int format = host.Choices().VideoFormat;
     // Setting the position from code does not refill the encoder lists (only the user's
     // choice in the main window does).
-    if (Tfrm_Command::Execute(&window, window.str_Options, format))
-        window.cb_VideoFormat->setCurrentIndex(format);
-    return !window.str_Options.isEmpty();
+    if (Tfrm_Command::Execute(host.Window(), options, format))
+        host.SelectVideoFormat(format);
+    host.SetOptions(options);
+    return !options.isEmpty();
 }
 
 }  // namespace reelsmith

@@ -2,12 +2,10 @@
 
 #include <QDesktopServices>
 #include <QMessageBox>
-#include <QTimer>
 #include <QUrl>
+#include <QWidget>
 #include <memory>
 
-#include "app/ui/main_window.h"
-#include "update/ui/about_window.h"
 #include "update/update_address.h"
 #include "update/update_check.h"
 #include "update/version_compare.h"
@@ -16,16 +14,18 @@ namespace reelsmith {
 
 namespace {
 
+constexpr char kCheckName[] = "tmr_UpdateCheck";
+
 // Owns the check as a child of the main window, so closing the window stops the download
 // and waits for its thread; answers reach the main thread through this object.
 class TUpdateCheckOwner : public QObject {
 public:
-    explicit TUpdateCheckOwner(Tfrm_Main& main) : QObject(&main), m_Main(main)
+    explicit TUpdateCheckOwner(QWidget& owner) : QObject(&owner), m_Owner(owner)
     {
-        setObjectName(QStringLiteral("tmr_UpdateCheck"));
+        setObjectName(QString::fromLatin1(kCheckName));
         m_Check = std::make_unique<TUpdateCheck>(UpdateFileUrl(), [this](const std::string& data) {
             const QString text = QString::fromLatin1(data.data(), static_cast<qsizetype>(data.size()));
-            QMetaObject::invokeMethod(this, [this, text] { UpdateDataArrived(m_Main, text); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [this, text] { UpdateDataArrived(m_Owner, text); }, Qt::QueuedConnection);
         });
         m_Check->Start();
     }
@@ -33,39 +33,35 @@ public:
     ~TUpdateCheckOwner() override { m_Check.reset(); }
 
 private:
-    Tfrm_Main& m_Main;
+    QWidget& m_Owner;
     std::unique_ptr<TUpdateCheck> m_Check;
 };
 
-bool CommandLineRun(const Tfrm_Main& main)
+bool CommandLineRun(const IUpdateHost& host)
 {
-    return main.Params().size() > 1 && !main.Params().at(1).isEmpty();
+    return host.Params().size() > 1 && !host.Params().at(1).isEmpty();
 }
 
 }  // namespace
 
-void InstallUpdateHooks(TMainWindowHooks& hooks)
+void tmr_UpdateTimer(IUpdateHost& host)
 {
-    hooks.UpdateTimer = [](Tfrm_Main& main) { tmr_UpdateTimer(main); };
-    hooks.About = [](Tfrm_Main& main) { About1Click(&main); };
-}
-
-void tmr_UpdateTimer(Tfrm_Main& main)
-{
-    main.tmr_UpdateTimer->stop();
-    if (CommandLineRun(main) || main.findChild<QObject*>(QStringLiteral("tmr_UpdateCheck"), Qt::FindDirectChildrenOnly))
+    host.StopUpdateTimer();
+    QWidget* owner = host.Window();
+    if (CommandLineRun(host) ||
+        owner->findChild<QObject*>(QString::fromLatin1(kCheckName), Qt::FindDirectChildrenOnly))
         return;
-    new TUpdateCheckOwner(main);
+    new TUpdateCheckOwner(*owner);
 }
 
-void UpdateDataArrived(Tfrm_Main& main, const QString& data)
+void UpdateDataArrived(QWidget& owner, const QString& data)
 {
     if (!IsNewerVersion(kOwnVersion, data.toStdString()))
         return;
     QMessageBox box(QMessageBox::Information, QStringLiteral("Update"),
                     QStringLiteral("A new version is available: %1\n\nDo you want to visit the download page now?")
                         .arg(data),
-                    QMessageBox::Yes | QMessageBox::No, &main);
+                    QMessageBox::Yes | QMessageBox::No, &owner);
     if (box.exec() == QMessageBox::Yes)
         QDesktopServices::openUrl(QUrl(QString::fromStdString(MakerWebSite())));
 }

@@ -1,0 +1,36 @@
+#include "program/main_window_host.h"
+
+#include "app/ui/main_window.h"
+
+namespace reelsmith {
+
+QWidget* TMainWindowHost::Window() { return &m_Main; }
+const QStringList& TMainWindowHost::Params() const { return m_Main.Params(); }
+TFileListModel& TMainWindowHost::Files() { return m_Main.Files(); }
+const TFileListModel& TMainWindowHost::Files() const { return m_Main.Files(); }
+QStringList& TMainWindowHost::PendingPaths() { return m_Main.PendingPaths(); }
+TRejectedInputs& TMainWindowHost::NotAddedInputs() { return m_Main.NotAddedInputs(); }
+QString& TMainWindowHost::AddFilesFolder() { return m_Main.AddFilesFolder(); }
+int& TMainWindowHost::AddFilesView() { return m_Main.AddFilesView(); }
+void TMainWindowHost::AddFiles() { m_Main.AddFiles(); }
+void TMainWindowHost::AskForFiles() { m_Main.btn_AddClick(); }
+
+TOutputChoices TMainWindowHost::Choices() const { return m_Main.Choices(); }
+void TMainWindowHost::SetChoices(const TOutputChoices& choices) { m_Main.SetChoices(choices); }
+void TMainWindowHost::SelectVideoFormat(int position) { m_Main.SelectVideoFormat(position); }
+QString TMainWindowHost::Options() const { return m_Main.Options(); }
+void TMainWindowHost::SetOptions(const QString& options) { m_Main.SetOptions(options); }
+bool TMainWindowHost::AskCommand() { return RunCommandDialog(*this); }
+
+TDestinationChoice TMainWindowHost::DestinationChoice() const { return m_Main.DestinationChoice(); }
+QString TMainWindowHost::OutputFolderText() const { return m_Main.OutputFolderText(); }
+void TMainWindowHost::SetOutputFolderText(const QString& folder) { m_Main.SetOutputFolderText(folder); }
+void TMainWindowHost::ShowOutputTab() { m_Main.ShowOutputTab(); }
+
+bool TMainWindowHost::DarkTheme() const { return m_Main.DarkTheme(); }
+QColor TMainWindowHost::ButtonCaptionColour() const { return m_Main.ButtonCaptionColour(); }
+QObject* TMainWindowHost::TaskbarProgress() const { return m_Main.TaskbarProgress(); }
+void TMainWindowHost::StopParamTimer() { m_Main.StopParamTimer(); }
+void TMainWindowHost::StopUpdateTimer() { m_Main.StopUpdateTimer(); }
+
+}  // namespace reelsmith
