@@ -98,7 +98,7 @@ void TCustomFFmpeg::StartConvert(bool useThread, TThreadPriority priority)
         return;
     }
     FConverting = true;
-    FBroken = false;
+    FIo.Broken = false;
     FFinished = false;
     FSuspended = 0;
     FStep = 0;
@@ -154,7 +154,7 @@ void TCustomFFmpeg::Stop(bool waitForStop)
             FSuspended = 0;
         if (FStep == 1)
             FStep = 0;
-        FBroken = true;
+        FIo.Broken = true;
         FSuspender.Set();
         neverStarted = FSuspended < 0 && FStep < 0;
     }
@@ -193,16 +193,16 @@ bool TCustomFFmpeg::FrameRateEmulation() const { return FRateEmulation; }
 
 int TCustomFFmpeg::ReadInterrupt()
 {
-    if (FBroken) {
+    if (FIo.Broken) {
         EngineLog(TLogLevel::llInfo, "reading/writing broken");
-        FReadTimedOut = false;  // stopped, not timed out
+        FIo.ReadTimedOut = false;  // stopped, not timed out
         return 1;
     }
-    const int64_t last = FLastRead;
+    const int64_t last = FIo.LastRead;
     const int timeout = FReadTimeout;
     if (last != INT64_MAX && timeout > 0 && Now() - last > int64_t(timeout) * 1000) {
         EngineLog(TLogLevel::llInfo, last == 0 ? "connecting/reading canceled" : "connecting/reading timeout");
-        FReadTimedOut = last != 0;
+        FIo.ReadTimedOut = last != 0;
         return 1;
     }
     return 0;
@@ -210,14 +210,14 @@ int TCustomFFmpeg::ReadInterrupt()
 
 std::string TCustomFFmpeg::ReadErrorText(int code) const
 {
-    if (code == AVERROR_EXIT && FReadTimedOut)
+    if (code == AVERROR_EXIT && FIo.ReadTimedOut)
         return StrFormat("No data could be read for %g seconds (read time-out)", FReadTimeout.load() / 1000.0);
     return EngineErrorText(code);
 }
 
 int TCustomFFmpeg::WriteInterrupt()
 {
-    const int64_t last = FLastWrite;
+    const int64_t last = FIo.LastWrite;
     const int timeout = FWriteTimeout;
     if (last != INT64_MAX && timeout > 0 && Now() - last > int64_t(timeout) * 1000) {
         EngineLog(TLogLevel::llInfo, last == 0 ? "connecting/writing canceled" : "connecting/writing timeout");
@@ -260,11 +260,11 @@ void TCustomFFmpeg::ConversionBody()
 
 void TCustomFFmpeg::RemoveCreatedFiles()
 {
-    for (const std::string& path : FCreatedFiles) {
+    for (const std::string& path : FIo.CreatedFiles) {
         std::error_code error;
         std::filesystem::remove(path, error);
     }
-    FCreatedFiles.clear();
+    FIo.CreatedFiles.clear();
 }
 
 void TCustomFFmpeg::EndTask()

@@ -40,6 +40,19 @@ using TAudioHookEvent = std::function<void(TCustomFFmpeg* sender, int64_t pts, c
 using TPreviewBitmapEvent =
     std::function<void(TCustomFFmpeg* sender, const TRGBPicture& bitmap, int frameNumber, int64_t pts)>;
 
+// What the opening stages and the run share: the clocks of the read and write time-outs, the
+// named pipes to close and the files to remove when the task fails, the durations.
+struct TTaskIo {
+    int64_t InputDuration = -1;
+    int64_t OutputDuration = -1;
+    std::vector<std::string> CreatedFiles;  // output files this task opened; removed when it fails
+    std::atomic<int64_t> LastRead{INT64_MAX};
+    std::atomic<bool> ReadTimedOut{false};
+    std::atomic<int64_t> LastWrite{INT64_MAX};
+    std::atomic<bool> Broken{false};
+    std::vector<int> OwnedPipes;  // descriptors of named pipes opened without blocking
+};
+
 class TCustomFFmpeg : public TCustomFFmpegOpt {
 public:
     TCustomFFmpeg();
@@ -63,8 +76,8 @@ public:
     bool Started() const { return FSuspended >= 0 || FStep >= 0; }
     bool FatalException() const { return FFatalException; }
     std::string FatalMessage() const;
-    int64_t InputDuration() const { return FInputDuration; }
-    int64_t OutputDuration() const { return FOutputDuration; }
+    int64_t InputDuration() const { return FIo.InputDuration; }
+    int64_t OutputDuration() const { return FIo.OutputDuration; }
     int OutputCount() const { return FGraph.Fnb_output_files(); }
     int InputCount() const { return FGraph.Fnb_input_files(); }
     // False for an output whose muxer writes its own files (image sequences, null): such an
@@ -116,6 +129,8 @@ public:
     {
         return ost.source_index >= 0 ? FGraph.Finput_streams[ost.source_index].get() : nullptr;
     }
+    // Shared by the opening stages and the run.
+    TTaskIo FIo;
 
 protected:
     // Called before the inputs are closed, so that nothing keeps using them.
@@ -140,10 +155,6 @@ private:
     // Set-up of filter graphs and encoders (pipeline/filter_setup.cpp, complex_graph.cpp,
     // encoder_setup.cpp).
     int ConfigureFilterGraph(TFilterGraph& fg);
-    std::string AudioInputFilters(const TFilterGraph& fg);
-    std::string InputChain(const TFilterGraph& fg, const TInputFilter& ifilter);
-    std::string OutputChain(const TOutputFilter& ofilter);
-    int ApplyStreamGraphOptions(AVFilterGraph* graph, const TOutputStream& ost);
     // Reads the pads of every -filter_complex graph not yet bound and ties its inputs to input streams.
     void BindComplexFilterGraphs();
     // The input stream a filter graph needs next; null when none is needed this step.
@@ -214,16 +225,6 @@ private:
     void CallAudioHook(const TAudioHookEvent& hook, const AVFrame* frame);
     void PreviewAudioWrite(const AVFrame* frame);
     void ClosePreviewAudio();
-
-    // Opening and the run share these; the names are the ones the opening files use.
-    int64_t FInputDuration = -1;
-    int64_t FOutputDuration = -1;
-    std::vector<std::string> FCreatedFiles;  // output files this task opened; removed when it fails
-    std::atomic<int64_t> FLastRead{INT64_MAX};
-    std::atomic<bool> FReadTimedOut{false};
-    std::atomic<int64_t> FLastWrite{INT64_MAX};
-    std::atomic<bool> FBroken{false};
-    std::vector<int> FOwnedPipes;  // descriptors of named pipes opened without blocking
 
     // The stages' records (pipeline/loop_state.h).
     std::unique_ptr<TLoopState> FLoop;

@@ -387,9 +387,9 @@ int TCustomFFmpeg::WriteHeaderIfReady(TOutputFile& of)
             ost.st->time_base = bsf->time_base_out;
         }
     }
-    FLastWrite = ff().av_gettime_relative();
+    FIo.LastWrite = ff().av_gettime_relative();
     int ret = ff().avformat_write_header(of.ctx.get(), of.opts.address());
-    FLastWrite = INT64_MAX;
+    FIo.LastWrite = INT64_MAX;
     if (ret < 0) {
         // A full disk or a refused write is no question of codec parameters.
         const bool storage = ret == AVERROR(ENOSPC) || ret == AVERROR(EIO) || ret == AVERROR(EDQUOT) ||

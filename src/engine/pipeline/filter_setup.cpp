@@ -158,29 +158,26 @@ std::string ChannelMapFilter(const TOutputStream& ost)
     return "pan=" + args;
 }
 
-}  // namespace
-
-// -async and -vol on the audio input side, forwarded to filters as the reference tool does.
-std::string TCustomFFmpeg::AudioInputFilters(const TFilterGraph& fg)
+// -async and -vol on the audio input side, forwarded to filters.
+std::string AudioInputFilters(const TGlobalOptions& global, const TFilterGraph& fg)
 {
     std::string chain;
-    if (FGlobal.Faudio_sync_method > 0) {
-        std::string args = StrFormat("async=%d:min_hard_comp=%f", FGlobal.Faudio_sync_method,
-                                     double(FGlobal.Faudio_drift_threshold));
+    if (global.Faudio_sync_method > 0) {
+        std::string args = StrFormat("async=%d:min_hard_comp=%f", global.Faudio_sync_method,
+                                     double(global.Faudio_drift_threshold));
         if (!fg.reconfiguration)
             args += ":first_pts=0";
         EngineLog(TLogLevel::llInfo,
                   StrFormat("%s is forwarded to lavfi similarly to -af %s=%s.", "-async", "aresample", args.c_str()));
         Append(chain, "aresample=" + args);
     }
-    if (FGlobal.Faudio_volume != 256) {
+    if (global.Faudio_volume != 256) {
         EngineLog(TLogLevel::llWarning, "-vol has been deprecated. Use the volume audio filter instead.");
-        Append(chain, StrFormat("volume=%f", FGlobal.Faudio_volume / 256.0));
+        Append(chain, StrFormat("volume=%f", global.Faudio_volume / 256.0));
     }
     return chain;
 }
 
-namespace {
 
 std::string SourceArgs(TInputFilter& ifilter, const AVCodecParameters* par)
 {
@@ -232,10 +229,9 @@ int LinkThrough(AVFilterGraph* graph, AVFilterContext* src, int srcPad, const st
     return ret;
 }
 
-}  // namespace
 
 // A simple graph takes the stream's scaler and resampler options and the -filter_threads count.
-int TCustomFFmpeg::ApplyStreamGraphOptions(AVFilterGraph* graph, const TOutputStream& ost)
+int ApplyStreamGraphOptions(const TCustomFFmpegOpt& task, AVFilterGraph* graph, const TOutputStream& ost)
 {
     const std::string swsOpts = JoinPairs(ost.sws_dict, ":");
     if (!swsOpts.empty()) {
@@ -246,32 +242,32 @@ int TCustomFFmpeg::ApplyStreamGraphOptions(AVFilterGraph* graph, const TOutputSt
     int ret = 0;
     if (!swrOpts.empty())
         ret = ff().av_opt_set(graph, "aresample_swr_opts", swrOpts.c_str(), 0);
-    if (ret >= 0 && !FGlobal.Ffilter_nbthreads.empty())
-        ret = ff().av_opt_set(graph, "threads", FGlobal.Ffilter_nbthreads.c_str(), 0);
+    if (ret >= 0 && !task.FGlobal.Ffilter_nbthreads.empty())
+        ret = ff().av_opt_set(graph, "threads", task.FGlobal.Ffilter_nbthreads.c_str(), 0);
     return ret;
 }
 
 // Filters the engine puts between a graph input's buffer source and the graph.
-std::string TCustomFFmpeg::InputChain(const TFilterGraph& fg, const TInputFilter& ifilter)
+std::string InputChain(const TCustomFFmpegOpt& task, const TFilterGraph& fg, const TInputFilter& ifilter)
 {
     const TInputStream& ist = *ifilter.ist;
-    const TInputFile& ifile = InputFileOf(ist);
+    const TInputFile& ifile = *task.FGraph.Finput_files[ist.file_index];
     const bool video = ifilter.type_ == AVMEDIA_TYPE_VIDEO;
     std::string chain;
     if (video)
         Append(chain, RotationFilters(ist));
     else
-        Append(chain, AudioInputFilters(fg));
+        Append(chain, AudioInputFilters(task.FGlobal, fg));
     const bool inputTrim = ifile.start_time != kNoPtsValue && ifile.accurate_seek;
     Append(chain, TrimFilter(video, inputTrim ? 0 : kNoPtsValue, ifile.recording_time));
     return chain;
 }
 
 // Filters between a graph output and its buffer sink: what the encoder accepts, and -ss/-t of the output.
-std::string TCustomFFmpeg::OutputChain(const TOutputFilter& ofilter)
+std::string OutputChain(const TCustomFFmpegOpt& task, const TOutputFilter& ofilter)
 {
     const TOutputStream& ost = *ofilter.ost;
-    const TOutputFile& of = *FGraph.Foutput_files[ost.file_index];
+    const TOutputFile& of = *task.FGraph.Foutput_files[ost.file_index];
     const bool video = ofilter.type_ == AVMEDIA_TYPE_VIDEO;
     std::string chain;
     if (video) {
@@ -292,8 +288,6 @@ std::string TCustomFFmpeg::OutputChain(const TOutputFilter& ofilter)
     Append(chain, TrimFilter(video, of.start_time, of.recording_time));
     return chain;
 }
-
-namespace {
 
 // The buffer sources and sinks of a graph being configured, in the order of its pads.
 struct TGraphEnds {
@@ -347,7 +341,7 @@ int LinkSimpleGraph(TCustomFFmpeg& task, TFilterGraph& fg, TGraphEnds& ends)
     TOutputFilter& ofilter = *fg.outputs[0];
     const TInputStream& ist = *ifilter.ist;
     const TOutputStream& ost = *ofilter.ost;
-    int ret = task.ApplyStreamGraphOptions(graph, ost);
+    int ret = ApplyStreamGraphOptions(task, graph, ost);
     if (ret < 0)
         return FailGraph(task, fg, ret, "Error configuring filters");
     ret = CreateBufferSource(graph, ifilter, "in", &ends.sources[0]);
@@ -355,9 +349,9 @@ int LinkSimpleGraph(TCustomFFmpeg& task, TFilterGraph& fg, TGraphEnds& ends)
         ret = CreateBufferSink(graph, ofilter, "out", &ends.sinks[0]);
     if (ret < 0)
         return FailGraph(task, fg, ret, "Error configuring filters");
-    std::string chain = task.InputChain(fg, ifilter);
+    std::string chain = InputChain(task, fg, ifilter);
     Append(chain, ost.avfilter);
-    Append(chain, task.OutputChain(ofilter));
+    Append(chain, OutputChain(task, ofilter));
     ret = LinkThrough(graph, ends.sources[0], 0, chain, ends.sinks[0], 0, ifilter.type_ == AVMEDIA_TYPE_VIDEO);
     if (ret < 0)
         return FailGraph(task, fg, ret, StrFormat("Error initializing a simple filtergraph between streams %d:%d->%d:%d",
@@ -380,7 +374,7 @@ int LinkComplexInputs(TCustomFFmpeg& task, TFilterGraph& fg, AVFilterInOut* open
                                                ist.st->index),
                                      &ends.sources[i]);
         if (ret >= 0)
-            ret = LinkThrough(fg.graph.get(), ends.sources[i], 0, task.InputChain(fg, ifilter), cur->filter_ctx,
+            ret = LinkThrough(fg.graph.get(), ends.sources[i], 0, InputChain(task, fg, ifilter), cur->filter_ctx,
                               cur->pad_idx, ifilter.type_ == AVMEDIA_TYPE_VIDEO);
         if (ret < 0)
             return FailGraph(task, fg, ret, "Error configuring complex filters");
@@ -401,7 +395,7 @@ int LinkComplexOutputs(TCustomFFmpeg& task, TFilterGraph& fg, AVFilterInOut* ope
                              StrFormat("Filter %s has an unconnected output", cur->filter_ctx->name));
         int ret = CreateBufferSink(fg.graph.get(), ofilter, StrFormat("out_%d_%d", fg.index, int(j)), &ends.sinks[j]);
         if (ret >= 0)
-            ret = LinkThrough(fg.graph.get(), cur->filter_ctx, cur->pad_idx, task.OutputChain(ofilter),
+            ret = LinkThrough(fg.graph.get(), cur->filter_ctx, cur->pad_idx, OutputChain(task, ofilter),
                               ends.sinks[j], 0, ofilter.type_ == AVMEDIA_TYPE_VIDEO);
         if (ret < 0)
             return FailGraph(task, fg, ret, "Error configuring complex filters");

@@ -123,12 +123,12 @@ void TCustomFFmpeg::WritePacket(TOutputFile& of, AVPacket* pkt, TOutputStream& o
     ost.data_size += pkt->size;
     ost.packets_written++;
     pkt->stream_index = ost.index;
-    FLastWrite = ff().av_gettime_relative();
+    FIo.LastWrite = ff().av_gettime_relative();
     const int ret = ff().av_interleaved_write_frame(s, pkt);
-    FLastWrite = INT64_MAX;
+    FIo.LastWrite = INT64_MAX;
     if (ret < 0) {
         EngineLog(TLogLevel::llError, "av_interleaved_write_frame(): " + EngineErrorText(ret));
-        FBroken = true;
+        FIo.Broken = true;
         Fatal(StrFormat("Error writing to output file #%d: %s", of.index, EngineErrorText(ret).c_str()));
     }
 }
@@ -165,9 +165,9 @@ void TCustomFFmpeg::WriteTrailers(TOutputsEnd& end)
                                  of->index, of->ctx->url));
             continue;
         }
-        FLastWrite = ff().av_gettime_relative();
+        FIo.LastWrite = ff().av_gettime_relative();
         const int ret = ff().av_write_trailer(of->ctx.get());
-        FLastWrite = INT64_MAX;
+        FIo.LastWrite = INT64_MAX;
         if (ret < 0)
             end.Failed(StrFormat("Error writing the end of %s: %s", of->ctx->url, EngineErrorText(ret).c_str()));
     }

@@ -41,9 +41,9 @@ const AVCodec* FindDecoderByName(TCustomFFmpeg& task, const std::string& name, A
 template <typename TCall>
 int WatchedRead(TCustomFFmpeg& task, TCall&& call)
 {
-    task.FLastRead = ff().av_gettime_relative();
+    task.FIo.LastRead = ff().av_gettime_relative();
     const int ret = call();
-    task.FLastRead = INT64_MAX;
+    task.FIo.LastRead = INT64_MAX;
     return ret;
 }
 
@@ -128,7 +128,7 @@ int OpenNamedPipe(TCustomFFmpeg& task, TDictionary& fopts, const std::string& fi
     if (pipeFd >= 0) {
         const std::string whitelist = fopts.Get("protocol_whitelist");
         url = "pipe:" + std::to_string(pipeFd);
-        task.FOwnedPipes.push_back(pipeFd);
+        task.FIo.OwnedPipes.push_back(pipeFd);
         // The named file is the input; the descriptor is only how it is read.
         fopts.Set("protocol_whitelist", whitelist + ",pipe");
     }
@@ -151,7 +151,7 @@ void ReportOpenFailure(TCustomFFmpeg& task, const std::string& fileName, int pip
 {
     if (pipeFd >= 0) {
         close(pipeFd);
-        task.FOwnedPipes.pop_back();
+        task.FIo.OwnedPipes.pop_back();
     }
     task.FLastErrMsg = fileName + ": " + task.ReadErrorText(ret);
     EngineLog(TLogLevel::llFatal, task.FLastErrMsg);
@@ -226,7 +226,7 @@ int FindStreamInfo(TCustomFFmpeg& task, const TOptionsContext& o, AVFormatContex
         return 0;
     EngineLog(TLogLevel::llFatal, StrFormat("%s: could not find codec parameters", fileName.c_str()));
     if (ic->nb_streams == 0) {
-        task.FLastErrMsg = task.FReadTimedOut  // the probe's reads were cut off by the time-out
+        task.FLastErrMsg = task.FIo.ReadTimedOut  // the probe's reads were cut off by the time-out
                                ? fileName + ": " + task.ReadErrorText(AVERROR_EXIT)
                                : StrFormat("%s: could not find codec parameters", fileName.c_str());
         return ret;
@@ -270,7 +270,7 @@ void AddInputDuration(TCustomFFmpeg& task, const TOptionsContext& o, const AVFor
     int64_t length = ic->duration - startOffset;
     if (o.recording_time != INT64_MAX)
         length = std::min(length, o.recording_time);
-    task.FInputDuration = std::max(task.FInputDuration, length);
+    task.FIo.InputDuration = std::max(task.FIo.InputDuration, length);
 }
 
 // -ss: seeks to the start (a little before it when timestamps may come late). The timestamp of

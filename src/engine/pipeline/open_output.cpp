@@ -413,7 +413,6 @@ void AddAutomaticStreams(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContex
 // or the automatic choice, then the -attach files.
 void AddOutputStreams(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, const std::string& fileName)
 {
-    task.BindComplexFilterGraphs();
     const TGraphKinds fromGraphs = AddUnlabelledGraphOutputs(task, o, oc);
     if (!o.stream_maps.empty()) {
         for (const TStreamMap& map : o.stream_maps)
@@ -460,10 +459,10 @@ int OpenOutputIO(TCustomFFmpeg& task, TOutputFile& file, const std::string& file
     AVFormatContext* oc = file.ctx.get();
     if (oc->oformat->flags & AVFMT_NOFILE)
         return 0;
-    task.FLastWrite = ff().av_gettime_relative();
+    task.FIo.LastWrite = ff().av_gettime_relative();
     const int ret =
         ff().avio_open2(&oc->pb, fileName.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, file.opts.address());
-    task.FLastWrite = INT64_MAX;
+    task.FIo.LastWrite = INT64_MAX;
     if (ret < 0) {
         task.FLastErrMsg = fileName + ": " + EngineErrorText(ret);
         EngineLog(TLogLevel::llError, task.FLastErrMsg);
@@ -472,7 +471,7 @@ int OpenOutputIO(TCustomFFmpeg& task, TOutputFile& file, const std::string& file
     const std::string path = fileName.rfind("file:", 0) == 0 ? fileName.substr(5) : fileName;
     std::error_code error;
     if (std::filesystem::is_regular_file(path, error))
-        task.FCreatedFiles.push_back(path);
+        task.FIo.CreatedFiles.push_back(path);
     return 0;
 }
 
@@ -494,6 +493,7 @@ int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
     // On failure the half-made output is taken away again.
     TOutputRollback rollback{*this};
 
+    BindComplexFilterGraphs();
     AddOutputStreams(*this, o, oc, fileName);
     if (oc->nb_streams == 0 && !(oc->oformat->flags & AVFMT_NOSTREAMS)) {
         FLastErrMsg = StrFormat("Output file #%d does not contain any stream", file.index);
@@ -513,7 +513,7 @@ int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
     CopyMetadata(*this, o, oc);
     if (o.recording_time != INT64_MAX) {
         oc->duration = o.recording_time;
-        FOutputDuration = std::max(FOutputDuration, o.recording_time);
+        FIo.OutputDuration = std::max(FIo.OutputDuration, o.recording_time);
     }
     rollback.keep = true;
     return 0;

@@ -119,8 +119,8 @@ std::string StreamMappingLine(const TOutputStream& ost, const TInputStream* ist)
 
 int TCustomFFmpeg::TranscodeInit()
 {
-    if (FOutputDuration < 0)
-        FOutputDuration = FInputDuration;
+    if (FIo.OutputDuration < 0)
+        FIo.OutputDuration = FIo.InputDuration;
     FLastErrMsg.clear();
     int ret = 0;
     try {
@@ -197,13 +197,13 @@ void TCustomFFmpeg::Transcode()
     FLoop->FTranscodeStart = timerStart;
     for (auto& ist : FGraph.Finput_streams)
         ist->start = timerStart;
-    while (!FBroken && TranscodeStep(timerStart)) {
+    while (!FIo.Broken && TranscodeStep(timerStart)) {
     }
     // Flush what is still in flight; after Stop it is dropped instead when the owner discards
     // the output: an encoder's look-ahead holds seconds of work (libx264: 40 frames and more).
-    if (!FBroken || FFinishOnStop)
+    if (!FIo.Broken || FFinishOnStop)
         FlushInFlight();
-    if (!FBroken)
+    if (!FIo.Broken)
         CheckSomethingWasWritten();
     FinishOutputs(timerStart);
 }
@@ -212,7 +212,7 @@ bool TCustomFFmpeg::TranscodeStep(int64_t timerStart)
 {
     FSuspender.Wait();
     const int64_t curTime = Now();
-    if (FBroken)
+    if (FIo.Broken)
         return false;
     if (!NeedOutput(FGraph)) {
         EngineLog(TLogLevel::llVerbose, "No more output streams to write to, finishing.");
@@ -266,9 +266,9 @@ void TCustomFFmpeg::ReadFromInput(TInputStream& source, TOutputStream& ost, int6
         return;
     }
     AVPacket* pkt = ifile.pkt.get();
-    FLastRead = Now();
+    FIo.LastRead = Now();
     const int ret = ff().av_read_frame(ifile.ctx.get(), pkt);
-    FLastRead = INT64_MAX;
+    FIo.LastRead = INT64_MAX;
     if (ret == AVERROR(EAGAIN)) {
         ifile.eagain = 1;
         ost.unavailable = 1;
@@ -333,7 +333,7 @@ void TCustomFFmpeg::FinishOutputs(int64_t timerStart)
     WriteTrailers(end);
     PrintReport(true, timerStart, Now());
     CloseOutputFiles(end);
-    FFinished = !FBroken && end.failures == 0;
+    FFinished = !FIo.Broken && end.failures == 0;
     TranscodeCleanup();
     if (end.failures)
         throw TEngineError(end.firstFailure);
@@ -378,9 +378,9 @@ void TCustomFFmpeg::TranscodeCleanup()
     } catch (const std::exception& e) {
         EngineLog(TLogLevel::llError, StrFormat("FreeOutputStreams() exception: %s", e.what()));
     }
-    for (const int fd : FOwnedPipes)
+    for (const int fd : FIo.OwnedPipes)
         close(fd);
-    FOwnedPipes.clear();
+    FIo.OwnedPipes.clear();
 }
 
 }  // namespace reelsmith

@@ -103,7 +103,7 @@ std::string ProgressBlock(const TReportValues& r, const TFrameRateStats& frames,
     script += bitRate >= 0 ? StrFormat("bitrate=%6.1fkbits/s\n", bitRate) : "bitrate=N/A\n";
     script += r.totalSize >= 0 ? StrFormat("total_size=%lld\n", (long long)r.totalSize) : "total_size=N/A\n";
     if (known) {
-        // out_time_ms carries microseconds too, as the reference tool's readers expect.
+        // out_time_ms carries microseconds too, as readers of progress blocks expect.
         script += StrFormat("out_time_us=%lld\nout_time_ms=%lld\n", (long long)pts, (long long)pts);
         const int64_t mag = pts < 0 ? -pts : pts;
         const int64_t secs = mag / AV_TIME_BASE;
@@ -128,7 +128,7 @@ void TCustomFFmpeg::PrintReport(bool isLastReport, int64_t timerStart, int64_t c
     const std::string line = StatusLine(r, FLoop->frames);
     if (FOnProgress)
         FOnProgress(this, -1, int(r.frameNumber), r.fps < 0 ? -1 : int(std::lround(r.fps)), r.quality, r.bitRate,
-                    std::max<int64_t>(r.totalSize, 0), r.progressTime, FOutputDuration);
+                    std::max<int64_t>(r.totalSize, 0), r.progressTime, FIo.OutputDuration);
     if (isLastReport)
         EngineLog(TLogLevel::llInfo, line);
     if (FGlobal.Fprogress_avio)
