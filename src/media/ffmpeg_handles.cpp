@@ -1,4 +1,5 @@
 #include "media/ffmpeg_handles.h"
+#include "base/text.h"
 
 namespace reelsmith {
 
@@ -27,93 +28,86 @@ void TSubtitleFifoDeleter::operator()(AVFifo* p) const
 }
 
 TDictionary::TDictionary(TDictionary&& other) noexcept
-    : dict_(other.dict_), keys_(std::move(other.keys_)), indexed_(other.indexed_)
+    : m_Dict(other.m_Dict), m_Keys(std::move(other.m_Keys)), m_Indexed(other.m_Indexed)
 {
-    other.dict_ = nullptr;
-    other.keys_.clear();
-    other.indexed_ = true;
+    other.m_Dict = nullptr;
+    other.m_Keys.clear();
+    other.m_Indexed = true;
 }
 
 TDictionary& TDictionary::operator=(TDictionary&& other) noexcept
 {
     if (this != &other) {
         Reset();
-        dict_ = other.dict_;
-        keys_ = std::move(other.keys_);
-        indexed_ = other.indexed_;
-        other.dict_ = nullptr;
-        other.keys_.clear();
-        other.indexed_ = true;
+        m_Dict = other.m_Dict;
+        m_Keys = std::move(other.m_Keys);
+        m_Indexed = other.m_Indexed;
+        other.m_Dict = nullptr;
+        other.m_Keys.clear();
+        other.m_Indexed = true;
     }
     return *this;
 }
 
 AVDictionary* TDictionary::Release()
 {
-    AVDictionary* d = dict_;
-    dict_ = nullptr;
-    keys_.clear();
-    indexed_ = true;
+    AVDictionary* d = m_Dict;
+    m_Dict = nullptr;
+    m_Keys.clear();
+    m_Indexed = true;
     return d;
 }
 
 void TDictionary::Reset()
 {
-    if (dict_)
-        ff().av_dict_free(&dict_);
-    keys_.clear();
-    indexed_ = true;
+    if (m_Dict)
+        ff().av_dict_free(&m_Dict);
+    m_Keys.clear();
+    m_Indexed = true;
 }
 
-std::string TDictionary::Folded(const std::string& key)
-{
-    std::string folded = key;
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return folded;
-}
+std::string TDictionary::Folded(const std::string& key) { return AsciiLowered(key); }
 
 void TDictionary::Reindex()
 {
-    keys_.clear();
+    m_Keys.clear();
     const AVDictionaryEntry* e = nullptr;
-    while (dict_ && (e = ff().av_dict_get(dict_, "", e, AV_DICT_IGNORE_SUFFIX)))
-        keys_.insert(Folded(e->key));
-    indexed_ = true;
+    while (m_Dict && (e = ff().av_dict_get(m_Dict, "", e, AV_DICT_IGNORE_SUFFIX)))
+        m_Keys.insert(Folded(e->key));
+    m_Indexed = true;
 }
 
 int TDictionary::Set(const std::string& key, const std::string& value, int flags)
 {
-    if (!indexed_)
+    if (!m_Indexed)
         Reindex();
     // The index follows case-insensitive, whole-key semantics only.
     if (flags & (AV_DICT_MATCH_CASE | AV_DICT_IGNORE_SUFFIX | AV_DICT_MULTIKEY)) {
-        indexed_ = false;
-        return ff().av_dict_set(&dict_, key.c_str(), value.c_str(), flags);
+        m_Indexed = false;
+        return ff().av_dict_set(&m_Dict, key.c_str(), value.c_str(), flags);
     }
     std::string folded = Folded(key);
-    const bool known = keys_.count(folded) != 0;
-    const int ret = ff().av_dict_set(&dict_, key.c_str(), value.c_str(), known ? flags : flags | AV_DICT_MULTIKEY);
+    const bool known = m_Keys.count(folded) != 0;
+    const int ret = ff().av_dict_set(&m_Dict, key.c_str(), value.c_str(), known ? flags : flags | AV_DICT_MULTIKEY);
     if (ret >= 0)
-        keys_.insert(std::move(folded));
+        m_Keys.insert(std::move(folded));
     return ret;
 }
 
 const char* TDictionary::Get(const std::string& key) const
 {
-    if (!dict_)
+    if (!m_Dict)
         return nullptr;
-    const AVDictionaryEntry* e = ff().av_dict_get(dict_, key.c_str(), nullptr, 0);
+    const AVDictionaryEntry* e = ff().av_dict_get(m_Dict, key.c_str(), nullptr, 0);
     return e ? e->value : nullptr;
 }
 
-int TDictionary::Count() const { return dict_ ? ff().av_dict_count(dict_) : 0; }
+int TDictionary::Count() const { return m_Dict ? ff().av_dict_count(m_Dict) : 0; }
 
 int TDictionary::CopyFrom(const TDictionary& source, int flags)
 {
     const AVDictionaryEntry* e = nullptr;
-    while (source.dict_ && (e = ff().av_dict_get(source.dict_, "", e, AV_DICT_IGNORE_SUFFIX)))
+    while (source.m_Dict && (e = ff().av_dict_get(source.m_Dict, "", e, AV_DICT_IGNORE_SUFFIX)))
         if (const int ret = Set(e->key, e->value, flags); ret < 0)
             return ret;
     return 0;
@@ -132,77 +126,77 @@ bool Holds(const AVChannelLayout& layout)
 
 TChannelLayout::~TChannelLayout()
 {
-    if (Holds(layout_))
-        ff().av_channel_layout_uninit(&layout_);
+    if (Holds(m_Layout))
+        ff().av_channel_layout_uninit(&m_Layout);
 }
 
-TChannelLayout::TChannelLayout(TChannelLayout&& other) noexcept : layout_(other.layout_) { other.layout_ = {}; }
+TChannelLayout::TChannelLayout(TChannelLayout&& other) noexcept : m_Layout(other.m_Layout) { other.m_Layout = {}; }
 
 TChannelLayout& TChannelLayout::operator=(TChannelLayout&& other) noexcept
 {
     if (this != &other) {
-        if (Holds(layout_))
-            ff().av_channel_layout_uninit(&layout_);
-        layout_ = other.layout_;
-        other.layout_ = {};
+        if (Holds(m_Layout))
+            ff().av_channel_layout_uninit(&m_Layout);
+        m_Layout = other.m_Layout;
+        other.m_Layout = {};
     }
     return *this;
 }
 
-TChannelLayout::TChannelLayout(const AVChannelLayout& source) { ff().av_channel_layout_copy(&layout_, &source); }
+TChannelLayout::TChannelLayout(const AVChannelLayout& source) { ff().av_channel_layout_copy(&m_Layout, &source); }
 
 TChannelLayout TChannelLayout::Default(int channels)
 {
     TChannelLayout layout;
-    ff().av_channel_layout_default(&layout.layout_, channels);
+    ff().av_channel_layout_default(&layout.m_Layout, channels);
     return layout;
 }
 
 TChannelLayout TChannelLayout::Unspecified(int channels)
 {
     TChannelLayout layout;
-    layout.layout_.order = AV_CHANNEL_ORDER_UNSPEC;
-    layout.layout_.nb_channels = channels;
+    layout.m_Layout.order = AV_CHANNEL_ORDER_UNSPEC;
+    layout.m_Layout.nb_channels = channels;
     return layout;
 }
 
 void TChannelLayout::Assign(const AVChannelLayout& source)
 {
-    if (&source != &layout_)
-        ff().av_channel_layout_copy(&layout_, &source);
+    if (&source != &m_Layout)
+        ff().av_channel_layout_copy(&m_Layout, &source);
 }
 
 int TChannelLayout::Parse(const std::string& text)
 {
-    if (Holds(layout_))
-        ff().av_channel_layout_uninit(&layout_);
-    const int ret = ff().av_channel_layout_from_string(&layout_, text.c_str());
-    if (ret < 0 && Holds(layout_))
-        ff().av_channel_layout_uninit(&layout_);
+    if (Holds(m_Layout))
+        ff().av_channel_layout_uninit(&m_Layout);
+    const int ret = ff().av_channel_layout_from_string(&m_Layout, text.c_str());
+    if (ret < 0 && Holds(m_Layout))
+        ff().av_channel_layout_uninit(&m_Layout);
     return ret;
 }
 
 void TChannelLayout::CopyTo(AVChannelLayout& field) const
 {
-    if (&field != &layout_)
-        ff().av_channel_layout_copy(&field, &layout_);
+    if (&field != &m_Layout)
+        ff().av_channel_layout_copy(&field, &m_Layout);
 }
 
 void TChannelLayout::MoveTo(AVChannelLayout& field)
 {
-    if (&field == &layout_)
+    if (&field == &m_Layout)
         return;
     ff().av_channel_layout_uninit(&field);
-    field = layout_;
-    layout_ = {};
+    field = m_Layout;
+    m_Layout = {};
 }
 
-TChannelLayout::TChannelLayout(const TChannelLayout& other) { ff().av_channel_layout_copy(&layout_, &other.layout_); }
+TChannelLayout::TChannelLayout(const TChannelLayout& other) { ff().av_channel_layout_copy(&m_Layout, &other.m_Layout); }
 
 TChannelLayout& TChannelLayout::operator=(const TChannelLayout& other)
 {
     if (this != &other)
-        ff().av_channel_layout_copy(&layout_, &other.layout_);
+        ff().av_channel_layout_copy(&m_Layout, &other.m_Layout);
     return *this;
 }
 

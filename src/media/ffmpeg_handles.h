@@ -135,12 +135,12 @@ public:
     TDictionary(TDictionary&& other) noexcept;
     TDictionary& operator=(TDictionary&& other) noexcept;
 
-    AVDictionary* get() const { return dict_; }
+    AVDictionary* get() const { return m_Dict; }
     // For library calls that fill or consume a dictionary in place.
     AVDictionary** address()
     {
-        indexed_ = false;
-        return &dict_;
+        m_Indexed = false;
+        return &m_Dict;
     }
     AVDictionary* Release();
     void Reset();
@@ -156,9 +156,9 @@ public:
 private:
     void Reindex();
     static std::string Folded(const std::string& key);
-    AVDictionary* dict_ = nullptr;
-    std::unordered_set<std::string> keys_;  // case-folded keys present in dict_
-    bool indexed_ = true;
+    AVDictionary* m_Dict = nullptr;
+    std::unordered_set<std::string> m_Keys;  // case-folded keys present in m_Dict
+    bool m_Indexed = true;
 };
 
 // An owned AVChannelLayout (released with av_channel_layout_uninit).
@@ -177,10 +177,10 @@ public:
     // Only a channel count, no order (what -ac asks of an encoder).
     static TChannelLayout Unspecified(int channels);
 
-    AVChannelLayout* get() { return &layout_; }
-    const AVChannelLayout* get() const { return &layout_; }
-    AVChannelLayout& operator*() { return layout_; }
-    const AVChannelLayout& operator*() const { return layout_; }
+    AVChannelLayout* get() { return &m_Layout; }
+    const AVChannelLayout* get() const { return &m_Layout; }
+    AVChannelLayout& operator*() { return m_Layout; }
+    const AVChannelLayout& operator*() const { return m_Layout; }
 
     // Replaces the layout with a copy of source.
     void Assign(const AVChannelLayout& source);
@@ -195,7 +195,7 @@ public:
     void MoveTo(AVChannelLayout& field);
 
 private:
-    AVChannelLayout layout_{};
+    AVChannelLayout m_Layout{};
 };
 
 }  // namespace reelsmith

@@ -17,8 +17,8 @@ public:
     // flags: 0, AV_DICT_APPEND or AV_DICT_DONT_OVERWRITE.
     void Set(const std::string& key, const std::string& value, int flags = 0);
     const std::string* Get(const std::string& key) const;
-    int Count() const { return static_cast<int>(index_.size()); }
-    bool Empty() const { return index_.empty(); }
+    int Count() const { return static_cast<int>(m_Index.size()); }
+    bool Empty() const { return m_Index.empty(); }
     void Clear();
 
     // The entries in the order they were last set.
@@ -33,8 +33,8 @@ private:
         bool live = true;
     };
     static std::string Folded(const std::string& key);
-    std::vector<TEntry> entries_;
-    std::unordered_map<std::string, size_t> index_;  // folded key -> live entry
+    std::vector<TEntry> m_Entries;
+    std::unordered_map<std::string, size_t> m_Index;  // folded key -> live entry
 };
 
 }  // namespace reelsmith

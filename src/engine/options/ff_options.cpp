@@ -75,7 +75,7 @@ const TFFOptions::TRouting& TFFOptions::RoutingOf(const std::string& opt)
     // colon is never an option, so the kind-letter rule cannot match it).
     const size_t colon = opt.find(':');
     const std::string cacheKey = colon == std::string::npos ? opt : opt.substr(0, colon + 1);
-    if (const auto it = routing_.find(cacheKey); it != routing_.end())
+    if (const auto it = m_Routing.find(cacheKey); it != m_Routing.end())
         return it->second;
     const std::string name = opt.substr(0, std::min(colon, size_t{127}));
     TRouting r;
@@ -88,7 +88,7 @@ const TFFOptions::TRouting& TFFOptions::RoutingOf(const std::string& opt)
         if (!r.scaler)
             r.resampler = FindAVOption(ff().swr_get_class(), name);
     }
-    return routing_.emplace(cacheKey, r).first->second;
+    return m_Routing.emplace(cacheKey, r).first->second;
 }
 
 int TFFOptions::opt_default(const std::string& opt, const std::string& arg)

@@ -57,7 +57,7 @@ private:
     };
     const TRouting& RoutingOf(const std::string& opt);
     void FinishFileGroup();
-    std::unordered_map<std::string, TRouting> routing_;
+    std::unordered_map<std::string, TRouting> m_Routing;
 };
 
 // The first table entry whose name equals the word's name up to its first colon, or null.

@@ -43,18 +43,18 @@ TNorm GuessNorm(const TJobGraph& graph)
 // without replacing what the file already has.
 class TTargetWriter {
 public:
-    TTargetWriter(TCustomFFmpegOpt& task, TOptionsContext* o) : task_(task), o_(o) {}
+    TTargetWriter(TCustomFFmpegOpt& task, TOptionsContext* o) : m_Task(task), m_Options(o) {}
 
-    void Option(const char* name, const std::string& value) { task_.ParseOption(o_, name, value); }
+    void Option(const char* name, const std::string& value) { m_Task.ParseOption(m_Options, name, value); }
     void Codec(const char* key, const std::string& value)
     {
         // The scratch dictionaries of the parse collect the target's AVOptions.
-        task_.FFOptions.opt_default(key, value);
+        m_Task.FFOptions.opt_default(key, value);
     }
 
 private:
-    TCustomFFmpegOpt& task_;
-    TOptionsContext* o_;
+    TCustomFFmpegOpt& m_Task;
+    TOptionsContext* m_Options;
 };
 
 struct TTarget {
