@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "base/text.h"
 #include "engine/engine_error.h"
 #include "media/engine_log.h"
 #include "media/ffmpeg_loader.h"
@@ -13,26 +14,13 @@ namespace {
 
 std::string ReplaceIgnoringCase(std::string text, const std::string& from, const std::string& to)
 {
-    auto lower = [](std::string s) {
-        for (char& c : s)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
-    const std::string needle = lower(from);
+    const std::string needle = AsciiLowered(from);
     size_t pos = 0;
-    while ((pos = lower(text).find(needle, pos)) != std::string::npos) {
+    while ((pos = AsciiLowered(text).find(needle, pos)) != std::string::npos) {
         text.replace(pos, from.size(), to);
         pos += to.size() - 1;
     }
     return text;
-}
-
-std::string Trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 }  // namespace
@@ -277,7 +265,7 @@ int TCustomEncoder::SetOutput(int taskIndex, const std::string& fileName, TOutpu
         for (const char* hook : {"AudioInputHook", "AudioOutputHook", "VideoInputHook", "VideoOutputHook",
                                  "FrameInputHook", "FrameOutputHook"})
             text = ReplaceIgnoringCase(text, std::string(" -") + hook + " ", std::string(" -") + hook + " ");
-        const int ret = task->AddOutputFile(fileName, Trimmed(text), presets);
+        const int ret = task->AddOutputFile(fileName, Trimmed(text, " "), presets);
         if (ret < 0) {
             std::lock_guard lock(FListLock);
             FLastErrMsg = task->LastErrMsg();
