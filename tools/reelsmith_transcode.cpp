@@ -231,6 +231,74 @@ int PrepareTask(TFFEncoder& encoder, const TToolArgs& args, TToolOutput& output)
     return PrepareTask(encoder, args, output);
 }
 
+// The library's lines go through the engine's logger, as in the desktop program: FFmpeg's
+// own default callback crashes on some option errors (see ParentContext in the logger).
+TFFLogger& RouteLogToConsole(TConsole& console)
+{
+    TFFLogger& logger = FFLogger();
+    logger.SetTriggerEventInMainThread(false);
+    logger.SetLogFlags(TFFLogger::kSkipRepeated);  // lines as FFmpeg prints them, without a level
+    logger.SetOnLog([&console](const void*, int, TLogLevel, const std::string& line) {
+        console.Logged(LogLineMessage(line));
+    });
+    if (!std::getenv("REELSMITH_VERBOSE"))
+        logger.SetLogLevel(TLogLevel::llError);
+    return logger;
+}
+
+// The output refused, or begun (staged when it is a local file) with its names set for messages.
+bool BeginOutput(const TToolArgs& args, TToolOutput& output, TConsole& console)
+{
+    if (const std::string refusal = OutputRefusal(args.Output); !refusal.empty()) {
+        console.Final(refusal);
+        return false;
+    }
+    if (!output.Begin(args.Output)) {
+        console.Final(output.Staging().Error());
+        return false;
+    }
+    if (output.Staged()) {
+        console.ShowNameAs("file:" + output.Staging().TempPath(), args.Output);
+        console.ShowNameAs(output.Staging().TempPath(), args.Output);
+    }
+    return true;
+}
+
+// Serves the engine's hand-overs until its run has ended; a termination signal stops it.
+void ServeUntilDone(TQueueDispatcher& dispatcher, TFFEncoder& encoder, const std::atomic<bool>& done)
+{
+    bool stopping = false;
+    while (!done) {
+        dispatcher.WaitAndServe(std::chrono::milliseconds(20));
+        if (!stopping && TerminationSignal()) {
+            stopping = true;
+            encoder.Stop(false);
+        }
+    }
+}
+
+// The end of a run: a signal removes the part written, a failed task says why, a finished
+// one is committed under its name. The exit status.
+int FinishRun(const TToolArgs& args, TToolOutput& output, TConsole& console, const TTerminateInfo& taskEnd)
+{
+    if (const int signal = TerminationSignal()) {
+        const bool staged = output.Staged();
+        output.Staging().Discard();
+        const std::string stopped = std::string("Stopped by SIG") + sigabbrev_np(signal);
+        console.Final(staged ? stopped + "; the part written was removed, nothing is saved as " + args.Output : stopped);
+        EndBySignal(signal);
+    }
+    if (!taskEnd.Finished) {
+        console.Final(taskEnd.Exception ? taskEnd.ExceptionMsg : "The conversion did not finish.");
+        return 1;
+    }
+    if (output.Staged() && !output.Staging().Commit(TCommitMode::Replace)) {
+        console.Final(output.Staging().Error());
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -251,17 +319,8 @@ int main(int argc, char** argv)
     // The dispatcher must outlive the encoder: stopping tasks in its destructor still uses it.
     TQueueDispatcher dispatcher;
     TFFEncoder encoder;
-    // The library's lines go through the engine's logger, as in the desktop program: FFmpeg's
-    // own default callback crashes on some option errors (see ParentContext in the logger).
-    TFFLogger& logger = FFLogger();
-    logger.SetTriggerEventInMainThread(false);
-    logger.SetLogFlags(TFFLogger::kSkipRepeated);  // lines as FFmpeg prints them, without a level
     TConsole console;
-    logger.SetOnLog([&console](const void*, int, TLogLevel, const std::string& line) {
-        console.Logged(LogLineMessage(line));
-    });
-    if (!std::getenv("REELSMITH_VERBOSE"))
-        logger.SetLogLevel(TLogLevel::llError);
+    TFFLogger& logger = RouteLogToConsole(console);
     if (!encoder.LoadAVLib("")) {
         logger.Flush();
         console.Final("Cannot load the FFmpeg libraries: " + encoder.LastErrMsg());
@@ -281,19 +340,9 @@ int main(int argc, char** argv)
     encoder.ThreadPriority = args.Priority;
     encoder.FinishOnStop = false;  // a stopped conversion's part is removed anyway
 
-    if (const std::string refusal = OutputRefusal(args.Output); !refusal.empty()) {
-        console.Final(refusal);
-        return 1;
-    }
     TToolOutput output;
-    if (!output.Begin(args.Output)) {
-        console.Final(output.Staging().Error());
+    if (!BeginOutput(args, output, console))
         return 1;
-    }
-    if (output.Staged()) {
-        console.ShowNameAs("file:" + output.Staging().TempPath(), args.Output);
-        console.ShowNameAs(output.Staging().TempPath(), args.Output);
-    }
     if (PrepareTask(encoder, args, output) < 0) {
         logger.Flush();
         console.Final(encoder.LastErrMsg());
@@ -303,30 +352,8 @@ int main(int argc, char** argv)
         EndBySignal(signal);  // removes the staged file
 
     encoder.Start(args.Threads);
-    bool stopping = false;
-    while (!done) {
-        dispatcher.WaitAndServe(std::chrono::milliseconds(20));
-        if (!stopping && TerminationSignal()) {
-            stopping = true;
-            encoder.Stop(false);
-        }
-    }
+    ServeUntilDone(dispatcher, encoder, done);
     logger.Flush();
     console.EndProgressLine();
-    if (const int signal = TerminationSignal()) {
-        const bool staged = output.Staged();
-        output.Staging().Discard();
-        const std::string stopped = std::string("Stopped by SIG") + sigabbrev_np(signal);
-        console.Final(staged ? stopped + "; the part written was removed, nothing is saved as " + args.Output : stopped);
-        EndBySignal(signal);
-    }
-    if (!taskEnd.Finished) {
-        console.Final(taskEnd.Exception ? taskEnd.ExceptionMsg : "The conversion did not finish.");
-        return 1;
-    }
-    if (output.Staged() && !output.Staging().Commit(TCommitMode::Replace)) {
-        console.Final(output.Staging().Error());
-        return 1;
-    }
-    return 0;
+    return FinishRun(args, output, console, taskEnd);
 }
