@@ -290,31 +290,28 @@ int TBurnLibrary::CreateProject(TProjectType type)
     return m_Project->Ok() ? beNone : Fail(bePrepare, "The data project cannot be created");
 }
 
-int TBurnLibrary::DeleteProject()
+int TBurnLibrary::ChangeProject(const std::function<void()>& change)
 {
     if (JobRunning())
         return beBusy;
-    FreeStream();
-    m_Project.reset();
+    FreeStream();  // a prepared image no longer matches
+    change();
     return beNone;
+}
+
+int TBurnLibrary::DeleteProject()
+{
+    return ChangeProject([this] { m_Project.reset(); });
 }
 
 int TBurnLibrary::SetOptions(const TBurningOptions& options)
 {
-    if (JobRunning())
-        return beBusy;
-    FreeStream();
-    m_Options = options;
-    return beNone;
+    return ChangeProject([this, &options] { m_Options = options; });
 }
 
 int TBurnLibrary::SetISOInfo(const TISOInfo& info)
 {
-    if (JobRunning())
-        return beBusy;
-    FreeStream();
-    m_ISOInfo = info;
-    return beNone;
+    return ChangeProject([this, &info] { m_ISOInfo = info; });
 }
 
 int TBurnLibrary::AddFile(const std::string& sourcePath, const std::string& destinationFolder, const std::string& name)

@@ -108,6 +108,8 @@ private:
     int Fail(TBurnError code, const std::string& detail = {});
     TRecorder* Current() const;
     void FreeStream();
+    // Applies a change to the project or its settings unless a job runs; the prepared image goes.
+    int ChangeProject(const std::function<void()>& change);
     void RunBurn(TRecorder* recorder, burn::burn_drive* drive, TImageStreamPtr stream, bool eject);
     void RunErase(TRecorder* recorder, burn::burn_drive* drive, bool fast, bool eject);
     std::string WriteDisc(burn::burn_drive* drive, burn_source* stream, bool imageFile, bool* finalized);

@@ -295,22 +295,17 @@ bool TBurnerSDK::AddFile(const std::string& sourceFilePath, const std::string& d
     return Store(m_Library->AddFile(sourceFilePath, destinationPath, fileName));
 }
 
-std::int64_t TBurnerSDK::DataProjectSize()
-{
-    RequireActive();
-    std::int64_t bytes = 0;
-    int files = 0;
-    m_Library->GetProjectSize(&bytes, &files);
-    return bytes;
-}
+std::int64_t TBurnerSDK::DataProjectSize() { return ProjectSize().first; }
 
-int TBurnerSDK::DataProjectCount()
+int TBurnerSDK::DataProjectCount() { return ProjectSize().second; }
+
+std::pair<std::int64_t, int> TBurnerSDK::ProjectSize()
 {
     RequireActive();
     std::int64_t bytes = 0;
     int files = 0;
     m_Library->GetProjectSize(&bytes, &files);
-    return files;
+    return {bytes, files};
 }
 
 void TBurnerSDK::Prepare()

@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "burn/burn_types.h"
 
@@ -94,6 +95,8 @@ public:
 
 private:
     void RequireActive();
+    // The data project's bytes and files.
+    std::pair<std::int64_t, int> ProjectSize();
     void Activate();
     void Deactivate();
     bool Store(int result);

@@ -1,5 +1,6 @@
 // -target: the settings of video CD, super video CD, DVD and DV outputs.
 #include <cmath>
+#include <span>
 #include <utility>
 
 #include "engine/options/custom_ffmpeg_opt.h"
@@ -88,72 +89,79 @@ TNorm ResolveNorm(TCustomFFmpegOpt& task, TNorm norm)
     return norm;
 }
 
-void WriteVcd(TTargetWriter& w, bool pal, const char* rate, TOptionsContext* o)
+// One setting of a target, in the order the settings are applied: a table option parsed now
+// or a codec/format AVOption collected for later; the PAL value and, where it differs, the
+// NTSC and film one. kRate stands for the norm's frame rate.
+enum TSettingKind { kTableOption, kAVOption };
+struct TTargetSetting {
+    TSettingKind kind;
+    const char* key;
+    const char* pal;
+    const char* other = nullptr;
+};
+const char kRate[] = "(the norm's frame rate)";
+
+const TTargetSetting kVcd[] = {
+    {kTableOption, "c:v", "mpeg1video"}, {kTableOption, "c:a", "mp2"},
+    {kTableOption, "f", "vcd"}, {kTableOption, "s", "352x288", "352x240"},
+    {kTableOption, "r", kRate}, {kAVOption, "g", "15", "18"},
+    {kAVOption, "b:v", "1150000"}, {kAVOption, "maxrate:v", "1150000"},
+    {kAVOption, "minrate:v", "1150000"}, {kAVOption, "bufsize:v", "327680"},
+    {kAVOption, "b:a", "224000"}, {kTableOption, "ar", "44100"},
+    {kTableOption, "ac", "2"}, {kAVOption, "packetsize", "2324"},
+    {kAVOption, "muxrate", "1411200"}};
+
+const TTargetSetting kSvcd[] = {
+    {kTableOption, "c:v", "mpeg2video"}, {kTableOption, "c:a", "mp2"},
+    {kTableOption, "f", "svcd"}, {kTableOption, "s", "480x576", "480x480"},
+    {kTableOption, "r", kRate}, {kTableOption, "pix_fmt", "yuv420p"},
+    {kAVOption, "g", "15", "18"}, {kAVOption, "b:v", "2040000"},
+    {kAVOption, "maxrate:v", "2516000"}, {kAVOption, "minrate:v", "0"},
+    {kAVOption, "bufsize:v", "1835008"}, {kAVOption, "scan_offset", "1"},
+    {kAVOption, "b:a", "224000"}, {kTableOption, "ar", "44100"},
+    {kAVOption, "packetsize", "2324"}};
+
+const TTargetSetting kDvd[] = {
+    {kTableOption, "c:v", "mpeg2video"}, {kTableOption, "c:a", "ac3"},
+    {kTableOption, "f", "dvd"}, {kTableOption, "s", "720x576", "720x480"},
+    {kTableOption, "r", kRate}, {kTableOption, "pix_fmt", "yuv420p"},
+    {kAVOption, "g", "15", "18"}, {kAVOption, "b:v", "6000000"},
+    {kAVOption, "maxrate:v", "9000000"}, {kAVOption, "minrate:v", "0"},
+    {kAVOption, "bufsize:v", "1835008"}, {kAVOption, "packetsize", "2048"},
+    {kAVOption, "muxrate", "10080000"}, {kAVOption, "b:a", "448000"},
+    {kTableOption, "ar", "48000"}};
+
+const TTargetSetting kDv[] = {
+    {kTableOption, "f", "dv"}, {kTableOption, "s", "720x576", "720x480"},
+    {kTableOption, "pix_fmt", "yuv420p", "yuv411p"}, {kTableOption, "r", kRate},
+    {kTableOption, "ar", "48000"}, {kTableOption, "ac", "2"}};
+
+struct TTargetTable {
+    const char* type;
+    std::span<const TTargetSetting> settings;
+};
+
+const TTargetTable kTargets[] = {{"vcd", kVcd}, {"svcd", kSvcd}, {"dvd", kDvd}, {"dv", kDv}};
+
+const TTargetTable* FindTarget(const std::string& type)
 {
-    w.Option("c:v", "mpeg1video");
-    w.Option("c:a", "mp2");
-    w.Option("f", "vcd");
-    w.Option("s", pal ? "352x288" : "352x240");
-    w.Option("r", rate);
-    w.Codec("g", pal ? "15" : "18");
-    w.Codec("b:v", "1150000");
-    w.Codec("maxrate:v", "1150000");
-    w.Codec("minrate:v", "1150000");
-    w.Codec("bufsize:v", "327680");
-    w.Codec("b:a", "224000");
-    w.Option("ar", "44100");
-    w.Option("ac", "2");
-    w.Codec("packetsize", "2324");
-    w.Codec("muxrate", "1411200");
-    o->mux_preload = 0.44f;  // (36000 + 3 * 1200) / 90000 seconds
+    for (const TTargetTable& target : kTargets)
+        if (type == target.type)
+            return &target;
+    return nullptr;
 }
 
-void WriteSvcd(TTargetWriter& w, bool pal, const char* rate)
+void WriteTarget(TTargetWriter& w, const TTargetTable& target, bool pal, const char* rate)
 {
-    w.Option("c:v", "mpeg2video");
-    w.Option("c:a", "mp2");
-    w.Option("f", "svcd");
-    w.Option("s", pal ? "480x576" : "480x480");
-    w.Option("r", rate);
-    w.Option("pix_fmt", "yuv420p");
-    w.Codec("g", pal ? "15" : "18");
-    w.Codec("b:v", "2040000");
-    w.Codec("maxrate:v", "2516000");
-    w.Codec("minrate:v", "0");
-    w.Codec("bufsize:v", "1835008");
-    w.Codec("scan_offset", "1");
-    w.Codec("b:a", "224000");
-    w.Option("ar", "44100");
-    w.Codec("packetsize", "2324");
-}
-
-void WriteDvd(TTargetWriter& w, bool pal, const char* rate)
-{
-    w.Option("c:v", "mpeg2video");
-    w.Option("c:a", "ac3");
-    w.Option("f", "dvd");
-    w.Option("s", pal ? "720x576" : "720x480");
-    w.Option("r", rate);
-    w.Option("pix_fmt", "yuv420p");
-    w.Codec("g", pal ? "15" : "18");
-    w.Codec("b:v", "6000000");
-    w.Codec("maxrate:v", "9000000");
-    w.Codec("minrate:v", "0");
-    w.Codec("bufsize:v", "1835008");
-    w.Codec("packetsize", "2048");
-    w.Codec("muxrate", "10080000");
-    w.Codec("b:a", "448000");
-    w.Option("ar", "48000");
-}
-
-void WriteDv(TTargetWriter& w, bool pal, const char* rate)
-{
-    w.Option("f", "dv");
-    w.Option("s", pal ? "720x576" : "720x480");
-    w.Option("pix_fmt", pal ? "yuv420p" : "yuv411p");
-    w.Option("r", rate);
-    w.Option("ar", "48000");
-    w.Option("ac", "2");
+    for (const TTargetSetting& setting : target.settings) {
+        const char* value = pal || !setting.other ? setting.pal : setting.other;
+        if (value == kRate)
+            value = rate;
+        if (setting.kind == kTableOption)
+            w.Option(setting.key, value);
+        else
+            w.Codec(setting.key, value);
+    }
 }
 
 }  // namespace
@@ -162,7 +170,8 @@ int opt_target(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string&, c
 {
     const TTarget target = SplitTarget(arg);
     const std::string& type = target.type;
-    if (type != "vcd" && type != "svcd" && type != "dvd" && type != "dv") {
+    const TTargetTable* table = FindTarget(type);
+    if (!table) {
         const std::string text = "Unknown target: " + type;
         EngineLog(TLogLevel::llError, text);
         SetOptionErrorText(text);
@@ -175,14 +184,9 @@ int opt_target(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string&, c
     task.FFOptions.InitOpts();
     task.FFOptions.sws_dict.Clear();
     TTargetWriter w(task, o);
+    WriteTarget(w, *table, pal, rate);
     if (type == "vcd")
-        WriteVcd(w, pal, rate, o);
-    else if (type == "svcd")
-        WriteSvcd(w, pal, rate);
-    else if (type == "dvd")
-        WriteDvd(w, pal, rate);
-    else
-        WriteDv(w, pal, rate);
+        o->mux_preload = 0.44f;  // (36000 + 3 * 1200) / 90000 seconds
 
     task.FFOptions.codec_opts.CopyInto(o->g.codec_opts, AV_DICT_DONT_OVERWRITE);
     task.FFOptions.format_opts.CopyInto(o->g.format_opts, AV_DICT_DONT_OVERWRITE);
