@@ -32,6 +32,7 @@ using namespace reelsmith;
 extern "C" const char* __lsan_default_suppressions() { return "leak:libx265.so\n"; }
 #endif
 
+namespace reelsmith {
 namespace {
 
 int Usage()
@@ -232,6 +233,7 @@ int PrepareTask(TFFEncoder& encoder, const TToolArgs& args, TToolOutput& output)
 }
 
 }  // namespace
+}  // namespace reelsmith
 
 int main(int argc, char** argv)
 {
