@@ -62,7 +62,7 @@ void GrabModal(const std::function<void()>& open, const QString& name, const std
 
 // A control of the main window, by its object name, as a user-level test reaches it.
 template <typename T>
-T* Control(const Tfrm_Main& main, const char* name)
+T* Control(const reelsmith::Tfrm_Main& main, const char* name)
 {
     T* control = main.findChild<T*>(QString::fromLatin1(name));
     if (!control)
@@ -70,7 +70,7 @@ T* Control(const Tfrm_Main& main, const char* name)
     return control;
 }
 
-void Shoot(Tfrm_Main& main, const QString& samples, const QString& outputFolder)
+void Shoot(reelsmith::Tfrm_Main& main, const QString& samples, const QString& outputFolder)
 {
     auto* tab_Settings = Control<QTabWidget>(main, "tab_Settings");
     auto* act_Effects = Control<QAction>(main, "Effects1");
@@ -90,12 +90,12 @@ void Shoot(Tfrm_Main& main, const QString& samples, const QString& outputFolder)
     tab_Settings->setCurrentIndex(0);
 
     main.AddFilesFolder() = samples;
-    GrabModal<Tfrm_AddFiles>([&] { main.btn_AddClick(); }, QStringLiteral("add_files"),
+    GrabModal<reelsmith::Tfrm_AddFiles>([&] { main.btn_AddClick(); }, QStringLiteral("add_files"),
                                         [](auto*) { return true; }, [](auto* w) { w->btn_Close->click(); });
-    GrabModal<Tfrm_Effects>([&] { act_Effects->trigger(); }, QStringLiteral("effects"),
-                            [](auto*) { return true; }, [](auto* w) { w->btn_Cancel->click(); });
-    GrabModal<Tfrm_Command>([&] { act_Command->trigger(); }, QStringLiteral("ffmpeg_command"),
-                            [](auto*) { return true; }, [](auto* w) { w->btn_Cancel->click(); });
+    GrabModal<reelsmith::Tfrm_Effects>([&] { act_Effects->trigger(); }, QStringLiteral("effects"),
+                                       [](auto*) { return true; }, [](auto* w) { w->btn_Cancel->click(); });
+    GrabModal<reelsmith::Tfrm_Command>([&] { act_Command->trigger(); }, QStringLiteral("ffmpeg_command"),
+                                       [](auto*) { return true; }, [](auto* w) { w->btn_Cancel->click(); });
 
     chk_Path->setChecked(true);
     txt_Path->setText(outputFolder);
@@ -130,9 +130,9 @@ int main(int argc, char* argv[])
     const QString samples = args.at(2);
     QDir().mkpath(g_Output);
 
-    TMainWindowHooks hooks = reelsmith::ProgramHooks();
+    reelsmith::TMainWindowHooks hooks = reelsmith::ProgramHooks();
     hooks.UpdateTimer = nullptr;  // no network while taking pictures
-    Tfrm_Main main({}, hooks);
+    reelsmith::Tfrm_Main main({}, hooks);
     reelsmith::AttachShell(main);
     main.resize(800, 600);
     main.show();

@@ -32,6 +32,7 @@ using namespace reelsmith;
 extern "C" const char* __lsan_default_suppressions() { return "leak:libx265.so\n"; }
 #endif
 
+namespace reelsmith {
 namespace {
 
 int Usage()
@@ -300,6 +301,7 @@ int FinishRun(const TToolArgs& args, TToolOutput& output, TConsole& console, con
 }
 
 }  // namespace
+}  // namespace reelsmith
 
 int main(int argc, char** argv)
 {

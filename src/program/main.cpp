@@ -29,7 +29,7 @@ int main(int argc, char* argv[])
     QStringList params;
     for (int i = 1; i < argc; ++i)
         params.append(reelsmith::FileNameText(QByteArray(argv[i])));
-    TMainWindowHooks hooks = reelsmith::ProgramHooks();
+    reelsmith::TMainWindowHooks hooks = reelsmith::ProgramHooks();
     // "Open with": the paths are added through the Adding window and nothing is run; the
     // window then starts as without parameters.
     const QStringList openPaths = reelsmith::OpenWithPaths(params);
@@ -37,7 +37,7 @@ int main(int argc, char* argv[])
         params.clear();
     const bool automatic = params.size() > 1 && !params.at(1).isEmpty();
     const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
-    Tfrm_Main window(params, std::move(hooks));
+    reelsmith::Tfrm_Main window(params, std::move(hooks));
     reelsmith::AttachShell(window);
     window.show();
     if (!openPaths.isEmpty()) {

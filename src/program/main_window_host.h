@@ -8,9 +8,9 @@
 #include "settings/ui/settings_dialog_hooks.h"
 #include "update/ui/update_hooks.h"
 
-class Tfrm_Main;
-
 namespace reelsmith {
+
+class Tfrm_Main;
 
 class TMainWindowHost final : public IIntakeHost,
                               public IRunHost,

@@ -24,6 +24,9 @@
 
 using reelsmith::FileCell;
 using reelsmith::TFileListRow;
+using reelsmith::Tfrm_Effects;
+using reelsmith::Tfrm_Main;
+using reelsmith::TMainWindowHooks;
 using reelsmith::test::TMainControls;
 
 namespace {

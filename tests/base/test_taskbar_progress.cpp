@@ -11,6 +11,11 @@
 
 #include "base/ui/taskbar_progress.h"
 
+using reelsmith::TLauncherEntrySink;
+using reelsmith::TTaskBarProgressStyle;
+using reelsmith::TTaskbarSink;
+using reelsmith::TWin7TaskProgressBar;
+
 using Style = TTaskBarProgressStyle;
 
 namespace {

@@ -16,6 +16,10 @@
 #include "settings/ui/effects_dialog.h"
 
 using reelsmith::TEffects;
+using reelsmith::Tfrm_Command;
+using reelsmith::Tfrm_Custom;
+using reelsmith::Tfrm_Effects;
+using reelsmith::Tfrm_Main;
 using reelsmith::TOutputChoices;
 
 namespace {

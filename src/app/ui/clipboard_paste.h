@@ -1,9 +1,10 @@
 #pragma once
 // Edit > Paste: files copied in a file manager are added to the list; text is ignored.
 class QMimeData;
-class Tfrm_Main;
 
 namespace reelsmith {
+
+class Tfrm_Main;
 
 // Pastes from the system clipboard.
 void btn_PasteClick(Tfrm_Main& main);

@@ -7,9 +7,9 @@
 
 #include "app/theme_file.h"
 
-class Tfrm_Main;
-
 namespace reelsmith {
+
+class Tfrm_Main;
 
 struct TButtonColours {
     QColor Caption;

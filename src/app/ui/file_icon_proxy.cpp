@@ -5,6 +5,8 @@
 
 #include "base/ui/toolbar_icons.h"
 
+namespace reelsmith {
+
 QVariant TFileIconProxy::data(const QModelIndex& index, int role) const
 {
     if (role == Qt::DecorationRole && index.column() == 0)
@@ -26,3 +28,5 @@ QIcon TFileIconProxy::IconForName(const QString& fileName) const
     m_BySuffix.insert(suffix, icon);
     return icon;
 }
+
+}  // namespace reelsmith

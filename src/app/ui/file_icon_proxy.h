@@ -4,6 +4,8 @@
 #include <QIcon>
 #include <QIdentityProxyModel>
 
+namespace reelsmith {
+
 class TFileIconProxy : public QIdentityProxyModel {
     Q_OBJECT
 public:
@@ -14,3 +16,5 @@ private:
     QIcon IconForName(const QString& fileName) const;
     mutable QHash<QString, QIcon> m_BySuffix;
 };
+
+}  // namespace reelsmith

@@ -2,9 +2,9 @@
 // File > Open and File > Save: the ".fls" file lists, through the pending-paths list.
 #include <QString>
 
-class Tfrm_Main;
-
 namespace reelsmith {
+
+class Tfrm_Main;
 
 inline constexpr char kFileListFilter[] = "VC Filelist (*.fls)";
 

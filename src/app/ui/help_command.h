@@ -2,9 +2,9 @@
 // Help > Help (F1): the HTML user manual in the default browser.
 #include <QString>
 
-class Tfrm_Main;
-
 namespace reelsmith {
+
+class Tfrm_Main;
 
 // The manual's first page, found beside the program or in the data folder; empty when missing.
 QString HelpFilePath();

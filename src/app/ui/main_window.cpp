@@ -14,6 +14,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+namespace reelsmith {
+
 namespace {
 
 constexpr int kDesignWidth = 800;
@@ -196,3 +198,5 @@ void Tfrm_Main::RunHook(const TMainWindowHooks::Command& hook)
     if (hook)
         hook(*this);
 }
+
+}  // namespace reelsmith

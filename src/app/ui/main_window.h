@@ -31,8 +31,8 @@ class QToolButton;
 class QTreeView;
 
 namespace reelsmith {
+
 struct TButtonColours;
-}
 
 class Tfrm_Main : public QMainWindow {
     Q_OBJECT
@@ -248,3 +248,5 @@ private:
     int m_DefaultWidth = 0;
     int m_DefaultHeight = 0;
 };
+
+}  // namespace reelsmith

@@ -8,8 +8,7 @@
 #include "app/ui/main_window.h"
 #include "settings/profile_catalogue.h"
 
-using reelsmith::TChoiceList;
-using reelsmith::TEntryList;
+namespace reelsmith {
 
 namespace {
 
@@ -146,3 +145,5 @@ void Tfrm_Main::SetChoices(const reelsmith::TOutputChoices& c)
     ef_Rotate = c.Effects.ef_Rotate;
     ef_Degrees = c.Effects.ef_Degrees;
 }
+
+}  // namespace reelsmith

@@ -10,6 +10,8 @@
 
 #include "app/ui/main_window.h"
 
+namespace reelsmith {
+
 namespace {
 
 QAction* AddEntry(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut = {})
@@ -130,3 +132,5 @@ void Tfrm_Main::ConnectCommands()
     connect(btn_Apply, &QPushButton::clicked, this, &Tfrm_Main::btn_ApplyClick);
     connect(cb_VideoFormat, &QComboBox::activated, this, &Tfrm_Main::cb_VideoFormatChange);
 }
+
+}  // namespace reelsmith

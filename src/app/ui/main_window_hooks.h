@@ -10,6 +10,9 @@
 #include "intake/file_list_row.h"
 
 class QObject;
+
+namespace reelsmith {
+
 class Tfrm_Main;
 
 struct TMainWindowHooks {
@@ -37,3 +40,5 @@ struct TMainWindowHooks {
     // Creates the taskbar progress indicator at first show; freed before the settings are saved.
     std::function<std::unique_ptr<QObject>(Tfrm_Main&)> CreateTaskbarProgress;
 };
+
+}  // namespace reelsmith

@@ -13,7 +13,7 @@
 #include "app/ui/list_drop_target.h"
 #include "app/ui/main_window.h"
 
-using reelsmith::FileCell;
+namespace reelsmith {
 
 void Tfrm_Main::BuildFileList(QWidget* parent)
 {
@@ -218,3 +218,5 @@ void Tfrm_Main::btn_BurnClick()
     }
     RunHook(m_Hooks.Burn);
 }
+
+}  // namespace reelsmith

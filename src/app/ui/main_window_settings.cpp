@@ -16,7 +16,7 @@
 #include "app/settings_store.h"
 #include "app/ui/main_window.h"
 
-using reelsmith::TSettingsValues;
+namespace reelsmith {
 
 namespace {
 
@@ -181,3 +181,5 @@ bool Tfrm_Main::DarkTheme() const
 {
     return act_Dark->isChecked();
 }
+
+}  // namespace reelsmith

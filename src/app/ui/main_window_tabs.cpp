@@ -14,6 +14,8 @@
 
 #include "app/ui/main_window.h"
 
+namespace reelsmith {
+
 namespace {
 
 QComboBox* MakeList(QWidget* parent, const char* name)
@@ -221,3 +223,5 @@ void Tfrm_Main::ShowOutputTab()
         if (tab_Settings->tabText(i) == QLatin1String(" Output "))
             tab_Settings->setCurrentIndex(i);
 }
+
+}  // namespace reelsmith

@@ -7,7 +7,7 @@
 #include "app/ui/main_window.h"
 #include "base/ui/toolbar_icons.h"
 
-using reelsmith::ToolbarImage;
+namespace reelsmith {
 
 namespace {
 
@@ -103,3 +103,5 @@ QColor Tfrm_Main::ButtonCaptionColour() const
 {
     return btn_Convert->palette().color(QPalette::ButtonText);
 }
+
+}  // namespace reelsmith

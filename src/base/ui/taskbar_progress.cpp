@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <algorithm>
 
+namespace reelsmith {
+
 namespace {
 
 const QString kObjectPath = QStringLiteral("/com/reelsmith/LauncherEntry");
@@ -142,3 +144,5 @@ void TWin7TaskProgressBar::SetVisible(bool value)
     else if (glStyle != TTaskBarProgressStyle::tbpsNormal)
         SetStyle(TTaskBarProgressStyle::tbpsNormal);
 }
+
+}  // namespace reelsmith

@@ -11,6 +11,8 @@
 
 class QWidget;
 
+namespace reelsmith {
+
 enum class TTaskBarProgressStyle { tbpsNone, tbpsIndeterminate, tbpsNormal, tbpsError, tbpsPaused };
 
 // What the indicator tells the taskbar: a state and a value out of a total.
@@ -81,3 +83,5 @@ private:
     bool glVisible = false;
     bool glMarquee = false;
 };
+
+}  // namespace reelsmith

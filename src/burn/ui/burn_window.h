@@ -21,10 +21,10 @@ class QLineEdit;
 class QPushButton;
 class QTextEdit;
 class QTimer;
-class TWin7TaskProgressBar;
 
 namespace reelsmith {
 
+class TWin7TaskProgressBar;
 class Tfrm_BurnProcess;
 class Tfrm_Erase;
 
@@ -101,7 +101,7 @@ private:
     QMessageBox::StandardButton Message(QMessageBox::Icon icon, const QString& text,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
     QString Stamp() const;
-    ::TWin7TaskProgressBar* Taskbar() const;
+    TWin7TaskProgressBar* Taskbar() const;
 
     std::vector<TBurnRow> m_Rows;
     TBurnWindowOptions m_Options;

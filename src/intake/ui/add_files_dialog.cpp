@@ -8,6 +8,8 @@
 
 #include "intake/accepted_extensions.h"
 
+namespace reelsmith {
+
 namespace {
 
 // Combo positions: "Icons", "List", "Details".
@@ -145,3 +147,5 @@ void Tfrm_AddFiles::done(int result)
     }
     QDialog::done(result);
 }
+
+}  // namespace reelsmith

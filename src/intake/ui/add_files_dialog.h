@@ -12,6 +12,8 @@
 class QComboBox;
 class QPushButton;
 
+namespace reelsmith {
+
 // What the dialog needs of the main window.
 struct TAddFilesHost {
     QStringList* DroppedFiles = nullptr;  // the pending-paths list
@@ -42,3 +44,5 @@ private:
 
     TAddFilesHost fHost;
 };
+
+}  // namespace reelsmith

@@ -12,6 +12,8 @@
 
 #include "base/qt/file_name.h"
 
+namespace reelsmith {
+
 Tfrm_Adding::Tfrm_Adding(QWidget* owner, const QStringList& droppedFiles, reelsmith::IFileListTarget& list,
                          reelsmith::IMediaProbe& probe)
     : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -139,3 +141,5 @@ void Tfrm_Adding::SetPathText(const QString& text)
     wrappable.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
     lbl_Path->setText(wrappable);
 }
+
+}  // namespace reelsmith

@@ -16,6 +16,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
+namespace reelsmith {
+
 class Tfrm_Adding : public QDialog {
     Q_OBJECT
 public:
@@ -56,3 +58,5 @@ private:
     reelsmith::TRejectedInputs fRejected;
     int int_Added = 0;
 };
+
+}  // namespace reelsmith

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QToolButton>
 
+namespace reelsmith {
+
 TBreadcrumbBar::TBreadcrumbBar(QWidget* parent) : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
@@ -91,3 +93,5 @@ void TBreadcrumbBar::FitToWidth()
     }
     fMore->setVisible(firstShown > 0);
 }
+
+}  // namespace reelsmith

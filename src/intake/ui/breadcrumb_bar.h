@@ -8,6 +8,8 @@
 class QHBoxLayout;
 class QToolButton;
 
+namespace reelsmith {
+
 class TBreadcrumbBar : public QWidget {
     Q_OBJECT
 public:
@@ -34,3 +36,5 @@ private:
     QToolButton* fMore = nullptr;
     QHBoxLayout* fLayout = nullptr;
 };
+
+}  // namespace reelsmith

@@ -16,6 +16,8 @@
 
 #include "intake/accepted_extensions.h"
 
+namespace reelsmith {
+
 namespace {
 
 constexpr int kPathRole = Qt::UserRole + 1;
@@ -223,3 +225,5 @@ bool TShellFolderView::eventFilter(QObject* watched, QEvent* event)
     }
     return QWidget::eventFilter(watched, event);
 }
+
+}  // namespace reelsmith

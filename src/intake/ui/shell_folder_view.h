@@ -12,6 +12,8 @@ class QStackedWidget;
 class QStandardItemModel;
 class QTreeView;
 
+namespace reelsmith {
+
 class TShellFolderView : public QWidget {
     Q_OBJECT
 public:
@@ -62,3 +64,5 @@ private:
     QTreeView* fDetails = nullptr;
     QListView* fList = nullptr;
 };
+
+}  // namespace reelsmith

@@ -22,7 +22,7 @@
 
 #include "base/ui/toolbar_icons.h"
 
-using namespace reelsmith;
+namespace reelsmith {
 
 namespace {
 
@@ -406,3 +406,5 @@ bool SaveFramePicture(const TRGBPicture& picture, const TImageTarget& target, QS
     }
     return true;
 }
+
+}  // namespace reelsmith

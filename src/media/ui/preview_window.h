@@ -16,6 +16,8 @@ class QTimer;
 class QToolButton;
 class QWidget;
 
+namespace reelsmith {
+
 // The picture area: the frame scaled to fit, aspect kept, black around it.
 class TFramePicture : public QWidget {
     Q_OBJECT
@@ -106,3 +108,5 @@ QString AskFrameSaveName(QWidget* parent, const QString& proposed, reelsmith::TI
 // Writes the picture under the target's name in its type (BMP 32-bit, JPEG quality 90
 // baseline, PNG); the file appears only when complete. False with the reason.
 bool SaveFramePicture(const reelsmith::TRGBPicture& picture, const reelsmith::TImageTarget& target, QString& error);
+
+}  // namespace reelsmith

@@ -12,7 +12,7 @@
 #include "base/qt/number_format.h"
 #include "base/ui/toolbar_icons.h"
 
-using reelsmith::FileCell;
+namespace reelsmith {
 
 namespace {
 
@@ -120,3 +120,5 @@ void Tfrm_Properties::ShowTypeIcon()
         icon = style()->standardIcon(QStyle::SP_FileIcon, nullptr, this);
     Image1->setPixmap(icon.pixmap(32, 32));
 }
+
+}  // namespace reelsmith

@@ -5,9 +5,12 @@
 
 #include "intake/file_list_row.h"
 
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+namespace reelsmith {
 
 class Tfrm_Properties : public QDialog {
     Q_OBJECT
@@ -32,10 +35,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QLineEdit* AddField(class QGridLayout* grid, int row, const QString& caption, const char* name);
+    QLineEdit* AddField(QGridLayout* grid, int row, const QString& caption, const char* name);
     // The large icon of the file's type, by extension only.
     void ShowTypeIcon();
 };
 
 // The type name the desktop gives a file, found by its extension only.
 QString FileTypeName(const QString& path);
+
+}  // namespace reelsmith

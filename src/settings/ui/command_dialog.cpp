@@ -9,6 +9,8 @@
 
 #include "settings/choice_lists.h"
 
+namespace reelsmith {
+
 Tfrm_Command::Tfrm_Command(int formatPosition, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frm_Command"));
@@ -80,3 +82,5 @@ void Tfrm_Command::BuildLayout()
     column->addSpacing(8);
     column->addLayout(bottom);
 }
+
+}  // namespace reelsmith

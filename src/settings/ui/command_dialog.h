@@ -8,6 +8,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace reelsmith {
+
 class Tfrm_Command : public QDialog {
     Q_OBJECT
 public:
@@ -32,3 +34,5 @@ public:
 private:
     void BuildLayout();
 };
+
+}  // namespace reelsmith

@@ -8,6 +8,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+namespace reelsmith {
+
 namespace {
 
 // Digits only, 1 to 99999, no thousands separators, starting at 1.
@@ -99,3 +101,5 @@ void Tfrm_Custom::btn_OKClick()
     reelsmith::SelectCustomFrameSize(m_Choices, FrameSizeText().toStdString());
     accept();
 }
+
+}  // namespace reelsmith

@@ -7,6 +7,8 @@
 class QPushButton;
 class QSpinBox;
 
+namespace reelsmith {
+
 class Tfrm_Custom : public QDialog {
     Q_OBJECT
 public:
@@ -31,3 +33,5 @@ private:
 
     reelsmith::TOutputChoices& m_Choices;
 };
+
+}  // namespace reelsmith

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace reelsmith {
+
 namespace {
 
 QCheckBox* MakeCheck(QWidget* parent, const QString& caption, const char* name)
@@ -96,3 +98,5 @@ void Tfrm_Effects::btn_OKClick()
     m_Effects.ef_Degrees = cb_Rotate->currentIndex();  // kept even with rotation off
     accept();
 }
+
+}  // namespace reelsmith

@@ -8,6 +8,8 @@ class QCheckBox;
 class QComboBox;
 class QPushButton;
 
+namespace reelsmith {
+
 class Tfrm_Effects : public QDialog {
     Q_OBJECT
 public:
@@ -33,3 +35,5 @@ private:
 
     reelsmith::TEffects& m_Effects;
 };
+
+}  // namespace reelsmith
