@@ -32,10 +32,12 @@ struct Source {
 
 // Small, short clips of the kinds users drop: a few containers and codecs.
 const Source kSources[] = {
-    {"h264.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 -c:v libx264 "
-                 "-preset ultrafast -c:a aac -shortest"},
-    {"mpeg4.mkv", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 -c:v mpeg4 "
-                  "-c:a libmp3lame -shortest"},
+    {"h264.mp4",
+     "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 -c:v libx264 "
+     "-preset ultrafast -c:a aac -shortest"},
+    {"mpeg4.mkv",
+     "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 -c:v mpeg4 "
+     "-c:a libmp3lame -shortest"},
     {"mjpeg.avi", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mjpeg"},
     {"mpeg2.ts", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg2video"},
     {"flv1.flv", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v flv1"},
@@ -58,8 +60,8 @@ std::vector<std::string> MakeTree(const std::string& root, int count)
     fs::create_directories(sources);
     for (const Source& source : kSources) {
         const std::string path = sources + "/" + source.name;
-        if (!fs::exists(path) &&
-            Shell("ffmpeg -nostdin -y -hide_banner -loglevel error " + std::string(source.args) + " " + Quote(path)) != 0) {
+        if (!fs::exists(path) && Shell("ffmpeg -nostdin -y -hide_banner -loglevel error " + std::string(source.args) +
+                                       " " + Quote(path)) != 0) {
             std::fprintf(stderr, "ffmpeg failed for %s\n", source.name);
             std::exit(1);
         }
@@ -102,8 +104,10 @@ double TimeFfprobeLoop(const std::vector<std::string>& files)
 {
     const auto start = Clock::now();
     for (const std::string& file : files) {
-        const std::string command = "ffprobe -v error -show_entries format=duration:stream=codec_type,width,height,"
-                                    "r_frame_rate,bit_rate -of compact " + Quote(file) + " > /dev/null";
+        const std::string command =
+            "ffprobe -v error -show_entries format=duration:stream=codec_type,width,height,"
+            "r_frame_rate,bit_rate -of compact " +
+            Quote(file) + " > /dev/null";
         if (Shell(command) != 0) {
             std::fprintf(stderr, "ffprobe failed on %s\n", file.c_str());
             std::exit(1);

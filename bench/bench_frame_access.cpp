@@ -69,9 +69,11 @@ int main(int argc, char* argv[])
     const std::string clip = argc > 1 ? argv[1] : "/tmp/reelsmith-bench-1080p.mp4";
     const int samples = argc > 2 ? std::atoi(argv[2]) : 15;
     if (!std::filesystem::exists(clip)) {
-        const std::string make = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1920x1080:rate=25:duration=20 "
-                                 "-c:v libx264 -preset veryfast -g 250 -keyint_min 250 -sc_threshold 0 "
-                                 "-pix_fmt yuv420p '" + clip + "'";
+        const std::string make =
+            "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1920x1080:rate=25:duration=20 "
+            "-c:v libx264 -preset veryfast -g 250 -keyint_min 250 -sc_threshold 0 "
+            "-pix_fmt yuv420p '" +
+            clip + "'";
         std::printf("making %s\n", clip.c_str());
         if (std::system(make.c_str()) != 0)
             return 1;
@@ -82,7 +84,8 @@ int main(int argc, char* argv[])
         return 1;
     }
     const int maximum = session.Slider().Maximum;
-    std::printf("%s: %lld frames, slider maximum %d\n", clip.c_str(), static_cast<long long>(session.Frames()), maximum);
+    std::printf("%s: %lld frames, slider maximum %d\n", clip.c_str(), static_cast<long long>(session.Frames()),
+                maximum);
     std::mt19937 random(2024);
     // Positions inside the first 250-frame group, away from its ends, so that every
     // operation has a frame or key frame to go to.

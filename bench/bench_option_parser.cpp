@@ -15,8 +15,9 @@ namespace {
 // Repeats a typical builder string until the text holds `bytes` bytes.
 std::string RepeatedOptions(size_t bytes)
 {
-    const std::string unit = "-b:a 128k -b:v 1500k -ac 2 -ar 44100 -r 25 -c:a libmp3lame -c:v libxvid "
-                             "-vf \"scale=1280:720,vflip\" -vstrict unofficial -threads 8 -sn ";
+    const std::string unit =
+        "-b:a 128k -b:v 1500k -ac 2 -ar 44100 -r 25 -c:a libmp3lame -c:v libxvid "
+        "-vf \"scale=1280:720,vflip\" -vstrict unofficial -threads 8 -sn ";
     std::string text;
     text.reserve(bytes + unit.size());
     while (text.size() < bytes)
@@ -55,9 +56,9 @@ void ParseText(benchmark::State& state, const std::string& text)
         benchmark::DoNotOptimize(o.codec_names.items.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
-    state.counters["ns_per_byte"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * static_cast<double>(text.size()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_byte"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(text.size()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_ParseRepeatedOptions(benchmark::State& state)
@@ -66,10 +67,7 @@ void BM_ParseRepeatedOptions(benchmark::State& state)
 }
 BENCHMARK(BM_ParseRepeatedOptions)->RangeMultiplier(4)->Range(16 << 10, 1 << 20)->Unit(benchmark::kMillisecond);
 
-void BM_ParseLongFilter(benchmark::State& state)
-{
-    ParseText(state, LongFilter(static_cast<size_t>(state.range(0))));
-}
+void BM_ParseLongFilter(benchmark::State& state) { ParseText(state, LongFilter(static_cast<size_t>(state.range(0)))); }
 BENCHMARK(BM_ParseLongFilter)->RangeMultiplier(4)->Range(16 << 10, 1 << 20)->Unit(benchmark::kMillisecond);
 
 void BM_ParseDistinctKeys(benchmark::State& state)

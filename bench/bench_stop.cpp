@@ -86,9 +86,10 @@ int main(int argc, char** argv)
     const int repeat = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     QTemporaryDir work;
     const QString source = work.filePath(QStringLiteral("source.mkv"));
-    const std::string make = "ffmpeg -v error -y -f lavfi -i testsrc2=size=1280x720:rate=25:duration=60 "
-                             "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 4 -c:a aac -shortest '" +
-                             source.toStdString() + "'";
+    const std::string make =
+        "ffmpeg -v error -y -f lavfi -i testsrc2=size=1280x720:rate=25:duration=60 "
+        "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 4 -c:a aac -shortest '" +
+        source.toStdString() + "'";
     if (std::system(make.c_str()) != 0) {
         std::fprintf(stderr, "cannot make the source with ffmpeg\n");
         return 1;

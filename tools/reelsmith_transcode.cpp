@@ -37,9 +37,10 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: reelsmith-transcode [--input-options STR] [--threads N] "
-                         "[--priority idle|low|normal|high] INPUT OUTPUT [OUTPUT OPTION STRING]\n"
-                         "Try 'reelsmith-transcode --help' for more.\n");
+    std::fprintf(stderr,
+                 "usage: reelsmith-transcode [--input-options STR] [--threads N] "
+                 "[--priority idle|low|normal|high] INPUT OUTPUT [OUTPUT OPTION STRING]\n"
+                 "Try 'reelsmith-transcode --help' for more.\n");
     return 2;
 }
 
@@ -239,9 +240,8 @@ TFFLogger& RouteLogToConsole(TConsole& console)
     TFFLogger& logger = FFLogger();
     logger.SetTriggerEventInMainThread(false);
     logger.SetLogFlags(TFFLogger::kSkipRepeated);  // lines as FFmpeg prints them, without a level
-    logger.SetOnLog([&console](const void*, int, TLogLevel, const std::string& line) {
-        console.Logged(LogLineMessage(line));
-    });
+    logger.SetOnLog(
+        [&console](const void*, int, TLogLevel, const std::string& line) { console.Logged(LogLineMessage(line)); });
     if (!std::getenv("REELSMITH_VERBOSE"))
         logger.SetLogLevel(TLogLevel::llError);
     return logger;
@@ -286,7 +286,8 @@ int FinishRun(const TToolArgs& args, TToolOutput& output, TConsole& console, con
         const bool staged = output.Staged();
         output.Staging().Discard();
         const std::string stopped = std::string("Stopped by SIG") + sigabbrev_np(signal);
-        console.Final(staged ? stopped + "; the part written was removed, nothing is saved as " + args.Output : stopped);
+        console.Final(staged ? stopped + "; the part written was removed, nothing is saved as " + args.Output
+                             : stopped);
         EndBySignal(signal);
     }
     if (!taskEnd.Finished) {

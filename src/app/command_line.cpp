@@ -48,7 +48,8 @@ TCommandLine ParseCommandLine(const QStringList& params)
         line.FileList = first;
         for (int position = 4; position <= lastSource; ++position)
             if (!at(position).isEmpty())
-                line.Ignored.push_back({at(position), QStringLiteral("ignored: the file list in position 3 names all sources")});
+                line.Ignored.push_back(
+                    {at(position), QStringLiteral("ignored: the file list in position 3 names all sources")});
         return line;
     }
     bool ended = false;
@@ -94,7 +95,8 @@ QStringList ExistingFiles(const QStringList& paths, TRejectedInputs* passedOver)
             continue;
         }
         if (passedOver)
-            passedOver->push_back({path, IsFolder(path) ? QStringLiteral("a folder, not a file") : QStringLiteral("not found")});
+            passedOver->push_back(
+                {path, IsFolder(path) ? QStringLiteral("a folder, not a file") : QStringLiteral("not found")});
     }
     return existing;
 }

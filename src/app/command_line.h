@@ -12,9 +12,9 @@ enum class TRunMode { None, Convert, ExtractAudio };
 
 struct TCommandLine {
     TRunMode Mode = TRunMode::None;
-    QString OutputFolder;  // as given; empty means no automatic work at all
-    QString FileList;      // the ".fls" list named in position 3, if any
-    QStringList Files;     // positions 3.., up to the first empty one (not yet checked)
+    QString OutputFolder;     // as given; empty means no automatic work at all
+    QString FileList;         // the ".fls" list named in position 3, if any
+    QStringList Files;        // positions 3.., up to the first empty one (not yet checked)
     TRejectedInputs Ignored;  // sources after an empty position or beyond position 999
     bool ExitAtEnd = false;
 

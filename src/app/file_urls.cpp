@@ -65,10 +65,7 @@ QString LocalPathFromFileUrl(const QByteArray& url)
     return FileNameText(bytes);  // a name that is not UTF-8 keeps its bytes
 }
 
-QStringList LocalPathsFromUriList(const QByteArray& text)
-{
-    return PathsOf(Lines(text));
-}
+QStringList LocalPathsFromUriList(const QByteArray& text) { return PathsOf(Lines(text)); }
 
 QStringList LocalPathsFromGnomeCopiedFiles(const QByteArray& text)
 {

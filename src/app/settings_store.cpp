@@ -24,15 +24,9 @@ std::string ConfigHome()
 
 }  // namespace
 
-std::string SettingsFolder()
-{
-    return ConfigHome() + "/Tarnwick/Reelsmith/";
-}
+std::string SettingsFolder() { return ConfigHome() + "/Tarnwick/Reelsmith/"; }
 
-std::string SettingsFilePath()
-{
-    return SettingsFolder() + "reelsmith.ini";
-}
+std::string SettingsFilePath() { return SettingsFolder() + "reelsmith.ini"; }
 
 bool EnsureSettingsFolder()
 {

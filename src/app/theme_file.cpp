@@ -34,11 +34,21 @@ QString HeaderComment(const QString& text)
 
 QStringList RequiredPaletteRoles()
 {
-    return {QStringLiteral("Window"),        QStringLiteral("WindowText"),          QStringLiteral("Base"),
-            QStringLiteral("AlternateBase"), QStringLiteral("Text"),                QStringLiteral("Button"),
-            QStringLiteral("ButtonText"),    QStringLiteral("Highlight"),           QStringLiteral("HighlightedText"),
-            QStringLiteral("Link"),          QStringLiteral("ToolTipBase"),         QStringLiteral("ToolTipText"),
-            QStringLiteral("Disabled.WindowText"), QStringLiteral("Disabled.Text"), QStringLiteral("Disabled.ButtonText")};
+    return {QStringLiteral("Window"),
+            QStringLiteral("WindowText"),
+            QStringLiteral("Base"),
+            QStringLiteral("AlternateBase"),
+            QStringLiteral("Text"),
+            QStringLiteral("Button"),
+            QStringLiteral("ButtonText"),
+            QStringLiteral("Highlight"),
+            QStringLiteral("HighlightedText"),
+            QStringLiteral("Link"),
+            QStringLiteral("ToolTipBase"),
+            QStringLiteral("ToolTipText"),
+            QStringLiteral("Disabled.WindowText"),
+            QStringLiteral("Disabled.Text"),
+            QStringLiteral("Disabled.ButtonText")};
 }
 
 bool ParseThemeFile(const QString& text, TThemeFile* theme)

@@ -233,14 +233,9 @@ bool TStagedOutput::PlaceKeepingExisting()
         const std::string candidate = NumberedName(m_FinalPath, number);
         int error = 0;
         switch (RenameNoReplace(m_TempPath, candidate, &error)) {
-        case TPlaced::Done:
-            m_FinalPath = candidate;
-            return true;
-        case TPlaced::Taken:
-            continue;
-        case TPlaced::Failed:
-            m_Error = candidate + ": " + ErrnoText(error);
-            return false;
+        case TPlaced::Done: m_FinalPath = candidate; return true;
+        case TPlaced::Taken: continue;
+        case TPlaced::Failed: m_Error = candidate + ": " + ErrnoText(error); return false;
         }
     }
     m_Error = m_FinalPath + ": no free name for the output";

@@ -30,10 +30,7 @@ std::string ProgramFolder()
     return WithSlash(exe.parent_path().string());
 }
 
-std::string InstalledDataFolder()
-{
-    return WithSlash(REELSMITH_DATA_DIR);
-}
+std::string InstalledDataFolder() { return WithSlash(REELSMITH_DATA_DIR); }
 
 std::string FindProgramFile(const std::string& name)
 {

@@ -10,10 +10,7 @@ namespace reelsmith {
 
 namespace {
 
-bool IsSchemeChar(char c)
-{
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
-}
+bool IsSchemeChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.'; }
 
 // The libraries read "name:" as a protocol when the name starts with scheme characters and
 // a colon ("subfile,," is the one scheme that carries options before its colon).
@@ -30,7 +27,8 @@ bool NamesAProtocol(const std::string& name)
 std::string CleanPath(const std::string& path)
 {
     std::error_code error;
-    const std::filesystem::path clean = std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
+    const std::filesystem::path clean =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
     return error ? std::filesystem::path(path).lexically_normal().string() : clean.string();
 }
 

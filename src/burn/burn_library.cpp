@@ -32,20 +32,13 @@ constexpr char kAborted[] = "Burning was aborted by the user";
 const char* FixedText(int code)
 {
     switch (code) {
-    case beNotInitialized:
-        return "The burning library is not initialized";
-    case beNoDevice:
-        return "No recorder is chosen";
-    case beUnknownDevice:
-        return "Unknown recorder";
-    case beNoProject:
-        return "There is no data project";
-    case beBusy:
-        return "The recorder is busy";
-    case beNoSpeed:
-        return "The speed cannot be converted";
-    default:
-        return "";
+    case beNotInitialized: return "The burning library is not initialized";
+    case beNoDevice: return "No recorder is chosen";
+    case beUnknownDevice: return "Unknown recorder";
+    case beNoProject: return "There is no data project";
+    case beBusy: return "The recorder is busy";
+    case beNoSpeed: return "The speed cannot be converted";
+    default: return "";
     }
 }
 
@@ -154,8 +147,8 @@ int TBurnLibrary::RescanDevices()
             info.ProductID = found[i].product;
             info.ProductRevision = found[i].revision;
             info.Name = address;
-            devices.push_back(std::make_unique<TOpticalDrive>(static_cast<char>(kFirstDriveLetter + devices.size()),
-                                                              address, info));
+            devices.push_back(
+                std::make_unique<TOpticalDrive>(static_cast<char>(kFirstDriveLetter + devices.size()), address, info));
         }
     }
     for (auto& device : m_Devices)
@@ -258,10 +251,7 @@ int TBurnLibrary::ConvertSpeedFromKBPerSec(int kbps, int* multiplier) const
     return *multiplier > 0 ? beNone : beNoSpeed;
 }
 
-void TBurnLibrary::FreeStream()
-{
-    m_Stream.reset();
-}
+void TBurnLibrary::FreeStream() { m_Stream.reset(); }
 
 int TBurnLibrary::ClearAll()
 {
@@ -424,8 +414,7 @@ int TBurnLibrary::Erase(bool fast, bool eject)
 // libburn refuses a write while the writer of the previous job, aborted, still holds on to
 // the drive record that the new drive reuses; it says so only in a message and leaves the
 // drive idle. Such a start is tried again until the old writer has gone.
-bool TBurnLibrary::StartWriting(burn_write_opts* opts, burn_disc* disc, const TWriteStream& stream,
-                                std::string* error)
+bool TBurnLibrary::StartWriting(burn_write_opts* opts, burn_disc* disc, const TWriteStream& stream, std::string* error)
 {
     burn_drive* drive = burn_write_opts_get_drive(opts);
     const auto giveUp = std::chrono::steady_clock::now() + kRefusedRetryLimit;

@@ -20,7 +20,7 @@ namespace burn {
 struct burn_disc;
 struct burn_drive;
 struct burn_write_opts;
-}
+}  // namespace burn
 
 namespace reelsmith {
 
@@ -45,12 +45,12 @@ enum TBurnError {
     beUnknownDevice,
     beNoProject,
     beBusy,
-    beMedium,     // detail
-    beAddFile,    // detail
-    bePrepare,    // detail
-    beStart,      // detail
+    beMedium,   // detail
+    beAddFile,  // detail
+    bePrepare,  // detail
+    beStart,    // detail
     beNoSpeed,
-    beInit,       // detail
+    beInit,  // detail
 };
 
 class TBurnLibrary {

@@ -50,7 +50,20 @@ struct TDeviceInfo {
     std::string Name;  // the device address ("/dev/sr0", or the image recorder's folder)
 };
 
-enum TProjectType { ptAudio, ptCue, ptData, ptVCD, ptSVCD, ptVideoDVD, ptUDFDVD, ptISOUDF, ptBluray, ptMixedMode, ptRaw, ptNone };
+enum TProjectType {
+    ptAudio,
+    ptCue,
+    ptData,
+    ptVCD,
+    ptSVCD,
+    ptVideoDVD,
+    ptUDFDVD,
+    ptISOUDF,
+    ptBluray,
+    ptMixedMode,
+    ptRaw,
+    ptNone
+};
 
 enum TBurningOptionSwitch {
     osJolietFileSystem,

@@ -176,10 +176,7 @@ TDeviceInfo TBurnerSDK::DeviceInfo(int index) const
     return FDeviceInfo[index - 1];
 }
 
-bool TBurnerSDK::IsImageRecorder(int index) const
-{
-    return m_Library && m_Library->IsImageRecorder(index - 1);
-}
+bool TBurnerSDK::IsImageRecorder(int index) const { return m_Library && m_Library->IsImageRecorder(index - 1); }
 
 void TBurnerSDK::RefreshBurnDevices()
 {
@@ -335,16 +332,11 @@ void TBurnerSDK::Erase(bool fast, bool ejectAfterErase)
 std::string TBurnerSDK::LastErrorText() const
 {
     switch (FLastError) {
-    case 0:
-        return {};
-    case kNotActive:
-        return "SDK DLL is not initialized";
-    case kLibraryNotFound:
-        return "SDK DLL file not found";
-    case kLibraryIncomplete:
-        return "Structure error in SDK DLL: functions not found";
-    default:
-        return m_Library ? m_Library->GetText(FLastError) : m_FailedText;
+    case 0: return {};
+    case kNotActive: return "SDK DLL is not initialized";
+    case kLibraryNotFound: return "SDK DLL file not found";
+    case kLibraryIncomplete: return "Structure error in SDK DLL: functions not found";
+    default: return m_Library ? m_Library->GetText(FLastError) : m_FailedText;
     }
 }
 

@@ -88,7 +88,8 @@ public:
     const std::string& LastErrorDevice() const { return FLastErrorDevice; }
 
     // Job events, always on the main thread.
-    std::function<void(float percent, float deviceBuffer, float cache, double bytesWritten, double imageSize)> OnProcess;
+    std::function<void(float percent, float deviceBuffer, float cache, double bytesWritten, double imageSize)>
+        OnProcess;
     std::function<void()> OnFinalize;
     std::function<void(const std::string& error)> OnBurnDone;
     std::function<void(const std::string& error)> OnEraseDone;

@@ -23,10 +23,7 @@ namespace {
 constexpr double kDvdSpeedUnit = 1385;  // KB/s of "1x" for the DVD-sized image
 constexpr int kSpeedSteps[] = {16, 12, 8, 4, 2};
 
-std::string SystemError(const std::string& what, int error)
-{
-    return what + ": " + std::strerror(error);
-}
+std::string SystemError(const std::string& what, int error) { return what + ": " + std::strerror(error); }
 
 bool FreeSpace(const std::string& folder, std::int64_t* bytes)
 {

@@ -24,12 +24,12 @@ struct TProfile {
 
 // libburn's MMC profile numbers as the layer's medium codes, with the KB/s of "1x".
 constexpr TProfile kProfiles[] = {
-    {0x08, mtcCD_ROM, 176.4},        {0x09, mtcCD_R, 176.4},          {0x0a, mtcCD_RW, 176.4},
-    {0x10, mtcDVD_ROM, 1385},        {0x11, mtcDVD_R, 1385},          {0x12, mtcDVD_RAM, 1385},
-    {0x13, mtcDVD_RW_RO, 1385},      {0x14, mtcDVD_RW_SR, 1385},      {0x15, mtcDVD_R_DL, 1385},
-    {0x16, mtcDVD_R_DL, 1385},       {0x1a, mtcDVD_PLUS_RW, 1385},    {0x1b, mtcDVD_PLUS_R, 1385},
-    {0x2b, mtcDVD_PLUS_R_DL, 1385},  {0x40, mtcBD_ROM, 4495.5},       {0x41, mtcBD_R, 4495.5},
-    {0x42, mtcBD_R, 4495.5},         {0x43, mtcBD_RE, 4495.5},
+    {0x08, mtcCD_ROM, 176.4},       {0x09, mtcCD_R, 176.4},       {0x0a, mtcCD_RW, 176.4},
+    {0x10, mtcDVD_ROM, 1385},       {0x11, mtcDVD_R, 1385},       {0x12, mtcDVD_RAM, 1385},
+    {0x13, mtcDVD_RW_RO, 1385},     {0x14, mtcDVD_RW_SR, 1385},   {0x15, mtcDVD_R_DL, 1385},
+    {0x16, mtcDVD_R_DL, 1385},      {0x1a, mtcDVD_PLUS_RW, 1385}, {0x1b, mtcDVD_PLUS_R, 1385},
+    {0x2b, mtcDVD_PLUS_R_DL, 1385}, {0x40, mtcBD_ROM, 4495.5},    {0x41, mtcBD_R, 4495.5},
+    {0x42, mtcBD_R, 4495.5},        {0x43, mtcBD_RE, 4495.5},
 };
 
 void WaitIdle(burn_drive* drive)

@@ -29,9 +29,9 @@ int TWriteStream::Read(burn_source* source, unsigned char* buffer, int size)
         self.m_Start = std::chrono::steady_clock::now();
     // Keep to the requested speed by waiting before the read, so an abort ends the wait too.
     if (self.m_BytesPerSecond > 0 && offset > 0) {
-        const auto due = self.m_Start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                            std::chrono::duration<double>(static_cast<double>(offset) /
-                                                                          self.m_BytesPerSecond));
+        const auto due =
+            self.m_Start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                               std::chrono::duration<double>(static_cast<double>(offset) / self.m_BytesPerSecond));
         if (due > std::chrono::steady_clock::now())
             self.m_Cancel.WaitUntil(due);
     }

@@ -61,9 +61,9 @@ bool TCustomEncoder::AVLibLoaded()
 {
     const FFApi& api = ff();
     bool complete = true;
-#define RS_FF_FUNCTION(lib, member, symbol, required, ...)                                       \
-    if (TLibrary::lib != TLibrary::myUtil && TLibrary::lib != TLibrary::SDL2 &&                \
-        TLibrary::lib != TLibrary::libSoundTouch && (required) && !api.member)                   \
+#define RS_FF_FUNCTION(lib, member, symbol, required, ...)                      \
+    if (TLibrary::lib != TLibrary::myUtil && TLibrary::lib != TLibrary::SDL2 && \
+        TLibrary::lib != TLibrary::libSoundTouch && (required) && !api.member)  \
         complete = false;
 #include "media/ffmpeg_function_list.inc"
 #undef RS_FF_FUNCTION
@@ -239,8 +239,8 @@ int TCustomEncoder::SetOutput(int taskIndex, const std::string& fileName, TOutpu
         TVideoHookEvent videoIn, videoOut;
         TFrameHookEvent frameIn, frameOut;
         TAudioHookEvent audioIn, audioOut;
-    } const saved{task->FOnVideoInputHook, task->FOnVideoOutputHook, task->FOnFrameInputHook,
-                  task->FOnFrameOutputHook, task->FOnAudioInputHook, task->FOnAudioOutputHook};
+    } const saved{task->FOnVideoInputHook,  task->FOnVideoOutputHook, task->FOnFrameInputHook,
+                  task->FOnFrameOutputHook, task->FOnAudioInputHook,  task->FOnAudioOutputHook};
     auto restoreHooks = [&] {
         task->FOnVideoInputHook = saved.videoIn;
         task->FOnVideoOutputHook = saved.videoOut;

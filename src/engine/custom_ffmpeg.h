@@ -28,9 +28,9 @@ class TCustomFFmpeg;
 struct TLoopState;
 struct TOutputsEnd;
 
-using TFFProgressEvent = std::function<void(TCustomFFmpeg* sender, int fileIndex, int frameNumber, int fps,
-                                            float quality, float bitRate, int64_t currentSize,
-                                            int64_t currentDuration, int64_t totalDuration)>;
+using TFFProgressEvent =
+    std::function<void(TCustomFFmpeg* sender, int fileIndex, int frameNumber, int fps, float quality, float bitRate,
+                       int64_t currentSize, int64_t currentDuration, int64_t totalDuration)>;
 using TFFNotifyEvent = std::function<void(TCustomFFmpeg* sender)>;
 using TBeforeFindStreamInfoHook = std::function<void(TCustomFFmpeg* sender, AVFormatContext* context)>;
 using TVideoHookEvent = std::function<void(TCustomFFmpeg* sender, THookInfo& info)>;

@@ -37,8 +37,8 @@ long long ParseWhole(const std::string& text, long long lo, long long hi)
     auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), magnitude, base);
     if (v.empty() || ec != std::errc() || end != v.data() + v.size())
         NotAnInteger(text);
-    const unsigned long long limit = negative ? static_cast<unsigned long long>(-(lo + 1)) + 1
-                                              : static_cast<unsigned long long>(hi);
+    const unsigned long long limit =
+        negative ? static_cast<unsigned long long>(-(lo + 1)) + 1 : static_cast<unsigned long long>(hi);
     if (magnitude > limit)
         NotAnInteger(text);
     if (!negative)

@@ -32,7 +32,7 @@ struct TInputFilter {
     TFilterGraph* graph = nullptr;
     std::string name;
     AVMediaType type_ = AVMEDIA_TYPE_UNKNOWN;
-    TFrameFifoPtr frame_queue;          // frames held until the graph is configured
+    TFrameFifoPtr frame_queue;  // frames held until the graph is configured
     int format = -1;
     int width = 0;
     int height = 0;
@@ -49,7 +49,7 @@ struct TOutputFilter {
     TOutputStream* ost = nullptr;
     TFilterGraph* graph = nullptr;
     std::string name;
-    TFilterInOutPtr out_tmp;            // unconnected output while a complex graph is parsed
+    TFilterInOutPtr out_tmp;  // unconnected output while a complex graph is parsed
     AVMediaType type_ = AVMEDIA_TYPE_UNKNOWN;
     int width = 0;
     int height = 0;
@@ -57,7 +57,7 @@ struct TOutputFilter {
     int format = -1;
     int sample_rate = 0;
     TChannelLayout ch_layout;
-    std::vector<int> formats;                  // accepted by the encoder; empty = any
+    std::vector<int> formats;  // accepted by the encoder; empty = any
     std::vector<TChannelLayout> ch_layouts;
     std::vector<uint64_t> channel_layouts;
     std::vector<int> sample_rates;
@@ -65,11 +65,11 @@ struct TOutputFilter {
 
 struct TFilterGraph {
     int index = 0;
-    std::string graph_desc;             // complex graphs; empty for simple ones
-    TFilterGraphPtr graph;              // null until configured
+    std::string graph_desc;  // complex graphs; empty for simple ones
+    TFilterGraphPtr graph;   // null until configured
     int reconfiguration = 0;
     int is_meta = 0;
-    bool bound = false;                 // complex graphs: pads read and inputs tied to streams
+    bool bound = false;  // complex graphs: pads read and inputs tied to streams
     std::vector<std::unique_ptr<TInputFilter>> inputs;
     std::vector<std::unique_ptr<TOutputFilter>> outputs;
     int nb_inputs() const { return static_cast<int>(inputs.size()); }
@@ -80,8 +80,8 @@ enum THWAccelID : int { HWACCEL_NONE = 0, HWACCEL_AUTO, HWACCEL_GENERIC };
 
 struct TInputStream {
     int file_index = 0;
-    AVStream* st = nullptr;             // owned by the input's format context
-    int discard = 1;                    // true until an output or a graph uses it
+    AVStream* st = nullptr;  // owned by the input's format context
+    int discard = 1;         // true until an output or a graph uses it
     int user_set_discard = AVDISCARD_NONE;
     int decoding_needed = 0;
     int processing_needed = 0;
@@ -179,7 +179,7 @@ struct TOutputStream {
     int file_index = 0;
     int index = 0;
     int source_index = -1;
-    AVStream* st = nullptr;             // owned by the output's format context
+    AVStream* st = nullptr;  // owned by the output's format context
     int encoding_needed = 0;
     int64_t frame_number = 0;
     TInputStream* sync_ist = nullptr;
@@ -223,7 +223,7 @@ struct TOutputStream {
     int audio_channels_mapped() const { return static_cast<int>(audio_channels_map.size()); }
     std::string logfile_prefix;
     std::unique_ptr<FILE, TFileCloser> logfile;
-    TOutputFilter* filter = nullptr;    // owned by its graph
+    TOutputFilter* filter = nullptr;  // owned by its graph
     std::string avfilter;
     std::string filters;
     std::string filters_script;
@@ -231,7 +231,7 @@ struct TOutputStream {
     TDictionary sws_dict;
     TDictionary swr_opts;
     std::string apad;
-    int finished = 0;                   // bit 1 encoder finished, bit 2 muxer finished
+    int finished = 0;  // bit 1 encoder finished, bit 2 muxer finished
     int unavailable = 0;
     int stream_copy = 0;
     int initialized = 0;

@@ -21,9 +21,9 @@ void TPreviewAudio::Write(const AVFrame* frame)
         TChannelLayout in;
         ff().av_channel_layout_copy(in.get(), &frame->ch_layout);
         SwrContext* swr = nullptr;
-        const int ret = ff().swr_alloc_set_opts2(&swr, &out, AV_SAMPLE_FMT_S16, kRate, in.get(),
-                                                 static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0,
-                                                 nullptr);
+        const int ret =
+            ff().swr_alloc_set_opts2(&swr, &out, AV_SAMPLE_FMT_S16, kRate, in.get(),
+                                     static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
         FSwr.reset(swr);
         if (ret < 0 || ff().swr_init(swr) < 0) {
             FSwr.reset();
@@ -34,9 +34,9 @@ void TPreviewAudio::Write(const AVFrame* frame)
         FInRate = frame->sample_rate;
         ff().av_channel_layout_copy(FInLayout.get(), &frame->ch_layout);
         const char* name = ff().av_get_sample_fmt_name(static_cast<AVSampleFormat>(frame->format));
-        EngineLog(TLogLevel::llInfo, StrFormat("need resample %d Hz %s %d channels to %d Hz %s %d channels",
-                                               frame->sample_rate, name ? name : "?", frame->ch_layout.nb_channels,
-                                               kRate, "s16", kChannels));
+        EngineLog(TLogLevel::llInfo,
+                  StrFormat("need resample %d Hz %s %d channels to %d Hz %s %d channels", frame->sample_rate,
+                            name ? name : "?", frame->ch_layout.nb_channels, kRate, "s16", kChannels));
     }
     const int maxSamples = int(int64_t(frame->nb_samples) * kRate / std::max(frame->sample_rate, 1)) + 256;
     FResampled.resize(size_t(maxSamples) * kChannels * 2);

@@ -147,8 +147,8 @@ void TCustomFFmpeg::PreviewBitmap(TOutputStream& ost, AVFrame* frame, bool conve
     hooks.FPreviewLastTime = now;
     // A picture the output hook just converted (and maybe painted) is shown as it is.
     if (!converted || changed) {
-        if (!hooks.FOutputVideoHook.PictureToRGB(frame->data, frame->linesize, static_cast<AVPixelFormat>(frame->format),
-                                                 frame->width, frame->height)) {
+        if (!hooks.FOutputVideoHook.PictureToRGB(
+                frame->data, frame->linesize, static_cast<AVPixelFormat>(frame->format), frame->width, frame->height)) {
             EngineLog(TLogLevel::llError, hooks.FOutputVideoHook.LastErrMsg());
             SetPostHook(phBitmap, false);
             return;

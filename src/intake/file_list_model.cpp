@@ -11,10 +11,7 @@ namespace reelsmith {
 
 namespace {
 
-int Compare(int64_t second, int64_t first)
-{
-    return second < first ? -1 : (second > first ? 1 : 0);
-}
+int Compare(int64_t second, int64_t first) { return second < first ? -1 : (second > first ? 1 : 0); }
 
 // Totals saturate instead of wrapping, whatever the cells hold.
 int64_t SaturatingAdd(int64_t sum, int64_t value)
@@ -35,15 +32,9 @@ int CompareCaptions(const TFileListRow& first, const TFileListRow& second)
 
 TFileListModel::TFileListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-int TFileListModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : Count();
-}
+int TFileListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Count(); }
 
-int TFileListModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : kFileColumnCount;
-}
+int TFileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kFileColumnCount; }
 
 QVariant TFileListModel::data(const QModelIndex& index, int role) const
 {
@@ -140,13 +131,9 @@ int TFileListModel::CompareRows(const TFileListRow& a, const TFileListRow& b, in
     case FileColumn::Duration:
         r = Compare(CellNumber(b, FileCell::DurationMicros), CellNumber(a, FileCell::DurationMicros));
         break;
-    case FileColumn::Size:
-        r = Compare(CellNumber(b, FileCell::SizeBytes), CellNumber(a, FileCell::SizeBytes));
-        break;
+    case FileColumn::Size: r = Compare(CellNumber(b, FileCell::SizeBytes), CellNumber(a, FileCell::SizeBytes)); break;
     case FileColumn::Name:
-    case FileColumn::Source:
-        r = CompareCaptions(b, a);
-        break;
+    case FileColumn::Source: r = CompareCaptions(b, a); break;
     }
     return descending ? r : -r;
 }

@@ -22,8 +22,6 @@ struct TFindFile::TEntry {
 
 namespace {
 
-
-
 // Enumeration order: names compared without regard to letter case, then byte-wise,
 // so every run over the same tree reports in the same order.
 bool NameOrder(const std::string& a, const std::string& b)
@@ -145,10 +143,11 @@ std::vector<TFindFile::TTarget> TFindFile::BuildTargets() const
     for (const std::string& location : ActiveCriteria.Files.Location) {
         if (location.empty())
             continue;
-        TTarget target{NormalizeFolder(location), masks, ActiveCriteria.Files.Subfolders,
-                       ActiveCriteria.Files.MinLevel, ActiveCriteria.Files.MaxLevel};
+        TTarget target{NormalizeFolder(location), masks, ActiveCriteria.Files.Subfolders, ActiveCriteria.Files.MinLevel,
+                       ActiveCriteria.Files.MaxLevel};
         // Two targets with the same folder merge: the later settings win, masks add up.
-        auto same = std::find_if(targets.begin(), targets.end(), [&](const TTarget& t) { return t.Folder == target.Folder; });
+        auto same =
+            std::find_if(targets.begin(), targets.end(), [&](const TTarget& t) { return t.Folder == target.Folder; });
         if (same == targets.end()) {
             targets.push_back(std::move(target));
             continue;

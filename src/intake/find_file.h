@@ -34,10 +34,10 @@ struct TFileCriteria {
 };
 
 struct TAttributesCriteria {
-    uint32_t OnAttributes = 0;                             // all must be set
+    uint32_t OnAttributes = 0;                                   // all must be set
     uint32_t OffAttributes = faHidden | faSystem | faDirectory;  // all must be clear
-    uint32_t AnyOnAttributes = 0;                          // at least one set, when not 0
-    uint32_t AnyOffAttributes = 0;                         // at least one clear, when not 0
+    uint32_t AnyOnAttributes = 0;                                // at least one set, when not 0
+    uint32_t AnyOffAttributes = 0;                               // at least one clear, when not 0
 
     bool Matches(uint32_t attributes) const;
 };
@@ -62,8 +62,7 @@ enum class TFolderIgnore { fiNone, fiJustThis, fiJustSubfolders, fiThisAndSubfol
 class TFindFile {
 public:
     using TFileMatchEvent = std::function<void(TFindFile& sender, const TFileDetails& file)>;
-    using TFolderChangeEvent =
-        std::function<void(TFindFile& sender, const std::string& folder, TFolderIgnore& ignore)>;
+    using TFolderChangeEvent = std::function<void(TFindFile& sender, const std::string& folder, TFolderIgnore& ignore)>;
     using TNotifyEvent = std::function<void(TFindFile& sender)>;
 
     TSearchCriteria& Criteria() { return m_Criteria; }

@@ -224,8 +224,7 @@ void TCustomDecoder::RefreshFileInfo()
             if (FFirstSubtitleStreamIndex < 0)
                 FFirstSubtitleStreamIndex = i;
             break;
-        default:
-            break;
+        default: break;
         }
     }
 }

@@ -415,8 +415,9 @@ bool TFFDecoder::Seek(int64_t APTS, int ASeekFlags)
             target += context->start_time;
         }
     }
-    EngineLog(TLogLevel::llDebug, StrFormat("TFFDecoder.Seek(): current position %lld bytes",
-                                            static_cast<long long>(context->pb ? ff().avio_seek(context->pb, 0, SEEK_CUR) : -1)));
+    EngineLog(TLogLevel::llDebug,
+              StrFormat("TFFDecoder.Seek(): current position %lld bytes",
+                        static_cast<long long>(context->pb ? ff().avio_seek(context->pb, 0, SEEK_CUR) : -1)));
 
     if (FVideoCodec)
         ff().avcodec_flush_buffers(FVideoCodec.get());
@@ -436,12 +437,13 @@ bool TFFDecoder::Seek(int64_t APTS, int ASeekFlags)
             ReportError(AV_LOG_ERROR, StrFormat("TFFDecoder.Seek(): could not seek to position %lld bytes",
                                                 static_cast<long long>(APTS)));
         else
-            ReportError(AV_LOG_ERROR, StrFormat("TFFDecoder.Seek(): could not seek to position %0.3f seconds",
-                                                APTS / 1000000.0));
+            ReportError(AV_LOG_ERROR,
+                        StrFormat("TFFDecoder.Seek(): could not seek to position %0.3f seconds", APTS / 1000000.0));
         return false;
     }
-    EngineLog(TLogLevel::llDebug, StrFormat("TFFDecoder.Seek(): seek to position %lld bytes",
-                                            static_cast<long long>(context->pb ? ff().avio_seek(context->pb, 0, SEEK_CUR) : -1)));
+    EngineLog(TLogLevel::llDebug,
+              StrFormat("TFFDecoder.Seek(): seek to position %lld bytes",
+                        static_cast<long long>(context->pb ? ff().avio_seek(context->pb, 0, SEEK_CUR) : -1)));
     return true;
 }
 

@@ -36,7 +36,7 @@ constexpr auto kHoldQuiet = std::chrono::milliseconds(100);
 constexpr auto kHoldMax = std::chrono::milliseconds(1000);
 constexpr auto kSlice = std::chrono::milliseconds(10);
 
-constexpr const char* kLevelNames[] = {"Quiet", "Panic", "Fatal", "Error", "Warning",
+constexpr const char* kLevelNames[] = {"Quiet", "Panic",   "Fatal", "Error", "Warning",
                                        "Info",  "Verbose", "Debug", "Trace"};
 
 std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -71,7 +71,7 @@ const AVClass** ParentContext(void* avcl, const AVClass* avc)
         !parent)
         return nullptr;
     const AVClass* parentClass = nullptr;
-    AVClass copy {};
+    AVClass copy{};
     char firstChar = 0;
     if (!ReadMemory(parent, &parentClass, sizeof parentClass) || !parentClass ||
         !ReadMemory(parentClass, &copy, sizeof copy) || copy.version != avc->version || !copy.class_name ||
@@ -91,8 +91,7 @@ std::string ContextPrefix(void* avcl)
     std::string prefix;
     if (avc->parent_log_context_offset) {
         if (const AVClass** parent = ParentContext(avcl, avc))
-            prefix += Printf("[%s @ %p] ",
-                             (*parent)->item_name ? (*parent)->item_name(parent) : (*parent)->class_name,
+            prefix += Printf("[%s @ %p] ", (*parent)->item_name ? (*parent)->item_name(parent) : (*parent)->class_name,
                              static_cast<void*>(parent));
     }
     prefix += Printf("[%s @ %p] ", avc->item_name ? avc->item_name(avcl) : avc->class_name, avcl);
@@ -379,10 +378,7 @@ void TFFLogger::LibraryCallback(void* avcl, int level, const char* format, va_li
         logger->DeliverNow();
 }
 
-void TFFLogger::UpdateSkipping()
-{
-    FSkipping = !(FActive && (FOnLog || (FLogToFile && !FLogFile.empty())));
-}
+void TFFLogger::UpdateSkipping() { FSkipping = !(FActive && (FOnLog || (FLogToFile && !FLogFile.empty()))); }
 
 bool TFFLogger::Enqueue(TItem item, bool foldRepeats)
 {
@@ -607,9 +603,9 @@ std::string TFFLogger::FormatLine(const TItem& item)
         std::chrono::duration_cast<std::chrono::milliseconds>(item.Time.time_since_epoch()).count() % 1000;
     std::tm local{};
     localtime_r(&seconds, &local);
-    std::string line = Printf("%02d:%02d:%02d.%03d [%.8x]%s ", local.tm_hour, local.tm_min, local.tm_sec,
-                              static_cast<int>(millis), static_cast<unsigned>(item.ThreadID),
-                              item.MainThread ? "*" : "");
+    std::string line =
+        Printf("%02d:%02d:%02d.%03d [%.8x]%s ", local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(millis),
+               static_cast<unsigned>(item.ThreadID), item.MainThread ? "*" : "");
     line += item.Prefix;
     if (item.PrintLevel)
         line += std::string("[") + LogLevelName(item.Level) + "] ";

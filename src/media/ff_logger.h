@@ -36,7 +36,8 @@ TLogLevel LogLevelOfFF(int ffLevel);
 const char* LogLevelName(TLogLevel level);
 
 // Sender (the component or FFmpeg context that logged), thread id, level, one formatted line.
-using TLogEvent = std::function<void(const void* Sender, int AThreadID, TLogLevel ALogLevel, const std::string& ALogMsg)>;
+using TLogEvent =
+    std::function<void(const void* Sender, int AThreadID, TLogLevel ALogLevel, const std::string& ALogMsg)>;
 
 // The message of a delivered line, without the time and thread in front.
 std::string LogLineMessage(const std::string& line);
@@ -118,7 +119,7 @@ private:
     void ReleaseHeld();  // FLock held
     void DeliverQueued();
     bool WriteToFile(const std::string& path, const std::string& line);  // FDeliverLock held
-    void CloseFile();  // FDeliverLock held
+    void CloseFile();                                                    // FDeliverLock held
     void RunEvents(TBatch& batch);
     // Waits for done() under FLock; on serve's main thread serves its calls meanwhile.
     void WaitUntil(std::unique_lock<std::mutex>& lock, TMainThreadDispatcher* serve, const std::function<bool()>& done);

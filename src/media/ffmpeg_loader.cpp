@@ -15,10 +15,10 @@ namespace {
 
 struct TLibraryRow {
     const char* BaseName;
-    bool SystemLibrary;     // the library path is never put in front of its name
-    const char* FileName;   // Linux soname
-    const char* Version;    // symbol version node; null: plain dlsym
-    bool Bindable;          // false: loading succeeds without touching the disk
+    bool SystemLibrary;    // the library path is never put in front of its name
+    const char* FileName;  // Linux soname
+    const char* Version;   // symbol version node; null: plain dlsym
+    bool Bindable;         // false: loading succeeds without touching the disk
 };
 
 constexpr TLibraryRow kLibraryTable[kLibraryCount] = {
@@ -41,7 +41,7 @@ const TLibraryRow& Row(TLibrary library) { return kLibraryTable[static_cast<int>
 
 bool FileExists(const std::string& path)
 {
-    struct stat info{};
+    struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
 }
 
@@ -73,8 +73,8 @@ void* Resolve(void* handle, const char* symbol, bool required, const std::string
     dlerror();
     void* address = version ? dlvsym(handle, symbol, version) : dlsym(handle, symbol);
     if (!address && required) {
-        const std::string message = "Load function " + std::string(symbol) + "@" + fileName +
-                                    " error: " + LastDlError();
+        const std::string message =
+            "Load function " + std::string(symbol) + "@" + fileName + " error: " + LastDlError();
         throw TBindError(message);
     }
     return address;
@@ -86,8 +86,8 @@ void BindFunctions(TLibrary library, void* handle, const std::string& fileName)
 {
     FFApi& table = detail::mutableFFApi();
     const char* version = Row(library).Version;
-#define RS_FF_FUNCTION(lib, member, symbol, required, ...)                                                   \
-    if (library == TLibrary::lib)                                                                             \
+#define RS_FF_FUNCTION(lib, member, symbol, required, ...) \
+    if (library == TLibrary::lib)                          \
         table.member = reinterpret_cast<decltype(table.member)>(Resolve(handle, symbol, required, fileName, version));
 #include "media/ffmpeg_function_list.inc"
 #undef RS_FF_FUNCTION
@@ -96,8 +96,8 @@ void BindFunctions(TLibrary library, void* handle, const std::string& fileName)
 void UnbindFunctions(TLibrary library)
 {
     FFApi& table = detail::mutableFFApi();
-#define RS_FF_FUNCTION(lib, member, symbol, required, ...)                                                   \
-    if (library == TLibrary::lib)                                                                             \
+#define RS_FF_FUNCTION(lib, member, symbol, required, ...) \
+    if (library == TLibrary::lib)                          \
         table.member = nullptr;
 #include "media/ffmpeg_function_list.inc"
 #undef RS_FF_FUNCTION
@@ -105,7 +105,7 @@ void UnbindFunctions(TLibrary library)
 #pragma GCC diagnostic pop
 
 constexpr TLibrary kAllLibraries[kLibraryCount] = {
-    TLibrary::avUtil,  TLibrary::swScale,  TLibrary::swResample, TLibrary::avCodec, TLibrary::avFormat,
+    TLibrary::avUtil,   TLibrary::swScale,  TLibrary::swResample, TLibrary::avCodec, TLibrary::avFormat,
     TLibrary::avFilter, TLibrary::avDevice, TLibrary::myUtil,     TLibrary::SDL2,    TLibrary::libSoundTouch};
 
 }  // namespace

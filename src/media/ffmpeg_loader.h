@@ -41,8 +41,8 @@ private:
     std::uint16_t FBits = 0;
 };
 
-inline constexpr TLibraries DecoderLibraries{TLibrary::avUtil,   TLibrary::swScale,  TLibrary::swResample,
-                                             TLibrary::avCodec,  TLibrary::avFormat, TLibrary::avFilter,
+inline constexpr TLibraries DecoderLibraries{TLibrary::avUtil,  TLibrary::swScale,  TLibrary::swResample,
+                                             TLibrary::avCodec, TLibrary::avFormat, TLibrary::avFilter,
                                              TLibrary::myUtil};
 inline constexpr TLibraries EncoderLibraries = DecoderLibraries | TLibraries{TLibrary::avDevice};
 
@@ -85,10 +85,10 @@ public:
 
 private:
     struct TLibraryStatus {
-        std::string Name;            // overrides the table's file name when not empty
-        void* Handle = nullptr;      // dlopen handle; null while not loaded
-        void* Companion = nullptr;   // a dependency opened from the library folder (libpostproc)
-        bool Fixuped = false;        // every function of the library is bound
+        std::string Name;           // overrides the table's file name when not empty
+        void* Handle = nullptr;     // dlopen handle; null while not loaded
+        void* Companion = nullptr;  // a dependency opened from the library folder (libpostproc)
+        bool Fixuped = false;       // every function of the library is bound
     };
 
     bool OpenModule(TLibrary library);

@@ -37,9 +37,10 @@ std::string RefusedProtocolText(const std::string& name, const std::string& whit
         return StrFormat("no protocol can read \"%s\"", name.c_str());
     if (OnList(protocol, whitelist))
         return {};
-    return StrFormat("protocol \"%s\" is not allowed for inputs (allowed: %s); the input option "
-                     "-protocol_whitelist widens the list",
-                     protocol, whitelist.c_str());
+    return StrFormat(
+        "protocol \"%s\" is not allowed for inputs (allowed: %s); the input option "
+        "-protocol_whitelist widens the list",
+        protocol, whitelist.c_str());
 }
 
 }  // namespace reelsmith

@@ -2,10 +2,7 @@
 
 namespace reelsmith {
 
-TPreviewSession::TPreviewSession(std::string libraryFolder) : FLibraryFolder(std::move(libraryFolder))
-{
-    ResetView();
-}
+TPreviewSession::TPreviewSession(std::string libraryFolder) : FLibraryFolder(std::move(libraryFolder)) { ResetView(); }
 
 bool TPreviewSession::Open(const std::string& path)
 {

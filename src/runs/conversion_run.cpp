@@ -316,20 +316,11 @@ void TConversionRun::ShowProcessing(const QString& outputPath)
 void TConversionRun::StartEncoder()
 {
     switch (m_Setup.CPUUsage) {
-    case 0:
-        m_Encoder.ThreadPriority = tpIdle;
-        break;
-    case 1:
-        m_Encoder.ThreadPriority = tpLowest;
-        break;
-    case 2:
-        m_Encoder.ThreadPriority = tpNormal;
-        break;
-    case 3:
-        m_Encoder.ThreadPriority = tpHighest;
-        break;
-    default:
-        break;
+    case 0: m_Encoder.ThreadPriority = tpIdle; break;
+    case 1: m_Encoder.ThreadPriority = tpLowest; break;
+    case 2: m_Encoder.ThreadPriority = tpNormal; break;
+    case 3: m_Encoder.ThreadPriority = tpHighest; break;
+    default: break;
     }
     m_FinalEventWaits = 0;
     m_AwaitingFinalEvent = true;
@@ -372,9 +363,10 @@ void TConversionRun::FinishOutput(const TTerminateInfo& info)
     m_Written.append(final);
     m_FileDone = true;
     if (final != wanted)
-        AddLog(QStringLiteral("\"%1\" appeared meanwhile; saved as \"%2\"")
-                   .arg(DisplayedFileName(QFileInfo(wanted).fileName()), DisplayedFileName(QFileInfo(final).fileName())),
-               TLogColour::Neutral);
+        AddLog(
+            QStringLiteral("\"%1\" appeared meanwhile; saved as \"%2\"")
+                .arg(DisplayedFileName(QFileInfo(wanted).fileName()), DisplayedFileName(QFileInfo(final).fileName())),
+            TLogColour::Neutral);
 }
 
 void TConversionRun::FFEncoderProgress(const TProgressInfo& info)
@@ -562,10 +554,7 @@ void TConversionRun::CancelledEnd()
     emit RunOver();
 }
 
-QString TConversionRun::LogPath() const
-{
-    return m_Setup.LogPath.isEmpty() ? LogFilePath() : m_Setup.LogPath;
-}
+QString TConversionRun::LogPath() const { return m_Setup.LogPath.isEmpty() ? LogFilePath() : m_Setup.LogPath; }
 
 void TConversionRun::StopForSignal()
 {

@@ -33,15 +33,15 @@ struct TRunRow {
 struct TRunSetup {
     TRunKind Kind = TRunKind::Video;
     std::vector<TRunRow> Rows;
-    QString OutputPath;       // str_OutputPath: a folder ending in "/", or empty for beside each source
-    QString VideoFormatText;  // cb_VideoFormat text, e.g. "MP4" (video runs)
+    QString OutputPath;         // str_OutputPath: a folder ending in "/", or empty for beside each source
+    QString VideoFormatText;    // cb_VideoFormat text, e.g. "MP4" (video runs)
     int AudioFormatIndex = -1;  // cb_AudioFormat position (audio runs)
-    QString Options;          // str_Options
-    int CPUUsage = 2;         // cb_CPUUsage position
+    QString Options;            // str_Options
+    int CPUUsage = 2;           // cb_CPUUsage position
     QString ThreadsText = QStringLiteral("1");  // cb_Threads text
-    bool ExitAtEnd = false;   // the last command-line parameter is "x"
-    QString LogPath;          // where "log.txt" goes; empty: LogFilePath()
-    std::string LibraryFolder;  // where the libraries are looked for first; empty: the program folder
+    bool ExitAtEnd = false;                     // the last command-line parameter is "x"
+    QString LogPath;                            // where "log.txt" goes; empty: LogFilePath()
+    std::string LibraryFolder;                  // where the libraries are looked for first; empty: the program folder
     // The overwrite question; true for Yes. Empty in an unattended run: nobody can answer,
     // so an existing output is kept and the row skipped with a reason.
     std::function<bool(const QString& fileName)> AskOverwrite;
@@ -208,9 +208,9 @@ private:
     int64_t m_LastTotalDuration = 0;
     int64_t m_LastCurrentDuration = 0;
     int64_t m_SourceDuration = 0;
-    bool m_Overwrite = false;   // the user agreed to replace the existing output of this row
-    bool m_FileDone = false;    // the row's output was converted and is under its final name
-    QString m_RowError;         // why the row's output is not there, for the not-converted report
+    bool m_Overwrite = false;  // the user agreed to replace the existing output of this row
+    bool m_FileDone = false;   // the row's output was converted and is under its final name
+    QString m_RowError;        // why the row's output is not there, for the not-converted report
 
     // The row's output while it is written; removed unless committed, also when the run goes.
     TStagedOutput m_Staged;

@@ -44,9 +44,7 @@ TDestination ChooseDestination(const TDestinationRequest& request)
         result.OutputPath = WithTrailingSlash(folder);
         return result;
     }
-    case TDestinationChoice::Original:
-        result.Ok = true;
-        return result;
+    case TDestinationChoice::Original: result.Ok = true; return result;
     case TDestinationChoice::Path:
         if (request.PathText.isEmpty()) {
             result.Error = QString::fromLatin1(kNoOutputPathText);

@@ -17,17 +17,11 @@ QString WithoutExtension(const QString& caption)
     return dot > 0 ? caption.left(dot) : caption;
 }
 
-QString FolderOf(const QString& sourcePath)
-{
-    return QFileInfo(sourcePath).absolutePath() + QLatin1Char('/');
-}
+QString FolderOf(const QString& sourcePath) { return QFileInfo(sourcePath).absolutePath() + QLatin1Char('/'); }
 
 }  // namespace
 
-QString VideoExtension(const QString& formatText)
-{
-    return QLatin1Char('.') + formatText.toLower();
-}
+QString VideoExtension(const QString& formatText) { return QLatin1Char('.') + formatText.toLower(); }
 
 QString AudioExtension(int formatIndex)
 {

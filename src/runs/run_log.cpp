@@ -13,16 +13,11 @@ namespace reelsmith {
 TRgb LogColourRgb(TLogColour colour, bool dark, TRgb darkNeutral)
 {
     switch (colour) {
-    case TLogColour::Neutral:
-        return dark ? darkNeutral : TRgb{0, 0, 0};
-    case TLogColour::Green:
-        return dark ? TRgb{55, 221, 130} : TRgb{0, 128, 0};
-    case TLogColour::Blue:
-        return dark ? TRgb{98, 162, 228} : TRgb{0, 0, 255};
-    case TLogColour::Red:
-        return dark ? TRgb{228, 97, 97} : TRgb{255, 0, 0};
-    case TLogColour::Grey:
-        return {128, 128, 128};
+    case TLogColour::Neutral: return dark ? darkNeutral : TRgb{0, 0, 0};
+    case TLogColour::Green: return dark ? TRgb{55, 221, 130} : TRgb{0, 128, 0};
+    case TLogColour::Blue: return dark ? TRgb{98, 162, 228} : TRgb{0, 0, 255};
+    case TLogColour::Red: return dark ? TRgb{228, 97, 97} : TRgb{255, 0, 0};
+    case TLogColour::Grey: return {128, 128, 128};
     case TLogColour::Maroon:
         // Dark red would vanish on the dark log background.
         return dark ? TRgb{214, 120, 96} : TRgb{128, 0, 0};
@@ -41,17 +36,10 @@ QString EscapeControlCharacters(const QString& text)
             continue;
         }
         switch (code) {
-        case u'\n':
-            escaped.append(QLatin1String("\\n"));
-            break;
-        case u'\r':
-            escaped.append(QLatin1String("\\r"));
-            break;
-        case u'\t':
-            escaped.append(QLatin1String("\\t"));
-            break;
-        default:
-            escaped.append(QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0')));
+        case u'\n': escaped.append(QLatin1String("\\n")); break;
+        case u'\r': escaped.append(QLatin1String("\\r")); break;
+        case u'\t': escaped.append(QLatin1String("\\t")); break;
+        default: escaped.append(QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0')));
         }
     }
     return escaped;

@@ -7,7 +7,6 @@
 namespace reelsmith {
 namespace {
 
-
 std::string BitRateOptions(const TOutputChoices& c)
 {
     std::string text = "-b:a " + c.AudioBitrateText() + "k";
@@ -118,7 +117,8 @@ std::string FilterChain(const TOutputChoices& c)
     std::string chain;
     if (c.VideoFrameSize > 0) {
         std::string size = c.VideoFrameSizeText();
-        std::replace_if(size.begin(), size.end(), [](char ch) { return ch == 'x' || ch == 'X'; }, ':');
+        std::replace_if(
+            size.begin(), size.end(), [](char ch) { return ch == 'x' || ch == 'X'; }, ':');
         chain = "scale=" + size;
     }
     const TEffects& e = c.Effects;

@@ -6,15 +6,9 @@
 namespace reelsmith {
 namespace {
 
-std::string Text(TChoiceList list, int position)
-{
-    return EntryText(ChoiceEntries(list), position);
-}
+std::string Text(TChoiceList list, int position) { return EntryText(ChoiceEntries(list), position); }
 
-int FirstOrNone(const TEntryList& entries)
-{
-    return entries.empty() ? -1 : 0;
-}
+int FirstOrNone(const TEntryList& entries) { return entries.empty() ? -1 : 0; }
 
 void Normalize(int& position, std::size_t size)
 {
@@ -22,37 +16,19 @@ void Normalize(int& position, std::size_t size)
         position = -1;
 }
 
-void Normalize(int& position, TChoiceList list)
-{
-    Normalize(position, ChoiceEntries(list).size());
-}
+void Normalize(int& position, TChoiceList list) { Normalize(position, ChoiceEntries(list).size()); }
 
 }  // namespace
 
 std::string TOutputChoices::VideoFormatText() const { return Text(TChoiceList::VideoFormat, VideoFormat); }
-std::string TOutputChoices::VideoEncoderText() const
-{
-    return EntryText(VideoEncodersOf(VideoFormat), VideoEncoder);
-}
+std::string TOutputChoices::VideoEncoderText() const { return EntryText(VideoEncodersOf(VideoFormat), VideoEncoder); }
 std::string TOutputChoices::VideoAspectText() const { return Text(TChoiceList::VideoAspect, VideoAspect); }
-std::string TOutputChoices::VideoFrameSizeText() const
-{
-    return EntryText(VideoFrameSizeEntries(), VideoFrameSize);
-}
-std::string TOutputChoices::VideoFrameRateText() const
-{
-    return Text(TChoiceList::VideoFrameRate, VideoFrameRate);
-}
+std::string TOutputChoices::VideoFrameSizeText() const { return EntryText(VideoFrameSizeEntries(), VideoFrameSize); }
+std::string TOutputChoices::VideoFrameRateText() const { return Text(TChoiceList::VideoFrameRate, VideoFrameRate); }
 std::string TOutputChoices::VideoBitrateText() const { return Text(TChoiceList::VideoBitrate, VideoBitrate); }
 std::string TOutputChoices::AudioFormatText() const { return Text(TChoiceList::AudioFormat, AudioFormat); }
-std::string TOutputChoices::AudioEncoderText() const
-{
-    return EntryText(AudioEncodersOf(VideoFormat), AudioEncoder);
-}
-std::string TOutputChoices::AudioSampleRateText() const
-{
-    return Text(TChoiceList::AudioSampleRate, AudioSampleRate);
-}
+std::string TOutputChoices::AudioEncoderText() const { return EntryText(AudioEncodersOf(VideoFormat), AudioEncoder); }
+std::string TOutputChoices::AudioSampleRateText() const { return Text(TChoiceList::AudioSampleRate, AudioSampleRate); }
 std::string TOutputChoices::AudioChannelText() const { return Text(TChoiceList::AudioChannel, AudioChannel); }
 std::string TOutputChoices::AudioBitrateText() const { return Text(TChoiceList::AudioBitrate, AudioBitrate); }
 std::string TOutputChoices::ThreadsText() const { return Text(TChoiceList::Threads, Threads); }

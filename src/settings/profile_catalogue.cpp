@@ -91,10 +91,7 @@ void ResetToOriginal(TOutputChoices& c)
 
 }  // namespace
 
-const std::vector<TProfile>& ProfileCatalogue()
-{
-    return kProfiles;
-}
+const std::vector<TProfile>& ProfileCatalogue() { return kProfiles; }
 
 std::vector<std::string> ProfileCaptions(int type)
 {

@@ -67,7 +67,8 @@ TEST(CommandLine, ExistingFilesSkipsMissingOnesAndFolders)
     std::ofstream(folder.file("a.mp4")) << "x";
     const QString dir = QString::fromStdString(folder.path());
     TRejectedInputs passedOver;
-    const QStringList existing = ExistingFiles({dir + "/missing.mp4", dir + "/a.mp4", dir, dir + "/a.mp4"}, &passedOver);
+    const QStringList existing =
+        ExistingFiles({dir + "/missing.mp4", dir + "/a.mp4", dir, dir + "/a.mp4"}, &passedOver);
     EXPECT_EQ(existing, QStringList({dir + "/a.mp4", dir + "/a.mp4"}));
     EXPECT_EQ(passedOver, TRejectedInputs({{dir + "/missing.mp4", "not found"}, {dir, "a folder, not a file"}}));
 }

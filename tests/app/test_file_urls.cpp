@@ -35,12 +35,13 @@ TEST(FileUrls, OneUrl)
 
 TEST(FileUrls, UriListKeepsOrderAndSkipsCommentsAndOtherSchemes)
 {
-    const QByteArray list = "# copied by a file manager\r\n"
-                            "file:///v/b.mkv\r\n"
-                            "http://example.com/x.avi\r\n"
-                            "\r\n"
-                            "file:///v/a.avi\n"
-                            "file:///v/folder";
+    const QByteArray list =
+        "# copied by a file manager\r\n"
+        "file:///v/b.mkv\r\n"
+        "http://example.com/x.avi\r\n"
+        "\r\n"
+        "file:///v/a.avi\n"
+        "file:///v/folder";
     EXPECT_EQ(LocalPathsFromUriList(list), QStringList({"/v/b.mkv", "/v/a.avi", "/v/folder"}));
 }
 

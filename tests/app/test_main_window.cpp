@@ -114,15 +114,14 @@ private slots:
         QCOMPARE(ui.cb_VideoFormat->currentText(), QStringLiteral("AVI"));
         QCOMPARE(ui.cb_VideoEncoder->currentText(), QStringLiteral("MPEG4"));
         QCOMPARE(ui.cb_AudioEncoder->currentText(), QStringLiteral("MP3"));
-        for (QComboBox* list : {ui.cb_VideoAspect, ui.cb_VideoFrameSize, ui.cb_VideoFrameRate,
-                                ui.cb_VideoBitrate, ui.cb_AudioFormat, ui.cb_AudioSampleRate,
-                                ui.cb_AudioChannel, ui.cb_AudioBitrate, ui.cb_Threads})
+        for (QComboBox* list :
+             {ui.cb_VideoAspect, ui.cb_VideoFrameSize, ui.cb_VideoFrameRate, ui.cb_VideoBitrate, ui.cb_AudioFormat,
+              ui.cb_AudioSampleRate, ui.cb_AudioChannel, ui.cb_AudioBitrate, ui.cb_Threads})
             QCOMPARE(list->currentIndex(), 0);
         QCOMPARE(ui.cb_AudioBitrate->currentText(), QStringLiteral("32"));
         QCOMPARE(ui.cb_CPUUsage->currentText(), QStringLiteral("Normal"));
         QCOMPARE(ui.cb_Threads->currentText(), QStringLiteral("1"));
-        QCOMPARE(ui.cb_VideoFrameSize->itemText(ui.cb_VideoFrameSize->count() - 1),
-                 QStringLiteral("7680x4800"));
+        QCOMPARE(ui.cb_VideoFrameSize->itemText(ui.cb_VideoFrameSize->count() - 1), QStringLiteral("7680x4800"));
         SaveShot(window, QStringLiteral("main-default.png"));
         for (int tab = 1; tab < 5; ++tab) {
             ui.tab_Settings->setCurrentIndex(tab);
@@ -149,10 +148,14 @@ private slots:
             const char* hint;
             bool enabled;
         } buttons[] = {
-            {ui.btn_Convert, "Convert files (F9)", true}, {ui.btn_Command, "Send FFMPEG command", true},
-            {ui.btn_Extract, "Extract audio (Ctrl+E)", true}, {ui.btn_Burn, "Burn disc (Ctrl+B)", true},
-            {ui.btn_Add, "Add files (Ctrl+D)", true}, {ui.btn_Paste, "Paste (Ctrl+V)", true},
-            {ui.btn_Play, "Preview (F3)", false}, {ui.btn_Properties, "Properties (F4)", false},
+            {ui.btn_Convert, "Convert files (F9)", true},
+            {ui.btn_Command, "Send FFMPEG command", true},
+            {ui.btn_Extract, "Extract audio (Ctrl+E)", true},
+            {ui.btn_Burn, "Burn disc (Ctrl+B)", true},
+            {ui.btn_Add, "Add files (Ctrl+D)", true},
+            {ui.btn_Paste, "Paste (Ctrl+V)", true},
+            {ui.btn_Play, "Preview (F3)", false},
+            {ui.btn_Properties, "Properties (F4)", false},
             {ui.btn_Remove, "Remove (Del)", false},
         };
         for (const auto& b : buttons) {
@@ -171,7 +174,7 @@ private slots:
                                                           "Play", "Preview", "Properties", "-", "Remove"}));
         QCOMPARE(Captions(menus[3]->menu()), QStringList({"Help", "-", "Check for update on startup", "-", "About"}));
         QCOMPARE(Captions(ui.mnu_List), QStringList({"Add files", "Paste", "Select all", "-", "Play", "Preview",
-                                                         "Properties", "-", "Remove"}));
+                                                     "Properties", "-", "Remove"}));
         QCOMPARE(ui.act_Remove->shortcut(), QKeySequence(Qt::Key_Delete));
         QCOMPARE(ui.act_Convert->shortcut(), QKeySequence(Qt::Key_F9));
         QCOMPARE(ui.act_Extract->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -345,8 +348,9 @@ private slots:
 
     void closeWritesSettingsAndKeepsUnknownKeys()
     {
-        WriteFile(IniPath(), "; mine\n[Reelsmith]\nTab=4\nLocOption=3\nLocation=/srv/out\nWidth=700\nHeight=500\n"
-                             "Column2=123\nMystery=1\n[Other]\nk=v\n");
+        WriteFile(IniPath(),
+                  "; mine\n[Reelsmith]\nTab=4\nLocOption=3\nLocation=/srv/out\nWidth=700\nHeight=500\n"
+                  "Column2=123\nMystery=1\n[Other]\nk=v\n");
         {
             Tfrm_Main window;
             const TMainControls ui(window);
@@ -375,10 +379,11 @@ private slots:
 
     void storedPositionsSelectExactlyThoseEntries()
     {
-        WriteFile(IniPath(), "[Reelsmith]\nCustom=1000x500\n[Settings]\nProfileType=4\nProfileFormat=2\n"
-                             "CPUusage=0\nThreads=7\nVideoFormat2=8\nVideoEncoder2=0\nVideoAspect2=2\n"
-                             "VideoFrameSize2=29\nVideoFrameRate2=3\nVideoBitRate2=9\nAudioFormat2=3\n"
-                             "AudioEncoder2=0\nAudioChannel2=2\nAudioSampleRate2=4\nAudioBitRate2=13\n");
+        WriteFile(IniPath(),
+                  "[Reelsmith]\nCustom=1000x500\n[Settings]\nProfileType=4\nProfileFormat=2\n"
+                  "CPUusage=0\nThreads=7\nVideoFormat2=8\nVideoEncoder2=0\nVideoAspect2=2\n"
+                  "VideoFrameSize2=29\nVideoFrameRate2=3\nVideoBitRate2=9\nAudioFormat2=3\n"
+                  "AudioEncoder2=0\nAudioChannel2=2\nAudioSampleRate2=4\nAudioBitRate2=13\n");
         {
             Tfrm_Main window;
             const TMainControls ui(window);
@@ -402,9 +407,9 @@ private slots:
             window.close();
         }
         const QByteArray text = ReadFile(IniPath());
-        for (const char* line : {"ProfileType=4\n", "ProfileFormat=2\n", "CPUusage=0\n", "Threads=7\n",
-                                 "VideoFormat2=8\n", "VideoFrameSize2=29\n", "VideoBitRate2=4\n",
-                                 "AudioBitRate2=13\n", "Custom=1000x500\n"})
+        for (const char* line :
+             {"ProfileType=4\n", "ProfileFormat=2\n", "CPUusage=0\n", "Threads=7\n", "VideoFormat2=8\n",
+              "VideoFrameSize2=29\n", "VideoBitRate2=4\n", "AudioBitRate2=13\n", "Custom=1000x500\n"})
             QVERIFY2(text.contains(line), line);
     }
 
@@ -499,8 +504,9 @@ private slots:
         QByteArray garbage;
         for (int i = 0; i < 5000; ++i)
             garbage.append(static_cast<char>((i * 131) % 256));
-        garbage.append("\n[Reelsmith]\nWidth=99999999999999\nHeight=-5\nTab=77\nColumn1=2147483647\n"
-                       "Maximized=\xff\n[Settings]\nCPUusage=12\nVideoFormat2=-3\n");
+        garbage.append(
+            "\n[Reelsmith]\nWidth=99999999999999\nHeight=-5\nTab=77\nColumn1=2147483647\n"
+            "Maximized=\xff\n[Settings]\nCPUusage=12\nVideoFormat2=-3\n");
         WriteFile(IniPath(), garbage);
         Tfrm_Main window;
         const TMainControls ui(window);
@@ -545,7 +551,8 @@ private slots:
         reelsmith::TOutputChoices choices = window.Choices();
         choices.Effects.ef_Rotate = true;
         choices.Effects.ef_Degrees = 1;
-        choices.Effects.ef_VFlip = choices.Effects.ef_HFlip = choices.Effects.ef_Negate = choices.Effects.ef_Dein = true;
+        choices.Effects.ef_VFlip = choices.Effects.ef_HFlip = choices.Effects.ef_Negate = choices.Effects.ef_Dein =
+            true;
         window.SetChoices(choices);
         window.resize(900, 650);
         window.RestoreDefaultSettings();

@@ -18,14 +18,16 @@ namespace {
 
 std::string ClipA()
 {
-    return MakeMedia("e2e_a.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
-                                  "-f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a aac -shortest");
+    return MakeMedia("e2e_a.mp4",
+                     "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
+                     "-f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a aac -shortest");
 }
 
 std::string ClipB()
 {
-    return MakeMedia("e2e_b.mkv", "-f lavfi -i testsrc2=size=176x144:rate=25:duration=1 "
-                                  "-f lavfi -i sine=frequency=660:duration=1 -c:v mpeg4 -c:a mp2 -shortest");
+    return MakeMedia("e2e_b.mkv",
+                     "-f lavfi -i testsrc2=size=176x144:rate=25:duration=1 "
+                     "-f lavfi -i sine=frequency=660:duration=1 -c:v mpeg4 -c:a mp2 -shortest");
 }
 
 std::string ReadText(const std::string& path)
@@ -48,9 +50,9 @@ std::vector<std::string> Lines(const std::string& text)
 std::string Probe(const std::string& path, const std::string& entries)
 {
     std::string out;
-    RunCommand("ffprobe -v error -show_entries " + entries + " -of default=noprint_wrappers=1:nokey=1 " +
-                   ShellQuote(path),
-               &out);
+    RunCommand(
+        "ffprobe -v error -show_entries " + entries + " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(path),
+        &out);
     while (!out.empty() && out.back() == '\n')
         out.pop_back();
     return out;
@@ -211,7 +213,9 @@ TEST(ProgramRun, ExtractsAudioInEveryFormat)
             << c.extension << run.Stderr();
         // The engine's own warnings (FLAC: "encoding as 24 bits-per-sample") come between.
         std::vector<std::string> log = Lines(ReadText(run.LogFile()));
-        std::erase_if(log, [](const std::string& line) { return line.starts_with("[") && line.find(" @ ") != std::string::npos; });
+        std::erase_if(log, [](const std::string& line) {
+            return line.starts_with("[") && line.find(" @ ") != std::string::npos;
+        });
         EXPECT_EQ(log, ExpectedLog(run, options, c.extension)) << c.extension;
         for (const char* stem : {"a", "b"}) {
             const std::string output = run.Out(std::string(stem) + c.extension);
@@ -226,14 +230,17 @@ TEST(ProgramRun, ExtractsAudioInEveryFormat)
 TEST(ProgramRun, SigtermInTheMiddleLeavesNoOutput)
 {
     ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\nVideoEncoder2=0\nAudioEncoder2=0\n");
-    const std::string source = MakeMedia("e2e_long.mkv", "-f lavfi -i testsrc=size=320x240:rate=25:duration=60 "
-                                                          "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 5 "
-                                                          "-c:a aac -shortest");
+    const std::string source = MakeMedia("e2e_long.mkv",
+                                         "-f lavfi -i testsrc=size=320x240:rate=25:duration=60 "
+                                         "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 5 "
+                                         "-c:a aac -shortest");
     std::filesystem::create_directories(run.Out());
     // Started in the background; signalled once its hidden output has grown.
     const std::string script = run.Command({"-v", run.Out(), source, "x"}) + " >/dev/null 2>&1 & pid=$!\n" +
                                "for i in $(seq 1200); do\n"
-                               "  f=$(find " + ShellQuote(run.Out()) + " -name '.*partial-*' -size +100k)\n"
+                               "  f=$(find " +
+                               ShellQuote(run.Out()) +
+                               " -name '.*partial-*' -size +100k)\n"
                                "  [ -n \"$f\" ] && break; sleep 0.05\n"
                                "done\n"
                                "kill -TERM $pid; wait $pid; echo $?\n";
@@ -290,7 +297,8 @@ TEST(ProgramRun, InputsThatAreNotConvertedAreNamedWithTheirReason)
     };
     for (const auto& [name, reason] : named) {
         EXPECT_NE(run.Stderr().find("reelsmith: not converted: " + run.Source(name) + ": " + reason), std::string::npos)
-            << name << "\n" << run.Stderr();
+            << name << "\n"
+            << run.Stderr();
         EXPECT_NE(log.find(run.Source(name) + ": " + reason), std::string::npos) << name << "\n" << log;
     }
     EXPECT_NE(log.find("Not added: 4"), std::string::npos) << log;

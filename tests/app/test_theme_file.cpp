@@ -19,8 +19,9 @@ QString MinimalTheme()
     QString text = QStringLiteral("/*\n * name: Test\n");
     for (const QString& role : RequiredPaletteRoles())
         text += QStringLiteral(" * palette %1: #101010\n").arg(role);
-    text += QStringLiteral(" * button-hot: #202020\n * button-focused: #303030\n * button-pressed: #404040\n */\n"
-                           "QWidget { color: white; }\n");
+    text += QStringLiteral(
+        " * button-hot: #202020\n * button-focused: #303030\n * button-pressed: #404040\n */\n"
+        "QWidget { color: white; }\n");
     return text;
 }
 
@@ -50,7 +51,8 @@ TEST(ThemeFile, AnIncompleteOrBrokenHeaderIsNoTheme)
         {"no name", MinimalTheme().remove(QStringLiteral(" * name: Test\n"))},
         {"a palette role missing", MinimalTheme().remove(QStringLiteral(" * palette Base: #101010\n"))},
         {"a button colour missing", MinimalTheme().remove(QStringLiteral(" * button-pressed: #404040\n"))},
-        {"not a colour", MinimalTheme().replace(QStringLiteral("button-hot: #202020"), QStringLiteral("button-hot: red"))},
+        {"not a colour",
+         MinimalTheme().replace(QStringLiteral("button-hot: #202020"), QStringLiteral("button-hot: red"))},
         {"unclosed comment", MinimalTheme().remove(QStringLiteral(" */\n"))},
     };
     for (const auto& c : cases) {

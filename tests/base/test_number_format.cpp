@@ -61,10 +61,9 @@ TEST(NumberFormat, FileSizeTakesTheLargestUnitBelowTheSize)
         int64_t bytes;
         const char* text;
     } cases[] = {
-        {0, "0 bytes"},          {1023, "1,023 bytes"},       {1024, "1 KB"},
-        {1535, "1 KB"},          {1536, "2 KB"},              {1048575, "1,024 KB"},
-        {1048576, "1 MB"},       {1073741823, "1,024 MB"},    {1073741824, "1.00 GB"},
-        {5368709120LL, "5.00 GB"},
+        {0, "0 bytes"},          {1023, "1,023 bytes"},     {1024, "1 KB"},    {1535, "1 KB"},
+        {1536, "2 KB"},          {1048575, "1,024 KB"},     {1048576, "1 MB"}, {1073741823, "1,024 MB"},
+        {1073741824, "1.00 GB"}, {5368709120LL, "5.00 GB"},
     };
     for (const auto& item : cases)
         EXPECT_EQ(FormatFileSize(item.bytes, english).toStdString(), item.text) << item.bytes;

@@ -103,8 +103,8 @@ TEST(OutputStaging, AnExistingFinalNameIsNeverWrittenThrough)
     struct Case {
         const char* name;
         TCommitMode mode;
-        bool dangling;           // a link to a missing file, else an existing file
-        const char* finalName;   // where the output lands
+        bool dangling;          // a link to a missing file, else an existing file
+        const char* finalName;  // where the output lands
     };
     const std::vector<Case> cases = {
         {"replace a file", TCommitMode::Replace, false, "clip.mp4"},

@@ -214,8 +214,8 @@ public:
         const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
         if (daemon.isEmpty())
             return;
-        m_Process.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                 QStringLiteral("--print-address=1")});
+        m_Process.start(daemon,
+                        {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
         if (!m_Process.waitForStarted(5000))
             return;
         QElapsedTimer clock;
@@ -261,8 +261,7 @@ TEST(LauncherEntryBus, UpdateSignalReachesAListener)
                                  QStringLiteral("Update"), &listener, SLOT(OnUpdate(QDBusMessage))));
     {
         QWidget window;
-        TWin7TaskProgressBar bar(&window,
-                                 std::make_unique<TLauncherEntrySink>(TLauncherEntrySink::BusSender(sender)));
+        TWin7TaskProgressBar bar(&window, std::make_unique<TLauncherEntrySink>(TLauncherEntrySink::BusSender(sender)));
         bar.SetVisible(true);
         bar.SetProgress(30);
     }  // destruction hides the bar

@@ -266,7 +266,8 @@ private slots:
         const auto sources = test::ThreeMediaFiles();
         TAsked asked;
         TBurnWindowOptions options = Options(Path(QStringLiteral("never.iso")), &asked);
-        options.Message = [&asked](QMessageBox::Icon icon, const QString&, const QString& text, QMessageBox::StandardButtons) {
+        options.Message = [&asked](QMessageBox::Icon icon, const QString&, const QString& text,
+                                   QMessageBox::StandardButtons) {
             asked.Texts.append(text);
             asked.Icons.append(icon);
             return QMessageBox::No;
@@ -281,7 +282,8 @@ private slots:
         window.show();
         QTRY_VERIFY_WITH_TIMEOUT(window.cb_WriteSpeed->count() > 0, 10000);
         QTest::mouseClick(window.btn_Burn, Qt::LeftButton);
-        QCOMPARE(asked.Texts, QStringList{QStringLiteral("Some files were not added. Would you like to continue with burning?")});
+        QCOMPARE(asked.Texts,
+                 QStringList{QStringLiteral("Some files were not added. Would you like to continue with burning?")});
         QCOMPARE(asked.Icons.value(0), QMessageBox::Warning);
         const TLogLine& red = window.Log().Lines().back();
         QCOMPARE(red.Colour, TLogColour::Red);
@@ -296,8 +298,11 @@ private slots:
             int Seconds;
             const char* Erase;
             const char* Burn;
-        } cases[] = {{0, "00:00", "00:00:00"},  {61, "01:01", "00:01:01"},  {3599, "59:59", "00:59:59"},
-                     {3600, "00:00", "01:00:00"}, {3661, "01:01", "01:01:01"}};
+        } cases[] = {{0, "00:00", "00:00:00"},
+                     {61, "01:01", "00:01:01"},
+                     {3599, "59:59", "00:59:59"},
+                     {3600, "00:00", "01:00:00"},
+                     {3661, "01:01", "01:01:01"}};
         for (const auto& c : cases) {
             QCOMPARE(Tfrm_Erase::ClockText(c.Seconds), QString::fromLatin1(c.Erase));
             QCOMPARE(Tfrm_BurnProcess::ClockText(c.Seconds), QString::fromLatin1(c.Burn));

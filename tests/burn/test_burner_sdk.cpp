@@ -286,11 +286,8 @@ TEST_F(BurnerTest, MissingRowsArePassedOverAndUnreadableOnesAreReported)
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     std::vector<TBurnRow> rows = {
-        {sources[0].Name, sources[0].Path},
-        {"gone.mp4", folder.file("gone.mp4")},
-        {"unreadable.sock", socketPath},
-        {"folder", folder.path()},
-        {sources[1].Name, sources[1].Path},
+        {sources[0].Name, sources[0].Path}, {"gone.mp4", folder.file("gone.mp4")}, {"unreadable.sock", socketPath},
+        {"folder", folder.path()},          {sources[1].Name, sources[1].Path},
     };
     std::vector<std::string> failures;
     EXPECT_FALSE(AddRowsToProject(burner, rows, [&](const std::string& line) { failures.push_back(line); }));

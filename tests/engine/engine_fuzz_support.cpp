@@ -6,7 +6,6 @@
 #include "library_binding.h"
 #include "media/ffmpeg_api.h"
 
-
 namespace reelsmith::fuzz {
 
 void LoadEngineLibraries()

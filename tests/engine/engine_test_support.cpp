@@ -85,9 +85,6 @@ TStreamSet::TStreamSet()
 
 TStreamSet::~TStreamSet() { ff().avformat_free_context(ctx_); }
 
-AVStream* TStreamSet::stream(char kind) const
-{
-    return ctx_->streams[kind == 'v' ? 0 : kind == 'a' ? 1 : 2];
-}
+AVStream* TStreamSet::stream(char kind) const { return ctx_->streams[kind == 'v' ? 0 : kind == 'a' ? 1 : 2]; }
 
 }  // namespace reelsmith::test

@@ -15,8 +15,8 @@ namespace {
 
 bool TouchesTheProcess(std::string_view text)
 {
-    static const char* const kWords[] = {"cpuflags", "cpucount", "max_alloc", "progress", "hw_device",
-                                         "qsv_device", "sdp_file", "vstats"};
+    static const char* const kWords[] = {"cpuflags",  "cpucount",   "max_alloc", "progress",
+                                         "hw_device", "qsv_device", "sdp_file",  "vstats"};
     for (const char* word : kWords)
         if (text.find(word) != std::string_view::npos)
             return true;

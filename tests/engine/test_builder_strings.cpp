@@ -21,8 +21,8 @@ protected:
     void ExpectParses(const std::string& options, TOptionsContext& o)
     {
         TCustomFFmpegOpt task;
-        ASSERT_EQ(task.ParseOptions(o, options, "", "output file", "out", OPT_OUTPUT), 0)
-            << options << "\n" << task.LastErrMsg();
+        ASSERT_EQ(task.ParseOptions(o, options, "", "output file", "out", OPT_OUTPUT), 0) << options << "\n"
+                                                                                          << task.LastErrMsg();
         EXPECT_TRUE(task.LastErrMsg().empty()) << options;
     }
     test::TStreamSet streams;

@@ -26,14 +26,16 @@ namespace {
 
 std::string ShortClip()
 {
-    return MakeMedia("enc_short.mp4", "-f lavfi -i testsrc=size=96x64:rate=10:duration=2 -f lavfi -i "
-                                      "sine=duration=2:sample_rate=22050 -c:v libx264 -preset ultrafast -c:a aac -shortest");
+    return MakeMedia("enc_short.mp4",
+                     "-f lavfi -i testsrc=size=96x64:rate=10:duration=2 -f lavfi -i "
+                     "sine=duration=2:sample_rate=22050 -c:v libx264 -preset ultrafast -c:a aac -shortest");
 }
 
 std::string LongClip()
 {
-    return MakeMedia("enc_long60.mkv", "-f lavfi -i testsrc=size=64x48:rate=5:duration=60 -f lavfi -i "
-                                       "sine=duration=60:sample_rate=8000 -c:v mpeg4 -g 5 -c:a pcm_s16le -shortest");
+    return MakeMedia("enc_long60.mkv",
+                     "-f lavfi -i testsrc=size=64x48:rate=5:duration=60 -f lavfi -i "
+                     "sine=duration=60:sample_rate=8000 -c:v mpeg4 -g 5 -c:a pcm_s16le -shortest");
 }
 
 // Records the events of a run; the test thread serves the component's call queue.
@@ -73,8 +75,8 @@ struct TEventLog {
     }
 };
 
-int AddConversion(TFFEncoder& enc, const std::string& input, const std::string& output,
-                  const std::string& options, const std::string& inputOptions = {})
+int AddConversion(TFFEncoder& enc, const std::string& input, const std::string& output, const std::string& options,
+                  const std::string& inputOptions = {})
 {
     TInputOptions in;
     in.Options = inputOptions;
@@ -137,8 +139,7 @@ TEST_F(EncoderComponent, StopDuringFirstOfThreeEndsAllUnfinished)
     TEventLog log;
     log.Attach(enc);
     for (int i = 0; i < 3; ++i)
-        AddConversion(enc, LongClip(), folder.file("s" + std::to_string(i) + ".mkv"), "-c:v mpeg4 -c:a mp2",
-                      "-re");
+        AddConversion(enc, LongClip(), folder.file("s" + std::to_string(i) + ".mkv"), "-c:v mpeg4 -c:a mp2", "-re");
     enc.Start(1);
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     enc.Stop(true);
@@ -151,8 +152,10 @@ TEST_F(EncoderComponent, StopDuringFirstOfThreeEndsAllUnfinished)
     EXPECT_TRUE(log.ends[3].Finished);
     // The stopped output got its trailer: it plays.
     std::string out;
-    EXPECT_EQ(RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 " +
-                             ShellQuote(folder.file("s0.mkv")), &out), 0);
+    EXPECT_EQ(
+        RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 " + ShellQuote(folder.file("s0.mkv")),
+                   &out),
+        0);
     EXPECT_GT(std::atof(out.c_str()), 0.1);
 }
 
@@ -361,8 +364,10 @@ TEST_F(EncoderComponent, BadInputsGiveClearErrors)
     t.Start(1);
     log.WaitFinal(t);
     std::string out;
-    EXPECT_EQ(RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 " +
-                             ShellQuote(folder.file("cut.avi")), &out), 0);
+    EXPECT_EQ(
+        RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 " + ShellQuote(folder.file("cut.avi")),
+                   &out),
+        0);
     EXPECT_GT(std::atof(out.c_str()), 1.0);
 }
 
@@ -379,15 +384,20 @@ TEST_F(EncoderComponent, LateOptionErrorsAreFatalAndLoseNothing)
         {"-c:v no_such_decoder", "", "Unknown decoder 'no_such_decoder'"},
         {"-maxrate 1M", "",
          "Codec AVOption maxrate (maximum bitrate (in bits/s). Used for VBV together with bufsize.) specified for "
-         "input file #0 (" + clip + ") is not a decoding option."},
+         "input file #0 (" +
+             clip + ") is not a decoding option."},
         {"", "-c:v mpeg4 -skip_frame nokey",
          "Codec AVOption skip_frame (skip decoding for the selected frames) specified for output file #0 (" +
              folder.file("late.avi") + ") is not an encoding option."},
         {"", "-c:v mpeg4 -r 25 -fpsmax 30", "Only one of -fpsmax and -r can be set for a stream."},
-        {"", "-c:v mpeg4 -vf hflip -filter_script " + script, "Both -filter and -filter_script set for output stream #0:0."},
-        {"", "-c:v mpeg4 -filter_script " + folder.file("missing.txt"), "Error opening file " + folder.file("missing.txt")},
-        {"", "-c:v copy -an -filter_script " + script, "Filtergraph script '" + script + "' was defined for video output"},
-        {"", "-c:v mpeg4 -attach " + folder.file("missing.ttf"), "Could not open attachment file " + folder.file("missing.ttf")},
+        {"", "-c:v mpeg4 -vf hflip -filter_script " + script,
+         "Both -filter and -filter_script set for output stream #0:0."},
+        {"", "-c:v mpeg4 -filter_script " + folder.file("missing.txt"),
+         "Error opening file " + folder.file("missing.txt")},
+        {"", "-c:v copy -an -filter_script " + script,
+         "Filtergraph script '" + script + "' was defined for video output"},
+        {"", "-c:v mpeg4 -attach " + folder.file("missing.ttf"),
+         "Could not open attachment file " + folder.file("missing.ttf")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.inputOptions + c.outputOptions);
@@ -497,8 +507,8 @@ TEST_F(EncoderComponent, HooksSeeAndPaintPicturesAndAudio)
         EXPECT_EQ(info->PixFmt, AV_PIX_FMT_YUV420P);
         ASSERT_NE(info->Picture, nullptr);
     };
-    enc.OnAudioInputHook = [&](TCustomEncoder*, int task, int64_t, const AVFrame* frame, int size, int rate, int channels,
-                               int) {
+    enc.OnAudioInputHook = [&](TCustomEncoder*, int task, int64_t, const AVFrame* frame, int size, int rate,
+                               int channels, int) {
         std::lock_guard g(lock);
         ++audioIn;
         EXPECT_EQ(task, 0);

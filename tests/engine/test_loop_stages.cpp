@@ -34,8 +34,7 @@ TEST_F(LoopStages, ReportIsDueByIntervalAndWaitsForTheHeaders)
         {"the first report goes out once the headers are written", {-1, 1}, true, false, 1000, true, 1000},
         {"the first report waits for the headers", {-1, 1}, false, false, 1000, false, 1000},
         {"a later report waits for the interval", {1000, 0}, true, false, 1000 + interval - 1, false, 1000},
-        {"a later report goes out after the interval", {1000, 0}, true, false, 1000 + interval, true,
-         1000 + interval},
+        {"a later report goes out after the interval", {1000, 0}, true, false, 1000 + interval, true, 1000 + interval},
         {"the last report always goes out", {1000, 0}, false, true, 1001, true, 1000},
     };
     for (const TCase& c : cases) {

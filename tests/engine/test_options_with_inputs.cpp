@@ -51,8 +51,9 @@ protected:
 std::string PalClip()
 {
     // AVI keeps the frame rate as the stream time base (1/25).
-    return test::MakeMedia("pal_clip.avi", "-f lavfi -i testsrc=size=64x48:rate=25:duration=0.2 -f lavfi -i "
-                                           "sine=duration=0.2 -ac 2 -c:v mpeg4 -c:a pcm_s16le");
+    return test::MakeMedia("pal_clip.avi",
+                           "-f lavfi -i testsrc=size=64x48:rate=25:duration=0.2 -f lavfi -i "
+                           "sine=duration=0.2 -ac 2 -c:v mpeg4 -c:a pcm_s16le");
 }
 
 std::string NtscClip()
@@ -92,9 +93,10 @@ TEST_F(WithInputs, TargetWithoutNormIsFatal)
         ParseOutput("-target dvd");
         FAIL() << "expected a fatal error";
     } catch (const TEngineError& e) {
-        const std::string expected = "Could not determine norm (PAL/NTSC/NTSC-Film) for target.\r\n"
-                                     "Please prefix target with \"pal-\", \"ntsc-\" or \"film-\"\r\n"
-                                     "or set a framerate with \"-r xxx\".";
+        const std::string expected =
+            "Could not determine norm (PAL/NTSC/NTSC-Film) for target.\r\n"
+            "Please prefix target with \"pal-\", \"ntsc-\" or \"film-\"\r\n"
+            "or set a framerate with \"-r xxx\".";
         EXPECT_EQ(e.what(), expected);
         EXPECT_EQ(task.LastErrMsg(), expected);
     }
@@ -200,14 +202,19 @@ TEST_F(WithInputs, CodecOptionsPerStream)
         const char* value;  // null: absent
     };
     const Case cases[] = {
-        {'v', AV_CODEC_ID_MPEG4, "strict", "unofficial"}, {'a', AV_CODEC_ID_MP2, "strict", "experimental"},
-        {'v', AV_CODEC_ID_MPEG4, "threads", "8"},         {'a', AV_CODEC_ID_MP2, "threads", "8"},
-        {'v', AV_CODEC_ID_MPEG4, "b", "900k"},            {'a', AV_CODEC_ID_MP2, "b", "64k"},
-        {'v', AV_CODEC_ID_MPEG4, "g", "12"},              {'a', AV_CODEC_ID_MP2, "g", nullptr},
+        {'v', AV_CODEC_ID_MPEG4, "strict", "unofficial"},
+        {'a', AV_CODEC_ID_MP2, "strict", "experimental"},
+        {'v', AV_CODEC_ID_MPEG4, "threads", "8"},
+        {'a', AV_CODEC_ID_MP2, "threads", "8"},
+        {'v', AV_CODEC_ID_MPEG4, "b", "900k"},
+        {'a', AV_CODEC_ID_MP2, "b", "64k"},
+        {'v', AV_CODEC_ID_MPEG4, "g", "12"},
+        {'a', AV_CODEC_ID_MP2, "g", nullptr},
         {'v', AV_CODEC_ID_MPEG4, "vstrict", nullptr},
     };
     for (const Case& c : cases) {
-        const TDictionary opts = FilterCodecOpts(o.g.codec_opts, c.codec, streams.ctx(), streams.stream(c.kind), nullptr);
+        const TDictionary opts =
+            FilterCodecOpts(o.g.codec_opts, c.codec, streams.ctx(), streams.stream(c.kind), nullptr);
         const char* value = opts.Get(c.key);
         if (c.value) {
             EXPECT_STREQ(value, c.value) << c.kind << " " << c.key;

@@ -93,7 +93,10 @@ struct TRealCase {
     std::string name, file, extension, options;
 };
 
-void PrintTo(const TRealCase& c, std::ostream* out) { *out << c.name << ": " << c.file << " -> ." << c.extension << " " << c.options; }
+void PrintTo(const TRealCase& c, std::ostream* out)
+{
+    *out << c.name << ": " << c.file << " -> ." << c.extension << " " << c.options;
+}
 
 // Typed strings, or a catalogue caption in braces.
 struct TFileStrings {
@@ -104,7 +107,8 @@ struct TFileStrings {
 const std::vector<TFileStrings>& FileTable()
 {
     static const std::vector<TFileStrings> table = {
-        {"phone_vfr_h264_aac.mp4", {{"mp4", "{MPEG4 (*.mp4)}"}, {"avi", "-r 25 -c:v mpeg4 -c:a mp2"}, {"mkv", "-c copy"}}},
+        {"phone_vfr_h264_aac.mp4",
+         {{"mp4", "{MPEG4 (*.mp4)}"}, {"avi", "-r 25 -c:v mpeg4 -c:a mp2"}, {"mkv", "-c copy"}}},
         {"hello_h264_aac.mp4", {{"mp4", "-ss 2 -t 2 -c copy"}}},
         {"hello_h264_aac.avi", {{"mp4", "-c copy"}}},
         {"hello_mpeg2_mp2.mpeg", {{"ts", "-c copy"}}},
@@ -150,7 +154,10 @@ const std::vector<TFileStrings>& FileTable()
         {"broadcast_mpeg2_mp2.ts", {{"mkv", "-c copy"}}},
         {"rotated_h264_aac.mp4", {{"mp4", "{MPEG4 (*.mp4)}"}, {"mov", "-c copy"}}},
         {"camera_u8_11k.wav", {}},
-        {"multitrack_subs.mkv", {{"mkv", "-map 0 -c copy"}, {"mka", "-map 0:a:1 -c:a mp2"}, {"mkv", "-map 0:v -map 0:s:1 -c:v mpeg4 -c:s ass"}}},
+        {"multitrack_subs.mkv",
+         {{"mkv", "-map 0 -c copy"},
+          {"mka", "-map 0:a:1 -c:a mp2"},
+          {"mkv", "-map 0:v -map 0:s:1 -c:v mpeg4 -c:s ass"}}},
         {"truncated_h264_aac.mp4", {{"mkv", "-c copy"}}},
         {"truncated_noindex_h264.avi", {{"mkv", "-c copy"}}},
         {"truncated_mpeg2_mp2.mpeg", {{"mkv", "-c copy"}}},
@@ -195,8 +202,8 @@ std::vector<TRealCase> ProfileCases()
     for (size_t i = 0; i < strings.size(); ++i) {
         for (size_t j = 0; j < 3; ++j) {
             const char* file = kProfileFiles[(i + j) % 4];
-            cases.push_back({"p" + std::to_string(i) + "_" + CaseName(strings[i].caption) + "__" + CaseName(file),
-                             file, strings[i].extension, strings[i].options});
+            cases.push_back({"p" + std::to_string(i) + "_" + CaseName(strings[i].caption) + "__" + CaseName(file), file,
+                             strings[i].extension, strings[i].options});
         }
     }
     return cases;
@@ -212,8 +219,8 @@ std::vector<TRealCase> TypedCases()
     for (size_t i = 0; i < extraction.size(); ++i) {
         for (size_t j = 0; j < 3; ++j) {
             const char* file = kExtractionFiles[(i + j) % 4];
-            cases.push_back({"extract_" + extraction[i].caption + "__" + CaseName(file), file,
-                             extraction[i].extension, extraction[i].options});
+            cases.push_back({"extract_" + extraction[i].caption + "__" + CaseName(file), file, extraction[i].extension,
+                             extraction[i].options});
         }
     }
     const TRealCase typed[] = {
@@ -250,9 +257,9 @@ const std::map<std::string, std::string>& OpenDifferences()
 // Encoders whose output repeats bit for bit from the same frames (checked by repeat runs).
 bool Deterministic(const TProbedFile& file)
 {
-    static const std::set<std::string> codecs = {"mpeg4", "mpeg1video", "mpeg2video", "mp2", "ac3", "flac",
-                                                 "pcm_s16le", "pcm_u8", "wmv2", "wmav2", "flv1", "msmpeg4v3",
-                                                 "mp3", "aac", "h264", "vp8", "vorbis", "ass", "subrip"};
+    static const std::set<std::string> codecs = {
+        "mpeg4", "mpeg1video", "mpeg2video", "mp2", "ac3",  "flac", "pcm_s16le", "pcm_u8", "wmv2",  "wmav2",
+        "flv1",  "msmpeg4v3",  "mp3",        "aac", "h264", "vp8",  "vorbis",    "ass",    "subrip"};
     if (file.streams.empty())
         return false;
     for (const auto& s : file.streams) {
@@ -282,10 +289,10 @@ std::vector<TDifference> CompareFacts(const TProbedFile& ours, const TProbedFile
     };
     compare("format", Field(ours.format, "format_name"), Field(theirs.format, "format_name"));
     compare("streams", std::to_string(ours.streams.size()), std::to_string(theirs.streams.size()));
-    static const char* const keys[] = {"codec_type", "codec_name", "codec_tag_string", "width", "height",
-                                       "pix_fmt", "sample_aspect_ratio", "display_aspect_ratio", "r_frame_rate",
-                                       "avg_frame_rate", "sample_rate", "channels", "channel_layout",
-                                       "sample_fmt", "nb_read_frames"};
+    static const char* const keys[] = {
+        "codec_type",          "codec_name",           "codec_tag_string", "width",          "height",      "pix_fmt",
+        "sample_aspect_ratio", "display_aspect_ratio", "r_frame_rate",     "avg_frame_rate", "sample_rate", "channels",
+        "channel_layout",      "sample_fmt",           "nb_read_frames"};
     for (size_t i = 0; i < std::min(ours.streams.size(), theirs.streams.size()); ++i) {
         const std::string prefix = "stream " + std::to_string(i) + " ";
         for (const char* key : keys)

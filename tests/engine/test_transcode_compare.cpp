@@ -23,35 +23,41 @@ namespace {
 
 std::string Source()
 {
-    return MakeMedia("compare_src.mp4", "-f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i "
-                                        "sine=frequency=440:sample_rate=44100:duration=3 -ac 2 -c:v libx264 "
-                                        "-preset ultrafast -c:a aac -shortest");
+    return MakeMedia("compare_src.mp4",
+                     "-f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i "
+                     "sine=frequency=440:sample_rate=44100:duration=3 -ac 2 -c:v libx264 "
+                     "-preset ultrafast -c:a aac -shortest");
 }
 
 // The same clip with a text subtitle stream (two cues).
 std::string SubtitledSource()
 {
     const std::string srt = DataFolder() + "/compare_cues.srt";
-    std::ofstream(srt) << "1\n00:00:00,500 --> 00:00:01,200\nFirst cue\n\n2\n00:00:01,500 --> 00:00:02,600\nSecond cue\n";
-    return MakeMedia("compare_subs.mkv", "-f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i "
-                                         "sine=frequency=440:sample_rate=44100:duration=3 -i " + ShellQuote(srt) +
-                                         " -map 0 -map 1 -map 2 -ac 2 -c:v libx264 -preset ultrafast -c:a aac -c:s srt");
+    std::ofstream(srt)
+        << "1\n00:00:00,500 --> 00:00:01,200\nFirst cue\n\n2\n00:00:01,500 --> 00:00:02,600\nSecond cue\n";
+    return MakeMedia("compare_subs.mkv",
+                     "-f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i "
+                     "sine=frequency=440:sample_rate=44100:duration=3 -i " +
+                         ShellQuote(srt) +
+                         " -map 0 -map 1 -map 2 -ac 2 -c:v libx264 -preset ultrafast -c:a aac -c:s srt");
 }
 
 // Anamorphic 720x480 H.264 whose 16:9 shape is given only by the container.
 std::string AnamorphicSource()
 {
-    const std::string plain = MakeMedia("compare_square.mp4", "-f lavfi -i testsrc=size=720x480:rate=25:duration=1 "
-                                                              "-f lavfi -i sine=duration=1 -c:v libx264 -preset "
-                                                              "ultrafast -c:a aac");
+    const std::string plain = MakeMedia("compare_square.mp4",
+                                        "-f lavfi -i testsrc=size=720x480:rate=25:duration=1 "
+                                        "-f lavfi -i sine=duration=1 -c:v libx264 -preset "
+                                        "ultrafast -c:a aac");
     return MakeMedia("compare_anamorphic.mkv", "-i " + ShellQuote(plain) + " -c copy -aspect 16:9");
 }
 
 // The clip with the display matrix (a b c d of the track header) set to a rotation or mirror.
 std::string DisplayMatrixSource(const std::string& name, int a, int b, int c, int d)
 {
-    const std::string base = MakeMedia("compare_upright.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
-                                                              "-c:v mpeg4 -q:v 2");
+    const std::string base = MakeMedia("compare_upright.mp4",
+                                       "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
+                                       "-c:v mpeg4 -q:v 2");
     const std::string path = DataFolder() + "/compare_matrix_" + name + ".mp4";
     std::ifstream in(base, std::ios::binary);
     std::string data((std::istreambuf_iterator<char>(in)), {});
@@ -68,16 +74,18 @@ std::string DisplayMatrixSource(const std::string& name, int a, int b, int c, in
 // A camera-style clip: MJPEG in full-range 4:2:2.
 std::string FullRangeSource()
 {
-    return MakeMedia("compare_full_range.avi", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mjpeg "
-                                               "-pix_fmt yuvj422p");
+    return MakeMedia("compare_full_range.avi",
+                     "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mjpeg "
+                     "-pix_fmt yuvj422p");
 }
 
 // A variable-rate clip like a phone's: 30 fps whose first picture lasts 0.18 s.
 std::string LongFirstPictureSource()
 {
-    return MakeMedia("compare_long_first.mp4", "-f lavfi -i testsrc=size=160x120:rate=30:duration=1 -vf "
-                                               "\"setpts='if(eq(N,0),0,PTS+0.15/TB)'\" -fps_mode vfr -c:v libx264 "
-                                               "-preset ultrafast -bf 0");
+    return MakeMedia("compare_long_first.mp4",
+                     "-f lavfi -i testsrc=size=160x120:rate=30:duration=1 -vf "
+                     "\"setpts='if(eq(N,0),0,PTS+0.15/TB)'\" -fps_mode vfr -c:v libx264 "
+                     "-preset ultrafast -bf 0");
 }
 
 // A raw MPEG-2 stream: one stream, no container times, the first picture one frame after
@@ -212,11 +220,13 @@ TEST_P(TranscodeCompare, SameResultAsReferenceTool)
 const TCase kCases[] = {
     // Conversion strings as the option builder makes them.
     {"avi_mpeg4_mp3", "avi", "-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn ", false},
-    {"avi_divx", "avi", "-b:a 32k -c:a libmp3lame -c:v mpeg4 -tag:v DIVX -vstrict unofficial -r 15000/1001 -sn ", false},
+    {"avi_divx", "avi", "-b:a 32k -c:a libmp3lame -c:v mpeg4 -tag:v DIVX -vstrict unofficial -r 15000/1001 -sn ",
+     false},
     {"avi_xvid_720p", "avi",
      "-b:a 128k -b:v 1500k -ac 2 -ar 44100 -r 25 -c:a libmp3lame -c:v libxvid -vf \"scale=1280:720\"  -sn ", false},
     {"mp4_h264_aac", "mp4",
-     "-b:a 192k -aspect 16:9 -ac 2 -ar 48000 -c:a aac -astrict experimental -c:v libx264 -threads 8 -pix_fmt yuv420p -sn ",
+     "-b:a 192k -aspect 16:9 -ac 2 -ar 48000 -c:a aac -astrict experimental -c:v libx264 -threads 8 -pix_fmt yuv420p "
+     "-sn ",
      false},
     {"webm_vp8_vorbis", "webm", "-b:a 32k -f webm  -c:a libvorbis -c:v libvpx -sn ", false},
     {"webm_vp8_vorbis_96k", "webm", "-b:a 96k -f webm  -c:a libvorbis -c:v libvpx -sn ", false},
@@ -333,7 +343,8 @@ TEST(TranscodeCompareRuns, TwoPassGivesTheSameLogAndFrames)
 
     // Pass 2 without the log of pass 1 names the missing file.
     std::string log;
-    EXPECT_NE(Ours(Source(), folder.file("x.avi"), "-c:v mpeg4 -pass 2 -passlogfile " + folder.file("none"), &log), "0");
+    EXPECT_NE(Ours(Source(), folder.file("x.avi"), "-c:v mpeg4 -pass 2 -passlogfile " + folder.file("none"), &log),
+              "0");
     EXPECT_NE(log.find("Error reading log file '" + folder.file("none") + "-0.log' for pass-2 encoding"),
               std::string::npos)
         << log;

@@ -16,30 +16,23 @@ struct SplitCase {
 
 class SplitWords : public ::testing::TestWithParam<SplitCase> {};
 
-TEST_P(SplitWords, GivesTheWords)
-{
-    EXPECT_EQ(SplitOptionWords(GetParam().text), GetParam().words) << GetParam().text;
-}
+TEST_P(SplitWords, GivesTheWords) { EXPECT_EQ(SplitOptionWords(GetParam().text), GetParam().words) << GetParam().text; }
 
 INSTANTIATE_TEST_SUITE_P(
     Quoting, SplitWords,
-    ::testing::Values(
-        SplitCase{"", {}},
-        SplitCase{" \t  ", {}},
-        SplitCase{"-c:v mpeg4", {"-c:v", "mpeg4"}},
-        SplitCase{"  -b:a\t32k   -sn ", {"-b:a", "32k", "-sn"}},
-        SplitCase{"-vf \"transpose=1,transpose=1\"", {"-vf", "transpose=1,transpose=1"}},
-        SplitCase{"-vf \"scale=1280:720\"  -sn ", {"-vf", "scale=1280:720", "-sn"}},
-        SplitCase{"-metadata \"title=a b\"", {"-metadata", "title=a b"}},
-        SplitCase{"a\"b c\"d", {"ab cd"}},
-        SplitCase{"\\\"quoted\\\"", {"\"quoted\""}},          // \" -> "
-        SplitCase{"a\\\\\"b c\"", {"a\\b c"}},                // \\" -> \ and quoting on
-        SplitCase{"a\\\\\\\"b", {"a\\\"b"}},                  // \\\" -> \"
-        SplitCase{"c:\\dir\\file", {"c:\\dir\\file"}},        // lone backslashes stay
-        SplitCase{"\"a\"\"b c", {"a\"b", "c"}},               // "" inside quotes, quoting ends
-        SplitCase{"\"\"", {""}},                              // an empty quoted word
-        SplitCase{"\"unterminated text", {"unterminated text"}},
-        SplitCase{"trailing\\", {"trailing\\"}}));
+    ::testing::Values(SplitCase{"", {}}, SplitCase{" \t  ", {}}, SplitCase{"-c:v mpeg4", {"-c:v", "mpeg4"}},
+                      SplitCase{"  -b:a\t32k   -sn ", {"-b:a", "32k", "-sn"}},
+                      SplitCase{"-vf \"transpose=1,transpose=1\"", {"-vf", "transpose=1,transpose=1"}},
+                      SplitCase{"-vf \"scale=1280:720\"  -sn ", {"-vf", "scale=1280:720", "-sn"}},
+                      SplitCase{"-metadata \"title=a b\"", {"-metadata", "title=a b"}},
+                      SplitCase{"a\"b c\"d", {"ab cd"}}, SplitCase{"\\\"quoted\\\"", {"\"quoted\""}},  // \" -> "
+                      SplitCase{"a\\\\\"b c\"", {"a\\b c"}},          // \\" -> \ and quoting on
+                      SplitCase{"a\\\\\\\"b", {"a\\\"b"}},            // \\\" -> \"
+                      SplitCase{"c:\\dir\\file", {"c:\\dir\\file"}},  // lone backslashes stay
+                      SplitCase{"\"a\"\"b c", {"a\"b", "c"}},         // "" inside quotes, quoting ends
+                      SplitCase{"\"\"", {""}},                        // an empty quoted word
+                      SplitCase{"\"unterminated text", {"unterminated text"}},
+                      SplitCase{"trailing\\", {"trailing\\"}}));
 
 TEST(SplitWords, StopsAtZeroByte)
 {
@@ -62,10 +55,20 @@ struct IntCase {
 TEST(Conversions, WholeNumbers)
 {
     const IntCase cases[] = {
-        {"2", true, 2},       {"-1", true, -1},     {"+7", true, 7},          {"$1F", true, 31},
-        {"0x10", true, 16},   {" 3 ", true, 3},     {"two", false, 0},        {"", false, 0},
-        {"1k", false, 0},     {"2147483647", true, 2147483647LL},             {"2147483648", false, 0},
-        {"-2147483648", true, -2147483648LL},       {"-2147483649", false, 0}, {"1.5", false, 0},
+        {"2", true, 2},
+        {"-1", true, -1},
+        {"+7", true, 7},
+        {"$1F", true, 31},
+        {"0x10", true, 16},
+        {" 3 ", true, 3},
+        {"two", false, 0},
+        {"", false, 0},
+        {"1k", false, 0},
+        {"2147483647", true, 2147483647LL},
+        {"2147483648", false, 0},
+        {"-2147483648", true, -2147483648LL},
+        {"-2147483649", false, 0},
+        {"1.5", false, 0},
     };
     for (const auto& c : cases) {
         if (c.ok) {

@@ -12,26 +12,28 @@ const char* const kBitExact = " -fflags +bitexact -flags:v +bitexact -flags:a +b
 
 int RunEngine(const std::string& input, const std::string& output, const std::string& options, std::string* log)
 {
-    return RunCommand(std::string(REELSMITH_TRANSCODE_TOOL) + " " + ShellQuote(input) + " " + ShellQuote(output) +
-                          " " + ShellQuote(options) + " 2>&1 </dev/null",
+    return RunCommand(std::string(REELSMITH_TRANSCODE_TOOL) + " " + ShellQuote(input) + " " + ShellQuote(output) + " " +
+                          ShellQuote(options) + " 2>&1 </dev/null",
                       log);
 }
 
 int RunReference(const std::string& input, const std::string& output, const std::string& options, std::string* log)
 {
-    return RunCommand("ffmpeg -nostdin -y -v error -i " + ShellQuote(input) + " " + options + " " +
-                          ShellQuote(output) + " 2>&1",
-                      log);
+    return RunCommand(
+        "ffmpeg -nostdin -y -v error -i " + ShellQuote(input) + " " + options + " " + ShellQuote(output) + " 2>&1",
+        log);
 }
 
 TProbedFile ProbeFile(const std::string& path)
 {
     std::string out;
-    RunCommand("ffprobe -v error -count_frames -show_entries format=format_name,nb_streams:stream=codec_type,"
-               "codec_name,codec_tag_string,width,height,pix_fmt,color_range,sample_aspect_ratio,display_aspect_ratio,"
-               "r_frame_rate,avg_frame_rate,sample_rate,channels,channel_layout,sample_fmt,duration,nb_read_frames"
-               " -of flat " + ShellQuote(path) + " 2>/dev/null",
-               &out);
+    RunCommand(
+        "ffprobe -v error -count_frames -show_entries format=format_name,nb_streams:stream=codec_type,"
+        "codec_name,codec_tag_string,width,height,pix_fmt,color_range,sample_aspect_ratio,display_aspect_ratio,"
+        "r_frame_rate,avg_frame_rate,sample_rate,channels,channel_layout,sample_fmt,duration,nb_read_frames"
+        " -of flat " +
+            ShellQuote(path) + " 2>/dev/null",
+        &out);
     // Lines read `streams.stream.N.key="value"` and `format.key="value"`.
     TProbedFile facts;
     std::istringstream lines(out);

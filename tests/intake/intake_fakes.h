@@ -35,7 +35,7 @@ public:
     std::string loadError;
     TProbedMedia media{5'000'000, 1, true, 25, 1, 200'000, 160, 120};
     std::set<std::string> rejected;
-    std::function<void()> onProbe;  // runs inside each probe
+    std::function<void()> onProbe;      // runs inside each probe
     std::map<std::string, int> probes;  // calls per path
     std::vector<std::string> probed;    // paths in call order
 };

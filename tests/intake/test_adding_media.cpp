@@ -68,9 +68,12 @@ protected:
 
 TEST_F(AddingMediaTest, RowsCarryTheProbedFigures)
 {
-    Copy(MakeMedia("intake_h264.mp4", std::string(kVideo) + kAudio + "-c:v libx264 -preset ultrafast -b:v 200k -c:a aac -shortest"), "drop/clip.mp4");
+    Copy(MakeMedia("intake_h264.mp4",
+                   std::string(kVideo) + kAudio + "-c:v libx264 -preset ultrafast -b:v 200k -c:a aac -shortest"),
+         "drop/clip.mp4");
     Copy(MakeMedia("intake_audio.mp4", std::string(kAudio) + "-c:a aac"), "drop/sound.mp4");
-    Copy(MakeMedia("intake_audio_first.mkv", std::string(kVideo) + kAudio + "-map 1:a -map 0:v -c:v mpeg4 -c:a libmp3lame -shortest"),
+    Copy(MakeMedia("intake_audio_first.mkv",
+                   std::string(kVideo) + kAudio + "-map 1:a -map 0:v -c:v mpeg4 -c:a libmp3lame -shortest"),
          "drop/sub/mixed.MKV");
     Write("drop/notes.txt", "text");
     EXPECT_EQ(Run({At("drop")}), 3);
@@ -129,8 +132,8 @@ TEST_F(AddingMediaTest, BadInputIsPassedOver)
         added << model.Row(i).cell(FileCell::SourcePath);
     EXPECT_TRUE(added.contains(At("bad/good.avi")));
     EXPECT_TRUE(added.contains(At("bad/clip.mkv/inner.avi")));
-    for (const char* name : {"bad/empty.mp4", "bad/noise.avi", "bad/noise.ts", "bad/vanishing.avi", "bad/pipe.mp4",
-                             "bad/truncated.mp4"})
+    for (const char* name :
+         {"bad/empty.mp4", "bad/noise.avi", "bad/noise.ts", "bad/vanishing.avi", "bad/pipe.mp4", "bad/truncated.mp4"})
         EXPECT_FALSE(added.contains(At(name))) << name;
     if (geteuid() != 0) {  // the superuser reads any file
         EXPECT_FALSE(added.contains(At("bad/locked.avi")));

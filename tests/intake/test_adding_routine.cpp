@@ -179,13 +179,19 @@ TEST(RowCells, FormatsAsTheListShowsThem)
         return TProbedMedia{duration, 1, true, num, den, bitRate, 640, 480};
     };
     const std::vector<CellCase> cases = {
-        {"1 h 2 min 3.9 s", video(3'723'900'000, 25, 1, 128'999), {"01:02:03", "3723900000", "25.00 fps", "128 kb", "640x480"}},
+        {"1 h 2 min 3.9 s",
+         video(3'723'900'000, 25, 1, 128'999),
+         {"01:02:03", "3723900000", "25.00 fps", "128 kb", "640x480"}},
         {"unknown duration", video(-1, 30000, 1001, 0), {"00:00:00", "0", "29.97 fps", "-", "640x480"}},
-        {"100 hours", video(360'000'000'000, 24, 1, 5'000'000), {"100:00:00", "360000000000", "24.00 fps", "5000 kb", "640x480"}},
+        {"100 hours",
+         video(360'000'000'000, 24, 1, 5'000'000),
+         {"100:00:00", "360000000000", "24.00 fps", "5000 kb", "640x480"}},
         {"zero denominator", video(1, 25, 0, 999), {"00:00:00", "1", "-", "0 kb", "640x480"}},
         {"unknown rate", video(1, 0, 1, 1000), {"00:00:00", "1", "-", "1 kb", "640x480"}},
         {"audio only", TProbedMedia{2'000'000, 0, false}, {"00:00:02", "2000000", "-", "-", "-"}},
-        {"audio first, video second", TProbedMedia{2'000'000, 1, false, 25, 1, 1000, 8, 8}, {"00:00:02", "2000000", "-", "-", "-"}},
+        {"audio first, video second",
+         TProbedMedia{2'000'000, 1, false, 25, 1, 1000, 8, 8},
+         {"00:00:02", "2000000", "-", "-", "-"}},
     };
     for (const CellCase& c : cases) {
         const TFileListRow row = MakeFileListRow("/m/clip.mp4", 1234567, c.media, QLocale::c());

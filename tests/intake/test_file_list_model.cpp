@@ -112,7 +112,8 @@ TEST(FileListStatus, SelectionTextAndSums)
     model.Append(MakeRow(QStringLiteral("a.avi"), 0, 3 * 1048576));
     model.Append(MakeRow(QStringLiteral("b.avi"), 0, 2 * 1048576));
     EXPECT_EQ(model.SizeOf({0, 1}), 5 * 1048576);
-    EXPECT_EQ(TFileListModel::SelectionText(2, model.SizeOf({0, 1}), english), QStringLiteral("Selected: 2 files, 5 MB"));
+    EXPECT_EQ(TFileListModel::SelectionText(2, model.SizeOf({0, 1}), english),
+              QStringLiteral("Selected: 2 files, 5 MB"));
     EXPECT_EQ(TFileListModel::SelectionText(1, model.SizeOf({1}), english), QStringLiteral("Selected: 1 file, 2 MB"));
 }
 

@@ -14,16 +14,17 @@ TEST(FileName, BytesSurviveTheTripThroughText)
 {
     const QByteArray names[] = {
         "plain.mp4",
-        "Gr\xC3\xBC\xC3\x9F" "e.mkv",      // UTF-8
-        "caf\xE9.mp4",                     // Latin-1
-        "\xFF\xFE\x80\xBF",                // bytes that never start UTF-8
-        "\xC3",                            // a sequence cut short at the end
-        "\xE2\x82",                        // and one cut short before the end
-        "\xC0\xAF",                        // an overlong slash
-        "\xED\xA0\x80",                    // an encoded surrogate
-        "\xF4\x90\x80\x80",                // beyond U+10FFFF
-        "\xF0\x9F\x8E\xAC clip.mp4",       // outside the BMP
-        "\xED\xB3\xA9",                    // what an escaped 0xE9 would be if written as UTF-8
+        "Gr\xC3\xBC\xC3\x9F"
+        "e.mkv",                      // UTF-8
+        "caf\xE9.mp4",                // Latin-1
+        "\xFF\xFE\x80\xBF",           // bytes that never start UTF-8
+        "\xC3",                       // a sequence cut short at the end
+        "\xE2\x82",                   // and one cut short before the end
+        "\xC0\xAF",                   // an overlong slash
+        "\xED\xA0\x80",               // an encoded surrogate
+        "\xF4\x90\x80\x80",           // beyond U+10FFFF
+        "\xF0\x9F\x8E\xAC clip.mp4",  // outside the BMP
+        "\xED\xB3\xA9",               // what an escaped 0xE9 would be if written as UTF-8
         "",
     };
     for (const QByteArray& name : names)
@@ -54,8 +55,12 @@ TEST(FileName, DisplayedNamesEscapeBytesAndControlCharacters)
     const Case cases[] = {
         {"caf\xE9.mp4", QStringLiteral("caf\\xE9.mp4")},
         {"two\nlines.mp4", QStringLiteral("two\\nlines.mp4")},
-        {"a\rb\tc\x01" "d\x7F", QStringLiteral("a\\rb\\tc\\x01d\\x7F")},
-        {"Gr\xC3\xBC\xC3\x9F" "e.mkv", QStringLiteral("Grüße.mkv")},
+        {"a\rb\tc\x01"
+         "d\x7F",
+         QStringLiteral("a\\rb\\tc\\x01d\\x7F")},
+        {"Gr\xC3\xBC\xC3\x9F"
+         "e.mkv",
+         QStringLiteral("Grüße.mkv")},
     };
     for (const Case& c : cases)
         EXPECT_EQ(DisplayedFileName(FileNameText(c.bytes)), c.shown) << c.bytes.toHex().toStdString();

@@ -63,16 +63,19 @@ TEST_F(FindFileTest, ReportsAsTheCriteriaSay)
     const std::vector<SearchCase> cases = {
         // Own files first, mask by mask (AVI, MKV, MP4), then the subfolders in name order;
         // hidden entries, folders, pipes, dangling links and loops are passed over.
-        {"defaults", [](TSearchCriteria&) {},
+        {"defaults",
+         [](TSearchCriteria&) {},
          {"a.avi", "B.MKV", "z.Mp4", "clip.avi/inner.mp4", "sub/b.avi", "sub/deeper/d.ts"}},
         {"no subfolders", [](TSearchCriteria& c) { c.Files.Subfolders = false; }, {"a.avi", "B.MKV", "z.Mp4"}},
-        {"max level 2", [](TSearchCriteria& c) { c.Files.MaxLevel = 2; },
+        {"max level 2",
+         [](TSearchCriteria& c) { c.Files.MaxLevel = 2; },
          {"a.avi", "B.MKV", "z.Mp4", "clip.avi/inner.mp4", "sub/b.avi"}},
         {"min level 3", [](TSearchCriteria& c) { c.Files.MinLevel = 3; }, {"sub/deeper/d.ts"}},
         {"one mask, any case", [](TSearchCriteria& c) { c.Files.FileName = " *.mkv ;;*.MKV"; }, {"B.MKV"}},
         {"empty location", [](TSearchCriteria& c) { c.Files.Location = {""}; }, {}},
         {"missing location", [](TSearchCriteria& c) { c.Files.Location = {"/nonexistent/folder"}; }, {}},
-        {"hidden allowed", [](TSearchCriteria& c) { c.Attributes.OffAttributes = faDirectory; },
+        {"hidden allowed",
+         [](TSearchCriteria& c) { c.Attributes.OffAttributes = faDirectory; },
          {".hidden.avi", "a.avi", "B.MKV", "z.Mp4", ".hid/x.avi", "clip.avi/inner.mp4", "sub/b.avi",
           "sub/deeper/d.ts"}},
     };
@@ -136,11 +139,10 @@ TEST_F(FindFileTest, FolderChangeCanSkipFilesOrSubfolders)
 TEST(AcceptedExtensions, UpperCasedLastExtensionDecides)
 {
     const std::vector<std::pair<const char*, bool>> cases = {
-        {"/v/a.MKV", true},   {"/v/a.mkv", true},     {"/v/a.Rmvb", true},  {"/v/a.tar.ts", true},
-        {"/v/a.mp", false},   {"/v/a.m", false},      {"/v/a.mp3", true},   {"/v/a.WAV", true},
-        {"/v/a.png", false},  {"/v/mkv", false},      {"/v/a.", false},     {"/v.avi/file", false},
-        {"/v/a.mp4 ", false}, {"/v/A.3gp", true},     {"/v/x.DaT", true},   {"/v/a.webm", true},
-        {"/v/a.m2ts", true},  {"/v/a.Opus", true},    {"/v/a.mka", true},   {"/v/a.srt", false},
+        {"/v/a.MKV", true},  {"/v/a.mkv", true},     {"/v/a.Rmvb", true},  {"/v/a.tar.ts", true}, {"/v/a.mp", false},
+        {"/v/a.m", false},   {"/v/a.mp3", true},     {"/v/a.WAV", true},   {"/v/a.png", false},   {"/v/mkv", false},
+        {"/v/a.", false},    {"/v.avi/file", false}, {"/v/a.mp4 ", false}, {"/v/A.3gp", true},    {"/v/x.DaT", true},
+        {"/v/a.webm", true}, {"/v/a.m2ts", true},    {"/v/a.Opus", true},  {"/v/a.mka", true},    {"/v/a.srt", false},
     };
     for (const auto& [path, accepted] : cases)
         EXPECT_EQ(HasAcceptedMediaExtension(path), accepted) << path;

@@ -50,7 +50,8 @@ class AddFilesDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* name : {"clips/a.avi", "clips/B.MKV", "clips/notes.txt", "clips/sub/c.mp4", "clips/.hidden.ts"})
+        for (const char* name :
+             {"clips/a.avi", "clips/B.MKV", "clips/notes.txt", "clips/sub/c.mp4", "clips/.hidden.ts"})
             Touch(folder.file(name));
         addPath = QString::fromStdString(folder.file("clips"));
         host.DroppedFiles = &dropped;
@@ -147,8 +148,8 @@ TEST_F(AddFilesDialogTest, ClosingRemembersFolderAndView)
         QString expectedCombo;
         int expectedView;
     };
-    for (const Case& c : {Case{0, -1, "Details", 0}, Case{1, 0, "List", 2}, Case{2, 2, "Icons", 0},
-                          Case{7, -1, "List", 1}}) {
+    for (const Case& c :
+         {Case{0, -1, "Details", 0}, Case{1, 0, "List", 2}, Case{2, 2, "Icons", 0}, Case{7, -1, "List", 1}}) {
         addView = c.startView;
         Tfrm_AddFiles dialog(nullptr, host);
         dialog.show();

@@ -28,24 +28,33 @@ struct TProbeCase {
 };
 
 const TProbeCase kProbeCases[] = {
-    {"probe.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
-                  "-c:v libx264 -c:a aac -shortest"},
-    {"probe.mkv", "-f lavfi -i testsrc=size=176x144:rate=25:duration=1 -f lavfi -i sine=duration=1 "
-                  "-c:v mpeg4 -c:a libmp3lame -shortest"},
-    {"probe.avi", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
-                  "-c:v mpeg4 -c:a pcm_s16le -shortest"},
-    {"probe.mov", "-f lavfi -i testsrc=size=160x120:rate=30:duration=1 -f lavfi -i sine=duration=1 "
-                  "-c:v libx264 -c:a aac -shortest"},
-    {"probe.ts", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
-                 "-c:v mpeg2video -c:a mp2 -shortest"},
-    {"probe.flv", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=sample_rate=44100:duration=1 "
-                  "-c:v flv1 -c:a libmp3lame -shortest"},
-    {"probe.wmv", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
-                  "-c:v wmv2 -c:a wmav2 -shortest"},
-    {"probe.webm", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=sample_rate=48000:duration=1 "
-                   "-c:v libvpx -deadline realtime -c:a libopus -shortest"},
-    {"probe.mpg", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
-                  "-c:v mpeg1video -c:a mp2 -shortest"},
+    {"probe.mp4",
+     "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
+     "-c:v libx264 -c:a aac -shortest"},
+    {"probe.mkv",
+     "-f lavfi -i testsrc=size=176x144:rate=25:duration=1 -f lavfi -i sine=duration=1 "
+     "-c:v mpeg4 -c:a libmp3lame -shortest"},
+    {"probe.avi",
+     "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
+     "-c:v mpeg4 -c:a pcm_s16le -shortest"},
+    {"probe.mov",
+     "-f lavfi -i testsrc=size=160x120:rate=30:duration=1 -f lavfi -i sine=duration=1 "
+     "-c:v libx264 -c:a aac -shortest"},
+    {"probe.ts",
+     "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
+     "-c:v mpeg2video -c:a mp2 -shortest"},
+    {"probe.flv",
+     "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=sample_rate=44100:duration=1 "
+     "-c:v flv1 -c:a libmp3lame -shortest"},
+    {"probe.wmv",
+     "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
+     "-c:v wmv2 -c:a wmav2 -shortest"},
+    {"probe.webm",
+     "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=sample_rate=48000:duration=1 "
+     "-c:v libvpx -deadline realtime -c:a libopus -shortest"},
+    {"probe.mpg",
+     "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
+     "-c:v mpeg1video -c:a mp2 -shortest"},
     {"probe-audio.mp3", "-f lavfi -i sine=duration=1 -c:a libmp3lame"},
     {"probe-no-duration.h264", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v libx264"},
     {"probe-still.jpg", "-f lavfi -i testsrc=size=160x120:rate=1 -frames:v 1"},
@@ -55,18 +64,14 @@ const TProbeCase kProbeCases[] = {
 QJsonObject FFprobe(const std::string& path)
 {
     std::string output;
-    const int status = test::RunCommand("ffprobe -v error -show_format -show_streams -of json " +
-                                            test::ShellQuote(path),
-                                        &output);
+    const int status =
+        test::RunCommand("ffprobe -v error -show_format -show_streams -of json " + test::ShellQuote(path), &output);
     EXPECT_EQ(status, 0);
     return QJsonDocument::fromJson(QByteArray::fromStdString(output)).object();
 }
 
 // ffprobe prints times as seconds with six decimals.
-int64_t Microseconds(const QJsonValue& seconds)
-{
-    return std::llround(seconds.toString().toDouble() * 1000000.0);
-}
+int64_t Microseconds(const QJsonValue& seconds) { return std::llround(seconds.toString().toDouble() * 1000000.0); }
 
 AVRational Rational(const QJsonValue& text)
 {
@@ -303,8 +308,12 @@ TEST_F(DecoderTest, ReadTimeoutAbortsAHangingOpen)
     const std::string server =
         "import socket,time\n"
         "s=socket.socket(); s.bind(('127.0.0.1',0)); s.listen(1)\n"
-        "open('" + portFile + ".tmp','w').write(str(s.getsockname()[1]))\n"
-        "import os; os.rename('" + portFile + ".tmp','" + portFile + "')\n"
+        "open('" +
+        portFile +
+        ".tmp','w').write(str(s.getsockname()[1]))\n"
+        "import os; os.rename('" +
+        portFile + ".tmp','" + portFile +
+        "')\n"
         "c,_=s.accept(); time.sleep(20)\n";
     std::string pid;
     test::RunCommand("python3 -c " + test::ShellQuote(server) + " >/dev/null 2>&1 & echo $!", &pid);
@@ -319,8 +328,9 @@ TEST_F(DecoderTest, ReadTimeoutAbortsAHangingOpen)
     decoder.ReadTimeout = 300;
     const std::string url = "tcp://127.0.0.1:" + port;
     EXPECT_FALSE(decoder.LoadFile(url));  // local files only, unless widened on purpose
-    EXPECT_EQ(decoder.LastErrMsg(), url + ": protocol \"tcp\" is not allowed for inputs (allowed: file); the input "
-                                          "option -protocol_whitelist widens the list");
+    EXPECT_EQ(decoder.LastErrMsg(), url +
+                                        ": protocol \"tcp\" is not allowed for inputs (allowed: file); the input "
+                                        "option -protocol_whitelist widens the list");
     decoder.ProtocolWhitelist = "tcp";
     const auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(decoder.LoadFile(url));

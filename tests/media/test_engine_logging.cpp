@@ -68,11 +68,11 @@ TEST_F(EngineLoggingTest, LogLevelOptionReachesTheLoggerAndTheLibraries)
         int ffLevel;
         int flags;
     } cases[] = {
-        {"-loglevel debug", AV_LOG_DEBUG, 3},                   // a bare level keeps the flags
-        {"-v repeat+level+warning", AV_LOG_WARNING, 2},          // unsigned first word starts from none
-        {"-loglevel +repeat+verbose", AV_LOG_VERBOSE, 2},        // repeated lines printed
+        {"-loglevel debug", AV_LOG_DEBUG, 3},              // a bare level keeps the flags
+        {"-v repeat+level+warning", AV_LOG_WARNING, 2},    // unsigned first word starts from none
+        {"-loglevel +repeat+verbose", AV_LOG_VERBOSE, 2},  // repeated lines printed
         {"-loglevel -level+info", AV_LOG_INFO, 1},
-        {"-loglevel level+20", 20, 2},                           // any number
+        {"-loglevel level+20", 20, 2},  // any number
         {"-c:v mpeg4 -loglevel trace -an", AV_LOG_TRACE, 3},
     };
     for (const auto& c : cases) {

@@ -46,9 +46,9 @@ const TCase kCases[] = {
     {-EILSEQ, "", "Illegal byte sequence"},
     {-EPERM, "/out/locked", "/out/locked: Operation not permitted"},  // an immutable folder
     // Windows-only rows do not shadow Linux errno numbers of another meaning
-    {-101, "", "Network is unreachable"},      // ENETUNREACH on Linux
+    {-101, "", "Network is unreachable"},  // ENETUNREACH on Linux
     {-EADDRNOTAVAIL, "", "Cannot assign requested address"},
-    {-44, "", "Unknown error"},                // no Linux meaning named in the table
+    {-44, "", "Unknown error"},  // no Linux meaning named in the table
     {-15, "", "Unknown error"},
     // no row
     {-9999, "", "Error number -9999 occurred"},

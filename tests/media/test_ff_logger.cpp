@@ -135,14 +135,11 @@ struct TFakeContext {
     TFakeContext* Parent;
 };
 
-const char* FakeName(void* ctx)
-{
-    return static_cast<TFakeContext*>(ctx)->Parent ? "child" : "parent";
-}
+const char* FakeName(void* ctx) { return static_cast<TFakeContext*>(ctx)->Parent ? "child" : "parent"; }
 
 const AVClass kParentClass = {"parent", &FakeName, nullptr, LIBAVUTIL_VERSION_INT};
-const AVClass kChildClass = {"child", &FakeName, nullptr, LIBAVUTIL_VERSION_INT, 0,
-                             static_cast<int>(offsetof(TFakeContext, Parent))};
+const AVClass kChildClass = {
+    "child", &FakeName, nullptr, LIBAVUTIL_VERSION_INT, 0, static_cast<int>(offsetof(TFakeContext, Parent))};
 
 class FFLoggerTest : public ::testing::Test {
 protected:
@@ -170,10 +167,12 @@ TEST(FFLogLevel, MapsFFmpegNumbersBothWays)
         int ffLevel;
         TLogLevel level;
     } cases[] = {
-        {AV_LOG_QUIET, TLogLevel::llQuiet},   {-16, TLogLevel::llQuiet},          {AV_LOG_PANIC, TLogLevel::llPanic},
-        {AV_LOG_FATAL, TLogLevel::llFatal},   {AV_LOG_ERROR, TLogLevel::llError}, {20, TLogLevel::llError},
-        {AV_LOG_WARNING, TLogLevel::llWarning}, {AV_LOG_INFO, TLogLevel::llInfo}, {AV_LOG_VERBOSE, TLogLevel::llVerbose},
-        {AV_LOG_DEBUG, TLogLevel::llDebug},   {AV_LOG_TRACE, TLogLevel::llTrace}, {1000, TLogLevel::llTrace},
+        {AV_LOG_QUIET, TLogLevel::llQuiet},     {-16, TLogLevel::llQuiet},
+        {AV_LOG_PANIC, TLogLevel::llPanic},     {AV_LOG_FATAL, TLogLevel::llFatal},
+        {AV_LOG_ERROR, TLogLevel::llError},     {20, TLogLevel::llError},
+        {AV_LOG_WARNING, TLogLevel::llWarning}, {AV_LOG_INFO, TLogLevel::llInfo},
+        {AV_LOG_VERBOSE, TLogLevel::llVerbose}, {AV_LOG_DEBUG, TLogLevel::llDebug},
+        {AV_LOG_TRACE, TLogLevel::llTrace},     {1000, TLogLevel::llTrace},
     };
     for (const auto& c : cases)
         EXPECT_EQ(LogLevelOfFF(c.ffLevel), c.level) << c.ffLevel;
@@ -225,12 +224,9 @@ TEST_F(FFLoggerTest, LevelFilterAndLineFormat)
     const std::string me = "\\[" + Hex8(static_cast<int>(::gettid())) + "\\]\\* ";
     const std::string worker = "\\[" + Hex8(workerID) + "\\] ";
     const std::vector<std::string> expected = {
-        time + me + "\\[Warning\\] careful",
-        time + me + "\\[Error\\] code -22",
-        time + me + "\\[Info\\] two\nlines",
-        time + worker + "\\[Info\\] from a worker",
-        time + me + "no level name",
-        time + me + "now wanted",
+        time + me + "\\[Warning\\] careful", time + me + "\\[Error\\] code -22",
+        time + me + "\\[Info\\] two\nlines", time + worker + "\\[Info\\] from a worker",
+        time + me + "no level name",         time + me + "now wanted",
     };
     const std::vector<TSeen> seen = collector.Seen();
     ASSERT_EQ(seen.size(), expected.size());
@@ -482,7 +478,6 @@ TEST_F(FFLoggerTest, MainThreadWaitsNeverDeadlockOnPendingEvents)
     }
     logger = std::make_unique<TFFLogger>();
 }
-
 
 std::string ReadAll(const std::string& path)
 {

@@ -61,7 +61,7 @@ std::vector<std::string> SymbolsOf(TLibrary library)
 {
     std::vector<std::string> names;
 #define RS_FF_FUNCTION(lib, member, symbol, required, ...) \
-    if (TLibrary::lib == library && required)               \
+    if (TLibrary::lib == library && required)              \
         names.push_back(symbol);
 #include "media/ffmpeg_function_list.inc"
 #undef RS_FF_FUNCTION
@@ -103,8 +103,7 @@ TEST(FFLoader, MissingLibraryGivesLoadLibraryMessageAndUnloadsTheSet)
     EXPECT_FALSE(encoder.LoadAVLib(""));
     loader.SetLibraryName(TLibrary::avDevice, "");
     EXPECT_EQ(encoder.LastErrMsg(), loader.LastErrMsg());
-    EXPECT_EQ(encoder.LastErrMsg().rfind("Load library libavdevice.so.999 error(#2): ", 0), 0u)
-        << encoder.LastErrMsg();
+    EXPECT_EQ(encoder.LastErrMsg().rfind("Load library libavdevice.so.999 error(#2): ", 0), 0u) << encoder.LastErrMsg();
     EXPECT_NE(encoder.LastErrMsg().find("No such file or directory"), std::string::npos);
     EXPECT_FALSE(loader.Loaded(TLibrary::avUtil));
     EXPECT_EQ(ff().av_log, nullptr);
@@ -144,7 +143,7 @@ TEST(FFLoader, EncoderSetFromTheSystemSatisfiesTheDecoder)
     EXPECT_EQ(ff()._snprintf, nullptr);
 }
 
-constexpr const char* kFolderSonames[] = {"libavutil.so.57",   "libswscale.so.6",  "libswresample.so.4",
+constexpr const char* kFolderSonames[] = {"libavutil.so.57",   "libswscale.so.6",   "libswresample.so.4",
                                           "libavcodec.so.59",  "libavformat.so.59", "libavfilter.so.8",
                                           "libavdevice.so.59", "libpostproc.so.56"};
 
@@ -213,8 +212,8 @@ TEST(FFLoader, StandInWithoutOneFunctionFailsAndUnloadsTheWholeSet)
     std::ofstream(folder.file("version.map")) << "LIBAVFORMAT_59 { global: *; };\n";
     const std::string library = folder.file("libavformat.so.59");
     ASSERT_EQ(test::RunCommand("cc -shared -fPIC -fno-builtin -o " + test::ShellQuote(library) + " " +
-                               test::ShellQuote(folder.file("stand_in.c")) + " -Wl,--version-script=" +
-                               test::ShellQuote(folder.file("version.map"))),
+                               test::ShellQuote(folder.file("stand_in.c")) +
+                               " -Wl,--version-script=" + test::ShellQuote(folder.file("version.map"))),
               0);
 
     TTestComponent encoder(EncoderLibraries);
@@ -227,7 +226,7 @@ TEST(FFLoader, StandInWithoutOneFunctionFailsAndUnloadsTheWholeSet)
     for (TLibrary member : {TLibrary::avUtil, TLibrary::swScale, TLibrary::swResample, TLibrary::avCodec,
                             TLibrary::avFormat, TLibrary::avFilter, TLibrary::avDevice, TLibrary::myUtil})
         EXPECT_FALSE(FFLoader().Loaded(member)) << static_cast<int>(member);
-    EXPECT_EQ(ff().av_frame_alloc, nullptr);         // bound before the failing library
+    EXPECT_EQ(ff().av_frame_alloc, nullptr);          // bound before the failing library
     EXPECT_EQ(ff().avformat_alloc_context, nullptr);  // bound before the missing function
     EXPECT_TRUE(LoadedUnder(folder.path()).empty());  // the stand-in is closed again
 }

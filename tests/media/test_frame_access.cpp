@@ -21,8 +21,9 @@ constexpr int64_t kStep = 40000;  // 25 fps
 // 2 s at 25 fps, key frames exactly every 10 frames (0, 0.4, ..., 1.6 s), with B-frames.
 std::string MakeGopClip()
 {
-    return MakeMedia("frames-gop10.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -c:v libx264 "
-                                         "-bf 2 -x264-params keyint=10:min-keyint=10:scenecut=0 -pix_fmt yuv420p");
+    return MakeMedia("frames-gop10.mp4",
+                     "-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -c:v libx264 "
+                     "-bf 2 -x264-params keyint=10:min-keyint=10:scenecut=0 -pix_fmt yuv420p");
 }
 
 class FrameAccessTest : public ::testing::Test {

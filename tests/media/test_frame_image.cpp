@@ -75,13 +75,13 @@ TEST(FrameImage, BitmapIs32BitsBottomUp)
     };
     EXPECT_EQ(bmp[0], 'B');
     EXPECT_EQ(bmp[1], 'M');
-    EXPECT_EQ(le(2, 4), 70u);  // file size
+    EXPECT_EQ(le(2, 4), 70u);   // file size
     EXPECT_EQ(le(10, 4), 54u);  // pixel offset
     EXPECT_EQ(le(14, 4), 40u);  // information header
     EXPECT_EQ(le(18, 4), 2u);
-    EXPECT_EQ(le(22, 4), 2u);  // positive: bottom-up
+    EXPECT_EQ(le(22, 4), 2u);   // positive: bottom-up
     EXPECT_EQ(le(28, 2), 32u);  // bits per pixel
-    EXPECT_EQ(le(30, 4), 0u);  // no compression
+    EXPECT_EQ(le(30, 4), 0u);   // no compression
     const std::vector<uint8_t> pixels(bmp.begin() + 54, bmp.end());
     EXPECT_EQ(pixels, (std::vector<uint8_t>{7, 8, 9, 255, 10, 11, 12, 255, 1, 2, 3, 255, 4, 5, 6, 255}));
 

@@ -29,8 +29,9 @@ namespace {
 QString TenSecondClip()
 {
     return QString::fromStdString(
-        test::MakeMedia("preview-10s.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=10 -c:v libx264 -bf 2 "
-                                           "-x264-params keyint=50:min-keyint=50:scenecut=0 -pix_fmt yuv420p"));
+        test::MakeMedia("preview-10s.mp4",
+                        "-f lavfi -i testsrc=size=160x120:rate=25:duration=10 -c:v libx264 -bf 2 "
+                        "-x264-params keyint=50:min-keyint=50:scenecut=0 -pix_fmt yuv420p"));
 }
 
 // Calls `act` with the next modal window of type T.
@@ -190,7 +191,7 @@ private slots:
         if (format == "bmp")
             QCOMPARE(int(uchar(bytes.at(28))), 32);  // bits per pixel
         if (format == "jpeg") {
-            QVERIFY(bytes.contains("\xFF\xC0"));  // baseline frame header
+            QVERIFY(bytes.contains("\xFF\xC0"));   // baseline frame header
             QVERIFY(!bytes.contains("\xFF\xC2"));  // no progressive one
         }
         QDir(m_Folder.path()).remove(saved);
@@ -251,8 +252,8 @@ private slots:
         QTest::mouseClick(picture.btn_Next, Qt::LeftButton);
         QCOMPARE(picture.Image1->Picture().size(), QSize(160, 120));
 
-        const QString audio = QString::fromStdString(
-            test::MakeMedia("preview-audio.mp3", "-f lavfi -i sine=duration=2 -c:a libmp3lame"));
+        const QString audio =
+            QString::fromStdString(test::MakeMedia("preview-audio.mp3", "-f lavfi -i sine=duration=2 -c:a libmp3lame"));
         Tfrm_Preview sound(nullptr, audio, {});
         OpenPreview(sound);
         QVERIFY(sound.Image1->Picture().isNull());
@@ -321,7 +322,8 @@ private slots:
         QVERIFY(!window.isVisible());
 
         Tfrm_Properties audio(nullptr);
-        audio.SetRow(Row(QStringLiteral("/music/song.mp3"), QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("-")));
+        audio.SetRow(
+            Row(QStringLiteral("/music/song.mp3"), QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("-")));
         QCOMPARE(audio.txt_FrameRate->text(), QStringLiteral("-"));
         QCOMPARE(audio.txt_Bitrate->text(), QStringLiteral("-"));
         QCOMPARE(audio.txt_FrameSize->text(), QStringLiteral("-"));

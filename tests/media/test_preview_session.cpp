@@ -19,8 +19,9 @@ constexpr int64_t kStep = 40000;  // 25 fps
 // 10 s at 25 fps, H.264 with B-frames, a key frame every 50 frames (every 2 s).
 std::string TenSecondClip()
 {
-    return MakeMedia("preview-10s.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=10 -c:v libx264 -bf 2 "
-                                        "-x264-params keyint=50:min-keyint=50:scenecut=0 -pix_fmt yuv420p");
+    return MakeMedia("preview-10s.mp4",
+                     "-f lavfi -i testsrc=size=160x120:rate=25:duration=10 -c:v libx264 -bf 2 "
+                     "-x264-params keyint=50:min-keyint=50:scenecut=0 -pix_fmt yuv420p");
 }
 
 TEST(PreviewSlider, ConfiguringFitsTheFrameCountAndKeepsTheRelativePlace)
@@ -29,8 +30,8 @@ TEST(PreviewSlider, ConfiguringFitsTheFrameCountAndKeepsTheRelativePlace)
         int64_t frames;
         int maximum, tick, page;
     } cases[] = {
-        {250, 250, 25, 12}, {5, 5, 1, 2}, {9, 9, 1, 2}, {10, 10, 1, 5}, {11, 11, 1, 5},
-        {99, 99, 9, 5},     {100, 100, 10, 5}, {0, 10, 1, 5},  // unknown: the fresh slider's 10 stays
+        {250, 250, 25, 12}, {5, 5, 1, 2},   {9, 9, 1, 2},      {10, 10, 1, 5},
+        {11, 11, 1, 5},     {99, 99, 9, 5}, {100, 100, 10, 5}, {0, 10, 1, 5},  // unknown: the fresh slider's 10 stays
     };
     for (const auto& item : cases) {
         const TSliderState slider = ConfigureSlider(TSliderState{}, item.frames);
@@ -68,11 +69,8 @@ TEST(PreviewSlider, TimeText)
         int64_t micros;
         const char* text;
     } cases[] = {
-        {0, "00:00:00.000"},
-        {3723500000LL, "01:02:03.500"},  // 1 h 2 min 3.5 s
-        {999, "00:00:00.000"},
-        {59999999, "00:00:59.999"},
-        {360000000000LL, "100:00:00.000"},
+        {0, "00:00:00.000"},       {3723500000LL, "01:02:03.500"},  // 1 h 2 min 3.5 s
+        {999, "00:00:00.000"},     {59999999, "00:00:59.999"},     {360000000000LL, "100:00:00.000"},
         {-40000, "-00:00:00.040"},
     };
     for (const auto& item : cases)

@@ -24,14 +24,16 @@ const QString kOptions = QStringLiteral("-c:v mpeg4 -c:a aac -sn ");
 
 std::string Clip()
 {
-    return MakeMedia("run_clip.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
-                                     "-f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a aac -shortest");
+    return MakeMedia("run_clip.mp4",
+                     "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
+                     "-f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a aac -shortest");
 }
 
 std::string LongClip()
 {
-    return MakeMedia("run_long.mkv", "-f lavfi -i testsrc=size=320x240:rate=25:duration=40 "
-                                     "-f lavfi -i sine=frequency=440:duration=40 -c:v mpeg4 -q:v 5 -c:a aac -shortest");
+    return MakeMedia("run_long.mkv",
+                     "-f lavfi -i testsrc=size=320x240:rate=25:duration=40 "
+                     "-f lavfi -i sine=frequency=440:duration=40 -c:v mpeg4 -q:v 5 -c:a aac -shortest");
 }
 
 std::string CopyTo(const std::string& source, const std::string& target)
@@ -258,7 +260,8 @@ TEST(ConversionRun, InputsNotConvertedAreNamedAndReported)
     ASSERT_EQ(reported.size(), 3u);
     EXPECT_EQ(reported, run.NotConverted());
     EXPECT_EQ(reported[2].Path, QString::fromStdString(bad));
-    EXPECT_TRUE(reported[2].Reason.startsWith(QLatin1String("Loading file... Error! "))) << reported[2].Reason.toStdString();
+    EXPECT_TRUE(reported[2].Reason.startsWith(QLatin1String("Loading file... Error! ")))
+        << reported[2].Reason.toStdString();
     EXPECT_TRUE(IsMedia(folder.file("out/good.mkv")));
 }
 
@@ -275,7 +278,8 @@ TEST(ConversionRun, FolderThatCannotBeCreatedIsSaidInPlainWords)
     int folderErrors = 0;
     for (const QString& line : run.Log().PlainLines()) {
         EXPECT_FALSE(line.contains(QLatin1String("No such file or directory"))) << line.toStdString();
-        if (line.startsWith(QStringLiteral("Cannot create folder \"%1").arg(QString::fromStdString(folder.file("plain-file/out")))))
+        if (line.startsWith(
+                QStringLiteral("Cannot create folder \"%1").arg(QString::fromStdString(folder.file("plain-file/out")))))
             ++folderErrors;
     }
     EXPECT_EQ(folderErrors, 2);
@@ -375,9 +379,8 @@ TEST(ConversionRun, PauseResumeAndStopCancelTheRun)
     const QStringList lines = run.Log().PlainLines();
     const int paused = lines.indexOf(QStringLiteral("Paused!"));
     ASSERT_GE(paused, 0);
-    EXPECT_EQ(lines.mid(paused),
-              (QStringList{QStringLiteral("Paused!"), QStringLiteral("Resumed!"), QStringLiteral("Cancelled by user!"),
-                           QStringLiteral("Done.")}));
+    EXPECT_EQ(lines.mid(paused), (QStringList{QStringLiteral("Paused!"), QStringLiteral("Resumed!"),
+                                              QStringLiteral("Cancelled by user!"), QStringLiteral("Done.")}));
     EXPECT_FALSE(lines.contains(QStringLiteral("File #2")));
     EXPECT_EQ(run.Log().Lines().back().Colour, TLogColour::Blue);
     // The cancelled end: closable, buttons hidden, size cleared, no log file, no exit.
@@ -492,7 +495,8 @@ TEST(ConversionRun, AFileThatFailsWhileConvertingEndsInErrorWithNoOutput)
         TConversionRun run(std::move(setup), view);
         ASSERT_TRUE(RunToEnd(run)) << c.name;
         const QStringList lines = LinesAfterLoading(run.Log());
-        EXPECT_EQ(CountOf(lines, QStringLiteral("Success!")), 0) << c.name << lines.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(CountOf(lines, QStringLiteral("Success!")), 0)
+            << c.name << lines.join(QLatin1Char('|')).toStdString();
         ASSERT_EQ(CountOf(lines, QStringLiteral("Error!")), 1) << c.name << lines.join(QLatin1Char('|')).toStdString();
         const int error = int(run.Log().PlainLines().indexOf(QStringLiteral("Error!")));
         EXPECT_EQ(run.Log().Lines()[size_t(error)].Colour, TLogColour::Red) << c.name;
@@ -504,7 +508,8 @@ TEST(ConversionRun, AFileThatFailsWhileConvertingEndsInErrorWithNoOutput)
         ASSERT_EQ(run.NotConverted().size(), 1u) << c.name;
         EXPECT_EQ(run.NotConverted()[0].Path, QString::fromStdString(a)) << c.name;
         EXPECT_EQ(run.NotConverted()[0].Reason, run.Log().PlainLines()[error - 1]) << c.name;
-        EXPECT_EQ(CountOf(lines, run.Log().PlainLines()[error - 1]), 1) << c.name << ": the engine's line is not repeated";
+        EXPECT_EQ(CountOf(lines, run.Log().PlainLines()[error - 1]), 1)
+            << c.name << ": the engine's line is not repeated";
     }
 }
 
@@ -513,8 +518,9 @@ TEST(ConversionRun, AFileThatFailsWhileConvertingEndsInErrorWithNoOutput)
 TEST(ConversionRun, TheEngineWarningsOfADamagedSourceAreShownWithItsRow)
 {
     TempFolder folder;
-    const std::string damaged = CopyTo(MakeMedia("run_damaged.ts", "-f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
-                                                                   "-c:v mpeg2video -g 250 -b:v 1M"),
+    const std::string damaged = CopyTo(MakeMedia("run_damaged.ts",
+                                                 "-f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
+                                                 "-c:v mpeg2video -g 250 -b:v 1M"),
                                        folder.file("damaged.ts"));
     {
         std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
@@ -534,13 +540,15 @@ TEST(ConversionRun, TheEngineWarningsOfADamagedSourceAreShownWithItsRow)
     ASSERT_FALSE(engine.isEmpty()) << run.Log().PlainLines().join(QLatin1Char('\n')).toStdString();
     ASSERT_LE(engine.size(), 21);
     if (engine.size() == 21) {
-        EXPECT_TRUE(engine.last().endsWith(QLatin1String("more messages of the engine)"))) << engine.last().toStdString();
+        EXPECT_TRUE(engine.last().endsWith(QLatin1String("more messages of the engine)")))
+            << engine.last().toStdString();
     }
     // They stand between the row's output name and its result.
     const QStringList lines = run.Log().PlainLines();
     const auto first = lines.indexOf(engine.first());
     EXPECT_GT(first, lines.indexOf(QString::fromStdString(folder.file("out/damaged.mkv"))));
-    EXPECT_LT(first, std::max(lines.lastIndexOf(QStringLiteral("Success!")), lines.lastIndexOf(QStringLiteral("Error!"))));
+    EXPECT_LT(first,
+              std::max(lines.lastIndexOf(QStringLiteral("Success!")), lines.lastIndexOf(QStringLiteral("Error!"))));
 }
 
 // Two sources of one name into one folder: the second output is numbered, never put to the
@@ -600,7 +608,8 @@ TEST(ConversionRun, AnOutputThatAppearsMeanwhileIsKept)
     EXPECT_EQ(ReadAll(folder.file("out/a.mkv")), QByteArray("theirs"));
     EXPECT_TRUE(IsMedia(folder.file("out/a (1).mkv")));
     EXPECT_EQ(Names(folder.file("out")), (std::vector<std::string>{"a (1).mkv", "a.mkv"}));
-    EXPECT_TRUE(run.Log().PlainLines().contains(QStringLiteral("\"a.mkv\" appeared meanwhile; saved as \"a (1).mkv\"")));
+    EXPECT_TRUE(
+        run.Log().PlainLines().contains(QStringLiteral("\"a.mkv\" appeared meanwhile; saved as \"a (1).mkv\"")));
     EXPECT_EQ(run.Log().PlainLines().last(), QStringLiteral("Done."));
     EXPECT_EQ(CountOf(LinesAfterLoading(run.Log()), QStringLiteral("Success!")), 1);
 }

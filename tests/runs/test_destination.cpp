@@ -26,7 +26,8 @@ TDestinationRequest Browsing(TDestinationChoice choice, const QString& folder, b
 
 int EntriesIn(const std::string& folder)
 {
-    return static_cast<int>(QDir(QString::fromStdString(folder)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size());
+    return static_cast<int>(
+        QDir(QString::fromStdString(folder)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size());
 }
 
 }  // namespace

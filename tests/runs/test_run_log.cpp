@@ -16,12 +16,9 @@ TEST(RunLog, ColoursInBothThemes)
         TRgb dark;
     };
     const Case cases[] = {
-        {TLogColour::Neutral, {0, 0, 0}, buttonFont},
-        {TLogColour::Green, {0, 128, 0}, {55, 221, 130}},
-        {TLogColour::Blue, {0, 0, 255}, {98, 162, 228}},
-        {TLogColour::Red, {255, 0, 0}, {228, 97, 97}},
-        {TLogColour::Grey, {128, 128, 128}, {128, 128, 128}},
-        {TLogColour::Maroon, {128, 0, 0}, {214, 120, 96}},
+        {TLogColour::Neutral, {0, 0, 0}, buttonFont},         {TLogColour::Green, {0, 128, 0}, {55, 221, 130}},
+        {TLogColour::Blue, {0, 0, 255}, {98, 162, 228}},      {TLogColour::Red, {255, 0, 0}, {228, 97, 97}},
+        {TLogColour::Grey, {128, 128, 128}, {128, 128, 128}}, {TLogColour::Maroon, {128, 0, 0}, {214, 120, 96}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(LogColourRgb(c.colour, false, buttonFont), c.light);

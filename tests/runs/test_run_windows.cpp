@@ -29,16 +29,18 @@ namespace {
 
 QString Clip()
 {
-    return QString::fromStdString(test::MakeMedia(
-        "window_clip.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
-                           "-f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a aac -shortest"));
+    return QString::fromStdString(
+        test::MakeMedia("window_clip.mp4",
+                        "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
+                        "-f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a aac -shortest"));
 }
 
 QString LongClip()
 {
-    return QString::fromStdString(test::MakeMedia(
-        "window_long.mkv", "-f lavfi -i testsrc=size=320x240:rate=25:duration=40 "
-                           "-f lavfi -i sine=frequency=440:duration=40 -c:v mpeg4 -q:v 5 -c:a aac -shortest"));
+    return QString::fromStdString(
+        test::MakeMedia("window_long.mkv",
+                        "-f lavfi -i testsrc=size=320x240:rate=25:duration=40 "
+                        "-f lavfi -i sine=frequency=440:duration=40 -c:v mpeg4 -q:v 5 -c:a aac -shortest"));
 }
 
 QString CopyInto(const QString& source, const QString& folder, const QString& name)
@@ -63,10 +65,7 @@ TRunSetup Setup(const QStringList& sources, const QString& outputFolder)
 }
 
 // Serves events until the condition holds or the time is up.
-bool WaitFor(const std::function<bool()>& condition, int ms = 120000)
-{
-    return QTest::qWaitFor(condition, ms);
-}
+bool WaitFor(const std::function<bool()>& condition, int ms = 120000) { return QTest::qWaitFor(condition, ms); }
 
 QColor LineColour(QTextEdit* log, const QString& text)
 {
@@ -136,7 +135,8 @@ private slots:
         else
             window = std::make_unique<Tfrm_Video>(nullptr, TRunSetup{});
         QCOMPARE(window->windowTitle(), QStringLiteral("Saving..."));
-        QCOMPARE(window->lbl_File->text(), audio ? QStringLiteral("Saving audio...") : QStringLiteral("Saving video..."));
+        QCOMPARE(window->lbl_File->text(),
+                 audio ? QStringLiteral("Saving audio...") : QStringLiteral("Saving video..."));
         QCOMPARE(window->lbl_Elapsed->text(), QStringLiteral("Time elapsed:"));
         QCOMPARE(window->lbl_Remaining->text(), QStringLiteral("Time remaining:"));
         QCOMPARE(window->btn_Pause->text(), QStringLiteral("Pause"));
@@ -338,10 +338,11 @@ private slots:
     {
         if (qEnvironmentVariableIsEmpty("REELSMITH_SCREENSHOT_DIR"))
             QSKIP("no screenshot folder");
-        const QString source = QString::fromStdString(
-            test::MakeMedia("window_big.mkv", "-f lavfi -i testsrc2=size=1280x720:rate=30:duration=60 "
-                                              "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 8 "
-                                              "-c:a aac -shortest"));
+        const QString source =
+            QString::fromStdString(test::MakeMedia("window_big.mkv",
+                                                   "-f lavfi -i testsrc2=size=1280x720:rate=30:duration=60 "
+                                                   "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 8 "
+                                                   "-c:a aac -shortest"));
         const QString first = CopyInto(Clip(), Path(QStringLiteral("shot")), QStringLiteral("first.mp4"));
         TRunSetup setup = Setup({first, source}, Path(QStringLiteral("shot-out")));
         setup.Options = QStringLiteral("-c:v libx264 -preset slower -c:a aac -sn ");

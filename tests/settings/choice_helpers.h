@@ -15,10 +15,7 @@ inline int PositionOf(const TEntryList& entries, const std::string& text)
     return position;
 }
 
-inline int PositionOf(TChoiceList list, const std::string& text)
-{
-    return PositionOf(ChoiceEntries(list), text);
-}
+inline int PositionOf(TChoiceList list, const std::string& text) { return PositionOf(ChoiceEntries(list), text); }
 
 // A format with the encoder refill, then the two encoders by text.
 inline TOutputChoices Conversion(const std::string& format, const std::string& videoEncoder,

@@ -51,8 +51,7 @@ const std::vector<TBuildCase>& DocumentedCases()
              Pick(c, &TOutputChoices::AudioBitrate, TChoiceList::AudioBitrate, "128");
              return c;
          },
-         false,
-         "-b:a 128k -b:v 1500k -ac 2 -ar 44100 -r 25 -c:a libmp3lame -c:v libxvid -vf \"scale=1280:720\"  -sn "},
+         false, "-b:a 128k -b:v 1500k -ac 2 -ar 44100 -r 25 -c:a libmp3lame -c:v libxvid -vf \"scale=1280:720\"  -sn "},
         {"Mp4H264Aspect",
          [] {
              TOutputChoices c = Conversion("MP4", "H.264", "AAC");
@@ -91,8 +90,7 @@ const std::vector<TBuildCase>& DocumentedCases()
              c.Effects.ef_Dein = true;
              return c;
          },
-         false,
-         "-b:a 32k -c:a aac -astrict experimental -c:v libx265 -vf \"scale=1920:1080,vflip,yadif\"  -sn "},
+         false, "-b:a 32k -c:a aac -astrict experimental -c:v libx265 -vf \"scale=1920:1080,vflip,yadif\"  -sn "},
         {"MovRotate270Alone",
          [] {
              TOutputChoices c = Conversion("MOV", "MPEG4", "AAC");
@@ -173,8 +171,7 @@ TEST(VideoOptions, RotationJoinsTheChainAheadOfScaleAndEffects)
 
     TOutputChoices negated = Rotated(1);
     negated.Effects.ef_Negate = true;
-    EXPECT_EQ(BuildVideoOptions(negated),
-              std::string(kMovHead) + " -vf \"transpose=1,transpose=1,negate\"  -sn ");
+    EXPECT_EQ(BuildVideoOptions(negated), std::string(kMovHead) + " -vf \"transpose=1,transpose=1,negate\"  -sn ");
 }
 
 TEST(VideoOptions, RotationOffKeepsDegreesOutOfTheString)
@@ -188,8 +185,9 @@ TEST(VideoOptions, EffectsKeepTheirFixedOrder)
 {
     TOutputChoices c = Conversion("MP4", "MPEG4", "AAC");
     c.Effects = {true, true, true, true, false, 0};
-    EXPECT_EQ(BuildVideoOptions(c), "-b:a 32k -c:a aac -astrict experimental -c:v mpeg4 "
-                                    "-vf \"vflip,hflip,yadif,negate\"  -sn ");
+    EXPECT_EQ(BuildVideoOptions(c),
+              "-b:a 32k -c:a aac -astrict experimental -c:v mpeg4 "
+              "-vf \"vflip,hflip,yadif,negate\"  -sn ");
 }
 
 TEST(VideoOptions, CustomSlotScalesLikeAnyOtherSize)
@@ -271,8 +269,7 @@ TEST(VideoOptions, DivxWithAChosenRateAddsNoNtscRate)
 {
     TOutputChoices c = Conversion("AVI", "DivX", "AC3");
     c.VideoFrameRate = PositionOf(TChoiceList::VideoFrameRate, "25");
-    EXPECT_EQ(BuildVideoOptions(c),
-              "-b:a 32k -r 25 -c:a ac3 -c:v mpeg4 -tag:v DIVX -vstrict unofficial -sn ");
+    EXPECT_EQ(BuildVideoOptions(c), "-b:a 32k -r 25 -c:a ac3 -c:v mpeg4 -tag:v DIVX -vstrict unofficial -sn ");
 }
 
 TEST(AudioOptions, FormatsGiveTheirCodecs)
@@ -307,8 +304,7 @@ TEST(VideoOptions, UnselectedListsGiveEmptyTexts)
     c.VideoFrameSize = 30;
     c.AudioSampleRate = 6;
     c.AudioChannel = 3;
-    EXPECT_EQ(BuildVideoOptions(c),
-              "-b:a k -b:v k -c:a libmp3lame -c:v mpeg4 -tag:v DIVX -vstrict unofficial -sn ");
+    EXPECT_EQ(BuildVideoOptions(c), "-b:a k -b:v k -c:a libmp3lame -c:v mpeg4 -tag:v DIVX -vstrict unofficial -sn ");
     c.AudioFormat = 5;
     EXPECT_EQ(BuildAudioOptions(c), "-b:a k -vn");
 }

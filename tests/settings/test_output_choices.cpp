@@ -60,10 +60,8 @@ TEST(ChoiceLists, SizesAndStartPositions)
     EXPECT_EQ(ChoiceEntries(TChoiceList::VideoFrameSize).back(), "7680x4800");
     EXPECT_EQ(ChoiceEntries(TChoiceList::VideoBitrate).size(), 30u);
     EXPECT_EQ(ChoiceEntries(TChoiceList::AudioBitrate).front(), "32");
-    EXPECT_EQ(ChoiceEntries(TChoiceList::Threads),
-              (TEntryList{"1", "2", "3", "4", "5", "6", "7", "8"}));
-    EXPECT_EQ(EntryText(ChoiceEntries(TChoiceList::CPUUsage), DefaultPosition(TChoiceList::CPUUsage)),
-              "Normal");
+    EXPECT_EQ(ChoiceEntries(TChoiceList::Threads), (TEntryList{"1", "2", "3", "4", "5", "6", "7", "8"}));
+    EXPECT_EQ(EntryText(ChoiceEntries(TChoiceList::CPUUsage), DefaultPosition(TChoiceList::CPUUsage)), "Normal");
     const TOutputChoices fresh;
     EXPECT_EQ(fresh.CPUUsage, DefaultPosition(TChoiceList::CPUUsage));
     EXPECT_EQ(fresh.VideoFrameSizeText(), "Original");

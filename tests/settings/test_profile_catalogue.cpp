@@ -67,10 +67,7 @@ const TApplyCase kApplied[] = {
     {5, "Apple TV HD (*.mp4)", "MP4", "H.264", "1280x720", "3000", "25", "48000", "128", "Stereo", "AAC"},
 };
 
-std::string OrOriginal(const char* text)
-{
-    return *text ? text : "Original";
-}
+std::string OrOriginal(const char* text) { return *text ? text : "Original"; }
 
 int PositionInType(const TApplyCase& row)
 {
@@ -108,8 +105,8 @@ TEST_P(AppliedProfiles, OriginalParametersKeepOnlyContainerEncodersAndAudioBitra
     EXPECT_EQ(c.VideoEncoderText(), row.VideoEncoder);
     EXPECT_EQ(c.AudioEncoderText(), row.AudioEncoder);
     EXPECT_EQ(c.AudioBitrateText(), row.AudioBitrate);
-    for (int position : {c.VideoAspect, c.VideoFrameSize, c.VideoBitrate, c.VideoFrameRate,
-                         c.AudioSampleRate, c.AudioChannel})
+    for (int position :
+         {c.VideoAspect, c.VideoFrameSize, c.VideoBitrate, c.VideoFrameRate, c.AudioSampleRate, c.AudioChannel})
         EXPECT_EQ(position, 0);
 }
 
@@ -130,9 +127,8 @@ TEST(ProfileCatalogue, HoldsEveryProfileOnceInTypeOrder)
 
 TEST(ProfileCatalogue, IpadListsItsThreeProfiles)
 {
-    EXPECT_EQ(ProfileCaptions(4), (std::vector<std::string>{"iPad 4/Pro/Air MOV (*.mov)",
-                                                             "iPad 4/Pro/Air HD (*.mp4)",
-                                                             "iPad 4/Pro/Air 720p (*.mp4)"}));
+    EXPECT_EQ(ProfileCaptions(4), (std::vector<std::string>{"iPad 4/Pro/Air MOV (*.mov)", "iPad 4/Pro/Air HD (*.mp4)",
+                                                            "iPad 4/Pro/Air 720p (*.mp4)"}));
 }
 
 TEST(ProfileCatalogue, TypeOutsideTheListHasNoProfiles)

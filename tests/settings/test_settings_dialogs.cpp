@@ -98,7 +98,7 @@ void TestSettingsDialogs::effectsLayout()
     // Check boxes top to bottom in the field order, the list below "Rotate".
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    const QWidget* order[] = {dialog.chk_VFlip, dialog.chk_HFlip, dialog.chk_Negate, dialog.chk_Dein,
+    const QWidget* order[] = {dialog.chk_VFlip,  dialog.chk_HFlip, dialog.chk_Negate, dialog.chk_Dein,
                               dialog.chk_Rotate, dialog.cb_Rotate, dialog.btn_OK};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QVERIFY(order[i]->y() > order[i - 1]->y());
@@ -320,8 +320,7 @@ void TestSettingsDialogs::commandLayout()
     Tfrm_Command dialog(2);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("FFMPEG Command"));
     QCOMPARE(dialog.lbl_Command->text(), QStringLiteral("Enter FFMPEG Command:"));
-    QCOMPARE(dialog.lbl_Example->text(),
-             QStringLiteral("Example: -b:a 96k -ac 2 -ar 44100 -c:a aac -c:v mpeg4 -sn "));
+    QCOMPARE(dialog.lbl_Example->text(), QStringLiteral("Example: -b:a 96k -ac 2 -ar 44100 -c:a aac -c:v mpeg4 -sn "));
     QVERIFY(dialog.txt_Command->text().isEmpty());
     QStringList formats;
     for (int i = 0; i < dialog.cb_VideoFormat->count(); ++i)

@@ -65,10 +65,7 @@ LocalHttpServer::~LocalHttpServer()
     ::close(m_Listener);
 }
 
-std::string LocalHttpServer::Url() const
-{
-    return "http://127.0.0.1:" + std::to_string(m_Port) + "/upd_converter.ini";
-}
+std::string LocalHttpServer::Url() const { return "http://127.0.0.1:" + std::to_string(m_Port) + "/upd_converter.ini"; }
 
 void LocalHttpServer::Serve()
 {

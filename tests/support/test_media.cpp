@@ -58,8 +58,8 @@ std::string MakeMedia(const std::string& name, const std::string& ffmpegArgs)
         return path;
     // Write under a temporary name so a concurrent test process never sees half a file.
     const std::string partial = DataFolder() + "/." + std::to_string(::getpid()) + "." + name;
-    const std::string command = "ffmpeg -nostdin -y -hide_banner -loglevel error " + ffmpegArgs + " " +
-                                ShellQuote(partial) + " 2>&1";
+    const std::string command =
+        "ffmpeg -nostdin -y -hide_banner -loglevel error " + ffmpegArgs + " " + ShellQuote(partial) + " 2>&1";
     std::string log;
     const int status = RunCommand(command, &log);
     EXPECT_EQ(status, 0) << command << "\n" << log;

@@ -32,14 +32,16 @@ const std::string kTool = REELSMITH_TRANSCODE_TOOL;
 
 std::string Clip()
 {
-    return MakeMedia("tool_clip.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
-                                      "-f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a aac -shortest");
+    return MakeMedia("tool_clip.mp4",
+                     "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 "
+                     "-f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a aac -shortest");
 }
 
 std::string LongClip()
 {
-    return MakeMedia("tool_long.mkv", "-f lavfi -i testsrc=size=320x240:rate=25:duration=60 "
-                                      "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 5 -c:a aac -shortest");
+    return MakeMedia("tool_long.mkv",
+                     "-f lavfi -i testsrc=size=320x240:rate=25:duration=60 "
+                     "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 5 -c:a aac -shortest");
 }
 
 std::string ReadText(const std::string& path)
@@ -142,20 +144,26 @@ TEST(TranscodeTool, ItsOwnInputNamedAnotherWayIsRefusedBeforeAnythingIsWritten)
         bool fileInput;  // the input written with "file:"
     };
     const std::vector<Case> cases = {
-        {"hard link", [](const std::string& in, const TempFolder& f) {
+        {"hard link",
+         [](const std::string& in, const TempFolder& f) {
              fs::create_hard_link(in, f.file("hard.mp4"));
              return f.file("hard.mp4");
-         }, false},
-        {"symlink", [](const std::string& in, const TempFolder& f) {
+         },
+         false},
+        {"symlink",
+         [](const std::string& in, const TempFolder& f) {
              fs::create_symlink(in, f.file("soft.mp4"));
              return f.file("soft.mp4");
-         }, false},
+         },
+         false},
         {"file: output", [](const std::string& in, const TempFolder&) { return "file:" + in; }, false},
         {"file: input", [](const std::string& in, const TempFolder&) { return in; }, true},
-        {"dotted path", [](const std::string& in, const TempFolder& f) {
+        {"dotted path",
+         [](const std::string& in, const TempFolder& f) {
              fs::create_directory(f.file("sub"));
              return f.file("sub/../") + fs::path(in).filename().string();
-         }, false},
+         },
+         false},
     };
     for (const Case& c : cases) {
         TempFolder folder;

@@ -40,10 +40,13 @@ TCheckOutcome RunCheck(const std::string& url)
     std::condition_variable doneChanged;
     bool done = false;
     TCheckOutcome outcome;
-    TUpdateCheck check(url, [&](const std::string& data) {
-        std::lock_guard guard(lock);
-        outcome.Data = data;
-    }, TestLimits());
+    TUpdateCheck check(
+        url,
+        [&](const std::string& data) {
+            std::lock_guard guard(lock);
+            outcome.Data = data;
+        },
+        TestLimits());
     check.SetOnDone([&](const TDownloadResult& result) {
         std::lock_guard guard(lock);
         outcome.Result = result;
@@ -135,7 +138,8 @@ TEST(UpdateCheck, DestroyingTheCheckStopsTheDownload)
     bool gotData = false;
     const auto started = Clock::now();
     {
-        TUpdateCheck check(server.Url(), [&](const std::string&) { gotData = true; }, limits);
+        TUpdateCheck check(
+            server.Url(), [&](const std::string&) { gotData = true; }, limits);
         check.Start();
         while (server.Requests() == 0 && Clock::now() - started < std::chrono::seconds(5))
             std::this_thread::sleep_for(std::chrono::milliseconds(10));

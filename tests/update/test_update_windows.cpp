@@ -200,8 +200,8 @@ TEST(AboutWindow, LinkOpensTheSiteOtherClicksAndKeysClose)
         QTest::mouseClick(about.lbl_BA, Qt::LeftButton);
         EXPECT_FALSE(about.isVisible());
     }
-    for (QWidget* (*target)(Tfrm_About&) : {+[](Tfrm_About& a) -> QWidget* { return a.Panel3; },
-                                            +[](Tfrm_About& a) -> QWidget* { return a.Image1; }}) {
+    for (QWidget* (*target)(Tfrm_About&) :
+         {+[](Tfrm_About& a) -> QWidget* { return a.Panel3; }, +[](Tfrm_About& a) -> QWidget* { return a.Image1; }}) {
         Tfrm_About about(nullptr);
         about.show();
         QTest::mouseClick(target(about), Qt::LeftButton);

@@ -9,17 +9,14 @@
 
 namespace reelsmith {
 
-void btn_PasteClick(Tfrm_Main& main)
-{
-    PasteFrom(main, QGuiApplication::clipboard()->mimeData());
-}
+void btn_PasteClick(Tfrm_Main& main) { PasteFrom(main, QGuiApplication::clipboard()->mimeData()); }
 
 void PasteFrom(Tfrm_Main& main, const QMimeData* data)
 {
     main.PendingPaths().clear();
     if (data) {
         main.PendingPaths() = LocalPathsFromMime(data->data(QString::fromLatin1(kUriListMime)),
-                                               data->data(QString::fromLatin1(kGnomeCopiedFilesMime)));
+                                                 data->data(QString::fromLatin1(kGnomeCopiedFilesMime)));
     }
     if (!main.PendingPaths().isEmpty())
         main.AddFiles();

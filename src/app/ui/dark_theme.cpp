@@ -50,10 +50,11 @@ void UseBaseStyle()
 
 QString ButtonSheet(const TButtonColours& c)
 {
-    return QStringLiteral("QToolButton { color: %1; background-color: transparent; border: 1px solid transparent;"
-                          " border-radius: 3px; padding: 0px; }"
-                          "QToolButton:hover { background-color: %2; border-color: %3; }"
-                          "QToolButton:pressed { background-color: %4; border-color: %3; }")
+    return QStringLiteral(
+               "QToolButton { color: %1; background-color: transparent; border: 1px solid transparent;"
+               " border-radius: 3px; padding: 0px; }"
+               "QToolButton:hover { background-color: %2; border-color: %3; }"
+               "QToolButton:pressed { background-color: %4; border-color: %3; }")
         .arg(c.Caption.name(), c.Face.name(), c.Frame.name(), c.PressedFace.name());
 }
 
@@ -79,10 +80,7 @@ TButtonColours ThemeButtonColours(const TThemeFile& theme)
             colour("Window")};
 }
 
-QString DarkThemePath()
-{
-    return QString::fromStdString(FindProgramFile("Dark.qss"));
-}
+QString DarkThemePath() { return QString::fromStdString(FindProgramFile("Dark.qss")); }
 
 bool Darktheme1Click(Tfrm_Main& main, bool checked, const QString& themePath)
 {

@@ -10,15 +10,9 @@
 
 namespace reelsmith {
 
-QString HelpFilePath()
-{
-    return QString::fromStdString(FindProgramFile("help/index.html"));
-}
+QString HelpFilePath() { return QString::fromStdString(FindProgramFile("help/index.html")); }
 
-void Help2Click(Tfrm_Main& main)
-{
-    OpenHelp(main, HelpFilePath());
-}
+void Help2Click(Tfrm_Main& main) { OpenHelp(main, HelpFilePath()); }
 
 void OpenHelp(Tfrm_Main& main, const QString& path)
 {

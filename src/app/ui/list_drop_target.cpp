@@ -54,17 +54,14 @@ bool TListDropTarget::eventFilter(QObject* watched, QEvent* event)
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
         // The file manager waits for the drop to finish: the modal Adding window opens after it.
-        QMetaObject::invokeMethod(this, [this, paths] { drop_ListDrop(paths); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, paths] { drop_ListDrop(paths); }, Qt::QueuedConnection);
         return true;
     }
-    default:
-        return QObject::eventFilter(watched, event);
+    default: return QObject::eventFilter(watched, event);
     }
 }
 
-void TListDropTarget::drop_ListDrop(const QStringList& paths)
-{
-    m_Drop(paths);
-}
+void TListDropTarget::drop_ListDrop(const QStringList& paths) { m_Drop(paths); }
 
 }  // namespace reelsmith

@@ -183,15 +183,9 @@ void Tfrm_Main::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void Tfrm_Main::StopParamTimer()
-{
-    tmr_ParamTimer->stop();
-}
+void Tfrm_Main::StopParamTimer() { tmr_ParamTimer->stop(); }
 
-void Tfrm_Main::StopUpdateTimer()
-{
-    tmr_UpdateTimer->stop();
-}
+void Tfrm_Main::StopUpdateTimer() { tmr_UpdateTimer->stop(); }
 
 void Tfrm_Main::RunHook(const TMainWindowHooks::Command& hook)
 {

@@ -82,10 +82,7 @@ void Tfrm_Main::cb_VideoFormatChange()
     FillList(cb_AudioEncoder, reelsmith::AudioEncodersOf(format), 0);
 }
 
-void Tfrm_Main::SelectVideoFormat(int position)
-{
-    cb_VideoFormat->setCurrentIndex(position);
-}
+void Tfrm_Main::SelectVideoFormat(int position) { cb_VideoFormat->setCurrentIndex(position); }
 
 void Tfrm_Main::btn_ApplyClick()
 {

@@ -24,9 +24,9 @@ struct TMainWindowHooks {
     std::function<void(Tfrm_Main&, const reelsmith::TFileListRow& row)> Properties;
     Command Burn;
     Command About;
-    Command Convert;       // File > Convert, F9, toolbar
+    Command Convert;        // File > Convert, F9, toolbar
     Command FfmpegCommand;  // File > FFMpeg command, toolbar
-    Command ExtractAudio;  // File > Extract audio, Ctrl+E, toolbar
+    Command ExtractAudio;   // File > Extract audio, Ctrl+E, toolbar
     Command OpenList;
     Command SaveList;
     Command Paste;

@@ -40,8 +40,7 @@ void Tfrm_Main::BuildFileList(QWidget* parent)
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lw_Files->installEventFilter(this);
     connect(header, &QHeaderView::sectionClicked, this, &Tfrm_Main::HeaderClick);
-    connect(lw_Files->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &Tfrm_Main::OnSelectionChanged);
+    connect(lw_Files->selectionModel(), &QItemSelectionModel::selectionChanged, this, &Tfrm_Main::OnSelectionChanged);
     connect(lw_Files, &QTreeView::doubleClicked, this, [this] { Play1Click(); });
 }
 
@@ -82,8 +81,8 @@ std::vector<int> Tfrm_Main::SelectedRows() const
 void Tfrm_Main::SelectRow(int row, bool selected)
 {
     const QModelIndex index = lw_Files->model()->index(row, 0);
-    lw_Files->selectionModel()->select(index, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
-                                                  QItemSelectionModel::Rows);
+    lw_Files->selectionModel()->select(
+        index, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) | QItemSelectionModel::Rows);
 }
 
 void Tfrm_Main::EnableRowCommands(bool enabled)
@@ -129,10 +128,7 @@ void Tfrm_Main::ShowSortArrow(int column, bool descending)
     header->setSortIndicator(column, descending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-bool Tfrm_Main::SortArrowUp() const
-{
-    return lw_Files->header()->sortIndicatorOrder() == Qt::DescendingOrder;
-}
+bool Tfrm_Main::SortArrowUp() const { return lw_Files->header()->sortIndicatorOrder() == Qt::DescendingOrder; }
 
 void Tfrm_Main::btn_RemoveClick()
 {
@@ -159,10 +155,7 @@ void Tfrm_Main::New1Click()
     btn_RemoveClick();
 }
 
-void Tfrm_Main::SelectAll1Click()
-{
-    lw_Files->selectAll();
-}
+void Tfrm_Main::SelectAll1Click() { lw_Files->selectAll(); }
 
 void Tfrm_Main::Play1Click()
 {
@@ -198,10 +191,7 @@ void Tfrm_Main::btn_PropertiesClick()
     }
 }
 
-void Tfrm_Main::btn_AddClick()
-{
-    RunHook(m_Hooks.AddFilesDialog);
-}
+void Tfrm_Main::btn_AddClick() { RunHook(m_Hooks.AddFilesDialog); }
 
 void Tfrm_Main::AddFiles()
 {

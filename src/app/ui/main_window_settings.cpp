@@ -31,16 +31,10 @@ QString FromUtf8(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string ToUtf8(const QString& text)
-{
-    return text.toUtf8().toStdString();
-}
+std::string ToUtf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 // Sizes from the file are trusted only within what a screen can show.
-int Clamped(int value, int low, int high)
-{
-    return std::clamp(value, low, std::max(low, high));
-}
+int Clamped(int value, int low, int high) { return std::clamp(value, low, std::max(low, high)); }
 
 }  // namespace
 
@@ -177,9 +171,6 @@ void Tfrm_Main::RestoreDefaultSettings()
         lw_Files->header()->resizeSection(i, widths[i]);
 }
 
-bool Tfrm_Main::DarkTheme() const
-{
-    return act_Dark->isChecked();
-}
+bool Tfrm_Main::DarkTheme() const { return act_Dark->isChecked(); }
 
 }  // namespace reelsmith

@@ -96,9 +96,9 @@ QWidget* Tfrm_Main::BuildProfilesTab()
 {
     auto* page = new QWidget(this);
     QGridLayout* grid = MakeListGrid(page, {
-        {&cb_Type, "cb_Type", "Type:", 0, 0},
-        {&cb_Format, "cb_Format", "Format:", 1, 0},
-    });
+                                               {&cb_Type, "cb_Type", "Type:", 0, 0},
+                                               {&cb_Format, "cb_Format", "Format:", 1, 0},
+                                           });
     cb_Format->setMinimumContentsLength(16);
     chk_OriginalSettings = new QCheckBox(QStringLiteral("Original parameters"), page);
     chk_OriginalSettings->setObjectName(QStringLiteral("chk_OriginalSettings"));
@@ -115,13 +115,13 @@ QWidget* Tfrm_Main::BuildVideoTab()
 {
     auto* page = new QWidget(this);
     QGridLayout* grid = MakeListGrid(page, {
-        {&cb_VideoFormat, "cb_VideoFormat", "Format:", 0, 0, true},
-        {&cb_VideoEncoder, "cb_VideoEncoder", "Encoder:", 1, 0},
-        {&cb_VideoAspect, "cb_VideoAspect", "Aspect ratio:", 2, 0},
-        {&cb_VideoFrameSize, "cb_VideoFrameSize", "Resolution:", 0, 1},
-        {&cb_VideoFrameRate, "cb_VideoFrameRate", "Frame rate:", 1, 1},
-        {&cb_VideoBitrate, "cb_VideoBitrate", "Bit rate:", 2, 1},
-    });
+                                               {&cb_VideoFormat, "cb_VideoFormat", "Format:", 0, 0, true},
+                                               {&cb_VideoEncoder, "cb_VideoEncoder", "Encoder:", 1, 0},
+                                               {&cb_VideoAspect, "cb_VideoAspect", "Aspect ratio:", 2, 0},
+                                               {&cb_VideoFrameSize, "cb_VideoFrameSize", "Resolution:", 0, 1},
+                                               {&cb_VideoFrameRate, "cb_VideoFrameRate", "Frame rate:", 1, 1},
+                                               {&cb_VideoBitrate, "cb_VideoBitrate", "Bit rate:", 2, 1},
+                                           });
     btn_Custom = new QToolButton(page);
     btn_Custom->setObjectName(QStringLiteral("btn_Custom"));
     btn_Custom->setText(QStringLiteral("..."));
@@ -141,12 +141,12 @@ QWidget* Tfrm_Main::BuildAudioTab()
 {
     auto* page = new QWidget(this);
     MakeListGrid(page, {
-        {&cb_AudioFormat, "cb_AudioFormat", "Format:", 0, 0, true},
-        {&cb_AudioEncoder, "cb_AudioEncoder", "Encoder:", 1, 0},
-        {&cb_AudioSampleRate, "cb_AudioSampleRate", "Sample rate:", 0, 1},
-        {&cb_AudioChannel, "cb_AudioChannel", "Channel:", 1, 1},
-        {&cb_AudioBitrate, "cb_AudioBitrate", "Bit rate:", 2, 1},
-    });
+                           {&cb_AudioFormat, "cb_AudioFormat", "Format:", 0, 0, true},
+                           {&cb_AudioEncoder, "cb_AudioEncoder", "Encoder:", 1, 0},
+                           {&cb_AudioSampleRate, "cb_AudioSampleRate", "Sample rate:", 0, 1},
+                           {&cb_AudioChannel, "cb_AudioChannel", "Channel:", 1, 1},
+                           {&cb_AudioBitrate, "cb_AudioBitrate", "Bit rate:", 2, 1},
+                       });
     return page;
 }
 
@@ -154,9 +154,9 @@ QWidget* Tfrm_Main::BuildCpuTab()
 {
     auto* page = new QWidget(this);
     QGridLayout* grid = MakeListGrid(page, {
-        {&cb_Threads, "cb_Threads", "Threads:", 0, 0},
-        {&cb_CPUUsage, "cb_CPUUsage", "Priority:", 1, 0},
-    });
+                                               {&cb_Threads, "cb_Threads", "Threads:", 0, 0},
+                                               {&cb_CPUUsage, "cb_CPUUsage", "Priority:", 1, 0},
+                                           });
     grid->setRowStretch(3, 1);
     return page;
 }
@@ -207,15 +207,9 @@ reelsmith::TDestinationChoice Tfrm_Main::DestinationChoice() const
                                      : reelsmith::TDestinationChoice::Specify;
 }
 
-QString Tfrm_Main::OutputFolderText() const
-{
-    return txt_Path->text();
-}
+QString Tfrm_Main::OutputFolderText() const { return txt_Path->text(); }
 
-void Tfrm_Main::SetOutputFolderText(const QString& folder)
-{
-    txt_Path->setText(folder);
-}
+void Tfrm_Main::SetOutputFolderText(const QString& folder) { txt_Path->setText(folder); }
 
 void Tfrm_Main::ShowOutputTab()
 {

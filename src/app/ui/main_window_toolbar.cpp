@@ -36,7 +36,8 @@ QWidget* Tfrm_Main::BuildToolbar()
     row->setSpacing(2);
     btn_Convert = MakeButton(bar, "btn_Convert", QStringLiteral(" Convert"), QStringLiteral("Convert files (F9)"));
     btn_Convert->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    btn_Command = MakeButton(bar, "btn_Command", QStringLiteral("FFMPEG command"), QStringLiteral("Send FFMPEG command"));
+    btn_Command =
+        MakeButton(bar, "btn_Command", QStringLiteral("FFMPEG command"), QStringLiteral("Send FFMPEG command"));
     btn_Extract = MakeButton(bar, "btn_Extract", {}, QStringLiteral("Extract audio (Ctrl+E)"));
     btn_Burn = MakeButton(bar, "btn_Burn", {}, QStringLiteral("Burn disc (Ctrl+B)"));
     btn_Add = MakeButton(bar, "btn_Add", {}, QStringLiteral("Add files (Ctrl+D)"));
@@ -44,8 +45,8 @@ QWidget* Tfrm_Main::BuildToolbar()
     btn_Play = MakeButton(bar, "btn_Play", {}, QStringLiteral("Preview (F3)"));
     btn_Properties = MakeButton(bar, "btn_Properties", {}, QStringLiteral("Properties (F4)"));
     btn_Remove = MakeButton(bar, "btn_Remove", {}, QStringLiteral("Remove (Del)"));
-    for (QToolButton* button : {btn_Convert, btn_Command, btn_Extract, btn_Burn, btn_Add, btn_Paste, btn_Play,
-                                btn_Properties, btn_Remove})
+    for (QToolButton* button :
+         {btn_Convert, btn_Command, btn_Extract, btn_Burn, btn_Add, btn_Paste, btn_Play, btn_Properties, btn_Remove})
         row->addWidget(button);
     row->addStretch(1);
     btn_Play->setEnabled(false);
@@ -83,8 +84,8 @@ void Tfrm_Main::SetToolbarImages()
 void Tfrm_Main::SetColors(const reelsmith::TButtonColours& colours)
 {
     const QString sheet = reelsmith::ButtonSheet(colours);
-    for (QToolButton* button : {btn_Convert, btn_Command, btn_Extract, btn_Burn, btn_Add, btn_Paste, btn_Play,
-                                btn_Properties, btn_Remove}) {
+    for (QToolButton* button :
+         {btn_Convert, btn_Command, btn_Extract, btn_Burn, btn_Add, btn_Paste, btn_Play, btn_Properties, btn_Remove}) {
         button->setStyleSheet(sheet);
         // The run windows take their neutral log colour from this palette.
         QPalette palette = button->palette();
@@ -99,9 +100,6 @@ void Tfrm_Main::SetColors(const reelsmith::TButtonColours& colours)
     lbl_Note->setAutoFillBackground(colours.NoteBackground.isValid());
 }
 
-QColor Tfrm_Main::ButtonCaptionColour() const
-{
-    return btn_Convert->palette().color(QPalette::ButtonText);
-}
+QColor Tfrm_Main::ButtonCaptionColour() const { return btn_Convert->palette().color(QPalette::ButtonText); }
 
 }  // namespace reelsmith

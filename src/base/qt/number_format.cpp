@@ -6,10 +6,7 @@ namespace reelsmith {
 
 namespace {
 
-double RoundHalfAwayFromZero(double value)
-{
-    return value < 0 ? -std::floor(-value + 0.5) : std::floor(value + 0.5);
-}
+double RoundHalfAwayFromZero(double value) { return value < 0 ? -std::floor(-value + 0.5) : std::floor(value + 0.5); }
 
 QString Grouped(double rounded, const QLocale& locale)
 {
@@ -20,10 +17,7 @@ QString Grouped(double rounded, const QLocale& locale)
 
 }  // namespace
 
-QString FormatGrouped0(double value, const QLocale& locale)
-{
-    return Grouped(RoundHalfAwayFromZero(value), locale);
-}
+QString FormatGrouped0(double value, const QLocale& locale) { return Grouped(RoundHalfAwayFromZero(value), locale); }
 
 QString FormatGroupedHash(double value, const QLocale& locale)
 {

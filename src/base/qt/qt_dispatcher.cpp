@@ -9,7 +9,8 @@ TQtDispatcher::TQtDispatcher()
 {
     // Each queued call wakes the event loop, which serves the whole queue.
     m_Calls.SetWake([this] {
-        QMetaObject::invokeMethod(&m_Context, [this] { m_Calls.ServePending(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_Context, [this] { m_Calls.ServePending(); }, Qt::QueuedConnection);
     });
 }
 

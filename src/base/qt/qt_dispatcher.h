@@ -20,7 +20,7 @@ public:
     void ServePending() override;
 
 private:
-    QObject m_Context;        // lives on the main thread; wake-ups are delivered to it
+    QObject m_Context;         // lives on the main thread; wake-ups are delivered to it
     TQueueDispatcher m_Calls;  // created on the main thread, like m_Context
 };
 

@@ -3,10 +3,7 @@
 #include <QString>
 
 // The resource lives in a static library: it is registered by hand before its first use.
-static void RegisterProductResources()
-{
-    Q_INIT_RESOURCE(reelsmith);
-}
+static void RegisterProductResources() { Q_INIT_RESOURCE(reelsmith); }
 
 namespace reelsmith {
 

@@ -14,7 +14,8 @@ void PlaySystemSound(TSystemSound sound)
     if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
         return;
     static const QString player = QStandardPaths::findExecutable(QStringLiteral("canberra-gtk-play"));
-    const QString event = sound == TSystemSound::CriticalStop ? QStringLiteral("dialog-error") : QStringLiteral("complete");
+    const QString event =
+        sound == TSystemSound::CriticalStop ? QStringLiteral("dialog-error") : QStringLiteral("complete");
     if (player.isEmpty() || !QProcess::startDetached(player, {QStringLiteral("-i"), event}))
         QApplication::beep();
 }

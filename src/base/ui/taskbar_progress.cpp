@@ -50,10 +50,7 @@ TLauncherEntrySink::Sender TLauncherEntrySink::BusSender(QDBusConnection bus)
     };
 }
 
-QString TLauncherEntrySink::AppUri()
-{
-    return QStringLiteral("application://reelsmith.desktop");
-}
+QString TLauncherEntrySink::AppUri() { return QStringLiteral("application://reelsmith.desktop"); }
 
 namespace {
 
@@ -69,10 +66,7 @@ std::unique_ptr<TTaskbarSink> SessionBusSink(QWidget* window)
 
 }  // namespace
 
-TWin7TaskProgressBar::TWin7TaskProgressBar(QWidget* window)
-    : TWin7TaskProgressBar(window, SessionBusSink(window))
-{
-}
+TWin7TaskProgressBar::TWin7TaskProgressBar(QWidget* window) : TWin7TaskProgressBar(window, SessionBusSink(window)) {}
 
 TWin7TaskProgressBar::TWin7TaskProgressBar(QWidget* window, std::unique_ptr<TTaskbarSink> sink)
 {
@@ -95,10 +89,7 @@ TWin7TaskProgressBar::~TWin7TaskProgressBar()
         glTaskBarInterface->SetProgressState(TTaskBarProgressStyle::tbpsNone);
 }
 
-void TWin7TaskProgressBar::SetMin(int value)
-{
-    glMin = value;
-}
+void TWin7TaskProgressBar::SetMin(int value) { glMin = value; }
 
 void TWin7TaskProgressBar::SetMax(int value)
 {

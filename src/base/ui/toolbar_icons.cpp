@@ -23,7 +23,8 @@ IconChoice ChoiceFor(ToolbarImage image)
     case ToolbarImage::Burn: return {{"media-optical", "drive-optical", nullptr}, QStyle::SP_DriveCDIcon};
     case ToolbarImage::Add: return {{"list-add", "document-open", nullptr}, QStyle::SP_FileDialogNewFolder};
     case ToolbarImage::Paste: return {{"edit-paste", nullptr, nullptr}, QStyle::SP_DialogOpenButton};
-    case ToolbarImage::Preview: return {{"image-x-generic", "camera-photo", nullptr}, QStyle::SP_FileDialogContentsView};
+    case ToolbarImage::Preview:
+        return {{"image-x-generic", "camera-photo", nullptr}, QStyle::SP_FileDialogContentsView};
     case ToolbarImage::Properties: return {{"document-properties", nullptr, nullptr}, QStyle::SP_FileDialogInfoView};
     case ToolbarImage::Remove: return {{"list-remove", "edit-delete", nullptr}, QStyle::SP_TrashIcon};
     }

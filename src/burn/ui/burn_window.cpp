@@ -29,7 +29,7 @@ namespace reelsmith {
 
 namespace {
 
-constexpr std::int64_t kProjectMargin = 1048576;   // added to the data size in the log
+constexpr std::int64_t kProjectMargin = 1048576;    // added to the data size in the log
 constexpr std::int64_t kBurnCacheSize = 134217728;  // 128 MiB while burning
 
 QString SaveImageDialog(QWidget* parent, const QString& suggested)
@@ -41,10 +41,7 @@ QString SaveImageDialog(QWidget* parent, const QString& suggested)
 }  // namespace
 
 Tfrm_Burn::Tfrm_Burn(QWidget* owner, std::vector<TBurnRow> rows, TBurnWindowOptions options)
-    : QDialog(owner),
-      Burner(m_Dispatcher, options.Library),
-      m_Rows(std::move(rows)),
-      m_Options(std::move(options)),
+    : QDialog(owner), Burner(m_Dispatcher, options.Library), m_Rows(std::move(rows)), m_Options(std::move(options)),
       m_Taskbar(m_Options.Taskbar)
 {
     setObjectName(QStringLiteral("frm_Burn"));
@@ -223,7 +220,8 @@ void Tfrm_Burn::tmr_StartTimer()
         Burner.GetDeviceInfo(i);
         const TDeviceInfo info = Burner.DeviceInfo(i);
         const std::string device = Burner.Devices(i);
-        cb_Device_Burn->addItem(QString::fromStdString(device.substr(0, 1) + ": " + info.VendorID + " " + info.ProductID));
+        cb_Device_Burn->addItem(
+            QString::fromStdString(device.substr(0, 1) + ": " + info.VendorID + " " + info.ProductID));
         AddLog(QString::fromStdString(device), TLogColour::Neutral);
     }
     cb_Device_Burn->setCurrentIndex(0);
@@ -256,7 +254,8 @@ bool Tfrm_Burn::ChooseImageFile()
         return true;
     const QString folder = m_ImagePath.isEmpty() ? QDir::homePath() : QFileInfo(m_ImagePath).absolutePath();
     const QString suggested = folder + QLatin1Char('/') + txt_Label->text() + QStringLiteral(".iso");
-    const QString path = m_Options.AskImagePath ? m_Options.AskImagePath(this, suggested) : SaveImageDialog(this, suggested);
+    const QString path =
+        m_Options.AskImagePath ? m_Options.AskImagePath(this, suggested) : SaveImageDialog(this, suggested);
     if (path.isEmpty())
         return false;
     m_ImagePath = path;
@@ -267,9 +266,8 @@ bool Tfrm_Burn::ChooseImageFile()
 bool Tfrm_Burn::AddFiles()
 {
     AddLog(QStringLiteral("Adding files..."), TLogColour::Green);
-    const bool allAdded = AddRowsToProject(Burner, m_Rows, [this](const std::string& line) {
-        AddLog(QString::fromStdString(line), TLogColour::Red);
-    });
+    const bool allAdded = AddRowsToProject(
+        Burner, m_Rows, [this](const std::string& line) { AddLog(QString::fromStdString(line), TLogColour::Red); });
     return allAdded || Message(QMessageBox::Warning,
                                QStringLiteral("Some files were not added. Would you like to continue with burning?"),
                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
@@ -326,7 +324,8 @@ void Tfrm_Burn::btn_Erase_BurnClick()
     if (!Burner.Active())
         return;
     if (Message(QMessageBox::Warning,
-                QStringLiteral("Are you sure you want to erase the disc?\nErasing will remove all information from the disc."),
+                QStringLiteral(
+                    "Are you sure you want to erase the disc?\nErasing will remove all information from the disc."),
                 QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     if (!ChooseImageFile())

@@ -12,7 +12,8 @@ namespace reelsmith {
 Tfrm_Erase::Tfrm_Erase(Tfrm_Burn& burn) : QDialog(&burn), m_Burn(burn)
 {
     setObjectName(QStringLiteral("frm_Erase"));
-    pnl_Erase = MakePanelWindow(*this, "pnl_Erase", QStringLiteral("Erasing..."), QStringLiteral("Erasing disc...  00:00"));
+    pnl_Erase =
+        MakePanelWindow(*this, "pnl_Erase", QStringLiteral("Erasing..."), QStringLiteral("Erasing disc...  00:00"));
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
     tmr_Erase = new QTimer(this);

@@ -39,8 +39,7 @@ TDictionary FilterCodecOpts(const TDictionary& opts, AVCodecID codecId, AVFormat
         prefix = 's';
         flags |= AV_OPT_FLAG_SUBTITLE_PARAM;
         break;
-    default:
-        break;
+    default: break;
     }
 
     const AVClass* codecClass = ff().avcodec_get_class();
@@ -57,8 +56,7 @@ TDictionary FilterCodecOpts(const TDictionary& opts, AVCodecID codecId, AVFormat
                 continue;
             key.erase(colon);
         }
-        if (IsOptionOf(codecClass, key.c_str(), flags) || !codec ||
-            IsOptionOf(codec->priv_class, key.c_str(), flags))
+        if (IsOptionOf(codecClass, key.c_str(), flags) || !codec || IsOptionOf(codec->priv_class, key.c_str(), flags))
             result.Set(key, t->value);
         else if (prefix && key.size() > 1 && key[0] == prefix && IsOptionOf(codecClass, key.c_str() + 1, flags))
             result.Set(key.substr(1), t->value);
@@ -81,8 +79,8 @@ std::string UnusedCodecOptionsError(const TDictionary& fileOpts, const std::vect
             taken = taken || dict->Get(key) != nullptr;
         if (taken)
             continue;
-        const AVOption* option = ff().av_opt_find(&codecClass, key.c_str(), nullptr, 0,
-                                                  AV_OPT_SEARCH_CHILDREN | AV_OPT_SEARCH_FAKE_OBJ);
+        const AVOption* option =
+            ff().av_opt_find(&codecClass, key.c_str(), nullptr, 0, AV_OPT_SEARCH_CHILDREN | AV_OPT_SEARCH_FAKE_OBJ);
         if (!option)
             continue;
         if (!(option->flags & (output ? AV_OPT_FLAG_ENCODING_PARAM : AV_OPT_FLAG_DECODING_PARAM)))

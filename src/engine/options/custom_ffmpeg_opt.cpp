@@ -14,8 +14,7 @@ namespace reelsmith {
 namespace {
 
 // The index of the first word naming `target` the way matching would find it, or npos.
-size_t LocateOption(const std::vector<std::string>& words, const std::vector<TOptionDef>& table,
-                    const char* target)
+size_t LocateOption(const std::vector<std::string>& words, const std::vector<TOptionDef>& table, const char* target)
 {
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
@@ -65,9 +64,11 @@ void ReadValue(T& dst, const TOptionDef& po, const std::string& opt, const std::
 }
 
 template <typename T>
-struct IsPerStream : std::false_type {};
+struct IsPerStream : std::false_type {
+};
 template <typename T>
-struct IsPerStream<TPerStreamOption<T>> : std::true_type {};
+struct IsPerStream<TPerStreamOption<T>> : std::true_type {
+};
 
 }  // namespace
 
@@ -116,8 +117,8 @@ int TCustomFFmpegOpt::WriteOption(TOptionsContext* o, const TOptionDef& po, cons
                 }
                 return ret;
             } else if constexpr (std::is_member_object_pointer_v<Target>) {
-                using Owner = std::conditional_t<std::is_invocable_v<Target, TOptionsContext&>, TOptionsContext,
-                                                 TGlobalOptions>;
+                using Owner =
+                    std::conditional_t<std::is_invocable_v<Target, TOptionsContext&>, TOptionsContext, TGlobalOptions>;
                 Owner* owner = nullptr;
                 if constexpr (std::is_same_v<Owner, TOptionsContext>)
                     owner = o;

@@ -55,12 +55,11 @@ public:
     int ParseOption(TOptionsContext* o, const std::string& opt, const std::string& arg);
 
     // Writes one value into o (per-file options) or into the task's global options.
-    int WriteOption(TOptionsContext* o, const TOptionDef& po, const std::string& opt,
-                    const std::string& arg);
+    int WriteOption(TOptionsContext* o, const TOptionDef& po, const std::string& opt, const std::string& arg);
 
-    TGlobalOptions FGlobal;      // option values the tool keeps process-wide
-    TJobGraph FGraph;            // input/output files and streams, filter graphs, devices
-    TFFOptions FFOptions;        // dictionaries and groups of the current parse
+    TGlobalOptions FGlobal;            // option values the tool keeps process-wide
+    TJobGraph FGraph;                  // input/output files and streams, filter graphs, devices
+    TFFOptions FFOptions;              // dictionaries and groups of the current parse
     int64_t FReportInterval = 500000;  // microseconds; -stats_period changes it
     std::string FLastErrMsg;
 
@@ -68,8 +67,8 @@ protected:
     int FVideoHookBitsPixel = 32;
 
 private:
-    int ApplyGroup(TOptionsContext* o, TOptionGroup& group, const std::string& groupName,
-                   const std::string& fileName, uint32_t ioFlag);
+    int ApplyGroup(TOptionsContext* o, TOptionGroup& group, const std::string& groupName, const std::string& fileName,
+                   uint32_t ioFlag);
     std::vector<TOptionDef> FOptionTable;
 };
 

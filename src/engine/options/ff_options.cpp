@@ -103,8 +103,9 @@ int TFFOptions::opt_default(const std::string& opt, const std::string& arg)
         format_opts.Set(opt, arg, DictFlags(r.format, arg));
     if (r.scaler) {
         if (IsScalerGeometryOption(opt)) {
-            const char* text = "Directly using swscale dimensions/format options is not supported, please use "
-                               "the -s or -pix_fmt options";
+            const char* text =
+                "Directly using swscale dimensions/format options is not supported, please use "
+                "the -s or -pix_fmt options";
             EngineLog(TLogLevel::llError, text);
             SetOptionErrorText(text);
             return AVERROR(EINVAL);
@@ -150,8 +151,8 @@ int TakeTableOption(TOptionParseContext& octx, const TOptionDef& po, const std::
     }
     TOptionGroup& group = po.IsPerFile() ? octx.file_opts : octx.global_opts;
     group.opts.push_back({&po, name, arg});
-    EngineLog(TLogLevel::llDebug, StrFormat(" matched as option \"%s\" (%s) with argument \"%s\".", po.name, po.help,
-                                            arg.c_str()));
+    EngineLog(TLogLevel::llDebug,
+              StrFormat(" matched as option \"%s\" (%s) with argument \"%s\".", po.name, po.help, arg.c_str()));
     return 0;
 }
 

@@ -41,15 +41,13 @@ using TOptionHandler = int (*)(TCustomFFmpegOpt& task, TOptionsContext* o, const
 
 // Where an entry writes: a field of the options context, a field of the task's global
 // option state, or a handler.
-using TOptionTarget = std::variant<std::monostate,
-    std::string TOptionsContext::*, int TOptionsContext::*, int64_t TOptionsContext::*,
-    float TOptionsContext::*, double TOptionsContext::*,
-    TPerStreamOption<std::string> TOptionsContext::*, TPerStreamOption<int> TOptionsContext::*,
-    TPerStreamOption<int64_t> TOptionsContext::*, TPerStreamOption<float> TOptionsContext::*,
-    TPerStreamOption<double> TOptionsContext::*,
-    std::string TGlobalOptions::*, int TGlobalOptions::*, int64_t TGlobalOptions::*,
-    float TGlobalOptions::*, double TGlobalOptions::*,
-    TOptionHandler>;
+using TOptionTarget =
+    std::variant<std::monostate, std::string TOptionsContext::*, int TOptionsContext::*, int64_t TOptionsContext::*,
+                 float TOptionsContext::*, double TOptionsContext::*, TPerStreamOption<std::string> TOptionsContext::*,
+                 TPerStreamOption<int> TOptionsContext::*, TPerStreamOption<int64_t> TOptionsContext::*,
+                 TPerStreamOption<float> TOptionsContext::*, TPerStreamOption<double> TOptionsContext::*,
+                 std::string TGlobalOptions::*, int TGlobalOptions::*, int64_t TGlobalOptions::*,
+                 float TGlobalOptions::*, double TGlobalOptions::*, TOptionHandler>;
 
 struct TOptionDef {
     const char* name;

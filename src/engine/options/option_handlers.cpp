@@ -44,8 +44,8 @@ int ApplySeconds(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string& 
     try {
         seconds = StrToFloat(arg);
     } catch (const TConvertError& e) {
-        EngineLog(TLogLevel::llError, StrFormat("Invalid value \"%s\" for option \"%s\": %s", arg.c_str(),
-                                                opt.c_str(), e.what()));
+        EngineLog(TLogLevel::llError,
+                  StrFormat("Invalid value \"%s\" for option \"%s\": %s", arg.c_str(), opt.c_str(), e.what()));
         return AVERROR(EINVAL);
     }
     const double us = std::round(seconds * 1e6);
@@ -103,8 +103,7 @@ int opt_cpucount(TCustomFFmpegOpt&, TOptionsContext*, const std::string&, const 
     return 0;
 }
 
-int opt_recording_timestamp(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string& opt,
-                            const std::string& arg)
+int opt_recording_timestamp(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string& opt, const std::string& arg)
 {
     int64_t us = 0;
     if (ff().av_parse_time(&us, arg.c_str(), 0) < 0)
@@ -313,13 +312,12 @@ int opt_streamid(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string& 
 {
     const size_t colon = arg.find(':');
     if (colon == std::string::npos)
-        task.Fatal("Invalid value \"" + arg + "\" for option \"" + opt +
-                   "\", required syntax is \"index:value\"");
+        task.Fatal("Invalid value \"" + arg + "\" for option \"" + opt + "\", required syntax is \"index:value\"");
     const int index = StrToInt(arg.substr(0, colon));
     const long long value = StrToInt64(arg.substr(colon + 1));
     if (index < 0 || index >= kMaxStreams)
-        task.Fatal(StrFormat("The value for %s was %d which is not within 0 - %d", opt.c_str(), index,
-                             kMaxStreams - 1));
+        task.Fatal(
+            StrFormat("The value for %s was %d which is not within 0 - %d", opt.c_str(), index, kMaxStreams - 1));
     if (value < 0 || value > INT32_MAX)
         task.Fatal(StrFormat("The value for %s was %lld which is not within 0 - %d", opt.c_str(), value, INT32_MAX));
     if (static_cast<int>(o->streamid_map.size()) <= index)
@@ -388,8 +386,7 @@ int opt_filter_hw_device(TCustomFFmpegOpt& task, TOptionsContext*, const std::st
     return 0;
 }
 
-int opt_video_hook_bits_pixel(TCustomFFmpegOpt& task, TOptionsContext*, const std::string& opt,
-                              const std::string& arg)
+int opt_video_hook_bits_pixel(TCustomFFmpegOpt& task, TOptionsContext*, const std::string& opt, const std::string& arg)
 {
     try {
         if (task.SetVideoHookBitsPixel(StrToInt(arg)))

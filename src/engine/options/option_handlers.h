@@ -11,8 +11,8 @@ namespace reelsmith::handlers {
 #define RS_HANDLER(name) \
     int name(TCustomFFmpegOpt& task, TOptionsContext* o, const std::string& opt, const std::string& arg)
 
-RS_HANDLER(opt_unsupported_info);   // warn and go on
-RS_HANDLER(opt_unsupported);        // refuse with -22
+RS_HANDLER(opt_unsupported_info);  // warn and go on
+RS_HANDLER(opt_unsupported);       // refuse with -22
 RS_HANDLER(opt_loglevel);
 RS_HANDLER(opt_max_alloc);
 RS_HANDLER(opt_cpuflags);
@@ -42,19 +42,19 @@ RS_HANDLER(opt_vstats);
 RS_HANDLER(opt_vstats_file);
 RS_HANDLER(opt_video_filters);
 RS_HANDLER(opt_audio_filters);
-RS_HANDLER(opt_old2new);            // -vtag, -atag, -stag, -vbsf, -absf
+RS_HANDLER(opt_old2new);  // -vtag, -atag, -stag, -vbsf, -absf
 RS_HANDLER(opt_streamid);
 RS_HANDLER(opt_bitrate);
 RS_HANDLER(opt_audio_qscale);
 RS_HANDLER(opt_sdp_file);
-RS_HANDLER(opt_preset);             // -apre, -vpre, -spre, -fpre
+RS_HANDLER(opt_preset);  // -apre, -vpre, -spre, -fpre
 RS_HANDLER(opt_qsv_device);
 RS_HANDLER(opt_init_hw_device);
 RS_HANDLER(opt_filter_hw_device);
 RS_HANDLER(opt_video_hook_bits_pixel);
 RS_HANDLER(opt_time_start);
 RS_HANDLER(opt_time_length);
-RS_HANDLER(opt_hook_flag);          // the hook names: accepted, ignored
+RS_HANDLER(opt_hook_flag);  // the hook names: accepted, ignored
 RS_HANDLER(opt_default);
 
 #undef RS_HANDLER

@@ -72,18 +72,18 @@ const T* TPerStreamOption<T>::Match(AVFormatContext* s, AVStream* st) const
 
 // One -map entry, resolved against the inputs open when it was parsed.
 struct TStreamMap {
-    int disabled = 0;           // "-map -..." removes earlier matches
+    int disabled = 0;  // "-map -..." removes earlier matches
     int file_index = 0;
     int stream_index = 0;
     int sync_file_index = 0;
     int sync_stream_index = 0;
-    std::string linklabel;      // "[label]": an output pad of a complex filter graph
+    std::string linklabel;  // "[label]": an output pad of a complex filter graph
 };
 
 // One -map_channel entry.
 struct TAudioChannelMap {
     int file_idx = 0, stream_idx = 0, channel_idx = 0;  // input; file_idx -1 mutes the channel
-    int ofile_idx = -1, ostream_idx = -1;                // output stream it is meant for, -1 all
+    int ofile_idx = -1, ostream_idx = -1;               // output stream it is meant for, -1 all
 };
 
 struct TOptionsContext {
@@ -95,31 +95,31 @@ struct TOptionsContext {
     TOptionGroup g;
 
     // input and output
-    int64_t start_time = kNoPtsValue;            // -ss, -ss_microsecond, -TimeStart
-    int64_t start_time_eof = kNoPtsValue;        // -sseof
+    int64_t start_time = kNoPtsValue;      // -ss, -ss_microsecond, -TimeStart
+    int64_t start_time_eof = kNoPtsValue;  // -sseof
     int seek_timestamp = 0;
-    std::string format;                          // -f
-    TPerStreamOption<std::string> codec_names;   // -c, -codec, -vcodec ...
+    std::string format;                              // -f
+    TPerStreamOption<std::string> codec_names;       // -c, -codec, -vcodec ...
     TPerStreamOption<std::string> audio_ch_layouts;  // -ch_layout, -channel_layout
-    TPerStreamOption<int> audio_channels;        // -ac
-    TPerStreamOption<int> audio_sample_rate;     // -ar
-    TPerStreamOption<std::string> frame_rates;   // -r
-    TPerStreamOption<std::string> max_frame_rates;  // -fpsmax
-    TPerStreamOption<std::string> frame_sizes;   // -s
-    TPerStreamOption<std::string> frame_pix_fmts;  // -pix_fmt
-    TPerStreamOption<std::string> sample_fmts;   // -sample_fmt
-    TPerStreamOption<std::string> codec_tags;    // -tag, -vtag ...
-    TPerStreamOption<int> top_field_first;       // -top
+    TPerStreamOption<int> audio_channels;            // -ac
+    TPerStreamOption<int> audio_sample_rate;         // -ar
+    TPerStreamOption<std::string> frame_rates;       // -r
+    TPerStreamOption<std::string> max_frame_rates;   // -fpsmax
+    TPerStreamOption<std::string> frame_sizes;       // -s
+    TPerStreamOption<std::string> frame_pix_fmts;    // -pix_fmt
+    TPerStreamOption<std::string> sample_fmts;       // -sample_fmt
+    TPerStreamOption<std::string> codec_tags;        // -tag, -vtag ...
+    TPerStreamOption<int> top_field_first;           // -top
 
     // input
     int accurate_seek = 1;
     int thread_queue_size = -1;
-    int input_sync_ref = -1;                     // -isync
-    int64_t input_ts_offset = 0;                 // -itsoffset
-    int rate_emu = 0;                            // -re
-    float readrate = 0;                          // -readrate
-    int loop = 0;                                // -stream_loop
-    TPerStreamOption<double> ts_scale;           // -itsscale
+    int input_sync_ref = -1;            // -isync
+    int64_t input_ts_offset = 0;        // -itsoffset
+    int rate_emu = 0;                   // -re
+    float readrate = 0;                 // -readrate
+    int loop = 0;                       // -stream_loop
+    TPerStreamOption<double> ts_scale;  // -itsscale
     TPerStreamOption<std::string> dump_attachment;
     TPerStreamOption<std::string> hwaccels;
     TPerStreamOption<std::string> hwaccel_devices;
@@ -132,28 +132,28 @@ struct TOptionsContext {
     TPerStreamOption<std::string> discard;
 
     // output
-    std::vector<TStreamMap> stream_maps;         // -map
+    std::vector<TStreamMap> stream_maps;               // -map
     std::vector<TAudioChannelMap> audio_channel_maps;  // -map_channel
-    std::vector<std::string> attachments;        // -attach
-    std::vector<int> streamid_map;               // -streamid: output stream index -> id (0 = unset)
-    int chapters_input_file = INT_MAX;           // -map_chapters
-    int64_t recording_time = INT64_MAX;          // -t, -t_microsecond, -TimeLength
-    int64_t stop_time = INT64_MAX;               // -to, -to_microsecond
-    int64_t limit_filesize = INT64_MAX;          // -fs
-    float mux_preload = 0;                       // -muxpreload (seconds)
-    float mux_max_delay = 0.7f;                  // -muxdelay (seconds)
+    std::vector<std::string> attachments;              // -attach
+    std::vector<int> streamid_map;                     // -streamid: output stream index -> id (0 = unset)
+    int chapters_input_file = INT_MAX;                 // -map_chapters
+    int64_t recording_time = INT64_MAX;                // -t, -t_microsecond, -TimeLength
+    int64_t stop_time = INT64_MAX;                     // -to, -to_microsecond
+    int64_t limit_filesize = INT64_MAX;                // -fs
+    float mux_preload = 0;                             // -muxpreload (seconds)
+    float mux_max_delay = 0.7f;                        // -muxdelay (seconds)
     int shortest = 0;
     int bitexact = 0;
-    int video_disable = 0;                       // -vn
-    int audio_disable = 0;                       // -an
-    int subtitle_disable = 0;                    // -sn
-    int data_disable = 0;                        // -dn
-    TPerStreamOption<std::string> metadata;      // -metadata[:spec] key=value
-    TPerStreamOption<std::string> metadata_map;  // -map_metadata
-    TPerStreamOption<std::string> program;       // -program
-    TPerStreamOption<int64_t> max_frames;        // -frames, -vframes ...
+    int video_disable = 0;                            // -vn
+    int audio_disable = 0;                            // -an
+    int subtitle_disable = 0;                         // -sn
+    int data_disable = 0;                             // -dn
+    TPerStreamOption<std::string> metadata;           // -metadata[:spec] key=value
+    TPerStreamOption<std::string> metadata_map;       // -map_metadata
+    TPerStreamOption<std::string> program;            // -program
+    TPerStreamOption<int64_t> max_frames;             // -frames, -vframes ...
     TPerStreamOption<std::string> bitstream_filters;  // -bsf
-    TPerStreamOption<double> qscale;             // -q
+    TPerStreamOption<double> qscale;                  // -q
     TPerStreamOption<std::string> forced_key_frames;
     TPerStreamOption<int> force_fps;
     TPerStreamOption<std::string> frame_aspect_ratios;  // -aspect
@@ -163,7 +163,7 @@ struct TOptionsContext {
     TPerStreamOption<std::string> chroma_intra_matrices;
     TPerStreamOption<int> copy_initial_nonkeyframes;
     TPerStreamOption<int> copy_prior_start;
-    TPerStreamOption<std::string> filters;       // -filter, -vf, -af
+    TPerStreamOption<std::string> filters;  // -filter, -vf, -af
     TPerStreamOption<std::string> filter_scripts;
     TPerStreamOption<int> pass;
     TPerStreamOption<std::string> passlogfiles;

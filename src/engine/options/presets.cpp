@@ -89,11 +89,11 @@ int ApplyPresetLines(TCustomFFmpegOpt& task, TOptionsContext& o, const std::stri
         EngineLog(TLogLevel::llDebug, "Applying preset " + key + " with argument " + value + ".");
         ClearOptionErrorText();
         const std::string codecOption = CodecOptionOf(key);
-        const int ret = codecOption.empty() ? PassThroughInto(task, o.g, key, value, 0)
-                                            : task.ParseOption(&o, codecOption, value);
+        const int ret =
+            codecOption.empty() ? PassThroughInto(task, o.g, key, value, 0) : task.ParseOption(&o, codecOption, value);
         if (ret < 0) {
-            const std::string msg = prefix + "Invalid option or argument: \"" + line + "\", parsed as \"" + key +
-                                    "\" = \"" + value + "\"";
+            const std::string msg =
+                prefix + "Invalid option or argument: \"" + line + "\", parsed as \"" + key + "\" = \"" + value + "\"";
             EngineLog(TLogLevel::llError, msg);
             if (task.HaltOnInvalidOption) {
                 AppendOptionErrorText(msg);

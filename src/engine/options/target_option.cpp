@@ -66,8 +66,8 @@ struct TTarget {
 // "[pal-|ntsc-|film-]type".
 TTarget SplitTarget(const std::string& arg)
 {
-    for (const auto& [prefix, norm] : {std::pair{"pal-", TNorm::Pal}, std::pair{"ntsc-", TNorm::Ntsc},
-                                       std::pair{"film-", TNorm::Film}})
+    for (const auto& [prefix, norm] :
+         {std::pair{"pal-", TNorm::Pal}, std::pair{"ntsc-", TNorm::Ntsc}, std::pair{"film-", TNorm::Film}})
         if (StartsWith(arg, prefix))
             return {norm, arg.substr(std::char_traits<char>::length(prefix))};
     return {TNorm::Unknown, arg};
@@ -83,9 +83,10 @@ TNorm ResolveNorm(TCustomFFmpegOpt& task, TNorm norm)
                       std::string("Assuming ") + (norm == TNorm::Pal ? "PAL" : "NTSC") + " for target.");
     }
     if (norm == TNorm::Unknown)
-        task.Fatal("Could not determine norm (PAL/NTSC/NTSC-Film) for target.\r\n"
-                   "Please prefix target with \"pal-\", \"ntsc-\" or \"film-\"\r\n"
-                   "or set a framerate with \"-r xxx\".");
+        task.Fatal(
+            "Could not determine norm (PAL/NTSC/NTSC-Film) for target.\r\n"
+            "Please prefix target with \"pal-\", \"ntsc-\" or \"film-\"\r\n"
+            "or set a framerate with \"-r xxx\".");
     return norm;
 }
 
@@ -101,40 +102,39 @@ struct TTargetSetting {
 };
 const char kRate[] = "(the norm's frame rate)";
 
-const TTargetSetting kVcd[] = {
-    {kTableOption, "c:v", "mpeg1video"}, {kTableOption, "c:a", "mp2"},
-    {kTableOption, "f", "vcd"}, {kTableOption, "s", "352x288", "352x240"},
-    {kTableOption, "r", kRate}, {kAVOption, "g", "15", "18"},
-    {kAVOption, "b:v", "1150000"}, {kAVOption, "maxrate:v", "1150000"},
-    {kAVOption, "minrate:v", "1150000"}, {kAVOption, "bufsize:v", "327680"},
-    {kAVOption, "b:a", "224000"}, {kTableOption, "ar", "44100"},
-    {kTableOption, "ac", "2"}, {kAVOption, "packetsize", "2324"},
-    {kAVOption, "muxrate", "1411200"}};
+const TTargetSetting kVcd[] = {{kTableOption, "c:v", "mpeg1video"}, {kTableOption, "c:a", "mp2"},
+                               {kTableOption, "f", "vcd"},          {kTableOption, "s", "352x288", "352x240"},
+                               {kTableOption, "r", kRate},          {kAVOption, "g", "15", "18"},
+                               {kAVOption, "b:v", "1150000"},       {kAVOption, "maxrate:v", "1150000"},
+                               {kAVOption, "minrate:v", "1150000"}, {kAVOption, "bufsize:v", "327680"},
+                               {kAVOption, "b:a", "224000"},        {kTableOption, "ar", "44100"},
+                               {kTableOption, "ac", "2"},           {kAVOption, "packetsize", "2324"},
+                               {kAVOption, "muxrate", "1411200"}};
 
-const TTargetSetting kSvcd[] = {
-    {kTableOption, "c:v", "mpeg2video"}, {kTableOption, "c:a", "mp2"},
-    {kTableOption, "f", "svcd"}, {kTableOption, "s", "480x576", "480x480"},
-    {kTableOption, "r", kRate}, {kTableOption, "pix_fmt", "yuv420p"},
-    {kAVOption, "g", "15", "18"}, {kAVOption, "b:v", "2040000"},
-    {kAVOption, "maxrate:v", "2516000"}, {kAVOption, "minrate:v", "0"},
-    {kAVOption, "bufsize:v", "1835008"}, {kAVOption, "scan_offset", "1"},
-    {kAVOption, "b:a", "224000"}, {kTableOption, "ar", "44100"},
-    {kAVOption, "packetsize", "2324"}};
+const TTargetSetting kSvcd[] = {{kTableOption, "c:v", "mpeg2video"}, {kTableOption, "c:a", "mp2"},
+                                {kTableOption, "f", "svcd"},         {kTableOption, "s", "480x576", "480x480"},
+                                {kTableOption, "r", kRate},          {kTableOption, "pix_fmt", "yuv420p"},
+                                {kAVOption, "g", "15", "18"},        {kAVOption, "b:v", "2040000"},
+                                {kAVOption, "maxrate:v", "2516000"}, {kAVOption, "minrate:v", "0"},
+                                {kAVOption, "bufsize:v", "1835008"}, {kAVOption, "scan_offset", "1"},
+                                {kAVOption, "b:a", "224000"},        {kTableOption, "ar", "44100"},
+                                {kAVOption, "packetsize", "2324"}};
 
-const TTargetSetting kDvd[] = {
-    {kTableOption, "c:v", "mpeg2video"}, {kTableOption, "c:a", "ac3"},
-    {kTableOption, "f", "dvd"}, {kTableOption, "s", "720x576", "720x480"},
-    {kTableOption, "r", kRate}, {kTableOption, "pix_fmt", "yuv420p"},
-    {kAVOption, "g", "15", "18"}, {kAVOption, "b:v", "6000000"},
-    {kAVOption, "maxrate:v", "9000000"}, {kAVOption, "minrate:v", "0"},
-    {kAVOption, "bufsize:v", "1835008"}, {kAVOption, "packetsize", "2048"},
-    {kAVOption, "muxrate", "10080000"}, {kAVOption, "b:a", "448000"},
-    {kTableOption, "ar", "48000"}};
+const TTargetSetting kDvd[] = {{kTableOption, "c:v", "mpeg2video"}, {kTableOption, "c:a", "ac3"},
+                               {kTableOption, "f", "dvd"},          {kTableOption, "s", "720x576", "720x480"},
+                               {kTableOption, "r", kRate},          {kTableOption, "pix_fmt", "yuv420p"},
+                               {kAVOption, "g", "15", "18"},        {kAVOption, "b:v", "6000000"},
+                               {kAVOption, "maxrate:v", "9000000"}, {kAVOption, "minrate:v", "0"},
+                               {kAVOption, "bufsize:v", "1835008"}, {kAVOption, "packetsize", "2048"},
+                               {kAVOption, "muxrate", "10080000"},  {kAVOption, "b:a", "448000"},
+                               {kTableOption, "ar", "48000"}};
 
-const TTargetSetting kDv[] = {
-    {kTableOption, "f", "dv"}, {kTableOption, "s", "720x576", "720x480"},
-    {kTableOption, "pix_fmt", "yuv420p", "yuv411p"}, {kTableOption, "r", kRate},
-    {kTableOption, "ar", "48000"}, {kTableOption, "ac", "2"}};
+const TTargetSetting kDv[] = {{kTableOption, "f", "dv"},
+                              {kTableOption, "s", "720x576", "720x480"},
+                              {kTableOption, "pix_fmt", "yuv420p", "yuv411p"},
+                              {kTableOption, "r", kRate},
+                              {kTableOption, "ar", "48000"},
+                              {kTableOption, "ac", "2"}};
 
 struct TTargetTable {
     const char* type;

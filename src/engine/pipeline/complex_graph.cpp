@@ -12,8 +12,7 @@ namespace {
 
 AVMediaType PadType(const AVFilterInOut* cur, bool input)
 {
-    return ff().avfilter_pad_get_type(input ? cur->filter_ctx->input_pads : cur->filter_ctx->output_pads,
-                                      cur->pad_idx);
+    return ff().avfilter_pad_get_type(input ? cur->filter_ctx->input_pads : cur->filter_ctx->output_pads, cur->pad_idx);
 }
 
 const char* TypeName(AVMediaType type)
@@ -28,8 +27,8 @@ TInputStream& LabelledInput(TCustomFFmpeg& task, const TFilterGraph& fg, const c
     char* end = nullptr;
     const long fileIndex = std::strtol(label, &end, 0);
     if (end == label || fileIndex < 0 || fileIndex >= task.FGraph.Fnb_input_files())
-        task.Fatal(StrFormat("Invalid file index %ld in filtergraph description %s.", fileIndex,
-                             fg.graph_desc.c_str()));
+        task.Fatal(
+            StrFormat("Invalid file index %ld in filtergraph description %s.", fileIndex, fg.graph_desc.c_str()));
     const std::string spec = *end == ':' ? end + 1 : end;
     const TInputFile& file = *task.FGraph.Finput_files[fileIndex];
     for (int i = 0; i < file.nb_streams; ++i) {

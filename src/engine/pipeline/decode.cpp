@@ -133,8 +133,8 @@ void TCustomFFmpeg::DecodePacket(TInputStream& ist, const AVPacket* pkt)
     AVCodecContext* dec = ist.dec_ctx.get();
     int ret = ff().avcodec_send_packet(dec, VideoPacketWithTime(ist, pkt));
     if (ret < 0 && ret != AVERROR_EOF && ret != AVERROR(EAGAIN)) {
-        EngineLog(TLogLevel::llError, StrFormat("Error while decoding stream #%d:%d: %s", ist.file_index,
-                                                ist.st->index, EngineErrorText(ret).c_str()));
+        EngineLog(TLogLevel::llError, StrFormat("Error while decoding stream #%d:%d: %s", ist.file_index, ist.st->index,
+                                                EngineErrorText(ret).c_str()));
         if (FGlobal.Fexit_on_error)
             Fatal(StrFormat("Error while decoding stream #%d:%d", ist.file_index, ist.st->index));
     }
@@ -167,7 +167,8 @@ void TCustomFFmpeg::DecodeSubtitle(TInputStream& ist, const AVPacket* pkt)
 {
     TOwnedSubtitle decoded;
     int got = 0;
-    const int ret = ff().avcodec_decode_subtitle2(ist.dec_ctx.get(), &decoded.subtitle, &got, const_cast<AVPacket*>(pkt));
+    const int ret =
+        ff().avcodec_decode_subtitle2(ist.dec_ctx.get(), &decoded.subtitle, &got, const_cast<AVPacket*>(pkt));
     if (ret < 0) {
         EngineLog(TLogLevel::llError, StrFormat("Error while decoding stream #%d:%d: %s", ist.file_index, ist.st->index,
                                                 EngineErrorText(ret).c_str()));

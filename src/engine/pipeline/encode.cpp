@@ -19,10 +19,7 @@ namespace {
 
 int Log2(unsigned v) { return v ? std::bit_width(v) - 1 : 0; }
 
-int64_t MidPred(int64_t a, int64_t b, int64_t c)
-{
-    return std::max(std::min(a, b), std::min(std::max(a, b), c));
-}
+int64_t MidPred(int64_t a, int64_t b, int64_t c) { return std::max(std::min(a, b), std::min(std::max(a, b), c)); }
 
 const TInputStream* SourceIn(const TJobGraph& graph, const TOutputStream& ost)
 {
@@ -49,8 +46,8 @@ TFrameTiming PlaceVideoFrame(const TJobGraph& graph, TOutputStream& ost, AVFrame
     const int extraBits = std::clamp(29 - Log2(unsigned(tb.den)), 0, 16);
     tb.den <<= extraBits;
     const int64_t start = of.start_time == kNoPtsValue ? 0 : of.start_time;
-    double floatPts = double(ff().av_rescale_q(nextPicture->pts, link->time_base, tb) -
-                             ff().av_rescale_q(start, AV_TIME_BASE_Q, tb));
+    double floatPts =
+        double(ff().av_rescale_q(nextPicture->pts, link->time_base, tb) - ff().av_rescale_q(start, AV_TIME_BASE_Q, tb));
     floatPts /= double(1 << extraBits);
     floatPts += (floatPts > 0 ? 1 : floatPts < 0 ? -1 : 0) * 1.0 / (1 << 17);
     nextPicture->pts = ff().av_rescale_q(nextPicture->pts, link->time_base, enc->time_base) -
@@ -63,8 +60,8 @@ TFrameTiming PlaceVideoFrame(const TJobGraph& graph, TOutputStream& ost, AVFrame
     if (link->frame_rate.num > 0 && link->frame_rate.den > 0)
         t.duration = std::min(t.duration, 1.0 / (av_q2d(link->frame_rate) * av_q2d(enc->time_base)));
     if (ist && nextPicture->pkt_duration > 0 && !UserFiltered(graph, ost)) {
-        const double d = std::lrint(double(nextPicture->pkt_duration) * av_q2d(ist->st->time_base) /
-                                    av_q2d(enc->time_base));
+        const double d =
+            std::lrint(double(nextPicture->pkt_duration) * av_q2d(ist->st->time_base) / av_q2d(enc->time_base));
         if (d > 0)
             t.duration = d;
     }
@@ -109,9 +106,7 @@ TVideoFramePlan CountsForSync(TOutputStream& ost, TFrameTiming& t, const TGlobal
         else if (t.delta > 0.6)
             ost.sync_opts = std::llrint(t.syncIpts);
         break;
-    default:
-        ost.sync_opts = std::llrint(t.syncIpts);
-        break;
+    default: ost.sync_opts = std::llrint(t.syncIpts); break;
     }
     return plan;
 }
@@ -159,13 +154,14 @@ bool CountDuplicates(TFrameRateStats& stats, const TOutputStream& ost, const TVi
     const int64_t nbFrames = plan.nbFrames, nb0Frames = plan.nb0Frames;
     if (nb0Frames == 0 && ost.last_dropped) {
         stats.Fnb_frames_drop++;
-        EngineLog(TLogLevel::llVerbose, StrFormat("*** dropping frame %lld from stream %d at ts %lld",
-                                                  (long long)ost.frame_number, ost.st->index,
-                                                  (long long)ost.last_frame->pts));
+        EngineLog(TLogLevel::llVerbose,
+                  StrFormat("*** dropping frame %lld from stream %d at ts %lld", (long long)ost.frame_number,
+                            ost.st->index, (long long)ost.last_frame->pts));
     }
     if (nbFrames > (nb0Frames && ost.last_dropped) + (nbFrames > nb0Frames)) {
         if (nbFrames > global.Fdts_error_threshold * 30) {
-            EngineLog(TLogLevel::llError, StrFormat("%lld frame duplication too large, skipping", (long long)(nbFrames - 1)));
+            EngineLog(TLogLevel::llError,
+                      StrFormat("%lld frame duplication too large, skipping", (long long)(nbFrames - 1)));
             stats.Fnb_frames_drop++;
             return false;
         }
@@ -182,9 +178,8 @@ bool CountDuplicates(TFrameRateStats& stats, const TOutputStream& ost, const TVi
 bool TCustomFFmpeg::CheckRecordingTime(TOutputStream& ost)
 {
     TOutputFile& of = *FGraph.Foutput_files[ost.file_index];
-    if (of.recording_time != INT64_MAX &&
-        ff().av_compare_ts(ost.sync_opts - ost.first_pts, ost.enc_ctx->time_base, of.recording_time,
-                           AV_TIME_BASE_Q) >= 0) {
+    if (of.recording_time != INT64_MAX && ff().av_compare_ts(ost.sync_opts - ost.first_pts, ost.enc_ctx->time_base,
+                                                             of.recording_time, AV_TIME_BASE_Q) >= 0) {
         CloseOutputStream(ost);
         return false;
     }
@@ -325,8 +320,8 @@ void TCustomFFmpeg::FlushEncoders()
             continue;
         TOutputFile& of = *FGraph.Foutput_files[ost.file_index];
         if (!ost.initialized) {
-            EngineLog(TLogLevel::llWarning, StrFormat("Finishing stream %d:%d without any data written to it.",
-                                                      ost.file_index, ost.index));
+            EngineLog(TLogLevel::llWarning,
+                      StrFormat("Finishing stream %d:%d without any data written to it.", ost.file_index, ost.index));
             continue;
         }
         if (ost.enc_ctx->codec_type != AVMEDIA_TYPE_VIDEO && ost.enc_ctx->codec_type != AVMEDIA_TYPE_AUDIO)

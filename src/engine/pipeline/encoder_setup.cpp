@@ -44,8 +44,8 @@ AVColorRange GraphOutputRange(AVFilterContext* sink, AVColorRange range)
             const AVFilterLink* out = f->outputs[0];
             const int inOption = FilterIntOption(f, "in_range", AVCOL_RANGE_UNSPECIFIED);
             const int outOption = FilterIntOption(f, "out_range", AVCOL_RANGE_UNSPECIFIED);
-            const bool converts = in->w != out->w || in->h != out->h || in->format != out->format ||
-                                  inOption != outOption;
+            const bool converts =
+                in->w != out->w || in->h != out->h || in->format != out->format || inOption != outOption;
             if (!converts)
                 continue;
             if (outOption != AVCOL_RANGE_UNSPECIFIED) {
@@ -145,7 +145,7 @@ int VsyncMethod(const TOutputStream& ost, const TGlobalOptions& global, const AV
         method = VSYNC_VFR;
     else
         method = (fmt->flags & AVFMT_VARIABLE_FPS) ? ((fmt->flags & AVFMT_NOTIMESTAMPS) ? VSYNC_PASSTHROUGH : VSYNC_VFR)
-                                                    : VSYNC_CFR;
+                                                   : VSYNC_CFR;
     if (input && method == VSYNC_CFR) {
         if (!std::strcmp(input->ctx->iformat->name, "lavfi"))
             method = VSYNC_VFR;
@@ -184,10 +184,11 @@ int OpenEncoder(TOutputStream& ost, std::string& errorText)
 {
     const int ret = ff().avcodec_open2(ost.enc_ctx.get(), ost.enc, ost.encoder_opts.address());
     if (ret < 0) {
-        errorText = StrFormat("Error while opening encoder for output stream #%d:%d (%s) - maybe incorrect "
-                              "parameters such as bit_rate, rate, width or height. Please check error log "
-                              "message(reported by FFLogger) to find out more detail information.",
-                              ost.file_index, ost.index, EngineErrorText(ret).c_str());
+        errorText = StrFormat(
+            "Error while opening encoder for output stream #%d:%d (%s) - maybe incorrect "
+            "parameters such as bit_rate, rate, width or height. Please check error log "
+            "message(reported by FFLogger) to find out more detail information.",
+            ost.file_index, ost.index, EngineErrorText(ret).c_str());
         return ret;
     }
     ost.is_avcodec_opened = 1;
@@ -292,8 +293,8 @@ void TCustomFFmpeg::OpenPassLog(TOutputStream& ost)
     AVCodecContext* enc = ost.enc_ctx.get();
     if (!(enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)))
         return;
-    const std::string logName = StrFormat(
-        "%s-%d.log", ost.logfile_prefix.empty() ? "ffencoder2pass" : ost.logfile_prefix.c_str(), ost.index);
+    const std::string logName =
+        StrFormat("%s-%d.log", ost.logfile_prefix.empty() ? "ffencoder2pass" : ost.logfile_prefix.c_str(), ost.index);
     if (!std::strcmp(ost.enc->name, "libx264")) {
         ost.encoder_opts.Set("stats", logName, AV_DICT_DONT_OVERWRITE);
         return;
@@ -315,8 +316,8 @@ void TCustomFFmpeg::OpenPassLog(TOutputStream& ost)
     if (enc->flags & AV_CODEC_FLAG_PASS1) {
         ost.logfile.reset(std::fopen(logName.c_str(), "wb"));
         if (!ost.logfile)
-            Fatal(StrFormat("Cannot write log file '%s' for pass-1 encoding: %s", logName.c_str(),
-                            std::strerror(errno)));
+            Fatal(
+                StrFormat("Cannot write log file '%s' for pass-1 encoding: %s", logName.c_str(), std::strerror(errno)));
     }
 }
 
@@ -395,9 +396,10 @@ int TCustomFFmpeg::WriteHeaderIfReady(TOutputFile& of)
         const bool storage = ret == AVERROR(ENOSPC) || ret == AVERROR(EIO) || ret == AVERROR(EDQUOT) ||
                              ret == AVERROR(EFBIG) || ret == AVERROR(EPERM) || ret == AVERROR(EACCES) ||
                              ret == AVERROR(EROFS);
-        FLastErrMsg = StrFormat(storage ? "Could not write the start of output file #%d: %s"
-                                        : "Could not write header for output file #%d (incorrect codec parameters ?): %s",
-                                of.index, EngineErrorText(ret).c_str());
+        FLastErrMsg =
+            StrFormat(storage ? "Could not write the start of output file #%d: %s"
+                              : "Could not write header for output file #%d (incorrect codec parameters ?): %s",
+                      of.index, EngineErrorText(ret).c_str());
         return ret;
     }
     of.header_written = 1;

@@ -11,7 +11,8 @@ namespace reelsmith {
 bool InputFormatChanged(const TInputFilter& ifilter, const AVFrame* frame)
 {
     return ifilter.format != frame->format ||
-           (ifilter.type_ == AVMEDIA_TYPE_VIDEO && (ifilter.width != frame->width || ifilter.height != frame->height)) ||
+           (ifilter.type_ == AVMEDIA_TYPE_VIDEO &&
+            (ifilter.width != frame->width || ifilter.height != frame->height)) ||
            (ifilter.type_ == AVMEDIA_TYPE_AUDIO && ifilter.sample_rate != frame->sample_rate);
 }
 
@@ -47,10 +48,11 @@ void TCustomFFmpeg::SendToFilters(TInputStream& ist, AVFrame* frame)
             continue;
         if (InputFormatChanged(*ifilter, frame))
             ReconfigureFilterInput(*ifilter, frame);
-        const int ret = ff().av_buffersrc_add_frame_flags(ifilter->filter, frame, AV_BUFFERSRC_FLAG_KEEP_REF | AV_BUFFERSRC_FLAG_PUSH);
+        const int ret = ff().av_buffersrc_add_frame_flags(ifilter->filter, frame,
+                                                          AV_BUFFERSRC_FLAG_KEEP_REF | AV_BUFFERSRC_FLAG_PUSH);
         if (ret < 0 && ret != AVERROR_EOF)
-            Fatal(StrFormat("Error while processing the decoded data for stream #%d:%d", ist.file_index,
-                            ist.st->index));
+            Fatal(
+                StrFormat("Error while processing the decoded data for stream #%d:%d", ist.file_index, ist.st->index));
     }
 }
 

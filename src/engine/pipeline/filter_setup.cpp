@@ -163,8 +163,8 @@ std::string AudioInputFilters(const TGlobalOptions& global, const TFilterGraph& 
 {
     std::string chain;
     if (global.Faudio_sync_method > 0) {
-        std::string args = StrFormat("async=%d:min_hard_comp=%f", global.Faudio_sync_method,
-                                     double(global.Faudio_drift_threshold));
+        std::string args =
+            StrFormat("async=%d:min_hard_comp=%f", global.Faudio_sync_method, double(global.Faudio_drift_threshold));
         if (!fg.reconfiguration)
             args += ":first_pts=0";
         EngineLog(TLogLevel::llInfo,
@@ -178,7 +178,6 @@ std::string AudioInputFilters(const TGlobalOptions& global, const TFilterGraph& 
     return chain;
 }
 
-
 std::string SourceArgs(TInputFilter& ifilter, const AVCodecParameters* par)
 {
     const TInputStream& ist = *ifilter.ist;
@@ -186,7 +185,7 @@ std::string SourceArgs(TInputFilter& ifilter, const AVCodecParameters* par)
         const int width = ifilter.width ? ifilter.width : par->width;
         const int height = ifilter.height ? ifilter.height : par->height;
         const int format = ifilter.format >= 0 ? ifilter.format : par->format;
-        AVRational sar = ifilter.sample_aspect_ratio.num ? ifilter.sample_aspect_ratio
+        AVRational sar = ifilter.sample_aspect_ratio.num   ? ifilter.sample_aspect_ratio
                          : ist.st->sample_aspect_ratio.num ? ist.st->sample_aspect_ratio
                                                            : par->sample_aspect_ratio;
         if (!sar.den)
@@ -207,8 +206,8 @@ std::string SourceArgs(TInputFilter& ifilter, const AVCodecParameters* par)
 }
 
 // Links src's output pad through chain (a filter text, "null" when empty) to dst's input pad.
-int LinkThrough(AVFilterGraph* graph, AVFilterContext* src, int srcPad, const std::string& chain,
-                AVFilterContext* dst, int dstPad, bool video)
+int LinkThrough(AVFilterGraph* graph, AVFilterContext* src, int srcPad, const std::string& chain, AVFilterContext* dst,
+                int dstPad, bool video)
 {
     TFilterInOutPtr outputs(ff().avfilter_inout_alloc());
     TFilterInOutPtr inputs(ff().avfilter_inout_alloc());
@@ -228,7 +227,6 @@ int LinkThrough(AVFilterGraph* graph, AVFilterContext* src, int srcPad, const st
     outputs.reset(outRaw);
     return ret;
 }
-
 
 // A simple graph takes the stream's scaler and resampler options and the -filter_threads count.
 int ApplyStreamGraphOptions(const TCustomFFmpegOpt& task, AVFilterGraph* graph, const TOutputStream& ost)
@@ -319,9 +317,8 @@ int FailGraph(TCustomFFmpeg& task, TFilterGraph& fg, int ret, const std::string&
 int CreateBufferSource(AVFilterGraph* graph, TInputFilter& ifilter, const std::string& name, AVFilterContext** src)
 {
     const bool video = ifilter.type_ == AVMEDIA_TYPE_VIDEO;
-    return ff().avfilter_graph_create_filter(src, ff().avfilter_get_by_name(video ? "buffer" : "abuffer"),
-                                             name.c_str(), SourceArgs(ifilter, ifilter.ist->st->codecpar).c_str(),
-                                             nullptr, graph);
+    return ff().avfilter_graph_create_filter(src, ff().avfilter_get_by_name(video ? "buffer" : "abuffer"), name.c_str(),
+                                             SourceArgs(ifilter, ifilter.ist->st->codecpar).c_str(), nullptr, graph);
 }
 
 int CreateBufferSink(AVFilterGraph* graph, const TOutputFilter& ofilter, const std::string& name,
@@ -354,8 +351,9 @@ int LinkSimpleGraph(TCustomFFmpeg& task, TFilterGraph& fg, TGraphEnds& ends)
     Append(chain, OutputChain(task, ofilter));
     ret = LinkThrough(graph, ends.sources[0], 0, chain, ends.sinks[0], 0, ifilter.type_ == AVMEDIA_TYPE_VIDEO);
     if (ret < 0)
-        return FailGraph(task, fg, ret, StrFormat("Error initializing a simple filtergraph between streams %d:%d->%d:%d",
-                                                  ist.file_index, ist.st->index, ost.file_index, ost.index));
+        return FailGraph(task, fg, ret,
+                         StrFormat("Error initializing a simple filtergraph between streams %d:%d->%d:%d",
+                                   ist.file_index, ist.st->index, ost.file_index, ost.index));
     return 0;
 }
 
@@ -369,10 +367,9 @@ int LinkComplexInputs(TCustomFFmpeg& task, TFilterGraph& fg, AVFilterInOut* open
             return FailGraph(task, fg, AVERROR(EINVAL), "Error configuring complex filters");
         TInputFilter& ifilter = *fg.inputs[i];
         const TInputStream& ist = *ifilter.ist;
-        int ret = CreateBufferSource(fg.graph.get(), ifilter,
-                                     StrFormat("graph %d input from stream %d:%d", fg.index, ist.file_index,
-                                               ist.st->index),
-                                     &ends.sources[i]);
+        int ret = CreateBufferSource(
+            fg.graph.get(), ifilter,
+            StrFormat("graph %d input from stream %d:%d", fg.index, ist.file_index, ist.st->index), &ends.sources[i]);
         if (ret >= 0)
             ret = LinkThrough(fg.graph.get(), ends.sources[i], 0, InputChain(task, fg, ifilter), cur->filter_ctx,
                               cur->pad_idx, ifilter.type_ == AVMEDIA_TYPE_VIDEO);
@@ -395,8 +392,8 @@ int LinkComplexOutputs(TCustomFFmpeg& task, TFilterGraph& fg, AVFilterInOut* ope
                              StrFormat("Filter %s has an unconnected output", cur->filter_ctx->name));
         int ret = CreateBufferSink(fg.graph.get(), ofilter, StrFormat("out_%d_%d", fg.index, int(j)), &ends.sinks[j]);
         if (ret >= 0)
-            ret = LinkThrough(fg.graph.get(), cur->filter_ctx, cur->pad_idx, OutputChain(task, ofilter),
-                              ends.sinks[j], 0, ofilter.type_ == AVMEDIA_TYPE_VIDEO);
+            ret = LinkThrough(fg.graph.get(), cur->filter_ctx, cur->pad_idx, OutputChain(task, ofilter), ends.sinks[j],
+                              0, ofilter.type_ == AVMEDIA_TYPE_VIDEO);
         if (ret < 0)
             return FailGraph(task, fg, ret, "Error configuring complex filters");
     }

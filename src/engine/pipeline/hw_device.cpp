@@ -25,8 +25,7 @@ std::string DefaultName(const TJobGraph& graph, AVHWDeviceType type)
 
 // "=name" after the type at k (k then moves behind it), else the first free default name.
 // 0 or a negative code.
-int ReadDeviceName(const TJobGraph& graph, const std::string& spec, AVHWDeviceType type, size_t& k,
-                   std::string& name)
+int ReadDeviceName(const TJobGraph& graph, const std::string& spec, AVHWDeviceType type, size_t& k, std::string& name)
 {
     if (k == std::string::npos || spec[k] != '=') {
         name = DefaultName(graph, type);

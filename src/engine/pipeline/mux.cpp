@@ -99,8 +99,9 @@ void TCustomFFmpeg::WritePacket(TOutputFile& of, AVPacket* pkt, TOutputStream& o
         pkt->pts = pkt->dts = kNoPtsValue;
     if (!(s->oformat->flags & AVFMT_NOTIMESTAMPS)) {
         if (pkt->dts != kNoPtsValue && pkt->pts != kNoPtsValue && pkt->dts > pkt->pts) {
-            EngineLog(TLogLevel::llWarning, StrFormat("Invalid DTS: %lld PTS: %lld in output stream %d:%d, replacing by guess",
-                                                      (long long)pkt->dts, (long long)pkt->pts, ost.file_index, st->index));
+            EngineLog(TLogLevel::llWarning,
+                      StrFormat("Invalid DTS: %lld PTS: %lld in output stream %d:%d, replacing by guess",
+                                (long long)pkt->dts, (long long)pkt->pts, ost.file_index, st->index));
             pkt->pts = pkt->dts = pkt->pts + pkt->dts + ost.last_mux_dts + 1 -
                                   Min3(pkt->pts, pkt->dts, ost.last_mux_dts + 1) -
                                   Max3(pkt->pts, pkt->dts, ost.last_mux_dts + 1);
@@ -160,9 +161,10 @@ void TCustomFFmpeg::WriteTrailers(TOutputsEnd& end)
 {
     for (auto& of : FGraph.Foutput_files) {
         if (!of->header_written) {
-            end.Failed(StrFormat("Nothing was written into output file %d (%s), because at least one of its streams "
-                                 "received no packets.",
-                                 of->index, of->ctx->url));
+            end.Failed(
+                StrFormat("Nothing was written into output file %d (%s), because at least one of its streams "
+                          "received no packets.",
+                          of->index, of->ctx->url));
             continue;
         }
         FIo.LastWrite = ff().av_gettime_relative();

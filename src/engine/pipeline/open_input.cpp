@@ -94,9 +94,11 @@ void CheckKindDecoders(TCustomFFmpeg& task, const TOptionsContext& o)
 {
     for (const auto& item : o.codec_names.items) {
         const char kind = item.specifier.empty() ? '\0' : item.specifier[0];
-        const AVMediaType type = kind == 'v' ? AVMEDIA_TYPE_VIDEO : kind == 'a' ? AVMEDIA_TYPE_AUDIO
-                               : kind == 's' ? AVMEDIA_TYPE_SUBTITLE : kind == 'd' ? AVMEDIA_TYPE_DATA
-                                             : AVMEDIA_TYPE_UNKNOWN;
+        const AVMediaType type = kind == 'v'   ? AVMEDIA_TYPE_VIDEO
+                                 : kind == 'a' ? AVMEDIA_TYPE_AUDIO
+                                 : kind == 's' ? AVMEDIA_TYPE_SUBTITLE
+                                 : kind == 'd' ? AVMEDIA_TYPE_DATA
+                                               : AVMEDIA_TYPE_UNKNOWN;
         if (type != AVMEDIA_TYPE_UNKNOWN && item.specifier.size() == 1)
             FindDecoderByName(task, item.u, type);
     }
@@ -210,15 +212,14 @@ int FindStreamInfo(TCustomFFmpeg& task, const TOptionsContext& o, AVFormatContex
         task.FOnBeforeFindStreamInfo(&task, ic);
     std::vector<TDictionary> streamOpts(ic->nb_streams);
     for (unsigned i = 0; i < ic->nb_streams; ++i)
-        streamOpts[i] = FilterCodecOpts(o.g.codec_opts, ic->streams[i]->codecpar->codec_id, ic, ic->streams[i],
-                                        nullptr);
+        streamOpts[i] =
+            FilterCodecOpts(o.g.codec_opts, ic->streams[i]->codecpar->codec_id, ic, ic->streams[i], nullptr);
     // The library fills the array in place; the dictionaries take back what it leaves.
     std::vector<AVDictionary*> optsArray(ic->nb_streams, nullptr);
     for (unsigned i = 0; i < ic->nb_streams; ++i)
         optsArray[i] = streamOpts[i].Release();
-    const int ret = WatchedRead(task, [&] {
-        return ff().avformat_find_stream_info(ic, optsArray.empty() ? nullptr : optsArray.data());
-    });
+    const int ret = WatchedRead(
+        task, [&] { return ff().avformat_find_stream_info(ic, optsArray.empty() ? nullptr : optsArray.data()); });
     // The probe may have found more streams than there are dictionaries.
     for (size_t i = 0; i < optsArray.size(); ++i)
         *streamOpts[i].address() = optsArray[i];
@@ -235,11 +236,11 @@ int FindStreamInfo(TCustomFFmpeg& task, const TOptionsContext& o, AVFormatContex
 }
 
 // -sseof: a start counted from the end, once the duration is known. 0 or -22 with the error text.
-int ResolveStartFromEnd(TCustomFFmpeg& task, TOptionsContext& o, const AVFormatContext* ic,
-                        const std::string& fileName)
+int ResolveStartFromEnd(TCustomFFmpeg& task, TOptionsContext& o, const AVFormatContext* ic, const std::string& fileName)
 {
     if (o.start_time != kNoPtsValue && o.start_time_eof != kNoPtsValue) {
-        EngineLog(TLogLevel::llWarning, StrFormat("Cannot use -ss and -sseof both, using -ss for %s", fileName.c_str()));
+        EngineLog(TLogLevel::llWarning,
+                  StrFormat("Cannot use -ss and -sseof both, using -ss for %s", fileName.c_str()));
         o.start_time_eof = kNoPtsValue;
     }
     if (o.start_time_eof == kNoPtsValue)
@@ -306,9 +307,9 @@ void FillInputFile(const TCustomFFmpeg& task, const TOptionsContext& o, int64_t 
     file.start_time = o.start_time;
     file.recording_time = o.recording_time;
     file.input_ts_offset = o.input_ts_offset;
-    file.ts_offset = o.input_ts_offset -
-                     (global.Fcopy_ts ? (global.Fstart_at_zero && ic->start_time != kNoPtsValue ? ic->start_time : 0)
-                                      : timestamp);
+    file.ts_offset =
+        o.input_ts_offset -
+        (global.Fcopy_ts ? (global.Fstart_at_zero && ic->start_time != kNoPtsValue ? ic->start_time : 0) : timestamp);
     file.nb_streams = static_cast<int>(ic->nb_streams);
     file.rate_emu = o.rate_emu;
     file.readrate = o.readrate;

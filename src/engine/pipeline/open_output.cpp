@@ -35,8 +35,8 @@ int BestStream(TCustomFFmpeg& task, AVMediaType type, const AVOutputFormat* ofmt
             const AVCodecParameters* par = ist.st->codecpar;
             if (par->codec_type != type || ist.user_set_discard == AVDISCARD_ALL)
                 continue;
-            int64_t score = type == AVMEDIA_TYPE_VIDEO ? int64_t(par->width) * par->height
-                                                       : int64_t(par->ch_layout.nb_channels);
+            int64_t score =
+                type == AVMEDIA_TYPE_VIDEO ? int64_t(par->width) * par->height : int64_t(par->ch_layout.nb_channels);
             if (type == AVMEDIA_TYPE_VIDEO) {
                 const bool attached = ist.st->disposition & AV_DISPOSITION_ATTACHED_PIC;
                 if (wantsAttachedPic ? !attached : attached)
@@ -151,7 +151,8 @@ void CopyMetadata(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc)
             const std::string spec = item.specifier.size() > 2 ? item.specifier.substr(2) : "";
             for (unsigned i = 0; i < oc->nb_streams; ++i)
                 if (CheckStreamSpecifier(oc, oc->streams[i], spec) > 0)
-                    ff().av_dict_set(&oc->streams[i]->metadata, key.c_str(), value.empty() ? nullptr : value.c_str(), 0);
+                    ff().av_dict_set(&oc->streams[i]->metadata, key.c_str(), value.empty() ? nullptr : value.c_str(),
+                                     0);
         }
     }
 }
@@ -254,7 +255,8 @@ int RefuseInputAsOutput(TCustomFFmpeg& task, const std::string& fileName)
 {
     for (const auto& file : task.FGraph.Finput_files) {
         if (SameFile(fileName, file->ctx->url ? file->ctx->url : "")) {
-            task.FLastErrMsg = fileName + ": " + "the output is the same file as an input; the input is never overwritten";
+            task.FLastErrMsg =
+                fileName + ": " + "the output is the same file as an input; the input is never overwritten";
             EngineLog(TLogLevel::llError, task.FLastErrMsg);
             return AVERROR(EINVAL);
         }
@@ -355,9 +357,10 @@ TOutputFilter& LabelledGraphOutput(TCustomFFmpeg& task, const std::string& label
             if (!pad && !fg->graph_desc.empty() && !out->ost && out->name == label)
                 pad = out.get();
     if (!pad)
-        task.Fatal(StrFormat("Output with label '%s' does not exist in any defined filter graph, or was "
-                             "already used elsewhere.",
-                             label.c_str()));
+        task.Fatal(
+            StrFormat("Output with label '%s' does not exist in any defined filter graph, or was "
+                      "already used elsewhere.",
+                      label.c_str()));
     return *pad;
 }
 

@@ -27,10 +27,10 @@ const AVCodec* ChooseEncoder(TCustomFFmpeg& task, TOptionsContext& o, AVFormatCo
         const AVCodecID id = ff().av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, type);
         const AVCodec* enc = ff().avcodec_find_encoder(id);
         if (!enc)
-            task.Fatal(StrFormat("Automatic encoder selection failed for output stream #%d:%d. Default encoder for "
-                                 "format %s (codec %s) is probably disabled. Please choose an encoder manually.",
-                                 task.FGraph.Fnb_output_files() - 1, st->index, oc->oformat->name,
-                                 ff().avcodec_get_name(id)));
+            task.Fatal(
+                StrFormat("Automatic encoder selection failed for output stream #%d:%d. Default encoder for "
+                          "format %s (codec %s) is probably disabled. Please choose an encoder manually.",
+                          task.FGraph.Fnb_output_files() - 1, st->index, oc->oformat->name, ff().avcodec_get_name(id)));
         return enc;
     }
     if (*name == "copy") {
@@ -135,8 +135,8 @@ void CollectChannelMaps(TCustomFFmpeg& task, const TOptionsContext& o, TOutputSt
         const TInputStream* ist = nullptr;
         if (map.channel_idx != -1) {
             if (ost.source_index < 0)
-                task.Fatal(StrFormat("Cannot determine input stream for channel mapping %d.%d", ost.file_index,
-                                     ost.index));
+                task.Fatal(
+                    StrFormat("Cannot determine input stream for channel mapping %d.%d", ost.file_index, ost.index));
             ist = task.FGraph.Finput_streams[size_t(ost.source_index)].get();
         }
         if (!ist || (ist->file_index == map.file_idx && ist->st->index == map.stream_idx))
@@ -263,15 +263,14 @@ struct TStreamFilters {
     const char* Kind() const { return script ? "Filtergraph script" : "Filtergraph"; }
 };
 
-TStreamFilters ReadStreamFilters(TCustomFFmpeg& task, const TOptionsContext& o, AVFormatContext* oc,
-                                 TOutputStream& ost)
+TStreamFilters ReadStreamFilters(TCustomFFmpeg& task, const TOptionsContext& o, AVFormatContext* oc, TOutputStream& ost)
 {
     TStreamFilters result;
     const std::string* filters = o.filters.Match(oc, ost.st);
     result.script = o.filter_scripts.Match(oc, ost.st);
     if (filters && result.script)
-        task.Fatal(StrFormat("Both -filter and -filter_script set for output stream #%d:%d.", ost.file_index,
-                             ost.index));
+        task.Fatal(
+            StrFormat("Both -filter and -filter_script set for output stream #%d:%d.", ost.file_index, ost.index));
     if (filters) {
         ost.filters = *filters;
         result.text = *filters;
@@ -292,19 +291,22 @@ void CheckFilteringAllowed(TCustomFFmpeg& task, const TOutputStream& ost, AVMedi
                            const TStreamFilters& filters, bool fromGraph)
 {
     if (fromGraph && ost.stream_copy)
-        task.Fatal(StrFormat("Streamcopy requested for output stream %d:%d, which is fed from a complex filtergraph. "
-                             "Filtering and streamcopy cannot be used together.",
-                             ost.file_index, ost.index));
+        task.Fatal(
+            StrFormat("Streamcopy requested for output stream %d:%d, which is fed from a complex filtergraph. "
+                      "Filtering and streamcopy cannot be used together.",
+                      ost.file_index, ost.index));
     if (fromGraph && filters.text)
-        task.Fatal(StrFormat("Filtergraph '%s' was specified through the -vf/-af/-filter option for output stream "
-                             "%d:%d, which is fed from a complex filtergraph.\n-vf/-af/-filter and -filter_complex "
-                             "cannot be used together for the same stream.",
-                             filters.text->c_str(), ost.file_index, ost.index));
+        task.Fatal(
+            StrFormat("Filtergraph '%s' was specified through the -vf/-af/-filter option for output stream "
+                      "%d:%d, which is fed from a complex filtergraph.\n-vf/-af/-filter and -filter_complex "
+                      "cannot be used together for the same stream.",
+                      filters.text->c_str(), ost.file_index, ost.index));
     if (ost.stream_copy && filters.text)
-        task.Fatal(StrFormat("%s '%s' was defined for %s output stream %d:%d but codec copy was selected.\n"
-                             "Filtering and streamcopy cannot be used together.",
-                             filters.Kind(), filters.Name().c_str(), type == AVMEDIA_TYPE_VIDEO ? "video" : "audio",
-                             ost.file_index, ost.index));
+        task.Fatal(
+            StrFormat("%s '%s' was defined for %s output stream %d:%d but codec copy was selected.\n"
+                      "Filtering and streamcopy cannot be used together.",
+                      filters.Kind(), filters.Name().c_str(), type == AVMEDIA_TYPE_VIDEO ? "video" : "audio",
+                      ost.file_index, ost.index));
     if (ost.stream_copy && type == AVMEDIA_TYPE_AUDIO && (task.FOnAudioInputHook || task.FOnAudioOutputHook))
         task.Fatal("-acodec/-c:audio copy and AudioHook are incompatible (frames are not decoded)");
     if (ost.stream_copy && type == AVMEDIA_TYPE_VIDEO &&

@@ -358,9 +358,10 @@ void TCustomFFmpeg::CheckSomethingWasWritten()
         // A stream left empty beside others is a result (a copy cut with no key frame in range);
         // a file whose every stream is empty is not.
         if (written == 0 && source)
-            throw TEngineError(StrFormat("Output file #%d received no frames, although input stream #%d:%d had %lld; "
-                                         "nothing was converted",
-                                         of->index, source->file_index, source->st->index, static_cast<long long>(had)));
+            throw TEngineError(
+                StrFormat("Output file #%d received no frames, although input stream #%d:%d had %lld; "
+                          "nothing was converted",
+                          of->index, source->file_index, source->st->index, static_cast<long long>(had)));
     }
 }
 

@@ -98,8 +98,7 @@ std::string ProgressBlock(const TReportValues& r, const TFrameRateStats& frames,
     std::string script = r.script;
     const int64_t pts = r.pts;
     const bool known = pts != INT64_MIN + 1;
-    const double bitRate =
-        known && pts > 0 && r.totalSize >= 0 ? double(r.totalSize) * 8 / (double(pts) / 1000.0) : -1;
+    const double bitRate = known && pts > 0 && r.totalSize >= 0 ? double(r.totalSize) * 8 / (double(pts) / 1000.0) : -1;
     script += bitRate >= 0 ? StrFormat("bitrate=%6.1fkbits/s\n", bitRate) : "bitrate=N/A\n";
     script += r.totalSize >= 0 ? StrFormat("total_size=%lld\n", (long long)r.totalSize) : "total_size=N/A\n";
     if (known) {

@@ -89,25 +89,17 @@ void Tfrm_AddFiles::ApplyView(int addView)
         lw_Data->SetViewStyle(TShellFolderView::vsIcons);
         cb_View->setCurrentIndex(kComboIcons);
         break;
-    default:
-        break;  // the list view of the layout stays
+    default: break;  // the list view of the layout stays
     }
 }
 
 void Tfrm_AddFiles::cb_ViewChange()
 {
     switch (cb_View->currentIndex()) {
-    case kComboIcons:
-        lw_Data->SetViewStyle(TShellFolderView::vsIcons);
-        break;
-    case kComboList:
-        lw_Data->SetViewStyle(TShellFolderView::vsList);
-        break;
-    case kComboDetails:
-        lw_Data->SetViewStyle(TShellFolderView::vsDetails);
-        break;
-    default:
-        break;
+    case kComboIcons: lw_Data->SetViewStyle(TShellFolderView::vsIcons); break;
+    case kComboList: lw_Data->SetViewStyle(TShellFolderView::vsList); break;
+    case kComboDetails: lw_Data->SetViewStyle(TShellFolderView::vsDetails); break;
+    default: break;
     }
 }
 
@@ -134,15 +126,9 @@ void Tfrm_AddFiles::done(int result)
         *fHost.str_AddPath = lw_Data->CurrentFolder();
     if (fHost.int_AddView) {
         switch (lw_Data->ViewStyle()) {
-        case TShellFolderView::vsDetails:
-            *fHost.int_AddView = 0;
-            break;
-        case TShellFolderView::vsList:
-            *fHost.int_AddView = 1;
-            break;
-        case TShellFolderView::vsIcons:
-            *fHost.int_AddView = 2;
-            break;
+        case TShellFolderView::vsDetails: *fHost.int_AddView = 0; break;
+        case TShellFolderView::vsList: *fHost.int_AddView = 1; break;
+        case TShellFolderView::vsIcons: *fHost.int_AddView = 2; break;
         }
     }
     QDialog::done(result);

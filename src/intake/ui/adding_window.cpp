@@ -16,10 +16,8 @@ namespace reelsmith {
 
 Tfrm_Adding::Tfrm_Adding(QWidget* owner, const QStringList& droppedFiles, reelsmith::IFileListTarget& list,
                          reelsmith::IMediaProbe& probe)
-    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      fDroppedFiles(droppedFiles),
-      fList(list),
-      fProbe(probe)
+    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), fDroppedFiles(droppedFiles),
+      fList(list), fProbe(probe)
 {
     setWindowTitle(QStringLiteral("Adding files..."));
     setModal(true);

@@ -71,7 +71,8 @@ TShellFolderView::TShellFolderView(QWidget* parent) : QWidget(parent)
     fList->setMovement(QListView::Static);
     fList->setResizeMode(QListView::Adjust);
 
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(fDetails), static_cast<QAbstractItemView*>(fList)}) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(fDetails), static_cast<QAbstractItemView*>(fList)}) {
         view->setModel(fModel);
         view->setSelectionModel(fSelection);
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -127,12 +128,13 @@ void TShellFolderView::Fill(const QString& folder)
     fFolder = folder;
     fSelection->clear();
     fModel->clear();
-    fModel->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Type"),
-                                       QStringLiteral("Date modified")});
+    fModel->setHorizontalHeaderLabels(
+        {QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Type"), QStringLiteral("Date modified")});
     const QFileIconProvider icons;
     QDir dir(folder);
     if (!dir.isRoot()) {
-        QList<QStandardItem*> up = MakeRow(QFileInfo(dir.absoluteFilePath(QStringLiteral(".."))), QStringLiteral(".."), icons);
+        QList<QStandardItem*> up =
+            MakeRow(QFileInfo(dir.absoluteFilePath(QStringLiteral(".."))), QStringLiteral(".."), icons);
         up.first()->setData(QFileInfo(dir.absolutePath()).absolutePath(), kPathRole);
         fModel->appendRow(up);
     }
@@ -187,7 +189,8 @@ void TShellFolderView::SelectAll() { ActiveView()->selectAll(); }
 
 void TShellFolderView::SetSelected(int item, bool selected)
 {
-    const auto flags = (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) | QItemSelectionModel::Rows;
+    const auto flags =
+        (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) | QItemSelectionModel::Rows;
     fSelection->select(fModel->index(item, 0), flags);
 }
 

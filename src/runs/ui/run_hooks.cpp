@@ -150,15 +150,9 @@ void RunWithBuiltOptions(IRunHost& host, TBuild buildOptions)
 
 }  // namespace
 
-void btn_ConvertClick(IRunHost& host)
-{
-    RunWithBuiltOptions<Tfrm_Video>(host, BuildVideoOptions);
-}
+void btn_ConvertClick(IRunHost& host) { RunWithBuiltOptions<Tfrm_Video>(host, BuildVideoOptions); }
 
-void btn_ExtractClick(IRunHost& host)
-{
-    RunWithBuiltOptions<Tfrm_Audio>(host, BuildAudioOptions);
-}
+void btn_ExtractClick(IRunHost& host) { RunWithBuiltOptions<Tfrm_Audio>(host, BuildAudioOptions); }
 
 void btn_CommandClick(IRunHost& host)
 {

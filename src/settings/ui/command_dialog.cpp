@@ -18,7 +18,7 @@ Tfrm_Command::Tfrm_Command(int formatPosition, QWidget* parent) : QDialog(parent
     setFont(QFont(QStringLiteral("Tahoma"), 8));
     BuildLayout();
     cb_VideoFormat->setCurrentIndex(formatPosition >= 0 && formatPosition < cb_VideoFormat->count() ? formatPosition
-                                                                                                      : -1);
+                                                                                                    : -1);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -32,15 +32,9 @@ bool Tfrm_Command::Execute(QWidget* parent, QString& options, int& formatPositio
     return true;
 }
 
-QString Tfrm_Command::Command() const
-{
-    return txt_Command->text();
-}
+QString Tfrm_Command::Command() const { return txt_Command->text(); }
 
-int Tfrm_Command::FormatPosition() const
-{
-    return cb_VideoFormat->currentIndex();
-}
+int Tfrm_Command::FormatPosition() const { return cb_VideoFormat->currentIndex(); }
 
 void Tfrm_Command::BuildLayout()
 {

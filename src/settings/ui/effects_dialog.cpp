@@ -20,8 +20,7 @@ QCheckBox* MakeCheck(QWidget* parent, const QString& caption, const char* name)
 
 }  // namespace
 
-Tfrm_Effects::Tfrm_Effects(reelsmith::TEffects& effects, QWidget* parent)
-    : QDialog(parent), m_Effects(effects)
+Tfrm_Effects::Tfrm_Effects(reelsmith::TEffects& effects, QWidget* parent) : QDialog(parent), m_Effects(effects)
 {
     setObjectName(QStringLiteral("frm_Effects"));
     setWindowTitle(QStringLiteral("Effects"));
@@ -46,8 +45,7 @@ void Tfrm_Effects::BuildLayout()
     chk_Rotate = MakeCheck(this, QStringLiteral("Rotate"), "chk_Rotate");
     cb_Rotate = new QComboBox(this);
     cb_Rotate->setObjectName(QStringLiteral("cb_Rotate"));
-    cb_Rotate->addItems({QStringLiteral("90 degrees"), QStringLiteral("180 degrees"),
-                         QStringLiteral("270 degrees")});
+    cb_Rotate->addItems({QStringLiteral("90 degrees"), QStringLiteral("180 degrees"), QStringLiteral("270 degrees")});
     cb_Rotate->setEnabled(false);
     connect(chk_Rotate, &QCheckBox::toggled, cb_Rotate, &QWidget::setEnabled);
 

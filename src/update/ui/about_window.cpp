@@ -53,15 +53,9 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int po
 
 }  // namespace
 
-QString VersionCaption()
-{
-    return QStringLiteral("Version %1 (64-bit)").arg(QString::fromLatin1(kOwnVersion));
-}
+QString VersionCaption() { return QStringLiteral("Version %1 (64-bit)").arg(QString::fromLatin1(kOwnVersion)); }
 
-QString BuildDate()
-{
-    return QStringLiteral(REELSMITH_BUILD_DATE);
-}
+QString BuildDate() { return QStringLiteral(REELSMITH_BUILD_DATE); }
 
 Tfrm_About::Tfrm_About(QWidget* owner) : QDialog(owner)
 {
@@ -127,8 +121,8 @@ void Tfrm_About::BuildLayout()
     text->addStretch(1);
     row->addLayout(text, 1);
 
-    for (QWidget* widget : std::initializer_list<QWidget*>{Panel3, Image1, lbl_BA, lbl_Edition, lbl_VersionNumber,
-                                                           lbl_Version, Label1})
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{Panel3, Image1, lbl_BA, lbl_Edition, lbl_VersionNumber, lbl_Version, Label1})
         widget->installEventFilter(this);
 }
 

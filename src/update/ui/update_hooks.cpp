@@ -25,7 +25,8 @@ public:
         setObjectName(QString::fromLatin1(kCheckName));
         m_Check = std::make_unique<TUpdateCheck>(UpdateFileUrl(), [this](const std::string& data) {
             const QString text = QString::fromLatin1(data.data(), static_cast<qsizetype>(data.size()));
-            QMetaObject::invokeMethod(this, [this, text] { UpdateDataArrived(m_Owner, text); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, text] { UpdateDataArrived(m_Owner, text); }, Qt::QueuedConnection);
         });
         m_Check->Start();
     }
@@ -37,10 +38,7 @@ private:
     std::unique_ptr<TUpdateCheck> m_Check;
 };
 
-bool CommandLineRun(const IUpdateHost& host)
-{
-    return host.Params().size() > 1 && !host.Params().at(1).isEmpty();
-}
+bool CommandLineRun(const IUpdateHost& host) { return host.Params().size() > 1 && !host.Params().at(1).isEmpty(); }
 
 }  // namespace
 
@@ -48,8 +46,7 @@ void tmr_UpdateTimer(IUpdateHost& host)
 {
     host.StopUpdateTimer();
     QWidget* owner = host.Window();
-    if (CommandLineRun(host) ||
-        owner->findChild<QObject*>(QString::fromLatin1(kCheckName), Qt::FindDirectChildrenOnly))
+    if (CommandLineRun(host) || owner->findChild<QObject*>(QString::fromLatin1(kCheckName), Qt::FindDirectChildrenOnly))
         return;
     new TUpdateCheckOwner(*owner);
 }
@@ -58,10 +55,10 @@ void UpdateDataArrived(QWidget& owner, const QString& data)
 {
     if (!IsNewerVersion(kOwnVersion, data.toStdString()))
         return;
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Update"),
-                    QStringLiteral("A new version is available: %1\n\nDo you want to visit the download page now?")
-                        .arg(data),
-                    QMessageBox::Yes | QMessageBox::No, &owner);
+    QMessageBox box(
+        QMessageBox::Information, QStringLiteral("Update"),
+        QStringLiteral("A new version is available: %1\n\nDo you want to visit the download page now?").arg(data),
+        QMessageBox::Yes | QMessageBox::No, &owner);
     if (box.exec() == QMessageBox::Yes)
         QDesktopServices::openUrl(QUrl(QString::fromStdString(MakerWebSite())));
 }
