@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/ui/push_button.h"
 #include "settings/choice_lists.h"
 
 namespace reelsmith {
@@ -52,13 +53,10 @@ void Tfrm_Command::BuildLayout()
         cb_VideoFormat->addItem(QString::fromStdString(entry));
     formatLabel->setBuddy(cb_VideoFormat);
 
-    btn_OK = new QPushButton(QStringLiteral("OK"), this);
-    btn_OK->setObjectName(QStringLiteral("btn_OK"));
-    btn_OK->setDefault(true);
-    btn_Cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btn_Cancel->setObjectName(QStringLiteral("btn_Cancel"));
+    const TOkCancelButtons okCancel = MakeOkCancelButtons(this);
+    btn_OK = okCancel.OK;
+    btn_Cancel = okCancel.Cancel;
     connect(btn_OK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(formatLabel);

@@ -8,6 +8,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "base/ui/push_button.h"
+
 namespace reelsmith {
 
 namespace {
@@ -52,13 +54,10 @@ void Tfrm_Custom::BuildLayout()
 {
     txt_Width = MakeSizeBox(this, "txt_Width");
     txt_Height = MakeSizeBox(this, "txt_Height");
-    btn_OK = new QPushButton(QStringLiteral("OK"), this);
-    btn_OK->setObjectName(QStringLiteral("btn_OK"));
-    btn_OK->setDefault(true);
-    btn_Cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btn_Cancel->setObjectName(QStringLiteral("btn_Cancel"));
+    const TOkCancelButtons okCancel = MakeOkCancelButtons(this);
+    btn_OK = okCancel.OK;
+    btn_Cancel = okCancel.Cancel;
     connect(btn_OK, &QPushButton::clicked, this, &Tfrm_Custom::btn_OKClick);
-    connect(btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     // An empty box or a zero would give a size no scaler accepts: "OK" waits for both.
     // The box's own signal stays silent while its text is not a number, so watch the editor.
     for (QSpinBox* box : {txt_Width, txt_Height})

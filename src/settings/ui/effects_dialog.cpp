@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/ui/push_button.h"
+
 namespace reelsmith {
 
 namespace {
@@ -49,13 +51,10 @@ void Tfrm_Effects::BuildLayout()
     cb_Rotate->setEnabled(false);
     connect(chk_Rotate, &QCheckBox::toggled, cb_Rotate, &QWidget::setEnabled);
 
-    btn_OK = new QPushButton(QStringLiteral("OK"), this);
-    btn_OK->setObjectName(QStringLiteral("btn_OK"));
-    btn_OK->setDefault(true);
-    btn_Cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btn_Cancel->setObjectName(QStringLiteral("btn_Cancel"));
+    const TOkCancelButtons okCancel = MakeOkCancelButtons(this);
+    btn_OK = okCancel.OK;
+    btn_Cancel = okCancel.Cancel;
     connect(btn_OK, &QPushButton::clicked, this, &Tfrm_Effects::btn_OKClick);
-    connect(btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(12, 12, 12, 12);
