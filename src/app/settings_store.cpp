@@ -1,6 +1,7 @@
 #include "app/settings_store.h"
 
 #include "settings/output_choices.h"
+#include "settings/profile_catalogue.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -44,7 +45,47 @@ TSettingsValues TSettingsValues::Defaults(const TSettingsDefaults& window)
     values.Column4 = window.ListWidth / 4;
     values.Height = window.Height;
     values.Width = window.Width;
+    // The first start shows the first profile selected, so its choices are what it converts
+    // with: the same as pressing Apply on that profile.
+    TOutputChoices shown;
+    ApplyProfile(shown, values.ProfileType, values.ProfileFormat, values.OriginalSettings);
+    values.SetOutputChoices(shown);
     return values;
+}
+
+TOutputChoices TSettingsValues::OutputChoices() const
+{
+    TOutputChoices c;
+    c.VideoFormat = VideoFormat2;
+    c.VideoEncoder = VideoEncoder2;
+    c.VideoAspect = VideoAspect2;
+    c.VideoFrameSize = VideoFrameSize2;
+    c.VideoFrameRate = VideoFrameRate2;
+    c.VideoBitrate = VideoBitRate2;
+    c.AudioFormat = AudioFormat2;
+    c.AudioEncoder = AudioEncoder2;
+    c.AudioChannel = AudioChannel2;
+    c.AudioSampleRate = AudioSampleRate2;
+    c.AudioBitrate = AudioBitRate2;
+    c.Threads = Threads;
+    c.CPUUsage = CPUusage;
+    c.CustomFrameSize = Custom;
+    return c;
+}
+
+void TSettingsValues::SetOutputChoices(const TOutputChoices& c)
+{
+    VideoFormat2 = c.VideoFormat;
+    VideoEncoder2 = c.VideoEncoder;
+    VideoAspect2 = c.VideoAspect;
+    VideoFrameSize2 = c.VideoFrameSize;
+    VideoFrameRate2 = c.VideoFrameRate;
+    VideoBitRate2 = c.VideoBitrate;
+    AudioFormat2 = c.AudioFormat;
+    AudioEncoder2 = c.AudioEncoder;
+    AudioChannel2 = c.AudioChannel;
+    AudioSampleRate2 = c.AudioSampleRate;
+    AudioBitRate2 = c.AudioBitrate;
 }
 
 TSettingsValues ReadSettings(const TIniFile& file, const TSettingsDefaults& window)

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/ini_file.h"
+#include "settings/output_choices.h"
 
 namespace reelsmith {
 
@@ -56,7 +57,13 @@ struct TSettingsValues {
     int AudioSampleRate2 = 0;
     int AudioBitRate2 = 0;
 
+    // At first start the list positions are those of the profile the Profiles tab shows.
     static TSettingsValues Defaults(const TSettingsDefaults& window);
+
+    // The output choices the stored list positions stand for, and back (positions only; the
+    // effects are never stored).
+    TOutputChoices OutputChoices() const;
+    void SetOutputChoices(const TOutputChoices& choices);
 };
 
 // Every key, a missing or non-integer value taking its default.

@@ -116,9 +116,10 @@ private slots:
         QCOMPARE(ui.cb_AudioEncoder->currentText(), QStringLiteral("MP3"));
         for (QComboBox* list :
              {ui.cb_VideoAspect, ui.cb_VideoFrameSize, ui.cb_VideoFrameRate, ui.cb_VideoBitrate, ui.cb_AudioFormat,
-              ui.cb_AudioSampleRate, ui.cb_AudioChannel, ui.cb_AudioBitrate, ui.cb_Threads})
+              ui.cb_AudioSampleRate, ui.cb_AudioChannel, ui.cb_Threads})
             QCOMPARE(list->currentIndex(), 0);
-        QCOMPARE(ui.cb_AudioBitrate->currentText(), QStringLiteral("32"));
+        // What the shown profile gives when applied, not the first entry of the list.
+        QCOMPARE(ui.cb_AudioBitrate->currentText(), QStringLiteral("128"));
         QCOMPARE(ui.cb_CPUUsage->currentText(), QStringLiteral("Normal"));
         QCOMPARE(ui.cb_Threads->currentText(), QStringLiteral("1"));
         QCOMPARE(ui.cb_VideoFrameSize->itemText(ui.cb_VideoFrameSize->count() - 1), QStringLiteral("7680x4800"));

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/settings_store.h"
 #include "settings/option_builder.h"
 #include "support/test_media.h"
 
@@ -61,7 +62,7 @@ std::string Probe(const std::string& path, const std::string& entries)
 // A private copy of the program (log.txt goes beside it), a settings folder and sources.
 class ProgramRun {
 public:
-    explicit ProgramRun(const std::string& settings)
+    explicit ProgramRun(const std::string& settings) : m_Settings(settings)
     {
         std::filesystem::create_directories(m_Folder.file("bin"));
         std::filesystem::copy_file(REELSMITH_EXE, Exe());
@@ -77,6 +78,11 @@ public:
     std::string Source(const std::string& name) const { return m_Folder.file("in/" + name); }
     std::string Out(const std::string& name = {}) const { return m_Folder.file("out/" + name); }
     std::string LogFile() const { return m_Folder.file("bin/log.txt"); }
+    // The output choices the program starts with: its settings file over the first-start ones.
+    TOutputChoices Choices() const
+    {
+        return reelsmith::ReadSettings(reelsmith::TIniFile(m_Settings), {800, 600, 700}).OutputChoices();
+    }
 
     // Runs the program without a display; returns its exit status.
     int Run(const std::vector<std::string>& params, std::string* output = nullptr) const
@@ -96,6 +102,7 @@ public:
     std::string Stderr() const { return ReadText(m_Folder.file("stderr.txt")); }
 
 private:
+    std::string m_Settings;
     TempFolder m_Folder;
 };
 
@@ -136,9 +143,9 @@ TEST(ProgramRun, ConvertsTheListedFilesAndEndsWithTheLog)
 {
     // The MKV container at its first encoders (MPEG-4 part 2, MP3), as a chosen profile leaves it in the file.
     ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\nVideoEncoder2=0\nAudioEncoder2=0\n");
-    TOutputChoices choices;
-    choices.VideoFormat = 2;
-    const std::string options = BuildVideoOptions(choices);
+    const std::string options = BuildVideoOptions(run.Choices());
+    // Audio at the rate the first profile shows, not at the first entry of the list.
+    ASSERT_NE(options.find("-b:a 128k "), std::string::npos) << options;
 
     // The missing source is named on stderr and in the log, and the status says not all converted.
     std::string stdoutText;
@@ -206,9 +213,7 @@ TEST(ProgramRun, ExtractsAudioInEveryFormat)
                           {4, ".wma", "asf", "wmav2"}};
     for (const Case& c : cases) {
         ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nAudioFormat2=" + std::to_string(c.index) + "\n");
-        TOutputChoices choices;
-        choices.AudioFormat = c.index;
-        const std::string options = BuildAudioOptions(choices);
+        const std::string options = BuildAudioOptions(run.Choices());
         ASSERT_EQ(run.Run({"-A", run.Out(), run.Source("a.mp4"), run.Source("b.mkv"), "X"}), 0)
             << c.extension << run.Stderr();
         // The engine's own warnings (FLAC: "encoding as 24 bits-per-sample") come between.

@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include "app/settings_store.h"
+#include "settings/output_choices.h"
+#include "settings/profile_catalogue.h"
 #include "support/test_media.h"
 
 using reelsmith::ReadSettings;
@@ -42,6 +44,21 @@ TEST(SettingsStore, EmptyFileGivesDefaults)
     EXPECT_EQ(v.Threads, 0);
     EXPECT_FALSE(v.Maximized);
     EXPECT_FALSE(v.Dark);
+}
+
+// A first start converts with what the Profiles tab shows: the first profile, applied.
+TEST(SettingsStore, FirstStartChoicesAreTheShownProfile)
+{
+    const TSettingsValues v = ReadSettings(TIniFile(), kWindow);
+    const reelsmith::TOutputChoices c = v.OutputChoices();
+    EXPECT_EQ(reelsmith::ProfileCaptions(v.ProfileType).at(v.ProfileFormat), "AVI (*.avi)");
+    EXPECT_EQ(c.VideoFormatText(), "AVI");
+    EXPECT_EQ(c.VideoEncoderText(), "MPEG4");
+    EXPECT_EQ(c.AudioEncoderText(), "MP3");
+    EXPECT_EQ(c.AudioBitrateText(), "128");
+    EXPECT_EQ(c.AudioChannelText(), "Original");  // "original parameters" is on at first start
+    // A settings file keeps its own choices.
+    EXPECT_EQ(ReadSettings(TIniFile("[Settings]\nAudioBitRate2=0\n"), kWindow).AudioBitRate2, 0);
 }
 
 TEST(SettingsStore, GarbageValuesFallBackOneByOne)
