@@ -18,6 +18,7 @@
 #include "base/qt/number_format.h"
 #include "app/settings_store.h"
 #include "app/ui/main_window.h"
+#include "base/qt/window_fit.h"
 #include "program/program_hooks.h"
 #include "support/main_window_controls.h"
 #include "settings/ui/effects_dialog.h"
@@ -93,6 +94,11 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), QStringLiteral("Reelsmith"));
+        // Every control stays usable on a 1024x600 screen with a panel and a title bar.
+        const QSize smallest = window.minimumSizeHint().expandedTo(window.minimumSize());
+        QVERIFY2(smallest.width() <= 1016 && smallest.height() <= 537,
+                 qPrintable(QStringLiteral("%1x%2").arg(smallest.width()).arg(smallest.height())));
+        QVERIFY(window.screen()->availableGeometry().contains(window.frameGeometry()));
         QVERIFY(ui.chk_Specify->isChecked());
         QVERIFY(!ui.txt_Path->isEnabled());
         QVERIFY(ui.act_Update->isChecked());
@@ -566,7 +572,9 @@ private slots:
         QVERIFY(kept.ef_Rotate);
         QCOMPARE(kept.ef_Degrees, 1);
         QVERIFY(!kept.ef_VFlip && !kept.ef_HFlip && !kept.ef_Negate && !kept.ef_Dein);
-        QCOMPARE(window.size(), QSize(window.DefaultWidth(), window.DefaultHeight()));
+        // The design size, cut to the screen (800x800 here) with room for the frame.
+        const QSize roomy = window.screen()->availableGeometry().size().shrunkBy(reelsmith::kAssumedWindowFrame);
+        QCOMPARE(window.size(), QSize(window.DefaultWidth(), window.DefaultHeight()).boundedTo(roomy));
     }
 };
 

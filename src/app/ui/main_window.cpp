@@ -13,6 +13,9 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include "base/qt/window_fit.h"
 
 namespace reelsmith {
 
@@ -57,10 +60,21 @@ Tfrm_Main::Tfrm_Main(QStringList params, TMainWindowHooks hooks, QWidget* parent
     if (act_Dark->isChecked() && m_Hooks.ApplyTheme)
         m_Hooks.ApplyTheme(*this, true);
     setWindowTitle(QStringLiteral("Reelsmith"));
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    FitOnScreen();
+}
+
+void Tfrm_Main::FitOnScreen()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen || isMaximized())
+        return;
+    const QMargins frame =
+        isVisible() && windowHandle() ? windowHandle()->frameMargins() : reelsmith::kAssumedWindowFrame;
+    const QSize minimum = minimumSizeHint().expandedTo(minimumSize());
+    const reelsmith::TWindowPlace place =
+        reelsmith::FittedWindowPlace(size(), minimum, screen->availableGeometry(), frame);
+    resize(place.ClientSize);
+    move(place.FrameTopLeft);
 }
 
 Tfrm_Main::~Tfrm_Main() = default;

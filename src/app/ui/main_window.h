@@ -52,6 +52,8 @@ public:
     // False (after telling the user) when the file could not be written.
     bool SaveSettings();
     void RestoreDefaultSettings();
+    // Cuts the window to the screen's available area and centres it, frame included.
+    void FitOnScreen();
 
     // Rows of the list that are selected, in list order.
     std::vector<int> SelectedRows() const;

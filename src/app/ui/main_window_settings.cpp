@@ -36,6 +36,8 @@ std::string ToUtf8(const QString& text) { return text.toUtf8().toStdString(); }
 // Sizes from the file are trusted only within what a screen can show.
 int Clamped(int value, int low, int high) { return std::clamp(value, low, std::max(low, high)); }
 
+constexpr int kLargestStoredSize = 16384;
+
 }  // namespace
 
 void Tfrm_Main::LoadSettings()
@@ -68,10 +70,9 @@ void Tfrm_Main::LoadSettings()
     const int columns[] = {v.Column1, v.Column2, v.Column3, v.Column4};
     for (int i = 0; i < 4; ++i)
         header->resizeSection(i, Clamped(columns[i], 0, 4096));
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QSize area = screen ? screen->availableGeometry().size() : QSize(4096, 4096);
-    resize(Clamped(v.Width, minimumWidth(), std::max(area.width(), m_DefaultWidth)),
-           Clamped(v.Height, minimumHeight(), std::max(area.height(), m_DefaultHeight)));
+    // The size is cut to the screen when the window is placed (FitOnScreen).
+    resize(Clamped(v.Width, minimumWidth(), kLargestStoredSize),
+           Clamped(v.Height, minimumHeight(), kLargestStoredSize));
     if (v.Tab >= 0 && v.Tab < tab_Settings->count())
         tab_Settings->setCurrentIndex(v.Tab);
     if (v.Maximized)
@@ -165,6 +166,7 @@ void Tfrm_Main::RestoreDefaultSettings()
     ef_Negate = false;
     ef_Dein = false;
     resize(m_DefaultWidth, m_DefaultHeight);
+    FitOnScreen();
     const int listWidth = ListWidth();
     const int widths[] = {listWidth / 4, listWidth / 5, listWidth / 4, listWidth / 4};
     for (int i = 0; i < 4; ++i)
