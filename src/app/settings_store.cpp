@@ -96,6 +96,7 @@ TSettingsValues ReadSettings(const TIniFile& file, const TSettingsDefaults& wind
     v.Location = file.ReadString(kMain, "Location", d.Location);
     v.AddPath = file.ReadString(kMain, "AddPath", d.AddPath);
     v.AddView = file.ReadInteger(kMain, "AddView", d.AddView);
+    v.Command = file.ReadString(kMain, "Command", d.Command);
     v.Update = file.ReadBool(kMain, "Update", d.Update);
     v.OriginalSettings = file.ReadBool(kMain, "OriginalSettings", d.OriginalSettings);
     v.Custom = file.ReadString(kMain, "Custom", d.Custom);
@@ -134,6 +135,7 @@ void WriteSettings(TIniFile& file, const TSettingsValues& v)
     file.WriteString(kMain, "Location", v.Location);
     file.WriteString(kMain, "AddPath", v.AddPath);
     file.WriteInteger(kMain, "AddView", v.AddView);
+    file.WriteString(kMain, "Command", v.Command);
     if (v.Maximized) {
         file.WriteBool(kMain, "Maximized", true);
     } else {

@@ -28,6 +28,7 @@ struct TSettingsValues {
     std::string Location;
     std::string AddPath;
     int AddView = 0;
+    std::string Command;  // the last FFMPEG command accepted
     bool Update = true;
     bool OriginalSettings = true;
     std::string Custom = "7680x4800";

@@ -21,6 +21,8 @@ void TMainWindowHost::SelectVideoFormat(int position) { m_Main.SelectVideoFormat
 QString TMainWindowHost::Options() const { return m_Main.Options(); }
 void TMainWindowHost::SetOptions(const QString& options) { m_Main.SetOptions(options); }
 bool TMainWindowHost::AskCommand() { return RunCommandDialog(*this); }
+QString TMainWindowHost::LastCommand() const { return m_Main.LastCommand(); }
+void TMainWindowHost::SetLastCommand(const QString& command) { m_Main.LastCommand() = command; }
 
 TDestinationChoice TMainWindowHost::DestinationChoice() const { return m_Main.DestinationChoice(); }
 QString TMainWindowHost::OutputFolderText() const { return m_Main.OutputFolderText(); }

@@ -39,6 +39,8 @@ public:
     void SetOptions(const QString& options) override;
     // Through the settings dialogs' FFMPEG command dialog.
     bool AskCommand() override;
+    QString LastCommand() const override;
+    void SetLastCommand(const QString& command) override;
 
     TDestinationChoice DestinationChoice() const override;
     QString OutputFolderText() const override;

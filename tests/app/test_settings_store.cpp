@@ -91,6 +91,7 @@ TEST(SettingsStore, WriteThenReadRoundTripsAndKeepsOtherKeys)
     TSettingsValues v = TSettingsValues::Defaults(kWindow);
     v.LocOption = 3;
     v.Location = "/srv/out dir";
+    v.Command = "-c:v mpeg4 -vf \"scale=640:-2\" -q:v 3";
     v.Tab = 4;
     v.VideoFormat2 = 8;
     v.AudioBitRate2 = 13;
@@ -101,6 +102,7 @@ TEST(SettingsStore, WriteThenReadRoundTripsAndKeepsOtherKeys)
     const TSettingsValues back = ReadSettings(TIniFile(file.Text()), kWindow);
     EXPECT_EQ(back.LocOption, 3);
     EXPECT_EQ(back.Location, "/srv/out dir");
+    EXPECT_EQ(back.Command, v.Command);
     EXPECT_EQ(back.Tab, 4);
     EXPECT_EQ(back.VideoFormat2, 8);
     EXPECT_EQ(back.AudioBitRate2, 13);

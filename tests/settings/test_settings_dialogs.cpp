@@ -74,6 +74,7 @@ private slots:
     void commandLayout();
     void commandOkTakesTextAsTypedAndFormat();
     void commandCancelAndEscChangeNothing();
+    void commandOkRefusesWhatTheEngineCannotRead();
     void commandFlowOnMainWindow();
 };
 
@@ -355,9 +356,9 @@ void TestSettingsDialogs::commandOkTakesTextAsTypedAndFormat()
 {
     QWidget parent;
     parent.show();
-    // Blanks around the command reach the run unchanged; an empty command is taken too.
-    for (const QString& typed : {QStringLiteral("  -c:v mpeg4 -q:v 3  "), QString()}) {
-        QString options = QStringLiteral("old");
+    // Blanks around the command reach the run unchanged.
+    for (const QString& typed : {QStringLiteral("  -c:v mpeg4 -q:v 3  "), QStringLiteral("-an")}) {
+        QString options;
         int format = 2;
         OnModal([typed](QWidget* modal) {
             auto* dialog = qobject_cast<Tfrm_Command*>(modal);
@@ -398,6 +399,44 @@ void TestSettingsDialogs::commandCancelAndEscChangeNothing()
     }
 }
 
+void TestSettingsDialogs::commandOkRefusesWhatTheEngineCannotRead()
+{
+    struct Case {
+        QString typed;
+        int format;  // WebM is 8, MKV 2
+        QString problem;
+    };
+    const Case cases[] = {
+        {QString(), 2, QStringLiteral("Type the options for the conversion")},
+        {QStringLiteral("   "), 2, QStringLiteral("Type the options for the conversion")},
+        {QStringLiteral("-c:v libx26"), 2, QStringLiteral("Unknown encoder 'libx26'")},
+        {QStringLiteral("-vcodec mpeg4 -bogus 1"), 2, QStringLiteral("Option not found \"bogus\"")},
+        {QStringLiteral("-f nosuchmuxer"), 8, QStringLiteral("'nosuchmuxer' is not a suitable output format")},
+    };
+    QWidget parent;
+    parent.show();
+    for (const Case& c : cases) {
+        QString options;
+        int format = c.format;
+        OnModal([&c](QWidget* modal) {
+            auto* dialog = qobject_cast<Tfrm_Command*>(modal);
+            QVERIFY(dialog);
+            QVERIFY(!dialog->lbl_Problem->isVisible());
+            QTest::keyClicks(dialog->txt_Command, c.typed);
+            QTest::mouseClick(dialog->btn_OK, Qt::LeftButton);
+            // Still open, the problem named in the dialog; then the user corrects the command.
+            QVERIFY(dialog->isVisible());
+            QVERIFY(dialog->lbl_Problem->isVisible());
+            QVERIFY2(dialog->lbl_Problem->text().contains(c.problem), qPrintable(dialog->lbl_Problem->text()));
+            Grab(*dialog, QStringLiteral("command-problem"));
+            dialog->txt_Command->setText(QStringLiteral("-c:v mpeg4 -an"));
+            QTest::mouseClick(dialog->btn_OK, Qt::LeftButton);
+        });
+        QVERIFY(Tfrm_Command::Execute(&parent, options, format));
+        QCOMPARE(options, QStringLiteral("-c:v mpeg4 -an"));
+    }
+}
+
 void TestSettingsDialogs::commandFlowOnMainWindow()
 {
     QTemporaryDir config;
@@ -431,12 +470,19 @@ void TestSettingsDialogs::commandFlowOnMainWindow()
     QCOMPARE(ui.cb_VideoFormat->currentText(), QStringLiteral("WebM"));
     QCOMPARE(encoders(), mkvEncoders);
 
-    // Cancel, or "OK" on an empty box, ends the flow with no command left over.
+    // The dialog opens again with the command last accepted; Cancel, also after an empty "OK"
+    // was refused, ends the flow with no command left over.
     for (bool ok : {false, true}) {
         OnModal([ok](QWidget* modal) {
             auto* dialog = qobject_cast<Tfrm_Command*>(modal);
             QVERIFY(dialog);
-            QTest::mouseClick(ok ? dialog->btn_OK : dialog->btn_Cancel, Qt::LeftButton);
+            QCOMPARE(dialog->txt_Command->text(), QStringLiteral(" -an "));
+            if (ok) {
+                dialog->txt_Command->clear();
+                QTest::mouseClick(dialog->btn_OK, Qt::LeftButton);
+                QVERIFY(dialog->isVisible());
+            }
+            QTest::mouseClick(dialog->btn_Cancel, Qt::LeftButton);
         });
         QVERIFY(!reelsmith::RunCommandDialog(host));
         QVERIFY(window.Options().isEmpty());

@@ -83,6 +83,8 @@ public:
     // The option string of the next run.
     const QString& Options() const { return str_Options; }
     void SetOptions(const QString& options) { str_Options = options; }
+    // The last command the FFMPEG command dialog accepted (kept in the settings file).
+    QString& LastCommand() { return str_LastCommand; }
 
     // The " Output " tab: the destination choice, the folder typed for "Use following path",
     // and bringing the tab to the front.
@@ -169,6 +171,7 @@ private:
     int ef_Degrees = 0;
     QString str_AddPath;
     int int_AddView = 0;
+    QString str_LastCommand;
     bool bool_Shown = false;
     std::unique_ptr<QObject> prg_Win7;
 

@@ -58,6 +58,7 @@ void Tfrm_Main::LoadSettings()
     txt_Path->setText(FromUtf8(v.Location));
     str_AddPath = FromUtf8(v.AddPath);
     int_AddView = v.AddView;
+    str_LastCommand = FromUtf8(v.Command);
     act_Update->setChecked(v.Update);
     chk_OriginalSettings->setChecked(v.OriginalSettings);
 
@@ -108,6 +109,7 @@ bool Tfrm_Main::SaveSettings()
     v.Location = ToUtf8(txt_Path->text());
     v.AddPath = ToUtf8(str_AddPath);
     v.AddView = int_AddView;
+    v.Command = ToUtf8(str_LastCommand);
     v.Maximized = isMaximized();
     v.Height = height();
     v.Width = width();

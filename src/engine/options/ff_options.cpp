@@ -145,6 +145,7 @@ int TakeTableOption(TOptionParseContext& octx, const TOptionDef& po, const std::
     } else if (po.flags & HAS_ARG) {
         if (i >= words.size()) {
             EngineLog(TLogLevel::llError, "Missing argument for option \"" + name + "\".");
+            SetOptionErrorText("Missing argument for option \"" + name + "\"");
             return AVERROR(EINVAL);
         }
         arg = words[i++];

@@ -8,11 +8,12 @@
 #include <QVBoxLayout>
 
 #include "base/ui/push_button.h"
+#include "engine/options/command_check.h"
 #include "settings/choice_lists.h"
 
 namespace reelsmith {
 
-Tfrm_Command::Tfrm_Command(int formatPosition, QWidget* parent) : QDialog(parent)
+Tfrm_Command::Tfrm_Command(int formatPosition, const QString& command, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frm_Command"));
     setWindowTitle(QStringLiteral("FFMPEG Command"));
@@ -20,12 +21,13 @@ Tfrm_Command::Tfrm_Command(int formatPosition, QWidget* parent) : QDialog(parent
     BuildLayout();
     cb_VideoFormat->setCurrentIndex(formatPosition >= 0 && formatPosition < cb_VideoFormat->count() ? formatPosition
                                                                                                     : -1);
+    txt_Command->setText(command);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 bool Tfrm_Command::Execute(QWidget* parent, QString& options, int& formatPosition)
 {
-    Tfrm_Command dialog(formatPosition, parent);
+    Tfrm_Command dialog(formatPosition, options, parent);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     options = dialog.Command();
@@ -36,6 +38,25 @@ bool Tfrm_Command::Execute(QWidget* parent, QString& options, int& formatPositio
 QString Tfrm_Command::Command() const { return txt_Command->text(); }
 
 int Tfrm_Command::FormatPosition() const { return cb_VideoFormat->currentIndex(); }
+
+void Tfrm_Command::btn_OKClick()
+{
+    const QString command = Command().trimmed();
+    std::string problem;
+    if (command.isEmpty()) {
+        problem = "Type the options for the conversion, as in the example.";
+    } else {
+        // The run names its outputs after the format, so the muxer is the one this name picks.
+        const std::string output = "output." + cb_VideoFormat->currentText().toLower().toStdString();
+        problem = CommandProblem(command.toStdString(), output);
+    }
+    lbl_Problem->setText(QString::fromStdString(problem));
+    lbl_Problem->setVisible(!problem.empty());
+    if (problem.empty())
+        accept();
+    else
+        txt_Command->setFocus();
+}
 
 void Tfrm_Command::BuildLayout()
 {
@@ -56,7 +77,12 @@ void Tfrm_Command::BuildLayout()
     const TOkCancelButtons okCancel = MakeOkCancelButtons(this);
     btn_OK = okCancel.OK;
     btn_Cancel = okCancel.Cancel;
-    connect(btn_OK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btn_OK, &QPushButton::clicked, this, &Tfrm_Command::btn_OKClick);
+    lbl_Problem = new QLabel(this);
+    lbl_Problem->setObjectName(QStringLiteral("lbl_Problem"));
+    lbl_Problem->setStyleSheet(QStringLiteral("color: #c00000"));
+    lbl_Problem->setWordWrap(true);
+    lbl_Problem->setVisible(false);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(formatLabel);
@@ -71,6 +97,7 @@ void Tfrm_Command::BuildLayout()
     column->addWidget(lbl_Command);
     column->addWidget(txt_Command);
     column->addWidget(lbl_Example);
+    column->addWidget(lbl_Problem);
     column->addSpacing(8);
     column->addLayout(bottom);
 }

@@ -23,12 +23,16 @@ void EditCustomFrameSize(ISettingsDialogHost& host)
 bool RunCommandDialog(ISettingsDialogHost& host)
 {
     host.SetOptions({});
-    QString options;
+    QString options = host.LastCommand();
     int format = host.Choices().VideoFormat;
     // Setting the position from code does not refill the encoder lists (only the user's
     // choice in the main window does).
-    if (Tfrm_Command::Execute(host.Window(), options, format))
+    if (Tfrm_Command::Execute(host.Window(), options, format)) {
         host.SelectVideoFormat(format);
+        host.SetLastCommand(options);
+    } else {
+        options.clear();
+    }
     host.SetOptions(options);
     return !options.isEmpty();
 }

@@ -20,6 +20,9 @@ public:
     virtual void SetOptions(const QString& options) = 0;
     // Selects the video format as code does: the encoder lists stay as they are.
     virtual void SelectVideoFormat(int position) = 0;
+    // The last command the FFMPEG command dialog accepted, offered when it opens again.
+    virtual QString LastCommand() const = 0;
+    virtual void SetLastCommand(const QString& command) = 0;
 };
 
 // Edit > Effects: the effects dialog, whose OK writes the effects into the choices.
@@ -29,7 +32,8 @@ void EditCustomFrameSize(ISettingsDialogHost& host);
 
 // The dialog step of the FFMPEG command flow: empties the option string, lets the user type a
 // command into it (and pick the video format, whose encoder lists are left as they are) and
-// tells whether there is a command to run. Cancel leaves the option string empty.
+// tells whether there is a command to run. The dialog opens with the last accepted command and
+// accepts only a command the engine reads. Cancel leaves the option string empty.
 bool RunCommandDialog(ISettingsDialogHost& host);
 
 }  // namespace reelsmith
