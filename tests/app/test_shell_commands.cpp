@@ -12,16 +12,19 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
 #include <filesystem>
+#include <fstream>
 
 #include "app/settings_store.h"
 #include "app/ui/dark_theme.h"
 #include "app/ui/file_list_commands.h"
 #include "app/ui/help_command.h"
+#include "app/ui/help_viewer.h"
 #include "app/ui/main_window.h"
 #include "app/ui/shell_hooks.h"
 #include "intake/intake_fakes.h"
@@ -284,6 +287,48 @@ TEST_F(ShellCommandsTest, HelpOpensTheManualOrWarnsWhenItIsMissing)
         EXPECT_EQ(box.text, "The help file is not found. Please re-install the program.");
     }
     EXPECT_EQ(urls.opened.size(), 1);
+}
+
+// Without a browser the manual still opens, in the program's own viewer, and its links work.
+TEST_F(ShellCommandsTest, HelpWithoutABrowserShowsTheManualInside)
+{
+    auto main = MainWindow();
+    std::filesystem::create_directories(folder.file("help"));
+    std::ofstream(folder.file("help/index.html")) << "<h1>Start</h1><a href=\"files.html\">Files</a>";
+    std::ofstream(folder.file("help/files.html")) << "<h1>Files</h1>";
+    QList<QUrl> asked;
+    OpenHelp(*main, At("help/index.html"), [&asked](const QUrl& url) {
+        asked << url;
+        return false;
+    });
+    ASSERT_EQ(asked.size(), 1);
+    auto* viewer = main->findChild<reelsmith::Tfrm_HelpViewer*>();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_EQ(viewer->txt_Help->source(), QUrl::fromLocalFile(At("help/index.html")));
+    EXPECT_TRUE(viewer->txt_Help->toPlainText().contains("Start"));
+    emit viewer->txt_Help->anchorClicked(QUrl(QStringLiteral("files.html")));
+    EXPECT_EQ(viewer->txt_Help->source(), QUrl::fromLocalFile(At("help/files.html")));
+    EXPECT_TRUE(viewer->btn_Back->isEnabled());
+    // F1 again brings the same viewer back rather than a second one.
+    OpenHelp(*main, At("help/index.html"), [](const QUrl&) { return false; });
+    EXPECT_EQ(main->findChildren<reelsmith::Tfrm_HelpViewer*>().size(), 1);
+}
+
+// Play and links without a program for them say so, with the path to copy.
+TEST_F(ShellCommandsTest, NothingToOpenWithIsSaidWithThePath)
+{
+    auto main = MainWindow();
+    const QUrl file = QUrl::fromLocalFile(At("clip.mp4"));
+    TSeenBox box;
+    CloseNextBox(&box);
+    EXPECT_FALSE(
+        reelsmith::OpenExternally(main.get(), file, QStringLiteral("file"), [](const QUrl&) { return false; }));
+    EXPECT_TRUE(box.seen);
+    EXPECT_EQ(box.icon, QMessageBox::Warning);
+    EXPECT_TRUE(box.text.startsWith("Could not open the file:")) << box.text.toStdString();
+    EXPECT_TRUE(box.text.endsWith(At("clip.mp4"))) << box.text.toStdString();
+    EXPECT_TRUE(reelsmith::OpenExternally(main.get(), file, QStringLiteral("file"), [](const QUrl&) { return true; }));
 }
 
 TEST_F(ShellCommandsTest, DarkThemeWithoutItsFileChangesNothingButIsSaved)

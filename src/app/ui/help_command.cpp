@@ -1,11 +1,11 @@
 #include "app/ui/help_command.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
 
 #include "base/program_paths.h"
+#include "app/ui/help_viewer.h"
 #include "app/ui/main_window.h"
 
 namespace reelsmith {
@@ -14,10 +14,12 @@ QString HelpFilePath() { return QString::fromStdString(FindProgramFile("help/ind
 
 void Help2Click(Tfrm_Main& main) { OpenHelp(main, HelpFilePath()); }
 
-void OpenHelp(Tfrm_Main& main, const QString& path)
+void OpenHelp(Tfrm_Main& main, const QString& path, const TDesktopOpener& opener)
 {
     if (!path.isEmpty() && QFileInfo(path).isFile()) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+        const QString page = QFileInfo(path).absoluteFilePath();
+        if (!opener(QUrl::fromLocalFile(page)))
+            ShowHelpViewer(&main, page);
         return;
     }
     QMessageBox::warning(&main, QStringLiteral("Warning"),

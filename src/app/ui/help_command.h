@@ -1,6 +1,9 @@
 #pragma once
-// Help > Help (F1): the HTML user manual in the default browser.
+// Help > Help (F1): the HTML user manual in the default browser, or in the program's own
+// viewer when no browser can be started.
 #include <QString>
+
+#include "base/ui/open_external.h"
 
 namespace reelsmith {
 
@@ -10,7 +13,8 @@ class Tfrm_Main;
 QString HelpFilePath();
 
 void Help2Click(Tfrm_Main& main);
-// Opens the page, or tells the user that the manual is missing (empty or absent path).
-void OpenHelp(Tfrm_Main& main, const QString& path);
+// Opens the page with `opener` (the desktop's), in the built-in viewer when that fails, or
+// tells the user that the manual is missing (empty or absent path).
+void OpenHelp(Tfrm_Main& main, const QString& path, const TDesktopOpener& opener = DesktopOpener());
 
 }  // namespace reelsmith

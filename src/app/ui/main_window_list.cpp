@@ -1,6 +1,5 @@
 // The file list: its view, totals, selection, sorting and the row commands.
 #include <QApplication>
-#include <QDesktopServices>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -12,6 +11,7 @@
 #include "app/ui/file_icon_proxy.h"
 #include "app/ui/list_drop_target.h"
 #include "app/ui/main_window.h"
+#include "base/ui/open_external.h"
 
 namespace reelsmith {
 
@@ -163,7 +163,7 @@ void Tfrm_Main::Play1Click()
     if (rows.empty())
         return;
     const QString path = m_Files->Row(rows.front()).cell(FileCell::SourcePath);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    reelsmith::OpenExternally(this, QUrl::fromLocalFile(path), QStringLiteral("file"), reelsmith::DesktopOpener());
 }
 
 void Tfrm_Main::btn_PlayClick()

@@ -1,7 +1,6 @@
 #include "update/ui/about_window.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -11,6 +10,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "base/ui/open_external.h"
 #include "base/ui/product_picture.h"
 #include "update/update_address.h"
 #include "update/version_compare.h"
@@ -145,7 +145,7 @@ bool Tfrm_About::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonRelease) {
         if (watched == Label1)
-            QDesktopServices::openUrl(QUrl(Label1->text()));
+            OpenExternally(this, QUrl(Label1->text()), QStringLiteral("web page"), DesktopOpener());
         else
             accept();
         return true;
