@@ -95,6 +95,23 @@ void CloseNextBox(TSeenBox* seen)
     poll->start();
 }
 
+// Answers the next message box with `answer` once it shows, noting what it said.
+void AnswerNextBox(TSeenBox* seen, QMessageBox::StandardButton answer)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        *seen = {true, box->windowTitle(), box->text(), box->icon()};
+        box->button(answer)->click();
+    });
+    poll->start();
+}
+
 void SaveShot(QWidget& widget, const QString& name)
 {
     const QString folder = qEnvironmentVariable("REELSMITH_SCREENSHOT_DIR");
@@ -185,6 +202,43 @@ TEST_F(ShellCommandsTest, AListThatCannotBeReadKeepsTheRowsAndShowsTheError)
     EXPECT_TRUE(box.text.contains(At("huge.fls")));
     EXPECT_EQ(SourcePaths(*main), QStringList({"/v/keep.mp4", "/v/also.avi"}));
     EXPECT_EQ(addFilesCalls, 0);
+}
+
+// New and Restore default settings ask before they throw the list or the choices away.
+TEST_F(ShellCommandsTest, NewAndRestoreDefaultsAskFirst)
+{
+    struct Case {
+        bool restore;  // Restore default settings, else New
+        int rows;
+        QMessageBox::StandardButton answer;
+        bool asked;
+        bool done;
+    };
+    const Case cases[] = {
+        {false, 2, QMessageBox::No, true, false},  {false, 2, QMessageBox::Yes, true, true},
+        {false, 0, QMessageBox::Yes, false, true}, {true, 1, QMessageBox::No, true, false},
+        {true, 1, QMessageBox::Yes, true, true},
+    };
+    for (const Case& c : cases) {
+        QStringList rows;
+        for (int i = 0; i < c.rows; ++i)
+            rows << At("clip") + QString::number(i) + QStringLiteral(".mp4");
+        auto main = MainWindow(rows);
+        const TMainControls ui(*main);
+        ui.tab_Settings->setCurrentIndex(3);
+        TSeenBox box;
+        if (c.asked)
+            AnswerNextBox(&box, c.answer);
+        (c.restore ? ui.act_Defaults : ui.act_New)->trigger();
+        EXPECT_EQ(box.seen, c.asked) << c.restore << c.rows;
+        if (c.asked && !c.restore) {
+            EXPECT_EQ(box.text, "Discard the current list?");
+        }
+        if (c.restore)
+            EXPECT_EQ(ui.tab_Settings->currentIndex(), c.done ? 0 : 3);
+        else
+            EXPECT_EQ(main->Files().Count(), c.done ? 0 : c.rows);
+    }
 }
 
 TEST_F(ShellCommandsTest, OpeningAMissingListChangesNothing)

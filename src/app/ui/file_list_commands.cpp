@@ -36,7 +36,7 @@ void Open1Click(Tfrm_Main& main)
 {
     main.PendingPaths().clear();
     const QString path = AskListFile(main, QFileDialog::AcceptOpen);
-    if (!path.isEmpty())
+    if (!path.isEmpty() && main.ConfirmDiscardList())
         OpenFileList(main, path);
 }
 

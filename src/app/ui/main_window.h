@@ -52,6 +52,10 @@ public:
     // False (after telling the user) when the file could not be written.
     bool SaveSettings();
     void RestoreDefaultSettings();
+    // Yes/No over the window ("Confirm"), No the default; true for Yes.
+    bool Confirmed(const QString& question);
+    // True when the list is empty or the user agrees to "Discard the current list?".
+    bool ConfirmDiscardList();
     // Cuts the window to the screen's available area and centres it, frame included.
     void FitOnScreen();
 

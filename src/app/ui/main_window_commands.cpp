@@ -1,6 +1,7 @@
 // Menus, the list's context menu, and the wiring of every command to its handler.
 #include <QAction>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -90,14 +91,21 @@ void Tfrm_Main::ConnectCommands()
     const auto hook = [this](TMainWindowHooks::Command TMainWindowHooks::*member) {
         return [this, member] { RunHook(m_Hooks.*member); };
     };
-    connect(act_New, &QAction::triggered, this, &Tfrm_Main::New1Click);
+    connect(act_New, &QAction::triggered, this, [this] {
+        if (ConfirmDiscardList())
+            New1Click();
+    });
     connect(act_Open, &QAction::triggered, this, hook(&TMainWindowHooks::OpenList));
     connect(act_Save, &QAction::triggered, this, hook(&TMainWindowHooks::SaveList));
     connect(act_Convert, &QAction::triggered, this, hook(&TMainWindowHooks::Convert));
     connect(act_Command, &QAction::triggered, this, hook(&TMainWindowHooks::FfmpegCommand));
     connect(act_Extract, &QAction::triggered, this, hook(&TMainWindowHooks::ExtractAudio));
     connect(act_Burn, &QAction::triggered, this, &Tfrm_Main::btn_BurnClick);
-    connect(act_Defaults, &QAction::triggered, this, &Tfrm_Main::RestoreDefaultSettings);
+    connect(act_Defaults, &QAction::triggered, this, [this] {
+        if (Confirmed(QStringLiteral("Restore the default settings? The choices on every tab return to their "
+                                     "first-start values.")))
+            RestoreDefaultSettings();
+    });
     connect(act_Exit, &QAction::triggered, this, &QWidget::close);
     connect(act_AddFiles, &QAction::triggered, this, &Tfrm_Main::btn_AddClick);
     connect(act_Paste, &QAction::triggered, this, hook(&TMainWindowHooks::Paste));
@@ -131,6 +139,17 @@ void Tfrm_Main::ConnectCommands()
     connect(cb_Type, &QComboBox::activated, this, &Tfrm_Main::cb_TypeSelect);
     connect(btn_Apply, &QPushButton::clicked, this, &Tfrm_Main::btn_ApplyClick);
     connect(cb_VideoFormat, &QComboBox::activated, this, &Tfrm_Main::cb_VideoFormatChange);
+}
+
+bool Tfrm_Main::Confirmed(const QString& question)
+{
+    return QMessageBox::question(this, QStringLiteral("Confirm"), question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool Tfrm_Main::ConfirmDiscardList()
+{
+    return m_Files->Count() == 0 || Confirmed(QStringLiteral("Discard the current list?"));
 }
 
 }  // namespace reelsmith
