@@ -1,10 +1,13 @@
 #include "app/file_list_io.h"
 
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
+#include "app/file_urls.h"
 #include "base/bounded_file_read.h"
+#include "base/file_replace.h"
 #include "base/qt/file_name.h"
 
 namespace reelsmith {
@@ -32,6 +35,46 @@ QString DecodeText(const QByteArray& bytes)
 
 QString SystemMessage(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
+constexpr char kUrlStart[] = "file://";
+
+// A line that a plain name would break, or that would read back as a URL.
+bool NeedsUrl(const QString& path)
+{
+    return path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')) ||
+           path.startsWith(QLatin1String(kUrlStart));
+}
+
+QString LineToPath(const QString& line)
+{
+    if (!line.startsWith(QLatin1String(kUrlStart)))
+        return line;
+    const QString path = LocalPathFromFileUrl(FileNameBytes(line));
+    return path.isEmpty() ? line : path;  // not a local file URL: a name as it stands
+}
+
+// The folder of the list, absolute, with a trailing "/"; the working folder's name may be no UTF-8.
+QString ListFolder(const QString& listPath)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(FileNameString(listPath), error);
+    return WithTrailingSlash(FileNameText(absolute.parent_path().native()));
+}
+
+// "." parts and doubled "/" never change which file a path names; ".." does (through a
+// link), so it stays.
+QString WithoutDotParts(const QString& path)
+{
+    const QStringList parts = path.split(QLatin1Char('/'));
+    QStringList kept;
+    for (const QString& part : parts)
+        if (!part.isEmpty() && part != QLatin1String("."))
+            kept.append(part);
+    QString clean = kept.join(QLatin1Char('/'));
+    if (path.startsWith(QLatin1Char('/')))
+        clean.prepend(QLatin1Char('/'));
+    return clean;
+}
+
 }  // namespace
 
 QStringList DecodeFileList(const QByteArray& bytes)
@@ -44,7 +87,7 @@ QStringList DecodeFileList(const QByteArray& bytes)
         if (i < text.size() && text[i] != QLatin1Char('\r') && text[i] != QLatin1Char('\n'))
             continue;
         if (i > start)
-            paths.append(text.mid(start, i - start));
+            paths.append(LineToPath(text.mid(start, i - start)));
         start = i + 1;
     }
     return paths;
@@ -70,24 +113,41 @@ bool ReadFileList(const QString& path, QStringList* paths, QString* error)
         *error = QStringLiteral("Cannot read file \"%1\". %2").arg(shown, SystemMessage(code));
         return false;
     }
-    *paths = DecodeFileList(QByteArray::fromStdString(bytes));
+    const QString folder = ListFolder(path);
+    paths->clear();
+    for (const QString& line : DecodeFileList(QByteArray::fromStdString(bytes)))
+        paths->append(WithoutDotParts(line.startsWith(QLatin1Char('/')) ? line : folder + line));
     return true;
+}
+
+QByteArray EncodeFileList(const QStringList& paths)
+{
+    QByteArray bytes;
+    for (const QString& path : paths) {
+        const QByteArray name = FileNameBytes(path);
+        if (NeedsUrl(path))
+            bytes += "file://" + name.toPercentEncoding("/");
+        else
+            bytes += name;
+        bytes += "\r\n";
+    }
+    return bytes;
 }
 
 bool WriteFileList(const QString& path, const QStringList& paths, QString* error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString());
-        return false;
-    }
-    for (const QString& line : paths)
-        file.write(FileNameBytes(line) + "\r\n");
-    if (!file.commit()) {
-        *error = QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    const QByteArray bytes = EncodeFileList(paths);
+    const bool existed = PathExists(path);
+    std::string reason;
+    if (ReplaceFileContents(FileNameString(path), std::string_view(bytes.constData(), bytes.size()), &reason))
+        return true;
+    QString because = QString::fromLocal8Bit(reason.c_str());
+    if (!because.endsWith(QLatin1Char('.')))
+        because += QLatin1Char('.');
+    *error = QStringLiteral("Cannot write file \"%1\". %2").arg(DisplayedFileName(path), because);
+    if (existed)
+        *error += QStringLiteral(" The list saved there before is kept.");
+    return false;
 }
 
 }  // namespace reelsmith

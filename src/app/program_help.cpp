@@ -46,7 +46,8 @@ Option strings:
 Exit status:
   0  every file was converted, or the window was closed
   1  a file failed or was skipped because its output existed, the libraries could
-     not be loaded, the file list could not be read, or OUTDIR could not be used
+     not be loaded, the file list could not be read, OUTDIR could not be used, or the
+     run log could not be saved
   2  nothing to convert: no media file was added
 
 Files:
@@ -56,7 +57,8 @@ Files:
   log.txt
        the run log of a command line ending in x: beside the program when that folder
        is writable, else ~/.local/state/reelsmith/log.txt ($XDG_STATE_HOME in place of
-       ~/.local/state when set); the run's last line says where it was saved
+       ~/.local/state when set); each run saves log-DATE-TIME-PID.txt there and log.txt
+       shows the last one; the run's last line says where it was saved
   /usr/share/reelsmith/
        the help manual and the dark style, used when they are not beside the program
 

@@ -1,6 +1,8 @@
 #include "base/output_staging.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,6 +108,71 @@ std::string NumberedName(const std::string& finalPath, int number)
     return FolderOf(finalPath) + stem + " (" + std::to_string(number) + ")" + extension;
 }
 
+// A descriptor closed on every way out (closing also drops its flock).
+struct TDescriptor {
+    int Fd = -1;
+    ~TDescriptor()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+};
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+// ".clip.partial-1a2b3c.mp4", ".partial-1a2b3c.mp4" (StagingNameFor's two forms).
+bool IsStagingName(const std::string& name)
+{
+    constexpr char kMarker[] = ".partial-";
+    constexpr size_t kMarkerSize = sizeof kMarker - 1;
+    constexpr size_t kTagSize = 6;
+    const size_t at = name.rfind(kMarker);
+    if (name.empty() || name[0] != '.' || at == std::string::npos || at + kMarkerSize + kTagSize > name.size())
+        return false;
+    const size_t tag = at + kMarkerSize;
+    for (size_t i = tag; i < tag + kTagSize; ++i)
+        if (!IsHexDigit(name[i]))
+            return false;
+    return tag + kTagSize == name.size() || name[tag + kTagSize] == '.';
+}
+
+// A leftover is removed only when its lock can be taken: no process has it open as its
+// staged file. The name must still be the file that was locked.
+void RemoveIfNotHeld(int folderFd, const char* name)
+{
+    TDescriptor file{::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    struct stat held {};
+    if (file.Fd < 0 || ::fstat(file.Fd, &held) != 0 || !S_ISREG(held.st_mode) ||
+        ::flock(file.Fd, LOCK_EX | LOCK_NB) != 0)
+        return;
+    struct stat named {};
+    if (::fstatat(folderFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == held.st_dev &&
+        named.st_ino == held.st_ino)
+        ::unlinkat(folderFd, name, 0);
+}
+
+// The staged files of processes that ended without removing them (SIGKILL, a power cut).
+// The folder is locked exclusively meanwhile: a file being created holds it shared until
+// its own lock is taken, so it is never taken for a leftover. A folder that is busy is
+// swept by a later run.
+void RemoveLeftovers(const std::string& folder)
+{
+    TDescriptor folderFd{::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (folderFd.Fd < 0 || ::flock(folderFd.Fd, LOCK_EX | LOCK_NB) != 0)
+        return;
+    const int listFd = ::dup(folderFd.Fd);
+    DIR* entries = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!entries) {
+        if (listFd >= 0)
+            ::close(listFd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(entries))
+        if (IsStagingName(entry->d_name))
+            RemoveIfNotHeld(folderFd.Fd, entry->d_name);
+    ::closedir(entries);
+}
+
 enum class TPlaced { Done, Taken, Failed };
 
 // Gives from the name to, unless to exists. renameat2 where the file system offers it; a
@@ -165,16 +232,24 @@ bool TStagedOutput::Begin(const std::string& finalPath)
         m_Error = finalPath + ": exists and is not a regular file";
         return false;
     }
+    RemoveLeftovers(FolderOf(finalPath));
     return CreateTemp();
 }
 
 bool TStagedOutput::CreateTemp()
 {
+    const std::string folder = FolderOf(m_FinalPath);
+    TDescriptor folderFd{::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (folderFd.Fd >= 0)
+        ::flock(folderFd.Fd, LOCK_SH);  // no sweep while the file is without its lock
     for (int attempt = 0; attempt < kTagAttempts; ++attempt) {
         const std::string temp = StagingNameFor(m_FinalPath, RandomTag());
         // O_EXCL: a name that exists, a link included, is never opened.
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
+            // Held until the file is committed or removed; it ends with the process, so a
+            // leftover of a killed process can be told from a file being written.
+            ::flock(fd, LOCK_EX | LOCK_NB);
             m_Fd = fd;
             m_TempPath = temp;
             m_Slot = RegisterSlot(temp);
@@ -204,7 +279,7 @@ bool TStagedOutput::Commit(TCommitMode mode)
         return false;
     }
     if (!StillOurs()) {
-        m_Error = m_TempPath + ": the temporary file was replaced while it was written";
+        m_Error = m_FinalPath + ": its temporary file was replaced while it was written";
         Discard();
         return false;
     }

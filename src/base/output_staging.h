@@ -3,7 +3,10 @@
 // a hidden temporary file beside the final name (".clip.partial-1a2b3c.mp4": the extension
 // stays, since the container is chosen from it) exclusively, so nothing is truncated and no
 // link is followed; the engine writes that file; Commit renames it to the final name, and
-// Discard (or the destructor, or a termination signal) removes it.
+// Discard (or the destructor, or a termination signal) removes it. The temporary file is
+// held with flock(LOCK_EX) on its own descriptor while it is staged; the lock ends with the
+// process, so Begin removes the hidden temporary files of its folder whose lock it can take:
+// those of a killed process (SIGKILL leaves them), never one another run is writing.
 
 #include <string>
 

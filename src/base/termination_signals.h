@@ -2,7 +2,10 @@
 // SIGTERM, SIGINT and SIGHUP for programs that write staged outputs. The first signal is
 // only recorded (and announced by a byte on a wake-up descriptor), so the program can stop
 // the engine, remove its temporary files and then end as the signal would have ended it;
-// a second signal removes the staged files at once and ends the program there.
+// a second signal removes the staged files at once and ends the program there. The first
+// signal is always honoured: when the program has not ended 5 seconds after it (a main
+// thread busy elsewhere), the staged files are removed and it ends there (SIGALRM is
+// taken for that).
 
 namespace reelsmith {
 

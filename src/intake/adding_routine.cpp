@@ -2,8 +2,12 @@
 
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
+
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "intake/accepted_extensions.h"
 #include "base/qt/file_name.h"
@@ -14,6 +18,21 @@ namespace reelsmith {
 namespace {
 
 std::string LocalName(const QString& path) { return FileNameString(path); }
+
+// A path as the system resolves it: its folder with links, "." and ".." resolved, and its
+// own name ("X/./a.mp4", "X//a.mp4" and "Y/a.mp4" with Y a link to X are one). The name
+// itself stays: a link or a hard link under another name is a row of its own, with an
+// output of its own name.
+std::optional<std::string> ResolvedPath(const QString& path)
+{
+    const std::string local = LocalName(path);
+    const size_t slash = local.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : local.substr(0, slash);
+    char resolved[PATH_MAX];
+    if (!::realpath(folder.c_str(), resolved))
+        return std::nullopt;
+    return std::string(resolved) + "/" + local.substr(slash == std::string::npos ? 0 : slash + 1);
+}
 
 const QString kNotAFile = QStringLiteral("not found, or not a regular file");
 
@@ -69,6 +88,10 @@ int TAddingRoutine::AddCandidates()
 {
     const QStringList listed = m_List.SourcePaths();
     m_ListedPaths = QSet<QString>(listed.begin(), listed.end());
+    m_ListedFiles.clear();
+    for (const QString& path : listed)
+        if (const auto resolved = ResolvedPath(path))
+            m_ListedFiles.insert(*resolved);
     int added = 0;
     const auto count = m_Candidates.size();
     for (qsizetype i = 0; i < count; ++i) {
@@ -93,6 +116,10 @@ bool TAddingRoutine::AddCandidate(const QString& path)
         Reject(path, kNotAFile);
         return false;
     }
+    // The same file spelled another way is already a row: it is there, not rejected.
+    const auto resolved = ResolvedPath(path);
+    if (resolved && m_ListedFiles.contains(*resolved))
+        return false;
     const std::optional<TProbedMedia> media = m_Probe.Probe(local);
     if (!media) {
         // A file the probe could not open for want of rights is no damaged file.
@@ -104,6 +131,8 @@ bool TAddingRoutine::AddCandidate(const QString& path)
     }
     m_List.AppendRow(MakeFileListRow(path, size, *media));
     m_ListedPaths.insert(path);
+    if (resolved)
+        m_ListedFiles.insert(*resolved);
     return true;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The adding routine: turns the pending paths into file list rows. The first pass
 // expands folders into media files and keeps files with an accepted extension; the
-// second probes each new candidate once and appends its row. Cancel stops the second
+// second probes each new candidate once and appends its row; a file that is already a row,
+// under any spelling of its folder ("X/./a.mp4", a link to X), is not added again. Cancel stops the second
 // pass before the next candidate; rows already appended stay and the list is re-sorted.
 // Every named file that does not become a row is kept with its reason, so the caller can
 // tell the user.
@@ -10,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <set>
+#include <string>
 
 #include "intake/file_list_target.h"
 #include "intake/find_file.h"
@@ -51,6 +54,7 @@ private:
     TFindFile m_FindFile;
     QStringList m_Candidates;
     QSet<QString> m_ListedPaths;
+    std::set<std::string> m_ListedFiles;  // every row's path with its folder resolved
     TRejectedInputs m_Rejected;
 };
 

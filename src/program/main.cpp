@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/command_line.h"
 #include "app/program_help.h"
@@ -10,6 +11,27 @@
 #include "program/program_hooks.h"
 #include "runs/termination_notifier.h"
 
+namespace {
+
+// An unattended run's stderr names the inputs not converted and the program's own errors; the
+// toolkit's notes about the missing display or runtime folder are no business of its user.
+void QuietQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+// As the run commands decide it (UnattendedRun), before the toolkit starts and speaks.
+bool UnattendedCommandLine(const QStringList& params)
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const bool headless = platform == "offscreen" || platform == "minimal";
+    const bool automatic = params.size() > 1 && !params.at(1).isEmpty();
+    return reelsmith::LastParameterIsExit(params) || (automatic && headless);
+}
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
     if (const int status = reelsmith::AnswerInfoOption(argc, argv); status >= 0)
@@ -18,6 +40,14 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    {
+        QStringList params;
+        for (int i = 1; i < argc; ++i)
+            params.append(reelsmith::FileNameText(QByteArray(argv[i])));
+        if (reelsmith::OpenWithPaths(params).isEmpty() && UnattendedCommandLine(params) &&
+            qEnvironmentVariableIsEmpty("REELSMITH_VERBOSE"))
+            qInstallMessageHandler(QuietQtMessage);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Reelsmith"));
     QApplication::setOrganizationName(QStringLiteral("Tarnwick"));

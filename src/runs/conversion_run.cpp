@@ -334,8 +334,10 @@ void TConversionRun::StartEncoder()
 
 bool TConversionRun::StageOutput(const QString& outputPath, QString* error)
 {
-    if (m_Staged.Begin(FileNameString(outputPath)))
+    if (m_Staged.Begin(FileNameString(outputPath))) {
+        m_Log.ShowNameAs(Text(m_Staged.TempPath()), DisplayedFileName(outputPath));
         return true;
+    }
     *error = Text(m_Staged.Error());
     return false;
 }
@@ -528,9 +530,11 @@ void TConversionRun::EndRun()
     m_View.DefaultBeep();
     emit RunOver();
     if (m_Setup.ExitAtEnd) {
-        // The program still ends when the log cannot be saved; the last line says so.
-        const QString logPath = LogPath();
-        PrintLogPlace(logPath, m_Log.SaveToFile(logPath));
+        // The program still ends when the log cannot be saved; the last line says so, and
+        // the exit status.
+        const TSavedLog saved = SaveRunLog(m_Log, m_Setup.LogPath);
+        m_LogLost = !saved.Saved;
+        PrintLogPlace(saved);
         m_View.Terminate();
     }
 }
@@ -626,7 +630,7 @@ void TConversionRun::NameNotAdded()
 
 void TConversionRun::RecordNotConverted(const QString& path, const QString& reason)
 {
-    m_NotConverted.push_back({path, reason});
+    m_NotConverted.push_back({path, m_Log.WithShownName(reason)});
     if (m_Setup.ReportNotConverted)
         m_Setup.ReportNotConverted(m_NotConverted.back());
 }

@@ -125,6 +125,8 @@ public:
     bool Completed() const { return m_Over && m_Display.FileLabel == QLatin1String("Done.") && !m_Cancelled; }
     // Rows whose conversion failed or whose existing output was kept, and inputs not added.
     int FailedRows() const { return m_FailedRows; }
+    // The run was to save its log and could not.
+    bool LogLost() const { return m_LogLost; }
     // Every input not converted so far, with its reason.
     const TRejectedInputs& NotConverted() const { return m_NotConverted; }
     int RunFileCount() const { return m_RunFileCount; }
@@ -196,6 +198,7 @@ private:
     bool m_Over = false;
     bool m_Closing = false;
     int m_FailedRows = 0;
+    bool m_LogLost = false;
     TRejectedInputs m_NotConverted;
     QString m_FolderError;  // the output folder could not be created
     // The engine's warnings and errors while a file converts (a damaged source still

@@ -1,12 +1,19 @@
 #include "runs/run_log.h"
 
+#include <unistd.h>
+
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QRegularExpression>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
-#include "runs/destination.h"
+#include "base/file_replace.h"
 #include "base/program_paths.h"
+#include "base/qt/file_name.h"
+#include "runs/destination.h"
 
 namespace reelsmith {
 
@@ -47,7 +54,28 @@ QString EscapeControlCharacters(const QString& text)
 
 void TRunLog::Add(const QString& text, TLogColour colour, bool bold)
 {
-    m_Lines.push_back({EscapeControlCharacters(text), colour, bold});
+    m_Lines.push_back({EscapeControlCharacters(WithShownName(text)), colour, bold});
+}
+
+void TRunLog::ShowNameAs(const QString& hidden, const QString& shown)
+{
+    m_HiddenName = hidden;
+    m_ShownName = shown;
+}
+
+QString TRunLog::WithShownName(const QString& text) const
+{
+    if (m_HiddenName.isEmpty())
+        return text;
+    const auto fileNameOf = [](const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); };
+    QString shown = text;
+    // The engine names its output as it was given: "file:" and the whole path.
+    shown.replace(QStringLiteral("file:") + m_HiddenName, m_ShownName);
+    shown.replace(m_HiddenName, m_ShownName);
+    const QString hiddenFile = fileNameOf(m_HiddenName);
+    if (!hiddenFile.isEmpty())
+        shown.replace(hiddenFile, fileNameOf(m_ShownName));
+    return shown;
 }
 
 QStringList TRunLog::PlainLines() const
@@ -58,14 +86,17 @@ QStringList TRunLog::PlainLines() const
     return lines;
 }
 
-bool TRunLog::SaveToFile(const QString& path) const
+bool TRunLog::SaveToFile(const QString& path, QString* error) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    QByteArray text;
     for (const TLogLine& line : m_Lines)
-        file.write(line.Text.toUtf8() + '\n');
-    return file.commit();
+        text += line.Text.toUtf8() + '\n';
+    std::string reason;
+    if (ReplaceFileContents(FileNameString(path), std::string_view(text.constData(), text.size()), &reason))
+        return true;
+    if (error)
+        *error = QString::fromLocal8Bit(reason.c_str());
+    return false;
 }
 
 namespace {
@@ -79,27 +110,88 @@ bool IsSystemFolder(const QString& folder)
 
 }  // namespace
 
-QString LogFilePath()
+QString LogFolder()
 {
     const QString programFolder = QString::fromStdString(ProgramFolder());
     if (!programFolder.isEmpty() && !IsSystemFolder(programFolder) && TestWriteAccess(programFolder))
-        return programFolder + QStringLiteral("log.txt");
+        return programFolder;
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (state.isEmpty() || !QDir::isAbsolutePath(state))
         state = QDir::homePath() + QStringLiteral("/.local/state");
     const QString folder = state + QStringLiteral("/reelsmith/");
     QDir().mkpath(folder);
-    return folder + QStringLiteral("log.txt");
+    return folder;
 }
 
-void PrintLogPlace(const QString& path, bool saved)
+QString LogFilePath() { return LogFolder() + QStringLiteral("log.txt"); }
+
+namespace {
+
+// log.txt becomes a link to the run's file, replaced in one step (a link made beside it,
+// renamed over it); a copy where links cannot be made (a FAT stick). Empty, or why not.
+QString PointLatestAt(const QString& folder, const QString& runFile, const TRunLog& log)
 {
-    const QByteArray name = QFile::encodeName(path);
-    if (saved)
+    const QString latest = folder + QStringLiteral("log.txt");
+    const std::string temporary = FileNameString(folder + QStringLiteral(".log.txt.%1").arg(::getpid()));
+    ::unlink(temporary.c_str());
+    // The link names the file beside it, so the folder may be moved.
+    if (::symlink(FileNameString(runFile.mid(folder.size())).c_str(), temporary.c_str()) == 0) {
+        if (::rename(temporary.c_str(), FileNameString(latest).c_str()) == 0)
+            return {};
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+    QString error;
+    log.SaveToFile(latest, &error);
+    return error;
+}
+
+void RemoveOldRunLogs(const QString& folder)
+{
+    const QRegularExpression runLogName(QStringLiteral("^log-\\d{8}-\\d{6}-\\d+\\.txt$"));
+    QStringList names;  // sorted by name, so oldest first
+    for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Name))
+        if (runLogName.match(name).hasMatch())
+            names.append(name);
+    for (qsizetype i = 0; i + kRunLogsKept < names.size(); ++i)
+        QFile::remove(folder + names[i]);
+}
+
+}  // namespace
+
+TSavedLog SaveRunLog(const TRunLog& log, const QString& explicitPath)
+{
+    TSavedLog saved;
+    const QString folder = explicitPath.isEmpty() ? LogFolder() : QString();
+    saved.Path = explicitPath.isEmpty()
+                     ? folder + QStringLiteral("log-%1-%2.txt")
+                                    .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")))
+                                    .arg(::getpid())
+                     : explicitPath;
+    saved.Saved = log.SaveToFile(saved.Path, &saved.Error);
+    if (!saved.Saved || !explicitPath.isEmpty())
+        return saved;
+    saved.LatestError = PointLatestAt(folder, saved.Path, log);
+    RemoveOldRunLogs(folder);
+    return saved;
+}
+
+void PrintLogPlace(const TSavedLog& saved)
+{
+    const QByteArray name = DisplayedFileName(saved.Path).toLocal8Bit();
+    if (saved.Saved)
         std::fprintf(stdout, "Run log saved to %s\n", name.constData());
     else
         std::fprintf(stdout, "Run log could not be saved to %s\n", name.constData());
     std::fflush(stdout);
+    if (!saved.Saved)
+        std::fprintf(stderr, "reelsmith: the run log could not be saved to %s: %s\n", name.constData(),
+                     saved.Error.toLocal8Bit().constData());
+    else if (!saved.LatestError.isEmpty())
+        std::fprintf(stderr, "reelsmith: log.txt could not be made to show the run log %s: %s\n", name.constData(),
+                     saved.LatestError.toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 }  // namespace reelsmith

@@ -35,22 +35,49 @@ class TRunLog {
 public:
     // Adds text as one line, its control characters escaped.
     void Add(const QString& text, TLogColour colour, bool bold = false);
+    // Lines that name hidden (the staged temporary file) name shown instead: the user
+    // never sees the temporary name, also not in an engine message. One pair at a time.
+    void ShowNameAs(const QString& hidden, const QString& shown);
+    // text with the hidden name replaced.
+    QString WithShownName(const QString& text) const;
     const std::vector<TLogLine>& Lines() const { return m_Lines; }
     // One entry per line, as "log.txt" holds them.
     QStringList PlainLines() const;
-    // Writes the lines as UTF-8 with LF endings; false when the file cannot be written.
-    bool SaveToFile(const QString& path) const;
+    // Writes the lines as UTF-8 with LF endings, whole or not at all (a full disk keeps the
+    // file that was there); false with *error set to the reason when it could not be saved.
+    bool SaveToFile(const QString& path, QString* error = nullptr) const;
 
 private:
     std::vector<TLogLine> m_Lines;
+    QString m_HiddenName;
+    QString m_ShownName;
 };
 
-// Where "log.txt" goes: beside the executable when that folder is writable and not a system
-// folder (/usr/..., /bin/, /opt/...), else under $XDG_STATE_HOME/reelsmith/ (default
-// ~/.local/state/reelsmith/), created when missing.
+// Where the logs of command-line runs go: beside the executable when that folder is writable
+// and not a system folder (/usr/..., /bin/, /opt/...), else $XDG_STATE_HOME/reelsmith/
+// (default ~/.local/state/reelsmith/), created when missing. With a trailing "/".
+QString LogFolder();
+// "log.txt" in LogFolder(): the log of the run that ended last.
 QString LogFilePath();
 
-// The last line of a command-line run, on stdout: where its log was saved, or that it could not be.
-void PrintLogPlace(const QString& path, bool saved);
+// Where a run's log was saved, or why it was not.
+struct TSavedLog {
+    bool Saved = false;
+    QString Path;         // the file the run's lines went to
+    QString Error;        // why they could not be saved
+    QString LatestError;  // why log.txt could not be made to show them (the log itself is saved)
+};
+
+// Saves a command-line run's log. With an explicit path, there. Otherwise each run has its
+// own file in LogFolder(), "log-YYYYMMDD-HHMMSS-PID.txt" (the local time the run ended and
+// the process id), so that runs at the same time never share one; "log.txt" is then made a
+// link to it (a copy where the file system has no links), and only the newest
+// kRunLogsKept run logs are kept.
+TSavedLog SaveRunLog(const TRunLog& log, const QString& explicitPath);
+inline constexpr int kRunLogsKept = 20;
+
+// The last line of a command-line run, on stdout: where its log was saved, or that it could
+// not be; a lost log is also said on stderr with its reason.
+void PrintLogPlace(const TSavedLog& saved);
 
 }  // namespace reelsmith

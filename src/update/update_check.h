@@ -11,9 +11,9 @@
 
 namespace reelsmith {
 
-// A little more than a version text may hold, so an over-long answer is recognised as one
-// without reading it all.
-inline constexpr std::size_t kUpdateBodyCap = 8;
+// Room for a version text with a byte-order mark, blanks and line ends around it, yet
+// small, so an over-long answer is recognised as one without reading it all.
+inline constexpr std::size_t kUpdateBodyCap = 32;
 // The whole check, connection included.
 inline constexpr long kUpdateTimeLimitMs = 15000;
 

@@ -12,12 +12,15 @@ struct TVersion {
     long Minor = 0;
 };
 
+// Digits only: from_chars alone would take "-1".
 std::optional<long> WholeInteger(const std::string& text)
 {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
     long value = 0;
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end)
+    if (error != std::errc() || stop != end)
         return std::nullopt;
     return value;
 }
@@ -36,10 +39,29 @@ std::optional<TVersion> ParseVersion(const std::string& text)
     return TVersion{*major, *minor};
 }
 
+std::string Trimmed(const std::string& text)
+{
+    constexpr char kBlanks[] = " \t\r\n\v\f";
+    const auto first = text.find_first_not_of(kBlanks);
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
 }  // namespace
 
-bool IsNewerVersion(const std::string& own, const std::string& published)
+std::string PublishedVersionText(const std::string& published)
 {
+    constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+    std::string text = Trimmed(published);
+    if (text.rfind(kByteOrderMark, 0) == 0)
+        text = Trimmed(text.substr(3));
+    return text;
+}
+
+bool IsNewerVersion(const std::string& own, const std::string& text)
+{
+    const std::string published = PublishedVersionText(text);
     if (published.empty() || published.size() > kMaxVersionText)
         return false;
     const auto mine = ParseVersion(own);

@@ -4,9 +4,13 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "app/file_list_io.h"
 #include "base/qt/file_name.h"
+#include "support/small_disk.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;
@@ -22,6 +26,21 @@ QByteArray Utf16(const QString& text, bool bigEndian)
         bytes.append(bigEndian ? lo : hi);
     }
     return bytes;
+}
+
+QByteArray ReadBytes(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::vector<std::string> Names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace
@@ -135,4 +154,122 @@ TEST(FileList, NamesThatAreNotUtf8KeepTheirBytes)
     QFile file(rewritten);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), name + "\r\n/v/plain.mp4\r\n");
+}
+
+// Every save is checked before it counts: a list that cannot be written whole says why, and
+// the list that was there keeps its bytes (a full disk used to leave 0 bytes and no error).
+TEST(FileList, ASaveThatFailsSaysWhyAndKeepsTheListThatWasThere)
+{
+    test::TempFolder folder;
+    const std::string disk = folder.file("disk");
+    test::SmallDisk small(disk, 64 * 1024);
+    const QStringList paths{QStringLiteral("/v/new one.mp4"), QStringLiteral("/v/new two.mkv")};
+    const QByteArray old("/v/old.mp4\r\n");
+    enum class Place { FullDisk, Folder, Fifo, MissingFolder, Plain };
+    struct Case {
+        const char* name;
+        Place place;
+        bool existing;     // a list is there before
+        bool saved;        // expected result
+        const char* says;  // part of the message
+    };
+    const Case cases[] = {
+        {"full disk, new list", Place::FullDisk, false, false, "No space left on device"},
+        {"full disk, over a list", Place::FullDisk, true, false, "The list saved there before is kept."},
+        {"a folder of that name", Place::Folder, false, false, "Is a directory"},
+        {"a pipe of that name", Place::Fifo, false, false, "It is not a regular file."},
+        {"no such folder", Place::MissingFolder, false, false, "No such file or directory"},
+        {"over a list, room enough", Place::Plain, true, true, ""},
+    };
+    bool fullDiskSkipped = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.place == Place::FullDisk && !small.Mounted()) {
+            fullDiskSkipped = true;
+            continue;
+        }
+        const std::string where = c.place == Place::FullDisk ? disk : folder.file(c.name);
+        if (c.place != Place::MissingFolder)
+            std::filesystem::create_directories(where);
+        const std::string list = where + "/list.fls";
+        if (c.place == Place::Folder)
+            std::filesystem::create_directories(list);
+        if (c.place == Place::Fifo) {
+            ASSERT_EQ(mkfifo(list.c_str(), 0600), 0);
+        }
+        if (c.existing)
+            std::ofstream(list, std::ios::binary) << old.toStdString();
+        if (c.place == Place::FullDisk)
+            small.Fill();
+        QString error;
+        EXPECT_EQ(WriteFileList(QString::fromStdString(list), paths, &error), c.saved) << error.toStdString();
+        if (c.saved) {
+            EXPECT_EQ(ReadBytes(list), "/v/new one.mp4\r\n/v/new two.mkv\r\n");
+            continue;
+        }
+        EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write file \"%1\".").arg(QString::fromStdString(list))))
+            << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromLatin1(c.says))) << error.toStdString();
+        if (c.existing) {
+            EXPECT_EQ(ReadBytes(list), old);
+        }
+        if (c.place == Place::FullDisk) {  // no temporary file left, and no empty list
+            std::vector<std::string> expected{"filler"};
+            if (c.existing)
+                expected.push_back("list.fls");
+            EXPECT_EQ(Names(disk), expected);
+            std::filesystem::remove(disk + "/filler");
+            std::filesystem::remove(list);
+        }
+    }
+    if (fullDiskSkipped)
+        GTEST_SKIP() << "full-disk cases skipped: " << small.Reason();
+}
+
+// Lists as users write them: relative lines belong to the list's folder, "." parts and
+// doubled "/" are only spelling, and a name with a line break is saved as a file URL that
+// reads back, while the lines of old lists (a "%" in a name included) read as before.
+TEST(FileList, ListsAsUsersWriteThem)
+{
+    test::TempFolder folder;
+    const QString here = QString::fromStdString(folder.path());
+    struct Case {
+        const char* line;
+        QString path;
+    };
+    const Case cases[] = {
+        {"/abs/a.mp4", QStringLiteral("/abs/a.mp4")},
+        {"rel/a.mp4", here + QStringLiteral("/rel/a.mp4")},
+        {"./rel/./a.mp4", here + QStringLiteral("/rel/a.mp4")},
+        {"/abs//x/./a.mp4", QStringLiteral("/abs/x/a.mp4")},
+        {"../up/a.mp4", here + QStringLiteral("/../up/a.mp4")},  // ".." may cross a link: kept
+        {"file:///v/two%0Alines.mp4", QStringLiteral("/v/two\nlines.mp4")},
+        {"/v/100%25 sure.mp4", QStringLiteral("/v/100%25 sure.mp4")},
+    };
+    const std::string list = folder.file("list.fls");
+    {
+        std::ofstream out(list, std::ios::binary);
+        for (const Case& c : cases)
+            out << c.line << "\r\n";
+    }
+    QStringList expected;
+    for (const Case& c : cases)
+        expected.append(c.path);
+    QStringList read;
+    QString error;
+    // Named relatively too: the list's folder is where the list is, not the working folder.
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path("/");
+    ASSERT_TRUE(ReadFileList(QString::fromStdString(list.substr(1)), &read, &error)) << error.toStdString();
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(read, expected);
+
+    const QStringList odd{QStringLiteral("/v/two\nlines.mp4"), QStringLiteral("/v/cr\rname.mp4"),
+                          QStringLiteral("/v/100% sure #1?.mp4"), QStringLiteral("/v/plain.mp4")};
+    const QString saved = QString::fromStdString(folder.file("odd.fls"));
+    ASSERT_TRUE(WriteFileList(saved, odd, &error)) << error.toStdString();
+    EXPECT_EQ(ReadBytes(saved.toStdString()),
+              "file:///v/two%0Alines.mp4\r\nfile:///v/cr%0Dname.mp4\r\n/v/100% sure #1?.mp4\r\n/v/plain.mp4\r\n");
+    ASSERT_TRUE(ReadFileList(saved, &read, &error));
+    EXPECT_EQ(read, odd);
 }

@@ -10,10 +10,12 @@
 
 #include "app/settings_store.h"
 #include "settings/option_builder.h"
+#include "support/small_disk.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;
 using namespace reelsmith::test;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -92,19 +94,36 @@ public:
     // The program's command line, without a display.
     std::string Command(const std::vector<std::string>& params) const
     {
-        std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME=" +
-                              ShellQuote(m_Folder.file("config")) +
-                              " XDG_RUNTIME_DIR=" + ShellQuote(m_Folder.file("runtime")) + " " + ShellQuote(Exe());
+        std::string command =
+            "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR XDG_CONFIG_HOME=" +
+            ShellQuote(m_Folder.file("config")) + " " + Env + " ";
+        if (RuntimeFolder)
+            command += "XDG_RUNTIME_DIR=" + ShellQuote(m_Folder.file("runtime")) + " ";
+        command += ShellQuote(Exe());
         for (const std::string& param : params)
             command += " " + ShellQuote(param);
         return command;
     }
     std::string Stderr() const { return ReadText(m_Folder.file("stderr.txt")); }
+    std::string File(const std::string& name) const { return m_Folder.file(name); }
+
+    std::string Env;            // more of the environment, "NAME=value ..."
+    bool RuntimeFolder = true;  // XDG_RUNTIME_DIR set (else the toolkit has a note about it)
 
 private:
     std::string m_Settings;
     TempFolder m_Folder;
 };
+
+// The path a run's stdout says its log went to, "" when it says none.
+std::string SavedLogPath(const std::string& stdoutText)
+{
+    const std::string saved = "Run log saved to ";
+    for (const std::string& line : Lines(stdoutText))
+        if (line.starts_with(saved))
+            return line.substr(saved.size());
+    return {};
+}
 
 std::vector<std::string> FileLines(int number, const std::string& source, const std::string& options,
                                    const std::string& output)
@@ -156,8 +175,13 @@ TEST(ProgramRun, ConvertsTheListedFilesAndEndsWithTheLog)
     const std::vector<std::string> notAdded = {run.Source("missing.mp4") + ": not found"};
     EXPECT_EQ(Lines(ReadText(run.LogFile())), ExpectedLog(run, options, ".mkv", notAdded));
     // Standard output has the log's lines and, last, where the log went.
+    // Each run has a log file of its own; log.txt shows the last one.
+    const std::string runLog = SavedLogPath(stdoutText);
+    EXPECT_EQ(fs::path(runLog).parent_path(), fs::path(run.LogFile()).parent_path());
+    EXPECT_TRUE(fs::path(runLog).filename().string().starts_with("log-")) << runLog;
+    EXPECT_EQ(fs::read_symlink(run.LogFile()), fs::path(runLog).filename());
     std::vector<std::string> printed = ExpectedLog(run, options, ".mkv", notAdded);
-    printed.push_back("Run log saved to " + run.LogFile());
+    printed.push_back("Run log saved to " + runLog);
     EXPECT_EQ(Lines(stdoutText), printed);
     std::vector<std::string> named = Lines(run.Stderr());
     std::erase_if(named, [](const std::string& line) { return line.find("not converted") == std::string::npos; });
@@ -352,5 +376,130 @@ TEST(ProgramRun, NamesThatAreNotUtf8Convert)
         EXPECT_NE(log.find(run.Out("caf\\xE9.mkv")), std::string::npos) << log;
         EXPECT_NE(log.find("/d\\xE9j\\xE0/caf\\xE9.mp4"), std::string::npos) << log;
         EXPECT_EQ(log.find('\xE9'), std::string::npos) << "raw bytes in the log";
+    }
+}
+
+// A log that cannot be saved is a lost log, said on stdout and stderr and in the exit status,
+// and nothing half-written is left (the log folder on a full disk; the program's own folder
+// read-only, so the log goes to $XDG_STATE_HOME).
+TEST(ProgramRun, ALostLogIsReportedInTheStatus)
+{
+    ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\n");
+    ReadOnlyFolder program(fs::path(run.Exe()).parent_path().string());
+    if (!program.Done())
+        GTEST_SKIP() << program.Reason();
+    SmallDisk state(run.File("state"), 64 * 1024);
+    if (!state.Mounted())
+        GTEST_SKIP() << state.Reason();
+    fs::create_directories(run.File("state/reelsmith"));
+    state.Fill();
+    run.Env = "XDG_STATE_HOME=" + ShellQuote(run.File("state"));
+    std::string stdoutText;
+    EXPECT_EQ(run.Run({"-v", run.Out(), run.Source("a.mp4"), "x"}, &stdoutText), 1) << run.Stderr();
+    EXPECT_EQ(Probe(run.Out("a.mkv"), "format=format_name"), "matroska,webm");  // the conversion itself worked
+    const std::vector<std::string> printed = Lines(stdoutText);
+    ASSERT_FALSE(printed.empty());
+    EXPECT_TRUE(printed.back().starts_with("Run log could not be saved to " + run.File("state/reelsmith/log-")))
+        << printed.back();
+    EXPECT_NE(run.Stderr().find("reelsmith: the run log could not be saved to "), std::string::npos) << run.Stderr();
+    EXPECT_NE(run.Stderr().find(": No space left on device\n"), std::string::npos) << run.Stderr();
+    EXPECT_TRUE(fs::is_empty(run.File("state/reelsmith")));
+}
+
+// Two unattended runs at the same time each keep their own log; log.txt shows one of them whole.
+TEST(ProgramRun, RunsAtTheSameTimeKeepTheirOwnLogs)
+{
+    ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\n");
+    const std::string script = run.Command({"-v", run.Out("1"), run.Source("a.mp4"), "x"}) + " >" +
+                               ShellQuote(run.File("1.txt")) + " 2>&1 & " +
+                               run.Command({"-v", run.Out("2"), run.Source("b.mkv"), "x"}) + " >" +
+                               ShellQuote(run.File("2.txt")) + " 2>&1; wait";
+    ASSERT_EQ(RunCommand("sh -c " + ShellQuote(script)), 0);
+    const std::string first = SavedLogPath(ReadText(run.File("1.txt")));
+    const std::string second = SavedLogPath(ReadText(run.File("2.txt")));
+    ASSERT_FALSE(first.empty()) << ReadText(run.File("1.txt"));
+    ASSERT_FALSE(second.empty()) << ReadText(run.File("2.txt"));
+    EXPECT_NE(first, second);
+    EXPECT_NE(ReadText(first).find(run.Source("a.mp4")), std::string::npos);
+    EXPECT_EQ(ReadText(first).find(run.Source("b.mkv")), std::string::npos);
+    EXPECT_NE(ReadText(second).find(run.Source("b.mkv")), std::string::npos);
+    EXPECT_EQ(ReadText(second).find(run.Source("a.mp4")), std::string::npos);
+    const std::string latest = ReadText(run.LogFile());
+    EXPECT_TRUE(latest == ReadText(first) || latest == ReadText(second));
+}
+
+// SIGKILL leaves the hidden part of the output it was writing; the next run into that folder
+// removes it, since no process holds it any more.
+TEST(ProgramRun, TheNextRunRemovesWhatAKilledRunLeft)
+{
+    ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\nVideoEncoder2=0\nAudioEncoder2=0\n");
+    const std::string source = MakeMedia("e2e_long.mkv",
+                                         "-f lavfi -i testsrc=size=320x240:rate=25:duration=60 "
+                                         "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 5 "
+                                         "-c:a aac -shortest");
+    fs::create_directories(run.Out());
+    const std::string script = run.Command({"-v", run.Out(), source, "x"}) + " >/dev/null 2>&1 & pid=$!\n" +
+                               "for i in $(seq 1200); do\n"
+                               "  f=$(find " +
+                               ShellQuote(run.Out()) +
+                               " -name '.*partial-*' -size +100k)\n"
+                               "  [ -n \"$f\" ] && break; sleep 0.05\n"
+                               "done\n"
+                               "kill -KILL $pid; wait $pid; echo $?\n";
+    std::string status;
+    RunCommand("sh -c " + ShellQuote(script), &status);
+    EXPECT_EQ(status, "137\n");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(run.Out()))
+        left.push_back(entry.path().filename().string());
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_TRUE(left[0].starts_with(".e2e_long.partial-")) << left[0];
+
+    ASSERT_EQ(run.Run({"-v", run.Out(), run.Source("a.mp4"), "x"}), 0) << run.Stderr();
+    left.clear();
+    for (const auto& entry : fs::directory_iterator(run.Out()))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"a.mkv"});
+}
+
+// Lists as users write them: relative lines belong to the list's folder (not the working
+// folder), and one file named twice is converted once.
+TEST(ProgramRun, ListsAsUsersWriteThem)
+{
+    ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\n");
+    const std::string list = run.Source("list.fls");
+    std::ofstream(list) << "a.mp4\r\n./b.mkv\r\n" << run.Source("./a.mp4") << "\r\n";
+    std::string stdoutText;
+    ASSERT_EQ(run.Run({"-v", run.Out(), list, "x"}, &stdoutText), 0) << run.Stderr();
+    const std::string log = ReadText(run.LogFile());
+    EXPECT_NE(log.find("File #2"), std::string::npos) << log;
+    EXPECT_EQ(log.find("File #3"), std::string::npos) << log;
+    EXPECT_EQ(Probe(run.Out("a.mkv"), "format=format_name"), "matroska,webm");
+    EXPECT_EQ(Probe(run.Out("b.mkv"), "format=format_name"), "matroska,webm");
+}
+
+// A hostile list (one line of 20 MB) is bounded work: the name is cut with "…" wherever it is
+// shown, and the run ends at once with its reason. Unattended runs print their own lines on
+// stderr only, no notes of the toolkit (here: no runtime folder set).
+TEST(ProgramRun, AHostileListIsBoundedWorkAndStderrHoldsOnlyOurLines)
+{
+    ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\n");
+    run.RuntimeFolder = false;
+    const std::string list = run.Source("hostile.fls");
+    std::ofstream(list) << "/" << std::string(20 * 1024 * 1024, 'n') << ".mp4\r\n" << run.Source("a.mp4") << "\r\n";
+    std::string stdoutText;
+    EXPECT_EQ(run.Run({"-v", run.Out(), list, "x"}, &stdoutText), 1) << run.Stderr().substr(0, 2000);
+    EXPECT_EQ(Probe(run.Out("a.mkv"), "format=format_name"), "matroska,webm");
+    const std::vector<std::string> errors = Lines(run.Stderr());
+    ASSERT_FALSE(errors.empty());
+    for (const std::string& line : errors) {
+        EXPECT_TRUE(line.starts_with("reelsmith: ")) << line.substr(0, 200);
+        EXPECT_LT(line.size(), 8u * 1024) << line.substr(0, 200);
+    }
+    for (const std::string& text : {run.Stderr(), stdoutText, ReadText(run.LogFile())}) {
+        EXPECT_NE(text.find("nnn\xE2\x80\xA6nnn"), std::string::npos);  // "…" between start and end
+        EXPECT_NE(text.find("nnn.mp4: not found"), std::string::npos);
+        for (const std::string& line : Lines(text))
+            EXPECT_LT(line.size(), 8u * 1024) << line.substr(0, 200);
     }
 }

@@ -20,6 +20,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "app/settings_store.h"
 #include "app/ui/dark_theme.h"
 #include "app/ui/file_list_commands.h"
@@ -239,6 +242,54 @@ TEST_F(ShellCommandsTest, NewAndRestoreDefaultsAskFirst)
         else
             EXPECT_EQ(main->Files().Count(), c.done ? 0 : c.rows);
     }
+}
+
+// File > Open of something that is no list file says why it was not read (it used to do
+// nothing at all), and File > Save that cannot write says so and keeps the list there.
+TEST_F(ShellCommandsTest, OpenAndSaveThatCannotBeDoneSayWhy)
+{
+    ASSERT_EQ(mkfifo(folder.file("pipe.fls").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", folder.file("zero.fls"));
+    std::filesystem::create_directories(folder.file("folder.fls"));
+    std::filesystem::create_directories(folder.file("kept"));
+    Touch(folder.file("kept/list.fls"));
+    std::filesystem::permissions(folder.file("kept"),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const bool writable = ::access(folder.file("kept").c_str(), W_OK) == 0;  // root writes anyway
+    struct Case {
+        const char* name;
+        bool open;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"pipe.fls", true, "It is not a regular file."},   {"zero.fls", true, "It is not a regular file."},
+        {"folder.fls", true, "It is not a regular file."}, {"folder.fls", false, "Is a directory"},
+        {"pipe.fls", false, "It is not a regular file."},  {"kept/list.fls", false, "Permission denied"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.open ? " open" : " save"));
+        if (!c.open && std::string(c.name) == "kept/list.fls" && writable)
+            continue;
+        // Never opened here unless a regular file: a pipe would block the test.
+        const auto contents = [&] {
+            return std::filesystem::is_regular_file(folder.file(c.name)) ? ReadAll(At(c.name)) : QByteArray("none");
+        };
+        const QByteArray before = contents();
+        auto main = MainWindow({"/v/keep.mp4"});
+        TSeenBox box;
+        CloseNextBox(&box);
+        if (c.open)
+            OpenFileList(*main, At(c.name));
+        else
+            SaveFileList(*main, At(c.name));
+        EXPECT_TRUE(box.seen);
+        EXPECT_EQ(box.caption, "Error");
+        EXPECT_TRUE(box.text.contains(At(c.name))) << box.text.toStdString();
+        EXPECT_TRUE(box.text.contains(QString::fromLatin1(c.says))) << box.text.toStdString();
+        EXPECT_EQ(SourcePaths(*main), QStringList({"/v/keep.mp4"}));
+        EXPECT_EQ(contents(), before);
+    }
+    std::filesystem::permissions(folder.file("kept"), std::filesystem::perms::owner_all);
 }
 
 TEST_F(ShellCommandsTest, OpeningAMissingListChangesNothing)

@@ -183,6 +183,48 @@ TEST(OutputStaging, WritersOfOneNameAtOnceKeepEveryOutputWhole)
     EXPECT_TRUE(names.count(folder.file("clip (5).mkv")));
 }
 
+// The hidden files a killed run leaves (SIGKILL gives no chance to remove them) are removed
+// by the next output staged into that folder, but only those no process holds: never the
+// file another run is writing, nor anything that only looks like one.
+TEST(OutputStaging, LeftoversOfKilledRunsGoWithTheNextOutputIntoTheirFolder)
+{
+    TempFolder folder;
+    TStagedOutput running;  // another run's output, being written: its lock is held
+    ASSERT_TRUE(running.Begin(folder.file("busy.mp4"))) << running.Error();
+    WriteText(running.TempPath(), "being written");
+    const std::string busy = fs::path(running.TempPath()).filename().string();
+    struct Case {
+        std::string name;
+        bool removed;
+    };
+    const std::vector<Case> cases = {
+        {".clip.partial-1a2b3c.mp4", true},  // no process holds it: a leftover
+        {".noext.partial-abcdef", true},
+        {".partial-0f0f0f.mkv", true},  // the form of a cut name
+        {busy, false},
+        {"clip.partial-1a2b3c.mp4", false},  // not hidden: not ours
+        {".clip.partial-1A2B3C.mp4", false},
+        {".clip.partial-1a2b.mp4", false},
+        {".clip.partial-1a2b3cd.mp4", false},
+        {".fifo.partial-123456.mp4", false},  // a pipe is never a staged file
+        {"clip.mp4", false},
+    };
+    for (const Case& c : cases)
+        if (c.name != busy && c.name.find("fifo") == std::string::npos)
+            WriteText(folder.file(c.name), "part");
+    ASSERT_EQ(::mkfifo(folder.file(".fifo.partial-123456.mp4").c_str(), 0600), 0);
+
+    TStagedOutput next;
+    ASSERT_TRUE(next.Begin(folder.file("next.mp4"))) << next.Error();
+    const std::set<std::string> left = Names(folder.path());
+    for (const Case& c : cases)
+        EXPECT_EQ(left.count(c.name) == 0, c.removed) << c.name;
+    EXPECT_EQ(ReadText(running.TempPath()), "being written");
+    EXPECT_TRUE(left.count(fs::path(next.TempPath()).filename().string()));
+    WriteText(running.TempPath(), "done");
+    EXPECT_TRUE(running.Commit(TCommitMode::KeepExisting)) << running.Error();
+}
+
 TEST(SameFile, RealFilesAreComparedNotTheirNames)
 {
     TempFolder folder;

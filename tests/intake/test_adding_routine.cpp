@@ -72,6 +72,26 @@ TEST_F(AddingRoutineTest, ListedPathsAreSkippedExactlyByCase)
     EXPECT_EQ(probe.probes[folder.file("A.AVI")], 1);
 }
 
+// One file is one row however its path is spelled; the first spelling stays, the others are
+// neither rows nor "not added" (the file is there). A link or hard link under another name
+// is a file of its own name (its output has that name).
+TEST_F(AddingRoutineTest, TheSameFileSpelledTwoWaysIsOneRow)
+{
+    Touch(folder.file("X/a.mp4"));
+    Touch(folder.file("X/b.mp4"));
+    fs::create_directory_symlink(folder.file("X"), folder.file("Y"));
+    ASSERT_EQ(Run({At("X/a.mp4")}), 1);
+    for (const char* spelling : {"X/./a.mp4", "X//a.mp4", "X/../X/a.mp4", "Y/a.mp4", "./X/a.mp4"}) {
+        SCOPED_TRACE(spelling);
+        EXPECT_EQ(Run({At(spelling)}), 0);
+        EXPECT_TRUE(rejected.isEmpty()) << rejected.join("; ").toStdString();
+    }
+    // Within one adding too, and a folder search that finds the listed file again.
+    EXPECT_EQ(Run({At("X/./b.mp4"), At("X/b.mp4"), At("X")}), 1);
+    EXPECT_EQ(list.Paths(), (QStringList{At("X/a.mp4"), At("X/./b.mp4")}));
+    EXPECT_EQ(probe.probes[folder.file("X/a.mp4")], 1);
+}
+
 TEST_F(AddingRoutineTest, NamesEveryGivenFileThatCannotBecomeARow)
 {
     Touch(folder.file("notes.txt"));

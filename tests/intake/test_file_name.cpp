@@ -87,3 +87,39 @@ TEST(FileName, StatusGoesThroughTheBytes)
     EXPECT_TRUE(NameTaken(FileNameText(link)));
     EXPECT_FALSE(NameTaken(FileNameText(folder.file("free.mkv"))));
 }
+
+// A shown name never runs past a few KB: its start and its end around "…", never splitting
+// an escape or a character of two UTF-16 units.
+TEST(FileName, LongNamesAreShownCutAroundAnEllipsis)
+{
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x8E\xAC");  // two UTF-16 units
+    struct Case {
+        const char* name;
+        QString text;
+        bool cut;
+    };
+    const Case cases[] = {
+        {"at the limit", QString(4096, QLatin1Char('a')), false},
+        {"one over", QString(4097, QLatin1Char('a')), true},
+        {"20 MB", QString(20 * 1024 * 1024, QLatin1Char('n')) + QStringLiteral(".mp4"), true},
+        {"kept bytes", FileNameText(QByteArray(2000, '\xE9')), true},  // 2000 bytes shown as 8000
+        {"pairs", emoji.repeated(3000), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString shown = DisplayedFileName(c.text);
+        EXPECT_LE(shown.size(), 4096 + 8);
+        EXPECT_EQ(shown.contains(QChar(0x2026)), c.cut);
+        if (!c.cut)
+            continue;
+        const QString head = shown.left(shown.indexOf(QChar(0x2026)));
+        const QString tail = shown.mid(shown.indexOf(QChar(0x2026)) + 1);
+        EXPECT_GE(head.size(), 3072);
+        EXPECT_TRUE(head.endsWith(QLatin1String("\\xE9")) || !head.contains(QLatin1Char('\\')));
+        EXPECT_FALSE(head.endsWith(QLatin1String("\\")) || head.endsWith(QLatin1String("\\x")));
+        EXPECT_FALSE(head.back().isHighSurrogate() || tail.front().isLowSurrogate());
+        EXPECT_TRUE(tail.size() <= 1000 && tail.size() > 990) << tail.size();
+    }
+    EXPECT_TRUE(DisplayedFileName(QString(20 * 1024 * 1024, QLatin1Char('n')) + QStringLiteral(".mp4"))
+                    .endsWith(QStringLiteral("nnn.mp4")));
+}

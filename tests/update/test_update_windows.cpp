@@ -95,21 +95,28 @@ protected:
 
 TEST_F(UpdateWindowTest, NewerVersionAsksOnTheMainThreadAndYesOpensTheSite)
 {
-    LocalHttpServer server({200, "7.0"});
-    UrlCatcher urls;
-    auto main = MainWindow(server);
-    TSeenBox box;
-    AnswerBox(&box, QMessageBox::Yes);
-    main->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return box.seen; }, 10000));
-    EXPECT_TRUE(box.onMainThread);
-    EXPECT_EQ(box.caption, "Update");
-    EXPECT_EQ(box.icon, QMessageBox::Information);
-    EXPECT_EQ(box.text, "A new version is available: 7.0\n\nDo you want to visit the download page now?");
-    ASSERT_EQ(urls.opened.size(), 1);
-    EXPECT_EQ(urls.opened.first(), QUrl(QString::fromStdString(MakerWebSite())));
-    EXPECT_EQ(server.Requests(), 1);
-    main->close();
+    // As the file may be saved: a line end, blanks, a byte-order mark; the question shows the version alone.
+    for (const char* body : {"7.0", "7.0\n",
+                             "\xEF\xBB\xBF"
+                             "7.0\r\n",
+                             " 7.0 \r\n\r\n"}) {
+        SCOPED_TRACE(body);
+        LocalHttpServer server({200, body});
+        UrlCatcher urls;
+        auto main = MainWindow(server);
+        TSeenBox box;
+        AnswerBox(&box, QMessageBox::Yes);
+        main->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return box.seen; }, 10000));
+        EXPECT_TRUE(box.onMainThread);
+        EXPECT_EQ(box.caption, "Update");
+        EXPECT_EQ(box.icon, QMessageBox::Information);
+        EXPECT_EQ(box.text, "A new version is available: 7.0\n\nDo you want to visit the download page now?");
+        ASSERT_EQ(urls.opened.size(), 1);
+        EXPECT_EQ(urls.opened.first(), QUrl(QString::fromStdString(MakerWebSite())));
+        EXPECT_EQ(server.Requests(), 1);
+        main->close();
+    }
 }
 
 TEST_F(UpdateWindowTest, NoAnswerOpensNothingAndTheCheckRunsOncePerStart)
@@ -130,7 +137,8 @@ TEST_F(UpdateWindowTest, NoAnswerOpensNothingAndTheCheckRunsOncePerStart)
 
 TEST_F(UpdateWindowTest, SameVersionOrErrorAsksNothing)
 {
-    for (const THttpReply& reply : {THttpReply{200, "6.0"}, THttpReply{500, "7.0"}, THttpReply{404, "7.0"}}) {
+    for (const THttpReply& reply :
+         {THttpReply{200, "6.0"}, THttpReply{500, "7.0"}, THttpReply{404, "7.0"}, THttpReply{200, "7.-1"}}) {
         LocalHttpServer server(reply);
         auto main = MainWindow(server);
         main->show();

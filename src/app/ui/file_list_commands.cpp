@@ -1,11 +1,11 @@
 #include "app/ui/file_list_commands.h"
 
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 
 #include "app/file_list_io.h"
 #include "app/ui/main_window.h"
+#include "base/qt/file_name.h"
 
 namespace reelsmith {
 
@@ -43,7 +43,8 @@ void Open1Click(Tfrm_Main& main)
 void OpenFileList(Tfrm_Main& main, const QString& path)
 {
     main.PendingPaths().clear();
-    if (!QFileInfo(path).isFile())
+    // A pipe or a device is no list: the read below refuses it with its reason.
+    if (!PathExists(path))
         return;
     QStringList paths;
     QString error;

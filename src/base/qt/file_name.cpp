@@ -7,6 +7,11 @@ namespace reelsmith {
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;  // + byte, for bytes 0x80 to 0xFF
+// A shown name longer than this is cut: its start and its end around "…". A path holds at
+// most 4096 bytes, so only a name of escapes or a hostile list line reaches it.
+constexpr qsizetype kShownNameMax = 4096;
+constexpr qsizetype kShownNameHead = 3072;
+constexpr qsizetype kShownNameTail = 1000;
 
 // The length of the valid UTF-8 sequence at position i, or 0 when the byte there does not
 // start one (stray continuation, overlong form, surrogate, beyond U+10FFFF, cut short).
@@ -49,6 +54,37 @@ bool IsKeptByte(QChar ch) { return ch.unicode() >= kEscapeBase + 0x80 && ch.unic
 QString HexEscape(unsigned value)
 {
     return QStringLiteral("\\x") + QString::number(value, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+}
+
+// The second half of a surrogate pair (a lone low surrogate is a kept byte).
+bool IsPairedLow(const QString& text, qsizetype i)
+{
+    return text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate();
+}
+
+// How the character at i is shown: a kept byte or a control character as an escape.
+void AppendShown(QString* shown, const QString& text, qsizetype i)
+{
+    const QChar ch = text[i];
+    if (IsKeptByte(ch) && !IsPairedLow(text, i))
+        *shown += HexEscape(ch.unicode() - kEscapeBase);
+    else if (ch == QLatin1Char('\n'))
+        *shown += QLatin1String("\\n");
+    else if (ch == QLatin1Char('\r'))
+        *shown += QLatin1String("\\r");
+    else if (ch == QLatin1Char('\t'))
+        *shown += QLatin1String("\\t");
+    else if (ch.unicode() < 0x20 || ch.unicode() == 0x7F)
+        *shown += HexEscape(ch.unicode());
+    else
+        *shown += ch;
+}
+
+qsizetype ShownLength(const QString& text, qsizetype i)
+{
+    QString piece;
+    AppendShown(&piece, text, i);
+    return piece.size();
 }
 
 bool StatOf(const QString& path, struct stat* status)
@@ -106,24 +142,35 @@ QByteArray FileNameBytes(const QString& text)
 
 QString DisplayedFileName(const QString& text)
 {
-    QString shown;
-    shown.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text[i];
-        const bool paired = ch.isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate();
-        if (IsKeptByte(ch) && !paired)
-            shown += HexEscape(ch.unicode() - kEscapeBase);
-        else if (ch == QLatin1Char('\n'))
-            shown += QLatin1String("\\n");
-        else if (ch == QLatin1Char('\r'))
-            shown += QLatin1String("\\r");
-        else if (ch == QLatin1Char('\t'))
-            shown += QLatin1String("\\t");
-        else if (ch.unicode() < 0x20 || ch.unicode() == 0x7F)
-            shown += HexEscape(ch.unicode());
-        else
-            shown += ch;
+    if (text.size() <= kShownNameMax) {
+        QString shown;
+        shown.reserve(text.size());
+        for (qsizetype i = 0; i < text.size(); ++i)
+            AppendShown(&shown, text, i);
+        if (shown.size() <= kShownNameMax)
+            return shown;
     }
+    // Too long to read (or to lay out: a hostile list may hold a line of megabytes): the
+    // start and the end, where the file name is, around "…". Only what is shown is looked at.
+    qsizetype tailStart = text.size();
+    for (qsizetype length = 0; tailStart > 0;) {
+        length += ShownLength(text, tailStart - 1);
+        if (length > kShownNameTail)
+            break;
+        --tailStart;
+    }
+    if (tailStart > 0 && tailStart < text.size() && IsPairedLow(text, tailStart))
+        ++tailStart;
+    QString shown;
+    for (qsizetype i = 0; i < tailStart; ++i) {
+        if (shown.size() >= kShownNameHead && !IsPairedLow(text, i)) {
+            shown += QChar(0x2026);
+            break;
+        }
+        AppendShown(&shown, text, i);
+    }
+    for (qsizetype i = tailStart; i < text.size(); ++i)
+        AppendShown(&shown, text, i);
     return shown;
 }
 

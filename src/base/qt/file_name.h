@@ -18,7 +18,9 @@ QByteArray FileNameBytes(const QString& text);
 inline std::string FileNameString(const QString& text) { return FileNameBytes(text).toStdString(); }
 
 // A name for the eye: kept bytes read "\xE9", control characters (a line break in a name)
-// read "\n", "\r", "\t" or "\x01", so a name never splits a log line or hides a byte.
+// read "\n", "\r", "\t" or "\x01", so a name never splits a log line or hides a byte. A
+// name that would show longer than 4096 characters shows its first 3072 and its last 1000
+// around "…" (a list line may be megabytes; laying that out would take minutes).
 QString DisplayedFileName(const QString& text);
 
 // Status of the named file itself, links followed.

@@ -221,7 +221,7 @@ void TRunWindow::DefaultBeep() { PlaySystemSound(TSystemSound::Default); }
 void TRunWindow::Terminate()
 {
     m_Terminated = true;
-    QCoreApplication::exit(m_Run->FailedRows() > 0 ? 1 : 0);
+    QCoreApplication::exit(m_Run->FailedRows() > 0 || m_Run->LogLost() ? 1 : 0);
 }
 
 void TRunWindow::RunOver()

@@ -24,7 +24,9 @@ public:
     {
         setObjectName(QString::fromLatin1(kCheckName));
         m_Check = std::make_unique<TUpdateCheck>(UpdateFileUrl(), [this](const std::string& data) {
-            const QString text = QString::fromLatin1(data.data(), static_cast<qsizetype>(data.size()));
+            // Trimmed while still bytes: a byte-order mark read as Latin-1 would be three letters.
+            const std::string version = PublishedVersionText(data);
+            const QString text = QString::fromLatin1(version.data(), static_cast<qsizetype>(version.size()));
             QMetaObject::invokeMethod(
                 this, [this, text] { UpdateDataArrived(m_Owner, text); }, Qt::QueuedConnection);
         });
