@@ -1,7 +1,6 @@
 #include "burn/burn_flow.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "burn/burner_sdk.h"
@@ -95,10 +94,6 @@ bool AddRowsToProject(TBurnerSDK& burner, const std::vector<TBurnRow>& rows,
 {
     bool allAdded = true;
     for (const TBurnRow& row : rows) {
-        std::error_code ec;
-        const auto status = std::filesystem::status(row.SourcePath, ec);
-        if (ec || !std::filesystem::exists(status) || std::filesystem::is_directory(status))
-            continue;
         if (!burner.AddFile(row.SourcePath, "/", row.Caption, false, false)) {
             failed(burner.LastErrorText() + "... " + row.SourcePath);
             allAdded = false;

@@ -33,8 +33,9 @@ struct TBurnRow {
     std::string SourcePath;  // the file burned
 };
 
-// Adds each row whose source is an existing file, in order; missing sources are passed
-// over. Each failure is reported as "<error>... <path>". True when no row failed.
+// Adds each row, in order. A row that cannot be added (its source gone since it was listed,
+// unreadable, not a file) is reported as "<error>... <path>". True when no row failed.
+// Paths and captions are the names' bytes, whatever their encoding.
 bool AddRowsToProject(TBurnerSDK& burner, const std::vector<TBurnRow>& rows,
                       const std::function<void(const std::string& line)>& failed);
 

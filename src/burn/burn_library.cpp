@@ -419,12 +419,12 @@ bool TBurnLibrary::StartWriting(burn_write_opts* opts, burn_disc* disc, const TW
     burn_drive* drive = burn_write_opts_get_drive(opts);
     const auto giveUp = std::chrono::steady_clock::now() + kRefusedRetryLimit;
     for (;;) {
-        TBurnRuntime::DropLibraryMessages();
+        TBurnRuntime::DropRecorderMessages();
         burn_disc_write(opts, disc);
         // A started write is past the idle state when burn_disc_write returns.
         if (burn_drive_get_status(drive, nullptr) != BURN_DRIVE_IDLE || stream.BytesRead() > 0)
             return true;
-        const std::string refusal = TBurnRuntime::TakeLibraryError();
+        const std::string refusal = TBurnRuntime::TakeRecorderError();
         if (m_Cancel.Requested()) {
             *error = kAborted;
             return false;
@@ -482,7 +482,8 @@ std::string TBurnLibrary::WriteDisc(burn_drive* drive, ::burn_source* stream, bo
         const burn_drive_status status = burn_drive_get_status(drive, &p);
         if (status == BURN_DRIVE_IDLE)
             break;
-        if (m_Cancel.Requested() && !cancelled) {
+        // A broken image (a source changed or vanished) ends the write like an abort.
+        if ((m_Cancel.Requested() || source.Broken()) && !cancelled) {
             burn_drive_cancel(drive);
             cancelled = true;
         }
@@ -503,6 +504,10 @@ std::string TBurnLibrary::WriteDisc(burn_drive* drive, ::burn_source* stream, bo
     }
     if (m_Cancel.Requested())
         return kAborted;
+    if (source.Broken()) {
+        const std::string imageError = TBurnRuntime::TakeLibraryError(TErrorSource::Image);
+        return imageError.empty() ? std::string("The image could not be made from the files") : imageError;
+    }
     if (!burn_drive_wrote_well(drive)) {
         const std::string libraryError = TBurnRuntime::TakeLibraryError();
         return libraryError.empty() ? std::string("Writing the disc failed") : libraryError;

@@ -5,6 +5,7 @@
 #include <libburn/libburn.h>
 #include <libisofs/libisofs.h>
 
+#include <cstring>
 #include <mutex>
 
 using namespace burn;  // libburn declares its C API in this namespace for C++
@@ -31,7 +32,34 @@ std::string StartLibraries()
     // Messages are queued for our error texts, never printed.
     burn_msgs_set_severities(Text("SORRY"), Text("NEVER"), Text("reelsmith: "));
     iso_set_msgs_severities(Text("SORRY"), Text("NEVER"), Text("reelsmith: "));
+    // A source that is gone or changed its size while the image is made would otherwise be
+    // filled with zeros or cut, and the burn would pass for good: such a file ends the image.
+    iso_set_abort_severity(Text("MISHAP"));
     return {};
+}
+
+// libburn reports a failed write(2) in its own words and keeps the system's reason apart.
+std::string WithCause(const std::string& text, int osErrno)
+{
+    if (osErrno == 0)
+        return text;
+    const std::string cause = std::strerror(osErrno);
+    if (text.find(cause) != std::string::npos)
+        return text;
+    const bool sentence = !text.empty() && text.back() == '.';
+    return (sentence ? text.substr(0, text.size() - 1) : text) + ": " + cause;
+}
+
+// libisofs tells what it would do with a changed or vanished source ("It will be padded
+// with 0's", "Filling with 0s."); the image is abandoned instead, so only the fault is kept.
+std::string ImageFileText(std::string text)
+{
+    for (const char* tail : {" It will be ", " Filling with 0s"}) {
+        const std::size_t at = text.find(tail);
+        if (at != std::string::npos)
+            text.erase(at);
+    }
+    return text;
 }
 
 }  // namespace
@@ -46,20 +74,23 @@ TBurnRuntime::TBurnRuntime()
     m_Ok = g_Running;
 }
 
-std::string TBurnRuntime::TakeLibraryError()
+std::string TBurnRuntime::TakeLibraryError(TErrorSource first)
 {
     int code = 0;
     int osErrno = 0;
     char severity[80] = {};
-    std::string text;
+    std::string burnText;
+    std::string imageText;
     char message[BURN_MSGS_MESSAGE_LEN] = {};
     std::lock_guard lock(g_Mutex);
     if (burn_msgs_obtain(Text("SORRY"), &code, message, &osErrno, severity) == 1)
-        text = message;
+        burnText = WithCause(message, osErrno);
     int imgId = 0;
-    if (iso_obtain_msgs(Text("SORRY"), &code, &imgId, message, severity) == 1 && text.empty())
-        text = message;
-    return text;
+    if (iso_obtain_msgs(Text("SORRY"), &code, &imgId, message, severity) == 1)
+        imageText = ImageFileText(message);
+    if (first == TErrorSource::Image)
+        return imageText.empty() ? burnText : imageText;
+    return burnText.empty() ? imageText : burnText;
 }
 
 void TBurnRuntime::DropLibraryMessages()
@@ -72,6 +103,28 @@ void TBurnRuntime::DropLibraryMessages()
     std::lock_guard lock(g_Mutex);
     burn_msgs_obtain(Text("NEVER"), &code, message, &osErrno, severity);
     iso_obtain_msgs(Text("NEVER"), &code, &imgId, message, severity);
+}
+
+std::string TBurnRuntime::TakeRecorderError()
+{
+    int code = 0;
+    int osErrno = 0;
+    char severity[80] = {};
+    char message[BURN_MSGS_MESSAGE_LEN] = {};
+    std::lock_guard lock(g_Mutex);
+    if (burn_msgs_obtain(Text("SORRY"), &code, message, &osErrno, severity) == 1)
+        return WithCause(message, osErrno);
+    return {};
+}
+
+void TBurnRuntime::DropRecorderMessages()
+{
+    int code = 0;
+    int osErrno = 0;
+    char severity[80] = {};
+    char message[BURN_MSGS_MESSAGE_LEN] = {};
+    std::lock_guard lock(g_Mutex);
+    burn_msgs_obtain(Text("NEVER"), &code, message, &osErrno, severity);
 }
 
 }  // namespace reelsmith

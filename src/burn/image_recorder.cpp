@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/file_mode.h"
 #include "burn/burn_runtime.h"
 
 using namespace burn;  // libburn declares its C API in this namespace for C++
@@ -103,13 +104,21 @@ burn_drive* TImageRecorder::OpenForWriting(std::string* error)
         *error = SystemError("Cannot create the image file in " + Folder(), errno);
         return nullptr;
     }
+    // mkstemps makes the file private; the finished image is the user's like any new file.
+    const bool modeSet = ::fchmod(fd, NewFileMode()) == 0;
+    const int modeError = errno;
     ::close(fd);
+    if (!modeSet) {
+        ::unlink(name.data());
+        *error = SystemError("Cannot create the image file in " + Folder(), modeError);
+        return nullptr;
+    }
     m_TempPath = name.data();
-    TBurnRuntime::DropLibraryMessages();
+    TBurnRuntime::DropRecorderMessages();
     std::string address = "stdio:" + m_TempPath;
     if (burn_drive_scan_and_grab(&m_Drive, address.data(), 0) != 1) {
         m_Drive = nullptr;
-        *error = TBurnRuntime::TakeLibraryError();
+        *error = TBurnRuntime::TakeRecorderError();
         if (error->empty())
             *error = "Cannot open the image file " + m_TempPath;
         ::unlink(m_TempPath.c_str());
@@ -166,10 +175,14 @@ std::string TImageRecorder::CheckWritten(std::int64_t bytes)
     struct stat st {};
     if (m_TempPath.empty() || ::stat(m_TempPath.c_str(), &st) != 0)
         return SystemError("Cannot read the image file", errno);
-    if (st.st_size < bytes)
-        return "The image file is incomplete (" + std::to_string(st.st_size / 1048576) + " of " +
-               std::to_string(bytes / 1048576) + " MB written): not enough free space in " + Folder();
-    return {};
+    if (st.st_size >= bytes)
+        return {};
+    // A short write(2) sets no errno; a folder without room for the rest is the reason.
+    std::int64_t free = 0;
+    const bool full = FreeSpace(Folder(), &free) && free < bytes - st.st_size;
+    return "The image file is incomplete (" + std::to_string(st.st_size / 1048576) + " of " +
+           std::to_string(bytes / 1048576) +
+           " MB written): " + (full ? SystemError(Folder(), ENOSPC) : std::string("the writing stopped early"));
 }
 
 std::string TImageRecorder::EraseItself()

@@ -56,10 +56,10 @@ std::string TOpticalDrive::Text() const
 
 burn_drive* TOpticalDrive::Grab(std::string* error)
 {
-    TBurnRuntime::DropLibraryMessages();
+    TBurnRuntime::DropRecorderMessages();
     if (burn_drive_scan_and_grab(&m_Drive, m_Address.data(), 1) != 1) {
         m_Drive = nullptr;
-        *error = TBurnRuntime::TakeLibraryError();
+        *error = TBurnRuntime::TakeRecorderError();
         if (error->empty())
             *error = "Cannot open the drive " + m_Address;
         return nullptr;

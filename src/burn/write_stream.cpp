@@ -41,6 +41,10 @@ int TWriteStream::Read(burn_source* source, unsigned char* buffer, int size)
     const int got = image->read ? image->read(image, buffer, size) : image->read_xt(image, buffer, size);
     if (got > 0)
         self.m_Read += got;
+    else if (got < 0 || (size > 0 && offset < image->get_size(image))) {
+        self.m_Broken = true;
+        return -1;
+    }
     return got;
 }
 

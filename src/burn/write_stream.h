@@ -27,6 +27,9 @@ public:
     // track's reference going away never frees it; it lives as long as this object.
     burn::burn_source* Source() { return &m_Source; }
     std::int64_t BytesRead() const { return m_Read.load(); }
+    // The image ended before its size or failed to read: libisofs gave up making it (a
+    // source changed or vanished). The read then fails, so libburn pads nothing.
+    bool Broken() const { return m_Broken.load(); }
 
 private:
     static TWriteStream& Of(burn::burn_source* source) { return *static_cast<TWriteStream*>(source->data); }
@@ -43,6 +46,7 @@ private:
     TImageReadHook m_Hook;
     std::chrono::steady_clock::time_point m_Start;
     std::atomic<std::int64_t> m_Read{0};
+    std::atomic<bool> m_Broken{false};
 };
 
 }  // namespace reelsmith

@@ -521,6 +521,11 @@ void TFFLogger::RunEvents(TBatch& batch)
         gInHandler = outer;
     };
     if (batch.Trigger && batch.Dispatcher && !batch.Dispatcher->IsMainThread()) {
+        {
+            std::lock_guard lock(FLock);
+            ++FMainCalls;
+        }
+        FDeliveredCond.notify_all();
         try {
             batch.Dispatcher->RunAndWait(run);
         } catch (...) {
@@ -534,6 +539,7 @@ void TFFLogger::WaitUntil(std::unique_lock<std::mutex>& lock, TMainThreadDispatc
                           const std::function<bool()>& done)
 {
     while (!done()) {
+        const std::uint64_t mainCalls = FMainCalls;
         TMainThreadDispatcher* current = FDispatcher;
         const bool serveOld = serve && serve->IsMainThread();
         const bool serveCurrent = current && current != serve && current->IsMainThread();
@@ -548,7 +554,7 @@ void TFFLogger::WaitUntil(std::unique_lock<std::mutex>& lock, TMainThreadDispatc
             if (done())
                 return;
         }
-        FDeliveredCond.wait_for(lock, kSlice);
+        FDeliveredCond.wait_for(lock, kSlice, [&] { return FMainCalls != mainCalls || done(); });
     }
 }
 

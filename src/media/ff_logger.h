@@ -135,7 +135,10 @@ private:
     std::uint64_t FQueuedCount = 0;
     std::uint64_t FDeliveredCount = 0;
     int FEventsRunning = 0;  // batches whose handler calls have not ended
-    int FSyncCallers = 0;    // callers delivering at once
+    // Batches handed to the main thread so far: a main thread waiting here serves them at
+    // once instead of at the end of its wait slice.
+    std::uint64_t FMainCalls = 0;
+    int FSyncCallers = 0;  // callers delivering at once
     bool FClosing = false;
     bool FThreadDone = false;
 

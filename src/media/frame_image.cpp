@@ -1,4 +1,5 @@
 #include "media/frame_image.h"
+#include "base/file_mode.h"
 #include "base/text.h"
 
 #include <fcntl.h>
@@ -9,7 +10,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string_view>
 
 namespace reelsmith {
@@ -31,18 +31,6 @@ void PutLE(std::vector<uint8_t>& out, uint32_t value, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
         out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-// The process's file-creation mask, read without changing it (umask() would race with
-// other threads creating files).
-mode_t CurrentUmask()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Umask:", 0) == 0)
-            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-    return 022;
 }
 
 bool WriteAll(int fd, const uint8_t* data, size_t size)
@@ -136,7 +124,7 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size,
         error = std::strerror(errno);
         return false;
     }
-    fchmod(fd, 0666 & ~CurrentUmask());
+    fchmod(fd, NewFileMode());
     bool ok = WriteAll(fd, static_cast<const uint8_t*>(data), size) && fsync(fd) == 0;
     int reason = ok ? 0 : errno;
     if (close(fd) != 0 && ok) {

@@ -21,8 +21,9 @@ namespace {
 
 constexpr int kStartDelayMs = 100;
 constexpr int kClockMs = 1000;
-constexpr int kNextRowDelayMs = 100;
-constexpr int kFinalEventPolls = 100;  // ten seconds of waiting for the final terminate event
+// The next row starts from the event loop, as soon as the row's events have been handled.
+constexpr int kNextRowDelayMs = 0;
+constexpr int kFinalEventWaitMs = 10000;  // without the final terminate event, go on after this
 constexpr int kMaxEngineLinesPerFile = 20;
 
 // How a row's failure starts, by the step of StartFile that failed.
@@ -394,6 +395,9 @@ void TConversionRun::FFEncoderTerminate(const TTerminateInfo& info)
 {
     if (m_Over)
         return;  // a late delivery after the run ended
+    // Enabled again at the end: the timer must not fire from the log's event processing in
+    // between and start the next row inside this event.
+    m_Process.stop();
     m_Display.Percent = 100;
     m_Display.PercentText = QStringLiteral("100%");
     m_Display.RemainingText = QString::fromLatin1(kClockZero);
@@ -444,8 +448,8 @@ void TConversionRun::tmr_ProcessTimer()
     // The final terminate event follows the task's own from another delivery thread. On a
     // busy machine it may take longer than this timer; moving on before it came would let
     // it land in the next row (a stray "Success!", and a second step forward).
-    if (m_AwaitingFinalEvent && ++m_FinalEventWaits <= kFinalEventPolls) {
-        m_Process.start();
+    if (m_AwaitingFinalEvent && m_FinalEventWaits++ == 0) {
+        m_Process.start(kFinalEventWaitMs);  // the final event cuts this short
         return;
     }
     m_AwaitingFinalEvent = false;
@@ -643,9 +647,10 @@ void TConversionRun::RecordRowNotConverted(const QString& reason)
 
 void TConversionRun::EnableProcessTimer()
 {
-    // Enabling it again before it fires changes nothing (both terminate events enable it).
-    if (!m_Process.isActive())
-        m_Process.start();
+    // Enabling it again before it fires changes nothing (both terminate events enable it);
+    // a wait for the final terminate event ends.
+    if (!m_Process.isActive() || m_Process.interval() != kNextRowDelayMs)
+        m_Process.start(kNextRowDelayMs);
 }
 
 }  // namespace reelsmith

@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "app/ui/main_window.h"
+#include "base/qt/file_name.h"
 #include "burn/burn_library.h"
 #include "program/program_hooks.h"
 #include "burn/ui/burn_process_window.h"
@@ -259,9 +260,9 @@ private slots:
         QCOMPARE(asked.Icons.value(0), QMessageBox::Critical);
     }
 
-    // A missing source is passed over silently; an unreadable one gives a red line and the
-    // continue question, and No stops before anything is prepared.
-    void unreadableSourceAsksToContinue()
+    // A source deleted since it was listed and an unreadable one each give a red line with
+    // the reason, then the continue question; No stops before anything is prepared.
+    void sourcesThatCannotBeAddedAskToContinue()
     {
         const auto sources = test::ThreeMediaFiles();
         TAsked asked;
@@ -274,22 +275,61 @@ private slots:
         };
         const QString fifo = Path(QStringLiteral("pipe"));
         QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
-        Tfrm_Burn window(nullptr,
-                         {{sources[0].Name, sources[0].Path},
-                          {"gone.avi", Path(QStringLiteral("gone.avi")).toStdString()},
-                          {"pipe", fifo.toStdString()}},
-                         options);
+        const QString gone = Path(QStringLiteral("gone.avi"));
+        Tfrm_Burn window(
+            nullptr,
+            {{sources[0].Name, sources[0].Path}, {"gone.avi", gone.toStdString()}, {"pipe", fifo.toStdString()}},
+            options);
         window.show();
         QTRY_VERIFY_WITH_TIMEOUT(window.cb_WriteSpeed->count() > 0, 10000);
         QTest::mouseClick(window.btn_Burn, Qt::LeftButton);
         QCOMPARE(asked.Texts,
                  QStringList{QStringLiteral("Some files were not added. Would you like to continue with burning?")});
         QCOMPARE(asked.Icons.value(0), QMessageBox::Warning);
-        const TLogLine& red = window.Log().Lines().back();
-        QCOMPARE(red.Colour, TLogColour::Red);
-        QVERIFY2(red.Text.endsWith(QStringLiteral("... ") + fifo), qPrintable(red.Text));
-        QVERIFY(!Unstamped(window.Log()).join(QLatin1Char('|')).contains(QStringLiteral("gone.avi")));
+        const QStringList lines = Unstamped(window.Log());
+        QCOMPARE(lines.mid(lines.size() - 3),
+                 (QStringList{QStringLiteral("Adding files..."), QStringLiteral("No such file or directory... ") + gone,
+                              QStringLiteral("Not a regular file... ") + fifo}));
+        QCOMPARE(ColourOf(window.Log(), QStringLiteral("No such file or directory... ") + gone), TLogColour::Red);
+        QCOMPARE(ColourOf(window.Log(), QStringLiteral("Not a regular file... ") + fifo), TLogColour::Red);
         QVERIFY(!QFile::exists(Path(QStringLiteral("never.iso"))));
+    }
+
+    // A listed file whose name is not UTF-8 goes from the main window's list onto the disc
+    // under its bytes.
+    void nonUtf8NameFromTheListIsBurned()
+    {
+        const QByteArray name("vid\xe9o \xe9t\xe9.bin");
+        const QByteArray source = QFile::encodeName(m_Folder.path()) + '/' + name;
+        test::WriteRandomFile(source.toStdString(), 200000);
+        const QString image = Path(QStringLiteral("latin.iso"));
+        TMainWindowHooks hooks;
+        TAsked asked;
+        InstallBurnHooks(hooks, Options(image, &asked));
+        QStringList log;
+        const auto burn = hooks.Burn;
+        hooks.Burn = [&](Tfrm_Main& main) {
+            QTimer::singleShot(0, &main, [&] {
+                QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<Tfrm_Burn*>(QApplication::activeModalWidget()), 5000);
+                auto* window = qobject_cast<Tfrm_Burn*>(QApplication::activeModalWidget());
+                QTRY_VERIFY_WITH_TIMEOUT(window->cb_WriteSpeed->count() > 0, 10000);
+                window->btn_Burn->click();  // returns when the burn is over
+                log = Unstamped(window->Log());
+                window->Button1->click();
+            });
+            burn(main);
+        };
+        Tfrm_Main main({}, std::move(hooks));
+        TFileListRow row;
+        row.Caption = FileNameText(name);
+        row.cell(FileCell::SourcePath) = FileNameText(source);
+        main.Files().Append(row);
+        main.show();
+        test::TMainControls(main).act_Burn->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Success!")), 30000);
+        QVERIFY2(log.join(QLatin1Char('|')).contains(QStringLiteral("Data: 1 file, ")), qPrintable(log.join('|')));
+        QVERIFY(asked.Texts.isEmpty());
+        QCOMPARE(test::ImageFiles(image.toStdString(), false), std::vector<std::string>{"/" + name.toStdString()});
     }
 
     void clocks()

@@ -1,6 +1,7 @@
 // The burning layer and TBurnerSDK on the image recorder, without a display.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -269,13 +270,15 @@ TEST_F(BurnerTest, FullFolderGivesAClearErrorAndNoImage)
     ASSERT_TRUE(WaitForDone(events.BurnDone));
     ASSERT_EQ(events.BurnDone.size(), 1u);
     // libburn may report the short write as good (then after finalize); the check of the
-    // written size still ends the burn with an error.
-    EXPECT_NE(events.BurnDone[0], "");
+    // written size still ends the burn with an error. Either way it names the cause.
+    EXPECT_NE(events.BurnDone[0].find("No space left on device"), std::string::npos) << events.BurnDone[0];
     EXPECT_FALSE(std::filesystem::exists(image));
     EXPECT_TRUE(test::HiddenFiles(disk.Path()).empty());
 }
 
-TEST_F(BurnerTest, MissingRowsArePassedOverAndUnreadableOnesAreReported)
+// Every row that cannot be added is named with the reason, a source deleted since it was
+// listed too; the rest are added.
+TEST_F(BurnerTest, EveryRowThatCannotBeAddedIsReported)
 {
     const auto sources = test::ThreeMediaFiles();
     // A socket exists and is no folder, but cannot be read as a file, not even by root.
@@ -285,19 +288,118 @@ TEST_F(BurnerTest, MissingRowsArePassedOverAndUnreadableOnesAreReported)
     address.sun_family = AF_UNIX;
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string gone = folder.file("gone.mp4");
     std::vector<TBurnRow> rows = {
-        {sources[0].Name, sources[0].Path}, {"gone.mp4", folder.file("gone.mp4")}, {"unreadable.sock", socketPath},
-        {"folder", folder.path()},          {sources[1].Name, sources[1].Path},
+        {sources[0].Name, sources[0].Path}, {"gone.mp4", gone},
+        {"unreadable.sock", socketPath},    {"folder", folder.path()},
+        {sources[1].Name, sources[1].Path},
     };
     std::vector<std::string> failures;
     EXPECT_FALSE(AddRowsToProject(burner, rows, [&](const std::string& line) { failures.push_back(line); }));
     ::close(fd);
-    ASSERT_EQ(failures.size(), 1u);
-    EXPECT_EQ(failures[0], "No such device or address... " + socketPath);  // open(2) refuses a socket
+    EXPECT_EQ(failures, (std::vector<std::string>{
+                            "No such file or directory... " + gone,
+                            "No such device or address... " + socketPath,  // open(2) refuses a socket
+                            "Not a regular file... " + folder.path(),
+                        }));
     EXPECT_EQ(burner.DataProjectCount(), 2);
     // The same caption twice is refused by the project.
     EXPECT_FALSE(burner.AddFile(sources[2].Path, "/", sources[0].Name));
     EXPECT_FALSE(burner.LastErrorText().empty());
+}
+
+// A name that is not UTF-8 (Latin-1 from an old disk) is burned: its Rock Ridge name is its
+// bytes, and the file reads back byte for byte.
+TEST_F(BurnerTest, ANameThatIsNotUtf8IsBurnedUnderItsBytes)
+{
+    const std::string name = "caf\xe9 \xe0 la cr\xe8me.bin";
+    const std::string source = folder.file(name);
+    test::WriteRandomFile(source, 300000);
+    std::vector<std::string> failures;
+    ASSERT_TRUE(AddRowsToProject(burner, {{name, source}}, [&](const std::string& line) { failures.push_back(line); }));
+    EXPECT_EQ(burner.DataProjectCount(), 1);
+    const std::string image = folder.file("latin.iso");
+    burner.SetImagePath(image);
+    burner.Burn();
+    ASSERT_EQ(burner.LastError(), 0) << burner.LastErrorText();
+    ASSERT_TRUE(WaitForDone(events.BurnDone));
+    EXPECT_EQ(events.BurnDone, std::vector<std::string>{""});
+    EXPECT_EQ(test::ImageFiles(image, false), std::vector<std::string>{"/" + name});
+    EXPECT_EQ(test::ImageFiles(image, true).size(), 1u);  // Joliet has a name for it too
+    const std::string extracted = folder.file("out");
+    ASSERT_TRUE(test::ExtractImage(image, extracted));
+    EXPECT_TRUE(test::SameBytes(source, extracted + "/" + name));
+}
+
+// A source that changes after it was added ends the burn with a red error naming it, never
+// as a zero-filled or cut file in an image that passes for good. The next burn is clean.
+TEST_F(BurnerTest, ASourceThatChangesAfterAddingEndsTheBurnWithNoImage)
+{
+    struct Case {
+        const char* What;
+        std::function<void(const std::string& path)> Change;
+        const char* Says;
+    };
+    const Case cases[] = {
+        {"shrunk", [](const std::string& path) { std::filesystem::resize_file(path, 1 << 20); }, "has changed"},
+        {"grown", [](const std::string& path) { std::filesystem::resize_file(path, 6 << 20); }, "has changed"},
+        {"deleted", [](const std::string& path) { std::filesystem::remove(path); }, "can't be opened"},
+    };
+    const std::string image = folder.file("changed.iso");
+    burner.SetImagePath(image);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        events = {};
+        burner.ClearAll();
+        const std::string source = folder.file(std::string(c.What) + ".bin");
+        test::WriteRandomFile(source, 4LL << 20);
+        ASSERT_TRUE(burner.AddFile(source, "/", "video.bin"));
+        c.Change(source);
+        burner.Burn();
+        ASSERT_EQ(burner.LastError(), 0) << burner.LastErrorText();
+        ASSERT_TRUE(WaitForDone(events.BurnDone));
+        ASSERT_EQ(events.BurnDone.size(), 1u);
+        EXPECT_NE(events.BurnDone[0].find(source), std::string::npos) << events.BurnDone[0];
+        EXPECT_NE(events.BurnDone[0].find(c.Says), std::string::npos) << events.BurnDone[0];
+        for (const char* untrue : {"padded", "Filling", "truncated"})  // what libisofs would have done
+            EXPECT_EQ(events.BurnDone[0].find(untrue), std::string::npos) << events.BurnDone[0];
+        EXPECT_EQ(events.Finalized, 0);
+        EXPECT_FALSE(std::filesystem::exists(image));
+        EXPECT_TRUE(test::HiddenFiles(folder.path()).empty());
+    }
+    events = {};
+    burner.ClearAll();
+    const std::string good = folder.file("good.bin");
+    test::WriteRandomFile(good, 1LL << 20);
+    ASSERT_TRUE(burner.AddFile(good, "/", "good.bin"));
+    burner.Burn();
+    ASSERT_TRUE(WaitForDone(events.BurnDone));
+    EXPECT_EQ(events.BurnDone, std::vector<std::string>{""});
+    EXPECT_TRUE(std::filesystem::exists(image));
+}
+
+// The finished image gets the permissions of any new file of the user, not mkstemp's 0600.
+TEST_F(BurnerTest, TheImageFollowsTheUsersFileCreationMask)
+{
+    const std::string source = folder.file("small.bin");
+    test::WriteRandomFile(source, 100000);
+    ASSERT_TRUE(burner.AddFile(source, "/", "small.bin"));
+    const mode_t saved = ::umask(022);
+    for (const mode_t mask : {mode_t{022}, mode_t{027}, mode_t{077}, mode_t{002}}) {
+        SCOPED_TRACE(mask);
+        ::umask(mask);
+        events = {};
+        const std::string image = folder.file("mode-" + std::to_string(mask) + ".iso");
+        burner.SetImagePath(image);
+        burner.Burn();
+        ASSERT_EQ(burner.LastError(), 0) << burner.LastErrorText();
+        ASSERT_TRUE(WaitForDone(events.BurnDone));
+        EXPECT_EQ(events.BurnDone, std::vector<std::string>{""});
+        struct stat st {};
+        ASSERT_EQ(::stat(image.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+    }
+    ::umask(saved);
 }
 
 TEST_F(BurnerTest, SpeedListsWithAndWithoutADisc)

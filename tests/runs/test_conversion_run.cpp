@@ -161,6 +161,37 @@ TEST(ConversionRun, ConvertsRowsInOrderNamingAMissingSource)
     }
 }
 
+// The next row follows a row's events at once, but never before the final terminate event:
+// held back (as a loaded machine may deliver it), it still closes its own row, and the run
+// steps forward once per row.
+TEST(ConversionRun, TheNextRowWaitsForTheFinalEventHoweverLateItComes)
+{
+    TempFolder folder;
+    const std::string a = CopyTo(Clip(), folder.file("in/a.mp4"));
+    const std::string b = CopyTo(Clip(), folder.file("in/b.mp4"));
+    TRecordingView view;
+    TConversionRun run(VideoSetup({Row(a), Row(b)}, folder.file("out"), QStringLiteral("MKV")), view);
+    const auto forward = run.Encoder().OnTerminate;
+    int held = 0;
+    run.Encoder().OnTerminate = [&](TCustomEncoder* sender, const TTerminateInfo& info) {
+        if (info.TaskIndex >= 0) {
+            forward(sender, info);
+            return;
+        }
+        ++held;
+        QTimer::singleShot(300, &run, [&run, forward, sender, info] { forward(sender, info); });
+    };
+    ASSERT_TRUE(RunToEnd(run));
+    EXPECT_EQ(held, 2);
+    const QString out = QString::fromStdString(folder.file("out/"));
+    QStringList expected = FileLines(QString::fromStdString(a), out + QStringLiteral("a.mkv"), 1);
+    expected += FileLines(QString::fromStdString(b), out + QStringLiteral("b.mkv"), 2);
+    expected += {QString(), QStringLiteral("Done.")};
+    EXPECT_EQ(LinesAfterLoading(run.Log()), expected);
+    EXPECT_EQ(run.NextFileIndex(), 2);
+    EXPECT_EQ(run.FailedRows(), 0);
+}
+
 TEST(ConversionRun, OriginalPathWritesBesideEachSourceAndNeverOverASource)
 {
     TempFolder folder;

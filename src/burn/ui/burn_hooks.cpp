@@ -1,6 +1,6 @@
 #include "burn/ui/burn_hooks.h"
 
-#include <QFile>
+#include "base/qt/file_name.h"
 
 namespace reelsmith {
 
@@ -10,8 +10,7 @@ void ShowBurnWindow(IBurnHost& host, const TBurnWindowOptions& options)
     std::vector<TBurnRow> rows;
     const TFileListModel& files = host.Files();
     for (int i = 0; i < files.Count(); ++i)
-        rows.push_back({files.Row(i).Caption.toStdString(),
-                        QFile::encodeName(files.Row(i).cell(FileCell::SourcePath)).toStdString()});
+        rows.push_back({FileNameString(files.Row(i).Caption), FileNameString(files.Row(i).cell(FileCell::SourcePath))});
     TBurnWindowOptions windowOptions = options;
     windowOptions.Dark = host.DarkTheme();
     const QColor neutral = host.ButtonCaptionColour();

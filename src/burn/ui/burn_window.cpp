@@ -22,6 +22,7 @@
 #include "burn/ui/burn_process_window.h"
 #include "burn/ui/erase_window.h"
 #include "burn/ui/read_window.h"
+#include "base/qt/file_name.h"
 #include "base/ui/system_sound.h"
 #include "base/ui/taskbar_progress.h"
 
@@ -63,7 +64,8 @@ Tfrm_Burn::Tfrm_Burn(QWidget* owner, std::vector<TBurnRow> rows, TBurnWindowOpti
         BurnerProcess(percent, buffer, cache, written, size);
     };
     Burner.OnFinalize = [this] { BurnerFinalize(); };
-    Burner.OnBurnDone = [this](const std::string& error) { BurnerBurnDone(QString::fromStdString(error)); };
+    // A library's error may name a source by its bytes.
+    Burner.OnBurnDone = [this](const std::string& error) { BurnerBurnDone(DisplayedFileName(FileNameText(error))); };
     Burner.OnEraseDone = [this](const std::string& error) { BurnerEraseDone(QString::fromStdString(error)); };
 }
 
@@ -266,8 +268,9 @@ bool Tfrm_Burn::ChooseImageFile()
 bool Tfrm_Burn::AddFiles()
 {
     AddLog(QStringLiteral("Adding files..."), TLogColour::Green);
-    const bool allAdded = AddRowsToProject(
-        Burner, m_Rows, [this](const std::string& line) { AddLog(QString::fromStdString(line), TLogColour::Red); });
+    const bool allAdded = AddRowsToProject(Burner, m_Rows, [this](const std::string& line) {
+        AddLog(DisplayedFileName(FileNameText(line)), TLogColour::Red);
+    });
     return allAdded || Message(QMessageBox::Warning,
                                QStringLiteral("Some files were not added. Would you like to continue with burning?"),
                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
