@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "runs/run_test_support.h"
 #include "support/test_media.h"
@@ -318,6 +319,38 @@ TEST(ConversionRun, FailedRowsLogTheirErrorAndTheRunGoesOn)
     EXPECT_EQ(errors, 2);
     EXPECT_EQ(view2.ErrorBeeps, 2);
     EXPECT_EQ(refused.Log().PlainLines().last(), QStringLiteral("Done."));
+}
+
+// The FFMPEG command's options reach the same engine: a source named as a file to write fails
+// the row with the reason; nothing says "Success!", and the source keeps its bytes.
+TEST(ConversionRun, TypedOptionsNeverWriteASource)
+{
+    struct Case {
+        const char* name;
+        std::function<QString(const std::string& source)> options;
+        QString error;
+    };
+    const std::vector<Case> cases = {
+        {"progress", [](const std::string& s) { return QString::fromStdString("-progress " + s + " -c:v mpeg4"); },
+         QStringLiteral("the progress file is the same file as the input")},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const std::string source = CopyTo(Clip(), folder.file("a.mp4"));
+        const QByteArray before = ReadAll(source);
+        TRecordingView view;
+        TRunSetup setup = VideoSetup({Row(source)}, folder.file("out"), QStringLiteral("MKV"));
+        setup.Options = c.options(source);
+        TConversionRun run(std::move(setup), view);
+        ASSERT_TRUE(RunToEnd(run)) << c.name;
+        const QStringList lines = LinesAfterLoading(run.Log());
+        const std::string all = lines.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(CountOf(lines, QStringLiteral("Success!")), 0) << c.name << ": " << all;
+        EXPECT_EQ(run.FailedRows(), 1) << c.name << ": " << all;
+        EXPECT_TRUE(lines.join(QLatin1Char('\n')).contains(c.error)) << c.name << ": " << all;
+        EXPECT_EQ(ReadAll(source), before) << c.name;
+        EXPECT_EQ(Names(folder.file("out")), std::vector<std::string>{}) << c.name;
+    }
 }
 
 TEST(ConversionRun, SecondRunDoesNotLoadTheLibrariesAgain)
