@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "runs/run_test_support.h"
+#include "support/local_http_server.h"
 #include "support/test_media.h"
 
 using namespace reelsmith;
@@ -321,10 +322,12 @@ TEST(ConversionRun, FailedRowsLogTheirErrorAndTheRunGoesOn)
     EXPECT_EQ(refused.Log().PlainLines().last(), QStringLiteral("Done."));
 }
 
-// The FFMPEG command's options reach the same engine: a source named as a file to write fails
-// the row with the reason; nothing says "Success!", and the source keeps its bytes.
-TEST(ConversionRun, TypedOptionsNeverWriteASource)
+// The FFMPEG command's options reach the same engine: a source named as a file to write, or a
+// filter that would open a network address, fails the row with the reason; nothing says
+// "Success!", the source keeps its bytes, and the listener sees no connection.
+TEST(ConversionRun, TypedOptionsNeverWriteASourceNorReachTheNetwork)
 {
+    LocalHttpServer listener(THttpReply{});
     struct Case {
         const char* name;
         std::function<QString(const std::string& source)> options;
@@ -333,6 +336,17 @@ TEST(ConversionRun, TypedOptionsNeverWriteASource)
     const std::vector<Case> cases = {
         {"progress", [](const std::string& s) { return QString::fromStdString("-progress " + s + " -c:v mpeg4"); },
          QStringLiteral("the progress file is the same file as the input")},
+        {"filter file",
+         [](const std::string& s) {
+             return QString::fromStdString("-vf metadata=mode=print:file=" + s + " -c:v mpeg4");
+         },
+         QStringLiteral("the file of filter metadata (file) is the same file as the input")},
+        {"movie over http",
+         [&](const std::string&) {
+             return QString::fromStdString("-vf \"movie='http\\://127.0.0.1\\:" + std::to_string(listener.Port()) +
+                                           "/x'[m];[in][m]overlay\" -c:v mpeg4");
+         },
+         QStringLiteral("protocol \"http\" is not allowed")},
     };
     for (const Case& c : cases) {
         TempFolder folder;
@@ -351,6 +365,7 @@ TEST(ConversionRun, TypedOptionsNeverWriteASource)
         EXPECT_EQ(ReadAll(source), before) << c.name;
         EXPECT_EQ(Names(folder.file("out")), std::vector<std::string>{}) << c.name;
     }
+    EXPECT_EQ(listener.Connections(), 0);
 }
 
 TEST(ConversionRun, SecondRunDoesNotLoadTheLibrariesAgain)

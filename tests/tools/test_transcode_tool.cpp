@@ -1,6 +1,6 @@
 // The headless tool as a user and as an attacker would start it: its own input named another
 // way, termination signals in the middle, a full disk, two tools writing one name at once,
-// options and muxers that name a file to write.
+// options, muxers and filters that name a file to write or a network address.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -20,6 +20,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/local_http_server.h"
 #include "support/test_media.h"
 
 using namespace reelsmith::test;
@@ -361,6 +362,10 @@ TEST(TranscodeTool, NothingTheUserTypesWritesTheInput)
          "in.mp4: the -vstats file is the same file as the input in.mp4"},
         {"pass log", "p-0.log", "out.mp4", "-c:v mpeg4 -pass 1 -passlogfile p -an",
          "p-0.log: the pass log is the same file as the input p-0.log"},
+        {"filter file", "in.mp4", "out.mp4", "-vf metadata=mode=print:file=in.mp4 -c:v mpeg4 -c:a aac",
+         "in.mp4: the file of filter metadata (file) is the same file as the input in.mp4"},
+        {"filter file by position", "in.mp4", "out.mp4", "-vf \"split[a][b];[a][b]psnr=in.mp4\" -c:v mpeg4 -an",
+         "in.mp4: the file of filter psnr (stats_file) is the same file as the input in.mp4"},
         {"attachment", "in.mkv", "out.mkv", "-c copy", "in.mkv: the attachment is the same file as the input in.mkv",
          "-y -dump_attachment:t:0 in.mkv"},
     };
@@ -423,6 +428,38 @@ TEST(TranscodeTool, AttachmentsAreWrittenOnlyWhereTheUserSaid)
             EXPECT_EQ(ReadText(work + "/evil.txt"), c.evil) << c.name;
         }
     }
+}
+
+// Filters that open media read local files only: a listener on 127.0.0.1 sees no connection.
+TEST(TranscodeTool, FiltersReadLocalFilesOnly)
+{
+    LocalHttpServer listener(THttpReply{});
+    const std::string address = "127.0.0.1\\:" + std::to_string(listener.Port());
+    struct Case {
+        const char* name;
+        std::string options;
+        int status;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"movie over http", "-vf \"movie='http\\://" + address + "/x.mp4'[m];[in][m]overlay\" -c:v mpeg4 -c:a aac", 1,
+         "protocol \"http\" is not allowed"},
+        {"amovie over tcp", "-af \"amovie='tcp\\://" + address + "'[m];[in][m]amix\" -c:v mpeg4 -c:a aac", 1,
+         "protocol \"tcp\" is not allowed"},
+        {"movie in a complex graph", "-filter_complex \"movie='http\\://" + address + "/y'[v]\" -map [v] -c:v mpeg4", 1,
+         "protocol \"http\" is not allowed"},
+        {"local movie", "-vf \"movie=" + Clip() + "[m];[in][m]overlay\" -c:v mpeg4 -c:a aac", 0, ""},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        std::string errors;
+        EXPECT_EQ(Tool({Clip(), folder.file("out.mp4"), c.options}, &errors), c.status) << c.name << ": " << errors;
+        if (!c.error.empty()) {
+            EXPECT_EQ(CountOf(errors, c.error), 1) << c.name << ": " << errors;
+        }
+        EXPECT_EQ(IsMedia(folder.file("out.mp4")), c.status == 0) << c.name;
+    }
+    EXPECT_EQ(listener.Connections(), 0);
 }
 
 // "-" is the standard output; a name too long for its folder is refused before converting.

@@ -5,6 +5,7 @@
 #include "base/same_file.h"
 #include "engine/custom_ffmpeg.h"
 #include "media/engine_log.h"
+#include "media/filter_files.h"
 #include "media/ffmpeg_handles.h"
 #include "media/input_protocols.h"
 
@@ -97,6 +98,21 @@ std::string OptionNamingAnInput(const TCustomFFmpegOpt& task, const std::string&
                              entry->key, input.c_str());
     }
     return {};
+}
+
+std::string GuardedFilterGraph(TCustomFFmpegOpt& task, const std::string& graph)
+{
+    const TFilterGraphFiles files = GuardFilterGraph(graph);
+    if (!files.Error.empty())
+        task.Fatal(files.Error);
+    for (const TFilterFile& file : files.Writes) {
+        const std::string what = "the file of filter " + file.Filter + " (" + file.Option + ")";
+        const std::string refusal =
+            file.ByPath ? PathWriteRefusal(task, file.Name, what) : WriteRefusal(task, file.Name, what);
+        if (!refusal.empty())
+            task.Fatal(refusal);
+    }
+    return files.Graph;
 }
 
 }  // namespace reelsmith

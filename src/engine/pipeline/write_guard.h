@@ -32,4 +32,9 @@ void GuardOutputContext(TCustomFFmpeg& task, AVFormatContext* oc, const std::str
 // does. A muxer may write such a file under a temporary name and rename it over the input.
 std::string OptionNamingAnInput(const TCustomFFmpegOpt& task, const std::string& fileName, const TDictionary& options);
 
+// The filter graph text to parse instead of graph: the filters that open media held to local
+// files, the files filters write checked as every file written. A refusal is the task's fatal
+// error.
+std::string GuardedFilterGraph(TCustomFFmpegOpt& task, const std::string& graph);
+
 }  // namespace reelsmith
