@@ -79,7 +79,7 @@ void PrintProgress(const TProgressInfo& info)
 std::string OutputRefusal(const std::string& name)
 {
     struct stat status {};
-    if (::stat(name.c_str(), &status) != 0 || S_ISREG(status.st_mode) || name == "/dev/null")
+    if (name == "-" || ::stat(name.c_str(), &status) != 0 || S_ISREG(status.st_mode) || name == "/dev/null")
         return {};
     return name + ": the output exists and is not a regular file";
 }
@@ -126,7 +126,8 @@ int ParseArgs(int argc, char** argv, TToolArgs* args)
 }
 
 // Everything the tool says on stderr. Each error is printed once: the engine logs an error
-// where it happens and hands the same text back as its last error or the task's exception.
+// where it happens (a fatal one also where the task catches it) and hands the same text back
+// as its last error or the task's exception.
 // The temporary output name reads as the name the user gave, and a message never continues
 // the progress line.
 class TConsole {
@@ -165,9 +166,11 @@ private:
         for (const auto& [from, to] : m_Names)
             for (std::size_t at = message.find(from); at != std::string::npos; at = message.find(from, at + to.size()))
                 message.replace(at, from.size(), to);
-        if (onlyOnce && m_Printed.count(message))
+        // The engine logs a fatal error where it happens and again where the task catches it.
+        if ((onlyOnce && m_Printed.count(message)) || message == m_Last)
             return;
         m_Printed.insert(message);
+        m_Last = message;
         if (m_InProgressLine)
             std::fputc('\n', stderr);
         m_InProgressLine = false;
@@ -176,6 +179,7 @@ private:
 
     std::mutex m_Mutex;
     std::set<std::string> m_Printed;
+    std::string m_Last;
     std::vector<std::pair<std::string, std::string>> m_Names;
     bool m_InProgressLine = false;
 };

@@ -10,8 +10,10 @@ namespace reelsmith {
 const char* const kTranscodeHelp = R"(Usage: reelsmith-transcode [OPTION]... INPUT OUTPUT [OUTPUT OPTION STRING]
 Convert one media file with the Reelsmith engine; progress is shown on standard error.
 
-The container is chosen from the extension of OUTPUT. The output option string holds
-the encoder, filter and stream options, as one parameter.
+The container is chosen from the extension of OUTPUT; OUTPUT "-" is the standard
+output (give the container with -f). The output option string holds the encoder,
+filter and stream options, as one parameter. Nothing the options name is written over
+INPUT, and files are written to local names only.
 
 Options:
   --input-options STR  options for opening INPUT, in the same form (e.g. "-ss 10")

@@ -232,7 +232,14 @@ bool TStagedOutput::Begin(const std::string& finalPath)
         m_Error = finalPath + ": exists and is not a regular file";
         return false;
     }
-    RemoveLeftovers(FolderOf(finalPath));
+    // Refused now rather than by the rename that ends a long conversion.
+    const std::string folder = FolderOf(finalPath);
+    const long nameMax = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    if (FileNameOf(finalPath).size() > (nameMax > 0 ? size_t(nameMax) : kNameMax) || finalPath.size() >= PATH_MAX) {
+        m_Error = finalPath + ": " + ErrnoText(ENAMETOOLONG);
+        return false;
+    }
+    RemoveLeftovers(folder);
     return CreateTemp();
 }
 

@@ -38,7 +38,7 @@ std::optional<std::string> LocalPathOf(const std::string& name)
 {
     if (name.rfind("file:", 0) == 0)
         return name.substr(5);
-    if (NamesAProtocol(name))
+    if (name == "-" || NamesAProtocol(name))
         return std::nullopt;
     return name;
 }

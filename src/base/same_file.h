@@ -10,7 +10,8 @@
 namespace reelsmith {
 
 // The local path a name opens through the libraries' file protocol: the name itself, or
-// the part after "file:"; nothing for a name of another protocol.
+// the part after "file:"; nothing for a name of another protocol, nor for "-" (the engine's
+// name of the standard input or output).
 std::optional<std::string> LocalPathOf(const std::string& name);
 
 // True when both names open the same existing file (or the same clean path).

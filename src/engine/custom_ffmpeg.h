@@ -148,8 +148,10 @@ private:
 
     // Opening (pipeline/open_input.cpp, open_output.cpp).
     int OpenInput(TOptionsContext& o, const std::string& fileName);
-    void DumpAttachments(const TOptionsContext& o, AVFormatContext* ic);
-    bool MayWriteAttachment(const std::string& name);
+    // -dump_attachment (pipeline/attachment_dump.cpp); fileName is the input being opened.
+    void DumpAttachments(const TOptionsContext& o, AVFormatContext* ic, const std::string& fileName);
+    bool MayWriteAttachment(const std::string& name, const std::string& fileName);
+    void WriteAttachment(const std::string& name, const AVCodecParameters& par);
     int OpenOutput(TOptionsContext& o, const std::string& fileName);
 
     // Set-up of filter graphs and encoders (pipeline/filter_setup.cpp, complex_graph.cpp,

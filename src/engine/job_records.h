@@ -147,6 +147,7 @@ struct TInputStream {
 
 struct TInputFile {
     TInputFormatContextPtr ctx;
+    std::string name;  // as the task was given it (ctx->url may be the descriptor of a named pipe)
     int eof_reached = 0;
     int eagain = 0;
     int ist_index = 0;

@@ -43,4 +43,26 @@ std::string RefusedProtocolText(const std::string& name, const std::string& whit
         protocol, whitelist.c_str());
 }
 
+bool IsStandardOutputName(const std::string& name) { return name == "-" || name == "pipe:" || name == "pipe:1"; }
+
+const char* OutputProtocols(const std::string& name)
+{
+    return IsStandardOutputName(name) ? "file,pipe" : kFileProtocols;
+}
+
+std::string RefusedOutputProtocolText(const std::string& name)
+{
+    if (name == "-")
+        return {};
+    const char* protocol = ff().avio_find_protocol_name ? ff().avio_find_protocol_name(name.c_str()) : nullptr;
+    if (!protocol)
+        return StrFormat("no protocol can write \"%s\"", name.c_str());
+    if (OnList(protocol, OutputProtocols(name)))
+        return {};
+    return StrFormat(
+        "protocol \"%s\" is not allowed for outputs: a file written is a local file or the "
+        "standard output (\"-\")",
+        protocol);
+}
+
 }  // namespace reelsmith

@@ -11,9 +11,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "runs/run_test_support.h"
+#include "support/local_http_server.h"
 #include "support/small_disk.h"
 #include "support/test_media.h"
 
@@ -351,6 +353,52 @@ TEST(ConversionRun, FailedRowsLogTheirErrorAndTheRunGoesOn)
     EXPECT_EQ(errors, 2);
     EXPECT_EQ(view2.ErrorBeeps, 2);
     EXPECT_EQ(refused.Log().PlainLines().last(), QStringLiteral("Done."));
+}
+
+// The FFMPEG command's options reach the same engine: a source named as a file to write, or a
+// filter that would open a network address, fails the row with the reason; nothing says
+// "Success!", the source keeps its bytes, and the listener sees no connection.
+TEST(ConversionRun, TypedOptionsNeverWriteASourceNorReachTheNetwork)
+{
+    LocalHttpServer listener(THttpReply{});
+    struct Case {
+        const char* name;
+        std::function<QString(const std::string& source)> options;
+        QString error;
+    };
+    const std::vector<Case> cases = {
+        {"progress", [](const std::string& s) { return QString::fromStdString("-progress " + s + " -c:v mpeg4"); },
+         QStringLiteral("the progress file is the same file as the input")},
+        {"filter file",
+         [](const std::string& s) {
+             return QString::fromStdString("-vf metadata=mode=print:file=" + s + " -c:v mpeg4");
+         },
+         QStringLiteral("the file of filter metadata (file) is the same file as the input")},
+        {"movie over http",
+         [&](const std::string&) {
+             return QString::fromStdString("-vf \"movie='http\\://127.0.0.1\\:" + std::to_string(listener.Port()) +
+                                           "/x'[m];[in][m]overlay\" -c:v mpeg4");
+         },
+         QStringLiteral("protocol \"http\" is not allowed")},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const std::string source = CopyTo(Clip(), folder.file("a.mp4"));
+        const QByteArray before = ReadAll(source);
+        TRecordingView view;
+        TRunSetup setup = VideoSetup({Row(source)}, folder.file("out"), QStringLiteral("MKV"));
+        setup.Options = c.options(source);
+        TConversionRun run(std::move(setup), view);
+        ASSERT_TRUE(RunToEnd(run)) << c.name;
+        const QStringList lines = LinesAfterLoading(run.Log());
+        const std::string all = lines.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(CountOf(lines, QStringLiteral("Success!")), 0) << c.name << ": " << all;
+        EXPECT_EQ(run.FailedRows(), 1) << c.name << ": " << all;
+        EXPECT_TRUE(lines.join(QLatin1Char('\n')).contains(c.error)) << c.name << ": " << all;
+        EXPECT_EQ(ReadAll(source), before) << c.name;
+        EXPECT_EQ(Names(folder.file("out")), std::vector<std::string>{}) << c.name;
+    }
+    EXPECT_EQ(listener.Connections(), 0);
 }
 
 TEST(ConversionRun, SecondRunDoesNotLoadTheLibrariesAgain)

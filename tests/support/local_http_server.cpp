@@ -76,6 +76,7 @@ void LocalHttpServer::Serve()
         const int client = ::accept4(m_Listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0)
             continue;
+        ++m_Connections;
         {
             std::lock_guard lock(m_ClientsLock);
             m_Clients.push_back(client);

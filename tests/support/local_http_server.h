@@ -30,6 +30,9 @@ public:
     // http://127.0.0.1:<port>/upd_converter.ini
     std::string Url() const;
     int Requests() const { return m_Requests; }
+    // Connections accepted, with or without a request.
+    int Connections() const { return m_Connections; }
+    int Port() const { return m_Port; }
 
 private:
     void Serve();
@@ -40,6 +43,7 @@ private:
     int m_Port = 0;
     std::atomic<bool> m_Stop{false};
     std::atomic<int> m_Requests{0};
+    std::atomic<int> m_Connections{0};
     std::mutex m_ClientsLock;
     std::vector<int> m_Clients;
     std::thread m_Thread;

@@ -1,5 +1,6 @@
 // The headless tool as a user and as an attacker would start it: its own input named another
-// way, termination signals in the middle, a full disk, two tools writing one name at once.
+// way, termination signals in the middle, a full disk, two tools writing one name at once,
+// options, muxers and filters that name a file to write or a network address.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -19,6 +20,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/local_http_server.h"
 #include "support/test_media.h"
 
 using namespace reelsmith::test;
@@ -52,13 +54,17 @@ std::string ReadText(const std::string& path)
     return text.str();
 }
 
-int Tool(const std::vector<std::string>& args, std::string* errors = nullptr)
+// The tool's exit status; its stderr in errors. It runs in folder when one is given, its
+// standard output going to output (or nowhere).
+int Tool(const std::vector<std::string>& args, std::string* errors = nullptr, const std::string& folder = {},
+         const std::string& output = "/dev/null")
 {
     TempFolder scratch;
-    std::string command = "timeout 120 " + ShellQuote(kTool);
+    std::string command =
+        (folder.empty() ? "" : "cd " + ShellQuote(folder) + " && ") + "timeout -k 10 120 " + ShellQuote(kTool);
     for (const std::string& arg : args)
         command += " " + ShellQuote(arg);
-    const int status = RunCommand(command + " 2>" + ShellQuote(scratch.file("stderr")));
+    const int status = RunCommand(command + " >" + ShellQuote(output) + " 2>" + ShellQuote(scratch.file("stderr")));
     if (errors)
         *errors = ReadText(scratch.file("stderr"));
     return status;
@@ -303,4 +309,173 @@ TEST(TranscodeTool, AFullDiskFailsTheFileAndLeavesNothing)
     EXPECT_EQ(status, 1) << errors;
     EXPECT_TRUE(left.empty()) << left.front();
     EXPECT_FALSE(errors.empty());
+    // Each error once.
+    std::istringstream lines(errors);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("No space left") != std::string::npos) {
+            EXPECT_EQ(CountOf(errors, line + "\n"), 1) << errors;
+        }
+}
+
+// A clip with two text attachments whose "filename" tags point elsewhere: up a folder, and
+// at a web address.
+std::string AttachedClip()
+{
+    const std::string note = DataFolder() + "/tool_note.txt";
+    if (!fs::exists(note))
+        std::ofstream(note) << "attached text\n";
+    return MakeMedia(
+        "tool_attached.mkv",
+        "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg4 -attach " + ShellQuote(note) + " -attach " +
+            ShellQuote(note) +
+            " -metadata:s:t:0 mimetype=text/plain -metadata:s:t:0 filename=../up/evil.txt"
+            " -metadata:s:t:1 mimetype=text/plain -metadata:s:t:1 filename=http://example.org/a/remote.txt");
+}
+
+// Whatever names a file to write, an option, a muxer or a filter: the tool's input stays as it
+// was, the tool fails with the reason, and no file appears. Names are relative to the folder the
+// tool runs in, as a user types them.
+TEST(TranscodeTool, NothingTheUserTypesWritesTheInput)
+{
+    struct Case {
+        const char* name;
+        std::string input;  // the input's name in the folder
+        std::string output;
+        std::string options;
+        std::string error;  // said once
+        std::string inputOptions = {};
+    };
+    const std::vector<Case> cases = {
+        {"md5: output", "in.mp4", "md5:in.mp4", "-c:v mpeg4 -c:a aac", "protocol \"md5\" is not allowed for outputs"},
+        {"tee: output", "in.mp4", "tee:in.mp4", "-c:v mpeg4 -c:a aac", "protocol \"tee\" is not allowed for outputs"},
+        {"tee muxer", "in.mp4", "[f=mp4]in.mp4", "-f tee -map 0 -c copy",
+         "in.mp4: a file the muxer writes is the same file as the input in.mp4"},
+        {"image pattern", "in1.mp4", "in%d.mp4", "-f image2 -c:v copy",
+         "in1.mp4: a file the muxer writes is the same file as the input in1.mp4"},
+        {"segment list", "in.mp4", "seg%03d.mp4", "-f segment -segment_list in.mp4 -c copy",
+         "the option -segment_list names the input in.mp4"},
+        {"progress", "in.mp4", "out.mp4", "-progress in.mp4 -c:v mpeg4 -c:a aac",
+         "in.mp4: the progress file is the same file as the input in.mp4"},
+        {"progress through md5:", "in.mp4", "out.mp4", "-progress md5:in.mp4 -c:v mpeg4 -c:a aac",
+         "protocol \"md5\" is not allowed for outputs"},
+        {"vstats", "in.mp4", "out.mp4", "-vstats_file in.mp4 -c:v mpeg4 -c:a aac",
+         "in.mp4: the -vstats file is the same file as the input in.mp4"},
+        {"pass log", "p-0.log", "out.mp4", "-c:v mpeg4 -pass 1 -passlogfile p -an",
+         "p-0.log: the pass log is the same file as the input p-0.log"},
+        {"filter file", "in.mp4", "out.mp4", "-vf metadata=mode=print:file=in.mp4 -c:v mpeg4 -c:a aac",
+         "in.mp4: the file of filter metadata (file) is the same file as the input in.mp4"},
+        {"filter file by position", "in.mp4", "out.mp4", "-vf \"split[a][b];[a][b]psnr=in.mp4\" -c:v mpeg4 -an",
+         "in.mp4: the file of filter psnr (stats_file) is the same file as the input in.mp4"},
+        {"attachment", "in.mkv", "out.mkv", "-c copy", "in.mkv: the attachment is the same file as the input in.mkv",
+         "-y -dump_attachment:t:0 in.mkv"},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        fs::copy_file(c.input == "in.mkv" ? AttachedClip() : Clip(), folder.file(c.input));
+        const std::string before = ReadText(folder.file(c.input));
+        std::vector<std::string> args;
+        if (!c.inputOptions.empty())
+            args = {"--input-options", c.inputOptions};
+        args.insert(args.end(), {c.input, c.output, c.options});
+        std::string errors;
+        EXPECT_EQ(Tool(args, &errors, folder.path()), 1) << c.name << ": " << errors;
+        EXPECT_TRUE(ReadText(folder.file(c.input)) == before) << c.name << ": the input was written";
+        EXPECT_EQ(Names(folder.path()), std::vector<std::string>{c.input}) << c.name;
+        EXPECT_EQ(CountOf(errors, c.error), 1) << c.name << ": said once\n" << errors;
+    }
+}
+
+// -dump_attachment writes where the user said; a name taken from the media file is only a
+// plain name in the current folder; an existing file is kept unless -y.
+TEST(TranscodeTool, AttachmentsAreWrittenOnlyWhereTheUserSaid)
+{
+    struct Case {
+        const char* name;
+        std::string inputOptions;
+        std::string existing;            // the contents of evil.txt before, or none
+        std::vector<std::string> files;  // the folder afterwards, besides in.mkv and out.mkv
+        std::string evil;                // evil.txt's contents afterwards
+    };
+    const std::string attached = "attached text\n";
+    const std::vector<Case> cases = {
+        {"tag up a folder", "-dump_attachment:t:0 \"\"", "", {"evil.txt"}, attached},
+        {"tag with an address", "-dump_attachment:t:1 \"\"", "", {"remote.txt"}, ""},
+        {"name given", "-dump_attachment:t:0 given.txt", "", {"given.txt"}, ""},
+        {"existing kept", "-dump_attachment:t:0 \"\"", "old", {"evil.txt"}, "old"},
+        {"existing replaced with -y", "-y -dump_attachment:t:0 \"\"", "old", {"evil.txt"}, attached},
+    };
+    for (const Case& c : cases) {
+        TempFolder top;
+        const std::string work = top.file("work");
+        fs::create_directory(work);
+        fs::copy_file(AttachedClip(), work + "/in.mkv");
+        if (!c.existing.empty())
+            std::ofstream(work + "/evil.txt") << c.existing;
+        std::string errors;
+        EXPECT_EQ(Tool({"--input-options", c.inputOptions, "in.mkv", "out.mkv", "-c copy"}, &errors, work), 0)
+            << c.name << ": " << errors;
+        std::vector<std::string> expected = c.files;
+        expected.insert(expected.end(), {"in.mkv", "out.mkv"});
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(Names(work), expected) << c.name << ": " << errors;
+        EXPECT_EQ(Names(top.path()), std::vector<std::string>{"work"}) << c.name << ": nothing outside the folder";
+        for (const std::string& file : c.files) {
+            if (file != "evil.txt") {
+                EXPECT_EQ(ReadText(work + "/" + file), attached) << c.name;
+            }
+        }
+        if (!c.evil.empty()) {
+            EXPECT_EQ(ReadText(work + "/evil.txt"), c.evil) << c.name;
+        }
+    }
+}
+
+// Filters that open media read local files only: a listener on 127.0.0.1 sees no connection.
+TEST(TranscodeTool, FiltersReadLocalFilesOnly)
+{
+    LocalHttpServer listener(THttpReply{});
+    const std::string address = "127.0.0.1\\:" + std::to_string(listener.Port());
+    struct Case {
+        const char* name;
+        std::string options;
+        int status;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"movie over http", "-vf \"movie='http\\://" + address + "/x.mp4'[m];[in][m]overlay\" -c:v mpeg4 -c:a aac", 1,
+         "protocol \"http\" is not allowed"},
+        {"amovie over tcp", "-af \"amovie='tcp\\://" + address + "'[m];[in][m]amix\" -c:v mpeg4 -c:a aac", 1,
+         "protocol \"tcp\" is not allowed"},
+        {"movie in a complex graph", "-filter_complex \"movie='http\\://" + address + "/y'[v]\" -map [v] -c:v mpeg4", 1,
+         "protocol \"http\" is not allowed"},
+        {"local movie", "-vf \"movie=" + Clip() + "[m];[in][m]overlay\" -c:v mpeg4 -c:a aac", 0, ""},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        std::string errors;
+        EXPECT_EQ(Tool({Clip(), folder.file("out.mp4"), c.options}, &errors), c.status) << c.name << ": " << errors;
+        if (!c.error.empty()) {
+            EXPECT_EQ(CountOf(errors, c.error), 1) << c.name << ": " << errors;
+        }
+        EXPECT_EQ(IsMedia(folder.file("out.mp4")), c.status == 0) << c.name;
+    }
+    EXPECT_EQ(listener.Connections(), 0);
+}
+
+// "-" is the standard output; a name too long for its folder is refused before converting.
+TEST(TranscodeTool, StandardOutputAndNamesTooLong)
+{
+    TempFolder folder;
+    std::string errors;
+    EXPECT_EQ(Tool({Clip(), "-", "-f matroska -c:v mpeg4 -c:a aac"}, &errors, folder.path(), folder.file("stdout.mkv")),
+              0)
+        << errors;
+    EXPECT_TRUE(IsMedia(folder.file("stdout.mkv")));
+    EXPECT_EQ(Names(folder.path()), std::vector<std::string>{"stdout.mkv"});
+
+    const std::string longName = folder.file(std::string(300, 'x') + ".mkv");
+    EXPECT_EQ(Tool({LongClip(), longName, "-c:v mpeg4 -c:a aac"}, &errors), 1);
+    EXPECT_EQ(CountOf(errors, "File name too long"), 1) << errors;
+    EXPECT_EQ(CountOf(errors, "size "), 0) << "nothing was converted: " << errors;
+    EXPECT_EQ(Names(folder.path()), std::vector<std::string>{"stdout.mkv"});
 }

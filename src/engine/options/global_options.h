@@ -62,7 +62,7 @@ struct TGlobalOptions {
     int Fwant_sdp = 1;
     int Fdup_warning = 1000;
     std::string Fprogress_url;       // -progress: where the key=value blocks go
-    TAVIOContextPtr Fprogress_avio;  // opened by -progress
+    TAVIOContextPtr Fprogress_avio;  // opened with the first output
 };
 
 }  // namespace reelsmith

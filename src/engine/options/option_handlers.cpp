@@ -133,19 +133,11 @@ int opt_audio_frames(TCustomFFmpegOpt& task, TOptionsContext* o, const std::stri
     return task.ParseOption(o, "frames:a", arg);
 }
 
+// Opened with the first output, once the inputs it must not write are known.
 int opt_progress(TCustomFFmpegOpt& task, TOptionsContext*, const std::string&, const std::string& arg)
 {
-    const std::string url = arg == "-" ? "pipe:" : arg;
-    AVIOContext* avio = nullptr;
-    const int ret = ff().avio_open2(&avio, url.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr);
-    if (ret < 0) {
-        const std::string text = "Failed to open progress URL \"" + url + "\": " + EngineErrorText(ret);
-        EngineLog(TLogLevel::llError, text);
-        SetOptionErrorText(text);
-        return ret;
-    }
-    task.FGlobal.Fprogress_url = url;
-    task.FGlobal.Fprogress_avio.reset(avio);
+    task.FGlobal.Fprogress_url = arg == "-" ? "pipe:" : arg;
+    task.FGlobal.Fprogress_avio.reset();
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
+#include "engine/pipeline/write_guard.h"
 #include "media/engine_log.h"
 
 namespace reelsmith {
@@ -100,6 +101,7 @@ void BindComplexGraph(TCustomFFmpeg& task, TFilterGraph& fg)
         task.Fatal("Error allocating a filter graph.");
     AVFilterInOut* inRaw = nullptr;
     AVFilterInOut* outRaw = nullptr;
+    fg.graph_desc = GuardedFilterGraph(task, fg.graph_desc);
     const int ret = ff().avfilter_graph_parse2(graph.get(), fg.graph_desc.c_str(), &inRaw, &outRaw);
     TFilterInOutPtr inputs(inRaw), outputs(outRaw);
     if (ret < 0)

@@ -11,6 +11,7 @@
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
+#include "engine/pipeline/write_guard.h"
 #include "media/engine_log.h"
 
 namespace reelsmith {
@@ -295,10 +296,18 @@ void TCustomFFmpeg::OpenPassLog(TOutputStream& ost)
         return;
     const std::string logName =
         StrFormat("%s-%d.log", ost.logfile_prefix.empty() ? "ffencoder2pass" : ost.logfile_prefix.c_str(), ost.index);
-    if (!std::strcmp(ost.enc->name, "libx264")) {
+    const bool x264 = !std::strcmp(ost.enc->name, "libx264");
+    if (x264)
         ost.encoder_opts.Set("stats", logName, AV_DICT_DONT_OVERWRITE);
-        return;
+    if (enc->flags & AV_CODEC_FLAG_PASS1) {
+        // libx264 writes its log (-stats when given) and "<log>.mbtree" itself.
+        const std::string written = x264 ? ost.encoder_opts.Get("stats") : logName;
+        for (const std::string& name : {written, written + ".mbtree"})
+            if (const std::string refusal = PathWriteRefusal(*this, name, "the pass log"); !refusal.empty())
+                Fatal(refusal);
     }
+    if (x264)
+        return;
     if (enc->flags & AV_CODEC_FLAG_PASS2) {
         std::string text;
         std::unique_ptr<FILE, TFileCloser> file(std::fopen(logName.c_str(), "rb"));

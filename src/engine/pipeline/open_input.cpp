@@ -426,60 +426,6 @@ int ResolveRecordingTime(TCustomFFmpegOpt& task, TOptionsContext& o)
     return 0;
 }
 
-// -dump_attachment[:spec] [file]: the extra data of matching attachment streams, written to the
-// named file or to the stream's "filename" tag. Existing files are kept unless -y is given.
-void TCustomFFmpeg::DumpAttachments(const TOptionsContext& o, AVFormatContext* ic)
-{
-    for (const auto& item : o.dump_attachment.items) {
-        for (unsigned i = 0; i < ic->nb_streams; ++i) {
-            AVStream* st = ic->streams[i];
-            if (CheckStreamSpecifier(ic, st, item.specifier) <= 0)
-                continue;
-            if (!st->codecpar->extradata_size) {
-                EngineLog(TLogLevel::llWarning,
-                          StrFormat("No extradata to dump in stream #%d:%d.", FGraph.Fnb_input_files(), int(i)));
-                continue;
-            }
-            std::string name = item.u;
-            if (const AVDictionaryEntry* e = ff().av_dict_get(st->metadata, "filename", nullptr, 0); name.empty() && e)
-                name = e->value;
-            if (name.empty())
-                Fatal(StrFormat("No filename specified and no 'filename' tag in stream #%d:%d.",
-                                FGraph.Fnb_input_files(), int(i)));
-            if (!MayWriteAttachment(name))
-                continue;
-            AVIOContext* raw = nullptr;
-            if (ff().avio_open2(&raw, name.c_str(), AVIO_FLAG_WRITE, &ic->interrupt_callback, nullptr) < 0)
-                Fatal(StrFormat("Could not open file %s for writing.", name.c_str()));
-            TAVIOContextPtr out(raw);
-            ff().avio_write(raw, st->codecpar->extradata, st->codecpar->extradata_size);
-            ff().avio_flush(raw);
-            if (raw->error < 0)
-                Fatal(StrFormat("Could not write file %s.", name.c_str()));
-        }
-    }
-}
-
-// The overwrite guard of -dump_attachment (-y, -n); the conversion outputs themselves are always replaced.
-bool TCustomFFmpeg::MayWriteAttachment(const std::string& name)
-{
-    if (FGlobal.Ffile_overwrite && FGlobal.Fno_file_overwrite)
-        Fatal("Error, both -y and -n supplied.");
-    for (int i = 0; i < FGraph.Fnb_input_files(); ++i) {
-        const AVFormatContext* ic = FGraph.Finput_files[size_t(i)]->ctx.get();
-        if (ic->url && name == ic->url) {
-            EngineLog(TLogLevel::llError, StrFormat("Output %s same as Input #%d - ignored.", name.c_str(), i));
-            return false;
-        }
-    }
-    struct stat info {};
-    if (!FGlobal.Ffile_overwrite && stat(name.c_str(), &info) == 0) {
-        EngineLog(TLogLevel::llWarning, StrFormat("File '%s' already exists. Ignored.", name.c_str()));
-        return false;
-    }
-    return true;
-}
-
 int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
 {
     int ret = ResolveRecordingTime(*this, o);
@@ -494,6 +440,7 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
     AVFormatContext* ic = ctx.get();
     auto file = std::make_unique<TInputFile>();
     file->ctx = std::move(ctx);
+    file->name = fileName;
     ForceStreamDecoders(*this, o, ic);
     if (FGlobal.Ffind_stream_info) {
         if (ret = FindStreamInfo(*this, o, ic, fileName); ret < 0)
@@ -517,7 +464,7 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
         streams.push_back(NewInputStream(*this, o, ic, ic->streams[i], fileIndex));
     ff().av_dump_format(ic, fileIndex, fileName.c_str(), 0);
     CheckUnusedDecoderOptions(*this, o, streams, fileIndex, fileName);
-    DumpAttachments(o, ic);
+    DumpAttachments(o, ic, fileName);
 
     for (auto& ist : streams)
         FGraph.Finput_streams.push_back(std::move(ist));

@@ -10,15 +10,14 @@
 #include "engine/engine_error.h"
 #include "engine/pipeline/open_input.h"
 #include "engine/pipeline/stream_setup.h"
+#include "engine/pipeline/write_guard.h"
 #include "media/engine_log.h"
-#include "base/same_file.h"
+#include "media/input_protocols.h"
 #include "engine/text_file.h"
 
 namespace reelsmith {
 
 namespace {
-
-int WriteInterruptTrampoline(void* opaque) { return static_cast<TCustomFFmpeg*>(opaque)->WriteInterrupt(); }
 
 // Index of the best stream of a kind over all inputs (the tool's score), or -1.
 int BestStream(TCustomFFmpeg& task, AVMediaType type, const AVOutputFormat* ofmt)
@@ -250,17 +249,52 @@ bool InputStreamPotentiallyAvailable(const TCustomFFmpeg& task)
     return false;
 }
 
-// An input is never overwritten. 0, or -22 with the error text.
-int RefuseInputAsOutput(TCustomFFmpeg& task, const std::string& fileName)
+// An input is never overwritten, and an output is a local file or the standard output. 0, or
+// -EPERM with the error text.
+int RefuseOutputName(TCustomFFmpeg& task, const std::string& fileName)
 {
-    for (const auto& file : task.FGraph.Finput_files) {
-        if (SameFile(fileName, file->ctx->url ? file->ctx->url : "")) {
-            task.FLastErrMsg =
-                fileName + ": " + "the output is the same file as an input; the input is never overwritten";
+    task.FLastErrMsg = WriteRefusal(task, fileName, "the output");
+    if (task.FLastErrMsg.empty())
+        return 0;
+    EngineLog(TLogLevel::llError, task.FLastErrMsg);
+    return AVERROR(EPERM);
+}
+
+// The files named by global options (-progress, -vstats_file, -sdp_file) follow the rules of
+// every file written; -progress is opened with the first output, when every input is known.
+// 0, or a negative code with the error text.
+int OpenNamedFiles(TCustomFFmpeg& task)
+{
+    TGlobalOptions& global = task.FGlobal;
+    const struct {
+        const std::string& name;
+        const char* what;
+        bool byPath;  // opened as a path, not through a protocol
+    } named[] = {{global.Fprogress_url, "the progress file", false},
+                 {global.Fvstats_filename, "the -vstats file", true},
+                 {global.Fsdp_filename, "the SDP file", false}};
+    for (const auto& file : named) {
+        if (file.name.empty())
+            continue;
+        task.FLastErrMsg =
+            file.byPath ? PathWriteRefusal(task, file.name, file.what) : WriteRefusal(task, file.name, file.what);
+        if (!task.FLastErrMsg.empty()) {
             EngineLog(TLogLevel::llError, task.FLastErrMsg);
-            return AVERROR(EINVAL);
+            return AVERROR(EPERM);
         }
     }
+    if (global.Fprogress_url.empty() || global.Fprogress_avio)
+        return 0;
+    TDictionary options;
+    options.Set("protocol_whitelist", OutputProtocols(global.Fprogress_url));
+    AVIOContext* avio = nullptr;
+    const int ret = ff().avio_open2(&avio, global.Fprogress_url.c_str(), AVIO_FLAG_WRITE, nullptr, options.address());
+    if (ret < 0) {
+        task.FLastErrMsg = "Failed to open progress URL \"" + global.Fprogress_url + "\": " + EngineErrorText(ret);
+        EngineLog(TLogLevel::llError, task.FLastErrMsg);
+        return ret;
+    }
+    global.Fprogress_avio.reset(avio);
     return 0;
 }
 
@@ -289,8 +323,7 @@ int NewOutputFile(TCustomFFmpeg& task, const TOptionsContext& o, const std::stri
     of->limit_filesize = o.limit_filesize;
     of->shortest = o.shortest;
     of->opts.CopyFrom(o.g.format_opts);
-    oc->interrupt_callback.callback = WriteInterruptTrampoline;
-    oc->interrupt_callback.opaque = &task;
+    GuardOutputContext(task, oc, fileName);
     if (o.bitexact)
         oc->flags |= AVFMT_FLAG_BITEXACT;
     return 0;
@@ -462,6 +495,7 @@ int OpenOutputIO(TCustomFFmpeg& task, TOutputFile& file, const std::string& file
     AVFormatContext* oc = file.ctx.get();
     if (oc->oformat->flags & AVFMT_NOFILE)
         return 0;
+    file.opts.Set("protocol_whitelist", OutputProtocols(fileName));
     task.FIo.LastWrite = ff().av_gettime_relative();
     const int ret =
         ff().avio_open2(&oc->pb, fileName.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, file.opts.address());
@@ -480,12 +514,19 @@ int OpenOutputIO(TCustomFFmpeg& task, TOutputFile& file, const std::string& file
 
 }  // namespace
 
-int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& fileName)
+int TCustomFFmpeg::OpenOutput(TOptionsContext& o, const std::string& name)
 {
+    const std::string fileName = name == "-" ? "pipe:" : name;
     int ret = ResolveRecordingTime(*this, o);
     if (ret < 0)
         return ret;
-    if (ret = RefuseInputAsOutput(*this, fileName); ret < 0)
+    if (ret = RefuseOutputName(*this, fileName); ret < 0)
+        return ret;
+    if (FLastErrMsg = OptionNamingAnInput(*this, fileName, o.g.format_opts); !FLastErrMsg.empty()) {
+        EngineLog(TLogLevel::llError, FLastErrMsg);
+        return AVERROR(EPERM);
+    }
+    if (ret = OpenNamedFiles(*this); ret < 0)
         return ret;
     std::unique_ptr<TOutputFile> of;
     if (ret = NewOutputFile(*this, o, fileName, of); ret < 0)

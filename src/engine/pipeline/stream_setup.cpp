@@ -7,6 +7,7 @@
 #include "engine/options/codec_options.h"
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
+#include "engine/pipeline/write_guard.h"
 #include "media/engine_log.h"
 #include "engine/text_file.h"
 
@@ -282,6 +283,8 @@ TStreamFilters ReadStreamFilters(TCustomFFmpeg& task, const TOptionsContext& o, 
         ost.filters_script = *result.script;
         result.text = std::move(scriptText);
     }
+    if (result.text)
+        result.text = GuardedFilterGraph(task, *result.text);
     return result;
 }
 
