@@ -54,6 +54,7 @@ TSettingsValues ReadSettings(const TIniFile& file, const TSettingsDefaults& wind
     v.LocOption = file.ReadInteger(kMain, "LocOption", d.LocOption);
     v.Location = file.ReadString(kMain, "Location", d.Location);
     v.AddPath = file.ReadString(kMain, "AddPath", d.AddPath);
+    v.LastDestination = file.ReadString(kMain, "LastDestination", d.LastDestination);
     v.AddView = file.ReadInteger(kMain, "AddView", d.AddView);
     v.Update = file.ReadBool(kMain, "Update", d.Update);
     v.OriginalSettings = file.ReadBool(kMain, "OriginalSettings", d.OriginalSettings);
@@ -92,6 +93,7 @@ void WriteSettings(TIniFile& file, const TSettingsValues& v)
     file.WriteInteger(kMain, "LocOption", v.LocOption);
     file.WriteString(kMain, "Location", v.Location);
     file.WriteString(kMain, "AddPath", v.AddPath);
+    file.WriteString(kMain, "LastDestination", v.LastDestination);
     file.WriteInteger(kMain, "AddView", v.AddView);
     if (v.Maximized) {
         file.WriteBool(kMain, "Maximized", true);

@@ -26,6 +26,7 @@ struct TSettingsValues {
     int LocOption = 1;  // 1 specify, 2 original, 3 following path; others keep the design choice
     std::string Location;
     std::string AddPath;
+    std::string LastDestination;  // the folder last chosen in the destination dialog
     int AddView = 0;
     bool Update = true;
     bool OriginalSettings = true;

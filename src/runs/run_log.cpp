@@ -50,6 +50,11 @@ void TRunLog::Add(const QString& text, TLogColour colour, bool bold)
     m_Lines.push_back({EscapeControlCharacters(text), colour, bold});
 }
 
+void TRunLog::AddDetail(const QString& text, TLogColour colour)
+{
+    m_Lines.push_back({EscapeControlCharacters(text), colour, false, true});
+}
+
 QStringList TRunLog::PlainLines() const
 {
     QStringList lines;

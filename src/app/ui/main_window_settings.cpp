@@ -55,6 +55,7 @@ void Tfrm_Main::LoadSettings()
     chk_SpecifyClick();
     txt_Path->setText(FromUtf8(v.Location));
     str_AddPath = FromUtf8(v.AddPath);
+    m_LastDestination = FromUtf8(v.LastDestination);
     int_AddView = v.AddView;
     act_Update->setChecked(v.Update);
     chk_OriginalSettings->setChecked(v.OriginalSettings);
@@ -106,6 +107,7 @@ bool Tfrm_Main::SaveSettings()
     v.LocOption = chk_Specify->isChecked() ? 1 : (chk_Original->isChecked() ? 2 : 3);
     v.Location = ToUtf8(txt_Path->text());
     v.AddPath = ToUtf8(str_AddPath);
+    v.LastDestination = ToUtf8(m_LastDestination);
     v.AddView = int_AddView;
     v.Maximized = isMaximized();
     v.Height = height();
