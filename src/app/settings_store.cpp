@@ -40,8 +40,9 @@ TSettingsValues TSettingsValues::Defaults(const TSettingsDefaults& window)
     TSettingsValues values;
     values.Column1 = window.ListWidth / 4;
     values.Column2 = window.ListWidth / 5;
-    values.Column3 = window.ListWidth / 4;
+    values.Column3 = window.ListWidth / 8;
     values.Column4 = window.ListWidth / 4;
+    values.Column5 = window.ListWidth / 8;
     values.Height = window.Height;
     values.Width = window.Width;
     return values;
@@ -65,6 +66,7 @@ TSettingsValues ReadSettings(const TIniFile& file, const TSettingsDefaults& wind
     v.Column2 = file.ReadInteger(kMain, "Column2", d.Column2);
     v.Column3 = file.ReadInteger(kMain, "Column3", d.Column3);
     v.Column4 = file.ReadInteger(kMain, "Column4", d.Column4);
+    v.Column5 = file.ReadInteger(kMain, "Column5", d.Column5);
     v.Height = file.ReadInteger(kMain, "Height", d.Height);
     v.Width = file.ReadInteger(kMain, "Width", d.Width);
     v.Tab = file.ReadInteger(kMain, "Tab", d.Tab);
@@ -112,6 +114,7 @@ void WriteSettings(TIniFile& file, const TSettingsValues& v)
     file.WriteInteger(kMain, "Column2", v.Column2);
     file.WriteInteger(kMain, "Column3", v.Column3);
     file.WriteInteger(kMain, "Column4", v.Column4);
+    file.WriteInteger(kMain, "Column5", v.Column5);
     file.WriteInteger(kChoices, "VideoFormat2", v.VideoFormat2);
     file.WriteInteger(kChoices, "VideoEncoder2", v.VideoEncoder2);
     file.WriteInteger(kChoices, "VideoAspect2", v.VideoAspect2);

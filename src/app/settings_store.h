@@ -35,6 +35,7 @@ struct TSettingsValues {
     int Column2 = 0;
     int Column3 = 0;
     int Column4 = 0;
+    int Column5 = 0;  // the last run's status
     int Height = 0;
     int Width = 0;
     int Tab = 0;

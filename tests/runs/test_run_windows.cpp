@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/ui/dark_theme.h"
 #include "app/ui/main_window.h"
 #include "program/program_hooks.h"
 #include "runs/ui/run_window.h"
@@ -513,9 +514,13 @@ private slots:
         TRunWindowOptions options;
         options.Look.Dark = dark;
         options.Look.DarkNeutral = {230, 230, 230};
-        QFile qss(QCoreApplication::applicationDirPath() + QStringLiteral("/../../../resources/Dark.qss"));
-        if (dark && qss.open(QIODevice::ReadOnly))
-            qApp->setStyleSheet(QString::fromUtf8(qss.readAll()));
+        // The View menu's dark theme, as the program applies it.
+        Tfrm_Main themed({}, TMainWindowHooks{});
+        const QString qss = DarkThemePath().isEmpty() ? QCoreApplication::applicationDirPath() +
+                                                            QStringLiteral("/../../../../resources/Dark.qss")
+                                                      : DarkThemePath();
+        if (dark)
+            QVERIFY(Darktheme1Click(themed, true, qss));
         const QString theme = dark ? QStringLiteral("dark") : QStringLiteral("light");
         Tfrm_Video window(nullptr, std::move(setup), options);
         window.resize(640, 560);
@@ -549,7 +554,8 @@ private slots:
                 qInfo("estimate at %5.1f s of %5.1f s: %s, real %5.1f s, error %5.1f %%", at, total, qPrintable(text),
                       total - at, 100.0 * (remaining.msecsSinceStartOfDay() / 1000.0 - (total - at)) / (total - at));
         }
-        qApp->setStyleSheet({});
+        if (dark)
+            Darktheme1Click(themed, false, qss);
     }
 
     // Only with REELSMITH_SCREENSHOT_DIR: a slow conversion shown long enough for the

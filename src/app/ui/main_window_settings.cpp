@@ -66,8 +66,8 @@ void Tfrm_Main::LoadSettings()
 
     // 3. Columns, size, tab, maximized.
     QHeaderView* header = lw_Files->header();
-    const int columns[] = {v.Column1, v.Column2, v.Column3, v.Column4};
-    for (int i = 0; i < 4; ++i)
+    const int columns[] = {v.Column1, v.Column2, v.Column3, v.Column4, v.Column5};
+    for (int i = 0; i < 5; ++i)
         header->resizeSection(i, Clamped(columns[i], 0, 4096));
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize area = screen ? screen->availableGeometry().size() : QSize(4096, 4096);
@@ -124,6 +124,7 @@ bool Tfrm_Main::SaveSettings()
     v.Column2 = header->sectionSize(1);
     v.Column3 = header->sectionSize(2);
     v.Column4 = header->sectionSize(3);
+    v.Column5 = header->sectionSize(4);
     v.VideoFormat2 = cb_VideoFormat->currentIndex();
     v.VideoEncoder2 = cb_VideoEncoder->currentIndex();
     v.VideoAspect2 = cb_VideoAspect->currentIndex();
