@@ -41,8 +41,9 @@ TSettingsValues TSettingsValues::Defaults(const TSettingsDefaults& window)
     TSettingsValues values;
     values.Column1 = window.ListWidth / 4;
     values.Column2 = window.ListWidth / 5;
-    values.Column3 = window.ListWidth / 4;
+    values.Column3 = window.ListWidth / 8;
     values.Column4 = window.ListWidth / 4;
+    values.Column5 = window.ListWidth / 8;
     values.Height = window.Height;
     values.Width = window.Width;
     // The first start shows the first profile selected, so its choices are what it converts
@@ -95,6 +96,7 @@ TSettingsValues ReadSettings(const TIniFile& file, const TSettingsDefaults& wind
     v.LocOption = file.ReadInteger(kMain, "LocOption", d.LocOption);
     v.Location = file.ReadString(kMain, "Location", d.Location);
     v.AddPath = file.ReadString(kMain, "AddPath", d.AddPath);
+    v.LastDestination = file.ReadString(kMain, "LastDestination", d.LastDestination);
     v.AddView = file.ReadInteger(kMain, "AddView", d.AddView);
     v.Command = file.ReadString(kMain, "Command", d.Command);
     v.Update = file.ReadBool(kMain, "Update", d.Update);
@@ -106,6 +108,7 @@ TSettingsValues ReadSettings(const TIniFile& file, const TSettingsDefaults& wind
     v.Column2 = file.ReadInteger(kMain, "Column2", d.Column2);
     v.Column3 = file.ReadInteger(kMain, "Column3", d.Column3);
     v.Column4 = file.ReadInteger(kMain, "Column4", d.Column4);
+    v.Column5 = file.ReadInteger(kMain, "Column5", d.Column5);
     v.Height = file.ReadInteger(kMain, "Height", d.Height);
     v.Width = file.ReadInteger(kMain, "Width", d.Width);
     v.Tab = file.ReadInteger(kMain, "Tab", d.Tab);
@@ -134,6 +137,7 @@ void WriteSettings(TIniFile& file, const TSettingsValues& v)
     file.WriteInteger(kMain, "LocOption", v.LocOption);
     file.WriteString(kMain, "Location", v.Location);
     file.WriteString(kMain, "AddPath", v.AddPath);
+    file.WriteString(kMain, "LastDestination", v.LastDestination);
     file.WriteInteger(kMain, "AddView", v.AddView);
     file.WriteString(kMain, "Command", v.Command);
     if (v.Maximized) {
@@ -153,6 +157,7 @@ void WriteSettings(TIniFile& file, const TSettingsValues& v)
     file.WriteInteger(kMain, "Column2", v.Column2);
     file.WriteInteger(kMain, "Column3", v.Column3);
     file.WriteInteger(kMain, "Column4", v.Column4);
+    file.WriteInteger(kMain, "Column5", v.Column5);
     file.WriteInteger(kChoices, "VideoFormat2", v.VideoFormat2);
     file.WriteInteger(kChoices, "VideoEncoder2", v.VideoEncoder2);
     file.WriteInteger(kChoices, "VideoAspect2", v.VideoAspect2);

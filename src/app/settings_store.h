@@ -27,6 +27,7 @@ struct TSettingsValues {
     int LocOption = 1;  // 1 specify, 2 original, 3 following path; others keep the design choice
     std::string Location;
     std::string AddPath;
+    std::string LastDestination;  // the folder last chosen in the destination dialog
     int AddView = 0;
     std::string Command;  // the last FFMPEG command accepted
     bool Update = true;
@@ -36,6 +37,7 @@ struct TSettingsValues {
     int Column2 = 0;
     int Column3 = 0;
     int Column4 = 0;
+    int Column5 = 0;  // the last run's status
     int Height = 0;
     int Width = 0;
     int Tab = 0;

@@ -42,8 +42,11 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const
         return {};
     const TFileListRow& row = Row(index.row());
     const auto column = static_cast<FileColumn>(index.column());
+    if (column == FileColumn::Status && role == Qt::ToolTipRole)
+        return row.StatusReason.isEmpty() ? row.Status : row.StatusReason;
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         switch (column) {
+        case FileColumn::Status: return row.Status;
         case FileColumn::Name: return DisplayedFileName(row.Caption);
         case FileColumn::Duration: return row.cell(FileCell::DurationText);
         case FileColumn::Size: return row.cell(FileCell::SizeText);
@@ -62,7 +65,7 @@ QVariant TFileListModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || section < 0 || section >= kFileColumnCount)
         return {};
     if (role == Qt::DisplayRole) {
-        static const char* const captions[kFileColumnCount] = {"Name", "Duration", "Size", "Source"};
+        static const char* const captions[kFileColumnCount] = {"Name", "Duration", "Size", "Source", "Status"};
         return QString::fromLatin1(captions[section]);
     }
     if (role == Qt::TextAlignmentRole) {
@@ -107,6 +110,30 @@ void TFileListModel::RemoveRows(std::vector<int> indices)
     }
 }
 
+void TFileListModel::SetStatus(const QString& sourcePath, const QString& status, const QString& reason)
+{
+    for (int i = 0; i < Count(); ++i) {
+        TFileListRow& row = m_Rows[static_cast<size_t>(i)];
+        if (row.cell(FileCell::SourcePath) != sourcePath)
+            continue;
+        row.Status = status;
+        row.StatusReason = reason;
+        const QModelIndex cell = index(i, static_cast<int>(FileColumn::Status));
+        emit dataChanged(cell, cell);
+    }
+}
+
+void TFileListModel::ClearStatuses()
+{
+    for (TFileListRow& row : m_Rows) {
+        row.Status.clear();
+        row.StatusReason.clear();
+    }
+    if (!m_Rows.empty())
+        emit dataChanged(index(0, static_cast<int>(FileColumn::Status)),
+                         index(Count() - 1, static_cast<int>(FileColumn::Status)));
+}
+
 void TFileListModel::ClickColumn(int column)
 {
     if (column < 0 || column >= kFileColumnCount)
@@ -134,6 +161,11 @@ int TFileListModel::CompareRows(const TFileListRow& a, const TFileListRow& b, in
     case FileColumn::Size: r = Compare(CellNumber(b, FileCell::SizeBytes), CellNumber(a, FileCell::SizeBytes)); break;
     case FileColumn::Name:
     case FileColumn::Source: r = CompareCaptions(b, a); break;
+    case FileColumn::Status: {
+        const int byStatus = QString::compare(b.Status, a.Status);
+        r = byStatus != 0 ? (byStatus < 0 ? -1 : 1) : CompareCaptions(b, a);
+        break;
+    }
     }
     return descending ? r : -r;
 }

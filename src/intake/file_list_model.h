@@ -10,8 +10,8 @@
 
 namespace reelsmith {
 
-enum class FileColumn : int { Name = 0, Duration = 1, Size = 2, Source = 3 };
-inline constexpr int kFileColumnCount = 4;
+enum class FileColumn : int { Name = 0, Duration = 1, Size = 2, Source = 3, Status = 4 };
+inline constexpr int kFileColumnCount = 5;
 
 struct TFileTotals {
     int64_t SizeBytes = 0;
@@ -37,6 +37,11 @@ public:
     void Clear();
     // Removes the given rows (any order, duplicates ignored), from the last to the first.
     void RemoveRows(std::vector<int> indices);
+
+    // The last run's outcome for the rows of a source (its reason shown as a tooltip), and
+    // every row's cleared when the next run starts.
+    void SetStatus(const QString& sourcePath, const QString& status, const QString& reason);
+    void ClearStatuses();
 
     // A header click: the same column toggles the direction, another column starts ascending.
     void ClickColumn(int column);

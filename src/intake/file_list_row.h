@@ -1,6 +1,7 @@
 #pragma once
 // One row of the main window's file list: a caption and eight text cells, written once
-// by the adding routine and read by sorting, totals, the Properties window and the runs.
+// by the adding routine and read by sorting, totals, the Properties window and the runs;
+// and the outcome of the last run for the row, set by that run.
 #include <QString>
 #include <array>
 
@@ -20,6 +21,8 @@ enum class FileCell : int {
 struct TFileListRow {
     QString Caption;  // file name with extension
     std::array<QString, 8> Cells;
+    QString Status;        // "converted", "failed", "skipped", "stopped", or empty
+    QString StatusReason;  // why it was not converted, in plain words
 
     const QString& cell(FileCell c) const { return Cells[static_cast<size_t>(c)]; }
     QString& cell(FileCell c) { return Cells[static_cast<size_t>(c)]; }

@@ -11,6 +11,7 @@ const TFileListModel& TMainWindowHost::Files() const { return m_Main.Files(); }
 QStringList& TMainWindowHost::PendingPaths() { return m_Main.PendingPaths(); }
 TRejectedInputs& TMainWindowHost::NotAddedInputs() { return m_Main.NotAddedInputs(); }
 QString& TMainWindowHost::AddFilesFolder() { return m_Main.AddFilesFolder(); }
+QString& TMainWindowHost::LastDestination() { return m_Main.LastDestination(); }
 int& TMainWindowHost::AddFilesView() { return m_Main.AddFilesView(); }
 void TMainWindowHost::AddFiles() { m_Main.AddFiles(); }
 void TMainWindowHost::AskForFiles() { m_Main.btn_AddClick(); }

@@ -28,6 +28,7 @@ public:
     QStringList& PendingPaths() override;
     TRejectedInputs& NotAddedInputs() override;
     QString& AddFilesFolder() override;
+    QString& LastDestination() override;
     int& AddFilesView() override;
     void AddFiles() override;
     void AskForFiles() override;

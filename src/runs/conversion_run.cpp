@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <cmath>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -41,8 +42,13 @@ QString RunCaption(int number, int count) { return QStringLiteral("Saving... [%1
 TConversionRun::TConversionRun(TRunSetup setup, IRunView& view, QObject* parent)
     : QObject(parent), m_Setup(std::move(setup)), m_View(view)
 {
-    for (const TRunRow& row : m_Setup.Rows)
+    std::vector<int64_t> durations;
+    for (const TRunRow& row : m_Setup.Rows) {
         m_Sources.append(row.SourcePath);
+        durations.push_back(row.Duration);
+    }
+    m_Batch = TBatchEstimate(std::move(durations));
+    m_Tally.Reset(static_cast<int>(m_Setup.Rows.size()));
     m_Display.FileLabel =
         m_Setup.Kind == TRunKind::Audio ? QStringLiteral("Saving audio...") : QStringLiteral("Saving video...");
 
@@ -100,6 +106,7 @@ void TConversionRun::Show()
     m_RunSeconds = 0;
     m_FileSeconds = 0;
     m_Cancelled = false;
+    m_Clock.start();
     // A run that saves its log removes the previous one first: a log.txt left by a killed
     // run could otherwise be taken for this run's.
     if (m_Setup.ExitAtEnd)
@@ -112,6 +119,7 @@ void TConversionRun::Show()
             m_FolderError = QStringLiteral("Cannot create folder \"%1\". %2")
                                 .arg(DisplayedFileName(m_Setup.OutputPath), QString::fromLocal8Bit(error.message()));
     }
+    m_Display.TotalRemainingText = QString::fromLatin1(kCalculationText);
     m_Elapsed.start();
     m_Start.start();
 }
@@ -161,7 +169,7 @@ void TConversionRun::ProcessFile(int index)
     m_FileSeconds = 0;
     m_Display.RemainingText = QString::fromLatin1(kCalculationText);
     m_Display.Caption = RunCaption(m_NextFileIndex + 1, m_RunFileCount);
-    Changed();
+    ShowBatch();
     const TRunRow& row = m_Setup.Rows[static_cast<size_t>(index)];
     AddLog(QString(), TLogColour::Neutral);
     m_Display.FileLabel = DisplayedFileName(row.Caption);
@@ -172,6 +180,7 @@ void TConversionRun::ProcessFile(int index)
         // Deleted or moved since it was added: said, and counted as failed.
         ++m_FailedRows;
         AddLog(QStringLiteral("File not found!"), TLogColour::Red);
+        m_Batch.FinishRow(index, ClockSeconds(), false);
         RecordRowNotConverted(QStringLiteral("the source is gone (deleted or moved during the run)"));
         EnableProcessTimer();
         return;
@@ -179,29 +188,51 @@ void TConversionRun::ProcessFile(int index)
 
     const QString outputPath = OutputPathOf(row);
     m_Overwrite = false;
+    m_KeepBoth = false;
     if (!NameTaken(outputPath)) {
         StartFile(row.SourcePath, outputPath);
         return;
     }
     const QString fileName = DisplayedFileName(QFileInfo(outputPath).fileName());
-    m_Elapsed.stop();
-    bool overwrite = false;
-    if (m_Setup.AskOverwrite)
-        overwrite = m_Setup.AskOverwrite(fileName);
-    else
-        AddLog(QStringLiteral("File \"%1\" already exists!").arg(fileName), TLogColour::Red);
+    const bool start = AskToReplace(fileName);
     if (m_Over || m_Closing)
         return;
-    m_Elapsed.start();
-    if (overwrite) {
-        m_Overwrite = true;
+    if (m_Cancelled)  // Stop while the question was shown: btn_StopClick moves on
+        return;
+    if (start) {
         StartFile(row.SourcePath, outputPath);
         return;
     }
     ++m_FailedRows;
     AddLog(QStringLiteral("Skipped!"), TLogColour::Red);
-    RecordRowNotConverted(QStringLiteral("the output \"%1\" already exists").arg(fileName));
+    m_Batch.FinishRow(index, ClockSeconds(), false);
+    RecordRowNotConverted(QStringLiteral("the output \"%1\" already exists").arg(fileName), TRowOutcome::Skipped);
     EnableProcessTimer();
+}
+
+// The existing output of a row: replaced, kept beside a numbered new one, or kept and the
+// row skipped. The clock stands while the question is shown.
+bool TConversionRun::AskToReplace(const QString& fileName)
+{
+    std::optional<TOverwriteAction> action = m_OverwriteMemory.Remembered();
+    if (!action && m_Setup.AskOverwrite) {
+        m_Elapsed.stop();
+        m_Display.StopEnabled = true;  // Stop answers the question too
+        Changed();
+        action = m_OverwriteMemory.Answer(m_Setup.AskOverwrite(fileName));
+        if (m_Over || m_Closing || m_Cancelled)
+            return false;
+        m_Batch.Idle(ClockSeconds());
+        m_Elapsed.start();
+    } else if (!action) {
+        AddLog(QStringLiteral("File \"%1\" already exists!").arg(fileName), TLogColour::Red);
+        action = TOverwriteAction::Skip;
+    } else if (*action == TOverwriteAction::Skip) {
+        AddLog(QStringLiteral("File \"%1\" already exists!").arg(fileName), TLogColour::Red);
+    }
+    m_Overwrite = *action == TOverwriteAction::Replace;
+    m_KeepBoth = *action == TOverwriteAction::KeepBoth;
+    return *action != TOverwriteAction::Skip;
 }
 
 void TConversionRun::StartFile(const QString& sourcePath, const QString& outputPath)
@@ -365,7 +396,10 @@ void TConversionRun::FinishOutput(const TTerminateInfo& info)
     const QString final = FileNameText(m_Staged.FinalPath());
     m_Written.append(final);
     m_FileDone = true;
-    if (final != wanted)
+    if (final != wanted && m_KeepBoth)
+        AddLog(QStringLiteral("Saved as \"%1\"").arg(DisplayedFileName(QFileInfo(final).fileName())),
+               TLogColour::Neutral);
+    else if (final != wanted)
         AddLog(
             QStringLiteral("\"%1\" appeared meanwhile; saved as \"%2\"")
                 .arg(DisplayedFileName(QFileInfo(wanted).fileName()), DisplayedFileName(QFileInfo(final).fileName())),
@@ -379,13 +413,11 @@ void TConversionRun::FFEncoderProgress(const TProgressInfo& info)
     else
         m_LastTotalDuration = info.TotalDuration;
     m_LastCurrentDuration = info.CurrentDuration;
+    m_Batch.Progress(m_NextFileIndex, m_LastCurrentDuration, ClockSeconds());
+    ShowBatch();
     if (const std::optional<int> percent = ProgressPercent(m_LastCurrentDuration, m_LastTotalDuration)) {
         m_Display.Percent = *percent;
         m_Display.PercentText = QStringLiteral("%1%").arg(*percent);
-        if (m_RunFileCount == 1) {
-            m_Taskbar.Max = 100;
-            m_Taskbar.Progress = *percent;
-        }
     }
     m_Display.SizeText = FormatOutputSize(info.CurrentSize);
     Changed();
@@ -398,10 +430,12 @@ void TConversionRun::FFEncoderTerminate(const TTerminateInfo& info)
     // Enabled again at the end: the timer must not fire from the log's event processing in
     // between and start the next row inside this event.
     m_Process.stop();
-    m_Display.Percent = 100;
-    m_Display.PercentText = QStringLiteral("100%");
-    m_Display.RemainingText = QString::fromLatin1(kClockZero);
-    m_Taskbar.Progress = m_Taskbar.Max;
+    // Stopped: the bars stay where the run was.
+    if (!m_Cancelled) {
+        m_Display.Percent = 100;
+        m_Display.PercentText = QStringLiteral("100%");
+        m_Display.RemainingText = QString::fromLatin1(kClockZero);
+    }
     Changed();
     // The exception is logged below in red: the engine's own line of it is not repeated.
     ShowEngineLines(info.Exception ? Text(info.ExceptionMsg).trimmed() : QString());
@@ -414,17 +448,22 @@ void TConversionRun::FFEncoderTerminate(const TTerminateInfo& info)
     if (!m_Cancelled) {
         if (info.Exception) {
             m_RowError = Text(info.ExceptionMsg);
-            AddLog(m_RowError, TLogColour::Red);
+            AddEngineLine(m_RowError, TLogColour::Red);
         }
         // The final event closes the row: "Success!" only for an output that is in place.
         if (info.TaskIndex < 0 && m_FileDone) {
             AddLog(QStringLiteral("Success!"), TLogColour::Green);
+            SetRowOutcome(TRowOutcome::Converted, QString());
         } else if (info.TaskIndex < 0) {
             ++m_FailedRows;
             AddLog(QStringLiteral("Error!"), TLogColour::Red);
             m_View.ErrorBeep();
             RecordRowNotConverted(m_RowError.isEmpty() ? QStringLiteral("the conversion did not finish") : m_RowError);
         }
+    }
+    if (info.TaskIndex < 0 && !m_Cancelled) {
+        m_Batch.FinishRow(m_NextFileIndex, ClockSeconds(), m_FileDone);
+        ShowBatch();
     }
     EnableProcessTimer();
 }
@@ -458,13 +497,6 @@ void TConversionRun::tmr_ProcessTimer()
         return;
     }
     ++m_NextFileIndex;
-    if (m_RunFileCount == 1) {
-        m_Taskbar.Progress = 0;
-        m_Taskbar.Max = 100;
-    } else {
-        m_Taskbar.Progress = m_NextFileIndex;
-        m_Taskbar.Max = m_RunFileCount;
-    }
     m_Display.StopEnabled = false;
     m_Display.PauseEnabled = false;
     Changed();
@@ -485,6 +517,7 @@ void TConversionRun::btn_PauseClick()
         m_Display.PauseCaption = QStringLiteral("Pause");
         Changed();
         AddLog(QStringLiteral("Resumed!"), TLogColour::Maroon);
+        m_Batch.Idle(ClockSeconds());
         m_Elapsed.start();
         ProcessMessages();
         m_Encoder.Resume();
@@ -500,7 +533,10 @@ void TConversionRun::btn_StopClick()
     AddLog(QStringLiteral("Cancelled by user!"), TLogColour::Red);
     m_View.ErrorBeep();
     ProcessMessages();
-    m_Encoder.Stop(true);
+    if (m_Encoder.Working())
+        m_Encoder.Stop(true);
+    else  // between rows or while the overwrite question is shown: nothing to wait for
+        EnableProcessTimer();
 }
 
 void TConversionRun::FormClose()
@@ -510,19 +546,74 @@ void TConversionRun::FormClose()
     Changed();
 }
 
-// Both ends of a run: the blue "Done.", the label, and the clock stopped at zero remaining.
+// Both ends of a run: the verdict, then "Done." (blue only when every input was converted)
+// or "Stopped.", the title, and the clock stopped.
 void TConversionRun::ShowDone()
 {
-    AddLog(QStringLiteral("Done."), TLogColour::Blue);
-    m_Display.FileLabel = QStringLiteral("Done.");
+    WriteVerdict();
+    const TRunEnding ending = m_Tally.Ending(m_Cancelled);
+    const QString last = ending == TRunEnding::Stopped ? QStringLiteral("Stopped.") : QStringLiteral("Done.");
+    const TLogColour colour = m_Tally.AllConverted() && !m_Cancelled ? TLogColour::Blue
+                              : m_Tally.Failed() > 0                 ? TLogColour::Red
+                                                                     : TLogColour::Neutral;
+    AddLog(last, colour);
+    m_Display.FileLabel = last;
+    m_Display.Ending = ending;
+    m_Display.Caption = EndingTitle(ending);
+    m_Display.OpenFolderEnabled = !OutputFolder().isEmpty();
     m_Elapsed.stop();
-    m_Display.RemainingText = QString::fromLatin1(kClockZero);
+    if (!m_Cancelled)
+        m_Display.RemainingText = QString::fromLatin1(kClockZero);
+    m_Display.TotalRemainingText = m_Cancelled ? QString() : QString::fromLatin1(kClockZero);
+}
+
+// Counts, run time and every input not converted with its plain reason, once more at the end.
+void TConversionRun::WriteVerdict()
+{
+    if (m_Cancelled) {
+        m_Tally.StopRemaining();
+        for (size_t i = 0; i < m_Tally.Rows().size(); ++i)
+            if (m_Tally.Rows()[i].Outcome == TRowOutcome::Stopped && m_Setup.RowStatusChanged)
+                m_Setup.RowStatusChanged(static_cast<int>(i), m_Tally.Rows()[i]);
+    }
+    QStringList names;
+    for (const TRunRow& row : m_Setup.Rows)
+        names.append(DisplayedFileName(row.SourcePath));
+    const QStringList notConverted = m_Tally.NotConvertedLines(names);
+    if (!notConverted.isEmpty()) {
+        AddLog(QStringLiteral("Not converted:"), TLogColour::Neutral, true);
+        for (const QString& line : notConverted)
+            AddLog(line, TLogColour::Red);
+    }
+    AddLog(RunTimeLine(static_cast<double>(m_Clock.elapsed()) / 1000.0), TLogColour::Neutral);
+    AddLog(m_Tally.CountsLine(), TLogColour::Neutral, true);
+}
+
+void TConversionRun::ShowBatch()
+{
+    m_Display.BatchPercent = m_Batch.Percent();
+    m_Taskbar.Max = 100;
+    m_Taskbar.Progress = m_Display.BatchPercent;
+    if (const std::optional<double> remaining = m_Batch.RemainingSeconds())
+        m_Display.TotalRemainingText = FormatClock(std::ceil(*remaining));
+    else
+        m_Display.TotalRemainingText = QString::fromLatin1(kCalculationText);
+    Changed();
+}
+
+double TConversionRun::ClockSeconds() const { return static_cast<double>(m_Clock.elapsed()) / 1000.0; }
+
+QString TConversionRun::OutputFolder() const
+{
+    if (!m_Setup.OutputPath.isEmpty())
+        return m_Setup.OutputPath;
+    return m_Written.isEmpty() ? QString() : QFileInfo(m_Written.first()).absolutePath() + QLatin1Char('/');
 }
 
 void TConversionRun::EndRun()
 {
     AddLog(QString(), TLogColour::Neutral);
-    m_Taskbar.Progress = m_Taskbar.Max;
+    ShowBatch();  // a last row that was skipped or failed at once did not show itself
     ShowDone();
     Changed();
     ProcessMessages();
@@ -545,9 +636,7 @@ void TConversionRun::EndRun()
 
 void TConversionRun::CancelledEnd()
 {
-    m_Taskbar.Progress = m_Taskbar.Max;
-    if (m_Setup.Kind == TRunKind::Audio)
-        AddLog(QString(), TLogColour::Neutral);
+    AddLog(QString(), TLogColour::Neutral);
     ShowDone();
     if (m_Setup.Kind == TRunKind::Video)
         m_Display.SizeText.clear();
@@ -580,6 +669,20 @@ void TConversionRun::AddLog(const QString& text, TLogColour colour, bool bold)
     ProcessMessages();
 }
 
+// The engine's wording where it says nothing to a user: the plain line on screen, the
+// engine's own in log.txt.
+void TConversionRun::AddEngineLine(const QString& line, TLogColour colour)
+{
+    const QString plain = PlainEngineLine(line);
+    if (plain.isEmpty()) {
+        AddLog(line, colour);
+        return;
+    }
+    AddLog(plain, colour);
+    m_Log.AddDetail(line, colour);
+    m_View.LogAdded(m_Log.Lines().back());
+}
+
 void TConversionRun::Changed() { m_View.DisplayChanged(); }
 
 void TConversionRun::ProcessMessages() { QCoreApplication::processEvents(); }
@@ -588,6 +691,7 @@ void TConversionRun::FailFile(const QString& line)
 {
     ++m_FailedRows;
     AddLog(line, TLogColour::Red);
+    m_Batch.FinishRow(m_NextFileIndex, ClockSeconds(), false);
     RecordRowNotConverted(line);
     m_View.ErrorBeep();
     EnableProcessTimer();
@@ -614,7 +718,7 @@ void TConversionRun::ShowEngineLines(const QString& except)
         return;  // what stopping leaves unfinished is no news after "Cancelled by user!"
     for (const QString& line : lines)
         if (except.isEmpty() || !line.contains(except))
-            AddLog(line, TLogColour::Maroon);
+            AddEngineLine(line, TLogColour::Maroon);
     if (dropped > 0)
         AddLog(QStringLiteral("(%1 more messages of the engine)").arg(dropped), TLogColour::Maroon);
 }
@@ -629,6 +733,7 @@ void TConversionRun::NameNotAdded()
         ++m_FailedRows;
         AddLog(QStringLiteral("%1: %2").arg(DisplayedFileName(input.Path), input.Reason), TLogColour::Red);
         RecordNotConverted(input.Path, input.Reason);
+        m_Tally.AddNotAdded({DisplayedFileName(input.Path), input.Reason});
     }
 }
 
@@ -639,10 +744,18 @@ void TConversionRun::RecordNotConverted(const QString& path, const QString& reas
         m_Setup.ReportNotConverted(m_NotConverted.back());
 }
 
-void TConversionRun::RecordRowNotConverted(const QString& reason)
+void TConversionRun::RecordRowNotConverted(const QString& reason, TRowOutcome outcome)
 {
     if (m_NextFileIndex < static_cast<int>(m_Setup.Rows.size()))
         RecordNotConverted(m_Setup.Rows[static_cast<size_t>(m_NextFileIndex)].SourcePath, reason);
+    SetRowOutcome(outcome, outcome == TRowOutcome::Skipped ? QStringLiteral("output exists") : PlainReason(reason));
+}
+
+void TConversionRun::SetRowOutcome(TRowOutcome outcome, const QString& reason)
+{
+    m_Tally.SetRow(m_NextFileIndex, outcome, reason);
+    if (m_Setup.RowStatusChanged && m_NextFileIndex < static_cast<int>(m_Tally.Rows().size()))
+        m_Setup.RowStatusChanged(m_NextFileIndex, m_Tally.Rows()[static_cast<size_t>(m_NextFileIndex)]);
 }
 
 void TConversionRun::EnableProcessTimer()

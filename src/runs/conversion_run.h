@@ -5,6 +5,7 @@
 // are thin views over it; everything here runs on the thread that created the run.
 #include <QObject>
 #include <QString>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
@@ -18,15 +19,18 @@
 #include "media/ff_decoder.h"
 #include "media/ff_logger.h"
 #include "base/qt/qt_dispatcher.h"
+#include "runs/batch_estimate.h"
 #include "runs/run_log.h"
+#include "runs/run_verdict.h"
 
 namespace reelsmith {
 
 enum class TRunKind { Video, Audio };
 
 struct TRunRow {
-    QString Caption;     // the source's file name with extension
-    QString SourcePath;  // its full path
+    QString Caption;       // the source's file name with extension
+    QString SourcePath;    // its full path
+    int64_t Duration = 0;  // microseconds, as the list probed it; 0 when unknown
 };
 
 // What the caller hands over when it opens the run.
@@ -42,14 +46,16 @@ struct TRunSetup {
     bool ExitAtEnd = false;                     // the last command-line parameter is "x"
     QString LogPath;                            // where "log.txt" goes; empty: LogFilePath()
     std::string LibraryFolder;                  // where the libraries are looked for first; empty: the program folder
-    // The overwrite question; true for Yes. Empty in an unattended run: nobody can answer,
-    // so an existing output is kept and the row skipped with a reason.
-    std::function<bool(const QString& fileName)> AskOverwrite;
+    // The overwrite question. Empty in an unattended run: nobody can answer, so an existing
+    // output is kept and the row skipped with a reason. "… to all" answers are remembered.
+    std::function<TOverwriteAnswer(const QString& fileName)> AskOverwrite;
     // Inputs of the command line that gave no row: named in the log before the first row,
     // and counted as failed.
     TRejectedInputs NotAdded;
     // Told of every input that is not converted (a command-line run names them on stderr).
     std::function<void(const TRejectedInput&)> ReportNotConverted;
+    // Told of each row's outcome as it is known (the main list's status column).
+    std::function<void(int row, const TRowStatus& status)> RowStatusChanged;
 };
 
 // The visible state of the window's controls.
@@ -66,6 +72,12 @@ struct TRunDisplay {
     bool StopPauseVisible = true;
     QString PauseCaption = QStringLiteral("Pause");
     bool CloseEnabled = true;
+    // The whole run: weighted by the rows' durations, and the time left at the measured speed.
+    int BatchPercent = 0;
+    QString TotalRemainingText;
+    // Set when the run is over: what the window says and offers then.
+    std::optional<TRunEnding> Ending;
+    bool OpenFolderEnabled = false;
 };
 
 // The taskbar indicator's state as the run drives it.
@@ -127,6 +139,11 @@ public:
     int FailedRows() const { return m_FailedRows; }
     // The run was to save its log and could not.
     bool LogLost() const { return m_LogLost; }
+    // Each row's outcome and the counts of the verdict.
+    const TRunTally& Tally() const { return m_Tally; }
+    const TBatchEstimate& Batch() const { return m_Batch; }
+    // Where the outputs went: the destination, or the folder of the first converted source.
+    QString OutputFolder() const;
     // Every input not converted so far, with its reason.
     const TRejectedInputs& NotConverted() const { return m_NotConverted; }
     int RunFileCount() const { return m_RunFileCount; }
@@ -155,12 +172,18 @@ signals:
 
 private:
     void AddLog(const QString& text, TLogColour colour, bool bold = false);
+    void AddEngineLine(const QString& line, TLogColour colour);
     void Changed();
     void ProcessMessages();
     void FailFile(const QString& line);
     void NameNotAdded();
     void RecordNotConverted(const QString& path, const QString& reason);
-    void RecordRowNotConverted(const QString& reason);
+    void RecordRowNotConverted(const QString& reason, TRowOutcome outcome = TRowOutcome::Failed);
+    void SetRowOutcome(TRowOutcome outcome, const QString& reason);
+    void WriteVerdict();
+    void ShowBatch();
+    double ClockSeconds() const;
+    bool AskToReplace(const QString& fileName);
     void EngineLine(TLogLevel level, const std::string& line);
     void ShowEngineLines(const QString& except);
     void EnableProcessTimer();
@@ -200,6 +223,10 @@ private:
     int m_FailedRows = 0;
     bool m_LogLost = false;
     TRejectedInputs m_NotConverted;
+    TRunTally m_Tally;
+    TBatchEstimate m_Batch;
+    TOverwriteMemory m_OverwriteMemory;
+    QElapsedTimer m_Clock;  // wall time of the whole run
     QString m_FolderError;  // the output folder could not be created
     // The engine's warnings and errors while a file converts (a damaged source still
     // "converts"): shown with the row's result, up to a limit.
@@ -212,6 +239,7 @@ private:
     int64_t m_LastCurrentDuration = 0;
     int64_t m_SourceDuration = 0;
     bool m_Overwrite = false;  // the user agreed to replace the existing output of this row
+    bool m_KeepBoth = false;   // … or to keep it and save the new one under a numbered name
     bool m_FileDone = false;   // the row's output was converted and is under its final name
     QString m_RowError;        // why the row's output is not there, for the not-converted report
 

@@ -2,6 +2,10 @@
 
 #include <unistd.h>
 
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
 #include <cstdlib>
 #include <vector>
 
@@ -23,6 +27,46 @@ bool TestWriteAccess(const QString& folder)
     return unlink(name.data()) == 0;
 }
 
+namespace {
+
+// A missing folder is created after the user agreed; false (with the reason in result) when not.
+bool EnsureFolder(const TDestinationRequest& request, const QString& folder, TDestination* result)
+{
+    if (QFileInfo(folder).isDir() || !request.AskCreate)
+        return true;
+    if (!request.AskCreate(folder))
+        return false;
+    if (QDir().mkpath(folder))
+        return true;
+    result->Error = QStringLiteral("Cannot create folder \"%1\".").arg(DisplayedFileName(folder));
+    return false;
+}
+
+}  // namespace
+
+QString FixedPathError(const QString& text)
+{
+    if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
+        return QStringLiteral("The output path must be one line: a single folder.");
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:"));
+    if (scheme.match(text).hasMatch())
+        return QStringLiteral(
+            "The output path is an address, not a folder. Type the folder's full path, "
+            "such as /home/me/Videos.");
+    if (!text.startsWith(QLatin1Char('/')))
+        return QStringLiteral("The output path must be a full folder path, starting with \"/\".");
+    return {};
+}
+
+QString BrowseStartFolder(const QString& lastDestination, const QString& firstSource)
+{
+    if (!lastDestination.isEmpty() && QFileInfo(lastDestination).isDir())
+        return lastDestination;
+    if (!firstSource.isEmpty())
+        return QFileInfo(firstSource).absolutePath();
+    return {};
+}
+
 TDestination ChooseDestination(const TDestinationRequest& request)
 {
     TDestination result;
@@ -36,6 +80,8 @@ TDestination ChooseDestination(const TDestinationRequest& request)
         QString folder;
         if (!request.Browse || !request.Browse(&folder) || folder.isEmpty())
             return result;
+        if (!EnsureFolder(request, folder, &result))
+            return result;
         if (!TestWriteAccess(folder)) {
             result.Error = QString::fromLatin1(kAccessDeniedText);
             return result;
@@ -48,6 +94,15 @@ TDestination ChooseDestination(const TDestinationRequest& request)
     case TDestinationChoice::Path:
         if (request.PathText.isEmpty()) {
             result.Error = QString::fromLatin1(kNoOutputPathText);
+            result.ShowOutputTab = true;
+            return result;
+        }
+        result.Error = FixedPathError(request.PathText);
+        if (!result.Error.isEmpty()) {
+            result.ShowOutputTab = true;
+            return result;
+        }
+        if (!EnsureFolder(request, request.PathText, &result)) {
             result.ShowOutputTab = true;
             return result;
         }

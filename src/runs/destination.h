@@ -17,6 +17,9 @@ struct TDestinationRequest {
     QString PathText;           // the folder box of "Use following path:"
     // Shows the folder browser; false when it is cancelled.
     std::function<bool(QString* folder)> Browse;
+    // A chosen folder that does not exist: true to create it. Empty when nobody can answer;
+    // the run then creates it.
+    std::function<bool(const QString& folder)> AskCreate;
 };
 
 struct TDestination {
@@ -31,5 +34,13 @@ struct TDestination {
 bool TestWriteAccess(const QString& folder);
 
 TDestination ChooseDestination(const TDestinationRequest& request);
+
+// Why the folder typed for "Use following path" cannot be used, or empty: it must be one
+// line and a full path, not an address (pasted file URLs once made folders named "file:").
+QString FixedPathError(const QString& text);
+
+// Where the folder browser opens: the last destination while it exists, else the folder of
+// the first source, else empty (the browser's own choice).
+QString BrowseStartFolder(const QString& lastDestination, const QString& firstSource);
 
 }  // namespace reelsmith

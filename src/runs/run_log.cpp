@@ -78,6 +78,11 @@ QString TRunLog::WithShownName(const QString& text) const
     return shown;
 }
 
+void TRunLog::AddDetail(const QString& text, TLogColour colour)
+{
+    m_Lines.push_back({EscapeControlCharacters(text), colour, false, true});
+}
+
 QStringList TRunLog::PlainLines() const
 {
     QStringList lines;

@@ -25,6 +25,7 @@ struct TLogLine {
     QString Text;
     TLogColour Colour = TLogColour::Neutral;
     bool Bold = false;
+    bool Detail = false;  // kept in log.txt, not shown in the window: a plain line stands for it
 };
 
 // One log line for any text: control characters (a newline in a file name) are shown as
@@ -40,6 +41,8 @@ public:
     void ShowNameAs(const QString& hidden, const QString& shown);
     // text with the hidden name replaced.
     QString WithShownName(const QString& text) const;
+    // A line for log.txt only (the engine's own wording of what a plain line said).
+    void AddDetail(const QString& text, TLogColour colour);
     const std::vector<TLogLine>& Lines() const { return m_Lines; }
     // One entry per line, as "log.txt" holds them.
     QStringList PlainLines() const;

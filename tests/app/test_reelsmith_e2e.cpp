@@ -41,12 +41,13 @@ std::string ReadText(const std::string& path)
     return text.str();
 }
 
+// The lines of a log, its run time (which depends on the machine's speed) as "Run time:".
 std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines;
     std::stringstream in(text);
     for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
+        lines.push_back(line.starts_with("Run time: ") ? "Run time:" : line);
     return lines;
 }
 
@@ -152,7 +153,13 @@ std::vector<std::string> ExpectedLog(const ProgramRun& run, const std::string& o
         const auto file = FileLines(number, run.Source(name), options, run.Out(std::string(stem) + extension));
         lines.insert(lines.end(), file.begin(), file.end());
     }
-    lines.insert(lines.end(), {"", "Done."});
+    lines.push_back("");
+    if (!notAdded.empty()) {
+        lines.push_back("Not converted:");
+        lines.insert(lines.end(), notAdded.begin(), notAdded.end());
+    }
+    const std::string failed = std::to_string(notAdded.size());
+    lines.insert(lines.end(), {"Run time:", "Converted: 2, failed: " + failed + ", skipped: 0", "Done."});
     return lines;
 }
 
@@ -197,10 +204,36 @@ TEST(ProgramRun, ConvertsTheListedFilesAndEndsWithTheLog)
     ASSERT_EQ(run.Run({"-v", run.Out(), run.Source("a.mp4"), "X"}), 1) << run.Stderr();
     EXPECT_EQ(std::filesystem::last_write_time(run.Out("a.mkv")), before);
     const std::vector<std::string> log = Lines(ReadText(run.LogFile()));
-    const std::vector<std::string> tail = {run.Source("a.mp4"), "File \"a.mkv\" already exists!", "Skipped!", "",
+    const std::vector<std::string> tail = {run.Source("a.mp4"),
+                                           "File \"a.mkv\" already exists!",
+                                           "Skipped!",
+                                           "",
+                                           "Not converted:",
+                                           run.Source("a.mp4") + ": output exists",
+                                           "Run time:",
+                                           "Converted: 0, failed: 0, skipped: 1",
                                            "Done."};
     ASSERT_GE(log.size(), tail.size());
     EXPECT_EQ(std::vector<std::string>(log.end() - static_cast<long>(tail.size()), log.end()), tail);
+}
+
+// Two good files and one without an audio track, extracted: the log ends with the counts
+// and the reason, and the status says not all converted.
+TEST(ProgramRun, TheLogEndsWithTheVerdict)
+{
+    ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nAudioFormat2=0\n");
+    const std::string silent = run.Source("silent.mp4");
+    std::filesystem::copy_file(
+        MakeMedia("e2e_silent.mp4", "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg4"), silent);
+    std::string stdoutText;
+    ASSERT_EQ(run.Run({"-A", run.Out(), run.Source("a.mp4"), silent, run.Source("b.mkv"), "x"}, &stdoutText), 1)
+        << run.Stderr();
+    const std::vector<std::string> log = Lines(ReadText(run.LogFile()));
+    const std::vector<std::string> tail = {
+        "", "Not converted:", silent + ": no audio track", "Run time:", "Converted: 2, failed: 1, skipped: 0", "Done."};
+    ASSERT_GE(log.size(), tail.size());
+    EXPECT_EQ(std::vector<std::string>(log.end() - static_cast<long>(tail.size()), log.end()), tail);
+    EXPECT_NE(stdoutText.find("Converted: 2, failed: 1, skipped: 0\nDone.\n"), std::string::npos) << stdoutText;
 }
 
 TEST(ProgramRun, FileListIntoTheSourceFolderNeverReplacesASource)

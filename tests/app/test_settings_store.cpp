@@ -37,7 +37,10 @@ TEST(SettingsStore, EmptyFileGivesDefaults)
     EXPECT_EQ(v.Custom, "7680x4800");
     EXPECT_EQ(v.Column1, 175);
     EXPECT_EQ(v.Column2, 140);
+    EXPECT_EQ(v.Column3, 87);  // room for the status column
     EXPECT_EQ(v.Column4, 175);
+    EXPECT_EQ(v.Column5, 87);
+    EXPECT_EQ(v.LastDestination, "");
     EXPECT_EQ(v.Width, 800);
     EXPECT_EQ(v.Height, 600);
     EXPECT_EQ(v.CPUusage, 2);

@@ -154,11 +154,12 @@ private slots:
             expected.append(QString::fromStdString(window.Burner.Devices(i)));
         expected += QStringList{QString(), QStringLiteral("Adding files..."), QString()};
         QCOMPARE(lines.mid(0, expected.size()), expected);
-        QVERIFY(lines.at(lines.size() - 7).startsWith(QStringLiteral("Data: 3 files, ")));
-        QVERIFY(lines.at(lines.size() - 6).startsWith(QStringLiteral("Disc: ISO image, ")));
-        QCOMPARE(lines.mid(lines.size() - 5),
+        QVERIFY(lines.at(lines.size() - 8).startsWith(QStringLiteral("Data: 3 files, ")));
+        QVERIFY(lines.at(lines.size() - 7).startsWith(QStringLiteral("Disc: ISO image, ")));
+        // The log names the image it wrote.
+        QCOMPARE(lines.mid(lines.size() - 6),
                  (QStringList{QString(), QStringLiteral("Burning disc..."), QStringLiteral("Closing track..."),
-                              QStringLiteral("Success!"), QString()}));
+                              QStringLiteral("Success!"), QStringLiteral("Image saved: ") + image, QString()}));
         QCOMPARE(ColourOf(window.Log(), QStringLiteral("Adding files...")), TLogColour::Green);
         QCOMPARE(ColourOf(window.Log(), QStringLiteral("Success!")), TLogColour::Green);
         QVERIFY(!bars.isEmpty());

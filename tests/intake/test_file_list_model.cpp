@@ -130,17 +130,38 @@ TEST(FileListStatus, GarbageCellsNeverOverflow)
     EXPECT_EQ(model.Row(0).Caption, QStringLiteral("c.avi"));
 }
 
-TEST(FileListModelView, ShowsFourColumnsWithAlignment)
+TEST(FileListModelView, ShowsFiveColumnsWithAlignment)
 {
     TFileListModel model;
     TFileListRow row = MakeRow(QStringLiteral("clip.avi"), 0, 1);
     row.cell(FileCell::DurationText) = QStringLiteral("00:00:05");
     row.cell(FileCell::SizeText) = QStringLiteral("1");
     model.Append(row);
-    EXPECT_EQ(model.columnCount(), 4);
+    EXPECT_EQ(model.columnCount(), 5);
     EXPECT_EQ(model.headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Source"));
     EXPECT_EQ(model.data(model.index(0, 1), Qt::DisplayRole).toString(), QStringLiteral("00:00:05"));
     EXPECT_EQ(model.data(model.index(0, 3), Qt::DisplayRole).toString(), QStringLiteral("/media/other/clip.avi"));
     const auto alignment = model.data(model.index(0, 2), Qt::TextAlignmentRole).value<Qt::Alignment>();
     EXPECT_TRUE(alignment & Qt::AlignRight);
+}
+
+// The last run's outcome: set by source path, the reason as the tooltip, sorted, cleared.
+TEST(FileListModelView, StatusColumnShowsTheLastRunsOutcome)
+{
+    TFileListModel model;
+    model.Append(MakeRow(QStringLiteral("a.avi"), 0, 1));
+    model.Append(MakeRow(QStringLiteral("b.avi"), 0, 1));
+    const QString b = model.Row(1).cell(FileCell::SourcePath);
+    EXPECT_EQ(model.headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Status"));
+    model.SetStatus(model.Row(0).cell(FileCell::SourcePath), QStringLiteral("converted"), QString());
+    model.SetStatus(b, QStringLiteral("failed"), QStringLiteral("no audio track"));
+    EXPECT_EQ(model.data(model.index(1, 4), Qt::DisplayRole).toString(), QStringLiteral("failed"));
+    EXPECT_EQ(model.data(model.index(1, 4), Qt::ToolTipRole).toString(), QStringLiteral("no audio track"));
+    EXPECT_EQ(model.data(model.index(0, 4), Qt::ToolTipRole).toString(), QStringLiteral("converted"));
+    model.ClickColumn(4);
+    model.ClickColumn(4);  // descending: "failed" before "converted"
+    EXPECT_EQ(model.Row(0).Status, QStringLiteral("failed"));
+    EXPECT_EQ(model.Row(0).cell(FileCell::SourcePath), b);
+    model.ClearStatuses();
+    EXPECT_TRUE(model.data(model.index(0, 4), Qt::DisplayRole).toString().isEmpty());
 }

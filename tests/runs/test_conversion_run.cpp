@@ -103,6 +103,24 @@ std::vector<std::string> Names(const std::string& folder)
 
 int CountOf(const QStringList& lines, const QString& line) { return int(lines.count(line)); }
 
+// The log with its run time line as "Run time:", which depends on the machine's speed.
+QStringList WithoutRunTime(QStringList lines)
+{
+    for (QString& line : lines)
+        if (line.startsWith(QLatin1String("Run time: ")))
+            line = QStringLiteral("Run time:");
+    return lines;
+}
+
+// The verdict that ends a run's log.
+QStringList Verdict(const QString& counts, const QStringList& notConverted = {}, const char* last = "Done.")
+{
+    QStringList lines{QString()};
+    if (!notConverted.isEmpty())
+        lines += QStringList{QStringLiteral("Not converted:")} + notConverted;
+    return lines + QStringList{QStringLiteral("Run time:"), counts, QString::fromLatin1(last)};
+}
+
 }  // namespace
 
 TEST(ConversionRun, ConvertsRowsInOrderNamingAMissingSource)
@@ -113,15 +131,15 @@ TEST(ConversionRun, ConvertsRowsInOrderNamingAMissingSource)
     const std::string gone = folder.file("in/gone.mp4");
     TRecordingView view;
     TConversionRun run(VideoSetup({Row(a), Row(gone), Row(b)}, folder.file("out/new"), QStringLiteral("MKV")), view);
-    // With several rows the taskbar counts finished rows out of all.
+    // With several rows the taskbar follows the whole run, weighted by the rows' durations.
     TTaskbarDisplay atThirdRow;
     view.OnLog = [&](const TLogLine& line) {
         if (line.Text == QLatin1String("File #3"))
             atThirdRow = run.Taskbar();
     };
     ASSERT_TRUE(RunToEnd(run));
-    EXPECT_EQ(atThirdRow.Progress, 2);
-    EXPECT_EQ(atThirdRow.Max, 3);
+    EXPECT_EQ(atThirdRow.Progress, 66);
+    EXPECT_EQ(atThirdRow.Max, 100);
     EXPECT_TRUE(atThirdRow.Visible);
 
     const QString out = QString::fromStdString(folder.file("out/new/"));
@@ -129,13 +147,23 @@ TEST(ConversionRun, ConvertsRowsInOrderNamingAMissingSource)
     // A source deleted after it was added is named, not passed over without a word.
     expected += {QString(), QStringLiteral("File #2"), QString::fromStdString(gone), QStringLiteral("File not found!")};
     expected += FileLines(QString::fromStdString(b), out + QStringLiteral("b.mkv"), 3);
-    expected += {QString(), QStringLiteral("Done.")};
-    EXPECT_EQ(LinesAfterLoading(run.Log()), expected);
+    // The end says how many converted, and names the file not converted again in plain words.
+    expected += Verdict(
+        QStringLiteral("Converted: 2, failed: 1, skipped: 0"),
+        {QString::fromStdString(gone) + QStringLiteral(": the source is gone (deleted or moved during the run)")});
+    EXPECT_EQ(WithoutRunTime(LinesAfterLoading(run.Log())), expected);
     EXPECT_TRUE(IsMedia(folder.file("out/new/a.mkv")));
     EXPECT_TRUE(IsMedia(folder.file("out/new/b.mkv")));
 
-    // The missing row still counted in the caption; the end state is closable and silent.
-    EXPECT_EQ(run.Display().Caption, QStringLiteral("Saving... [3/3]"));
+    // The title says the run had errors; the end state is closable and silent.
+    EXPECT_EQ(run.Display().Caption, QStringLiteral("Finished with errors"));
+    EXPECT_EQ(run.Display().Ending, TRunEnding::FinishedWithErrors);
+    EXPECT_EQ(run.Display().BatchPercent, 100);
+    EXPECT_TRUE(run.Display().OpenFolderEnabled);
+    EXPECT_EQ(run.OutputFolder(), out);
+    EXPECT_EQ(
+        run.Tally().Rows()[1],
+        (TRowStatus{TRowOutcome::Failed, QStringLiteral("the source is gone (deleted or moved during the run)")}));
     EXPECT_EQ(run.Display().FileLabel, QStringLiteral("Done."));
     EXPECT_EQ(run.Display().RemainingText, QStringLiteral("00:00:00"));
     EXPECT_EQ(run.Display().Percent, 100);
@@ -155,11 +183,16 @@ TEST(ConversionRun, ConvertsRowsInOrderNamingAMissingSource)
                                           line.Text == QLatin1String("Processing file...")
                                       ? TLogColour::Green
                                   : line.Text.startsWith(QLatin1String("Parameters ")) ? TLogColour::Grey
-                                  : line.Text == QLatin1String("Done.")                ? TLogColour::Blue
-                                  : line.Text == QLatin1String("File not found!")      ? TLogColour::Red
-                                                                                       : TLogColour::Neutral;
+                                  // "Done." is blue only when every file was converted.
+                                  : line.Text == QLatin1String("Done.")           ? TLogColour::Red
+                                  : line.Text == QLatin1String("File not found!") ? TLogColour::Red
+                                  : line.Text.startsWith(QString::fromStdString(gone) + QLatin1Char(':'))
+                                      ? TLogColour::Red
+                                      : TLogColour::Neutral;
         EXPECT_EQ(line.Colour, colour) << line.Text.toStdString();
-        EXPECT_EQ(line.Bold, line.Text.startsWith(QLatin1String("File #"))) << line.Text.toStdString();
+        const bool bold = line.Text.startsWith(QLatin1String("File #")) ||
+                          line.Text.startsWith(QLatin1String("Conv")) || line.Text == QLatin1String("Not converted:");
+        EXPECT_EQ(line.Bold, bold) << line.Text.toStdString();
     }
 }
 
@@ -206,7 +239,7 @@ TEST(ConversionRun, OriginalPathWritesBesideEachSourceAndNeverOverASource)
     TRunSetup setup = VideoSetup({Row(first), Row(second), Row(other)}, "", QStringLiteral("MP4"));
     setup.AskOverwrite = [&](const QString&) {
         ++questions;
-        return true;
+        return TOverwriteAnswer::Yes;
     };
     TConversionRun run(std::move(setup), view);
     ASSERT_TRUE(RunToEnd(run));
@@ -220,50 +253,118 @@ TEST(ConversionRun, OriginalPathWritesBesideEachSourceAndNeverOverASource)
     EXPECT_TRUE(run.Log().PlainLines().contains(QString::fromStdString(folder.file("two/clip (1).mp4"))));
 }
 
+// Both outputs exist before the run: the answers, the "… to all" answers held for the rest
+// of the run, Keep both, the unattended run and Stop while the question shows.
 TEST(ConversionRun, ExistingOutputIsAskedAboutWithTheClockStopped)
 {
+    using A = TOverwriteAnswer;
     struct Case {
         const char* name;
         bool attended;
-        bool answer;
-        QStringList lines;  // after the source path
-        bool replaced;
+        std::vector<A> answers;  // the stop case stops at its first question
+        bool stop;
+        int questions;
+        std::vector<std::string> files;  // in out/, "new" for a converted output
+        const char* counts;
+        QString title;
     };
-    const QStringList kept = {QStringLiteral("Skipped!"), QString(), QStringLiteral("Done.")};
     const std::vector<Case> cases = {
-        {"yes", true, true, {QStringLiteral("Loading file... OK")}, true},
-        {"no", true, false, kept, false},
-        {"unattended", false, false, QStringList{QStringLiteral("File \"a.mkv\" already exists!")} + kept, false},
+        {"yes, no",
+         true,
+         {A::Yes, A::No},
+         false,
+         2,
+         {"a.mkv new", "b.mkv old"},
+         "Converted: 1, failed: 0, skipped: 1",
+         "Finished"},
+        {"yes to all",
+         true,
+         {A::YesToAll},
+         false,
+         1,
+         {"a.mkv new", "b.mkv new"},
+         "Converted: 2, failed: 0, skipped: 0",
+         "Finished"},
+        {"no to all",
+         true,
+         {A::NoToAll},
+         false,
+         1,
+         {"a.mkv old", "b.mkv old"},
+         "Converted: 0, failed: 0, skipped: 2",
+         "Finished"},
+        {"keep both",
+         true,
+         {A::KeepBoth, A::KeepBoth},
+         false,
+         2,
+         {"a (1).mkv new", "a.mkv old", "b (1).mkv new", "b.mkv old"},
+         "Converted: 2, failed: 0, skipped: 0",
+         "Finished"},
+        {"unattended",
+         false,
+         {},
+         false,
+         0,
+         {"a.mkv old", "b.mkv old"},
+         "Converted: 0, failed: 0, skipped: 2",
+         "Finished"},
+        {"stop while asked",
+         true,
+         {A::Yes},
+         true,
+         1,
+         {"a.mkv old", "b.mkv old"},
+         "Converted: 0, failed: 0, skipped: 2",
+         "Stopped"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         TempFolder folder;
-        const std::string a = CopyTo(Clip(), folder.file("a.mp4"));
+        const std::string a = CopyTo(Clip(), folder.file("in/a.mp4"));
+        const std::string b = CopyTo(Clip(), folder.file("in/b.mp4"));
         WriteText(folder.file("out/a.mkv"), "old");
+        WriteText(folder.file("out/b.mkv"), "old");
         TRecordingView view;
-        TRunSetup setup = VideoSetup({Row(a)}, folder.file("out"), QStringLiteral("MKV"));
-        QString asked;
-        bool clockDuringQuestion = true;
+        TRunSetup setup = VideoSetup({Row(a), Row(b)}, folder.file("out"), QStringLiteral("MKV"));
+        QStringList asked;
+        bool clockDuringQuestion = false;
+        bool stopUsable = false;
         TConversionRun* running = nullptr;
         if (c.attended)
             setup.AskOverwrite = [&](const QString& name) {
-                asked = name;
-                clockDuringQuestion = running->ClockRunning();
-                return c.answer;
+                asked.append(name);
+                clockDuringQuestion = clockDuringQuestion || running->ClockRunning();
+                stopUsable = running->Display().StopEnabled;
+                if (c.stop)
+                    running->btn_StopClick();
+                return c.answers.at(std::min<size_t>(c.answers.size() - 1, size_t(asked.size() - 1)));
             };
         TConversionRun run(std::move(setup), view);
         running = &run;
-        ASSERT_TRUE(RunToEnd(run)) << c.name;
+        ASSERT_TRUE(RunToEnd(run));
 
-        const QStringList lines = LinesAfterLoading(run.Log());
-        EXPECT_EQ(lines.mid(3, c.lines.size()), c.lines) << c.name;
-        EXPECT_EQ(ReadAll(folder.file("out/a.mkv")) != "old", c.replaced) << c.name;
+        EXPECT_EQ(asked.size(), c.questions);
+        EXPECT_FALSE(clockDuringQuestion);
         if (c.attended) {
-            EXPECT_EQ(asked, QStringLiteral("a.mkv")) << c.name;
-            EXPECT_FALSE(clockDuringQuestion) << c.name;
+            EXPECT_TRUE(stopUsable);
+        }
+        std::vector<std::string> files;
+        for (const std::string& name : Names(folder.file("out")))
+            files.push_back(name + (ReadAll(folder.file("out/" + name)) == "old" ? " old" : " new"));
+        EXPECT_EQ(files, c.files);
+        const QStringList lines = LinesAfterLoading(run.Log());
+        EXPECT_TRUE(lines.contains(QString::fromLatin1(c.counts))) << lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(run.Display().Caption, c.title);
+        if (c.stop) {
+            EXPECT_EQ(lines.last(), QStringLiteral("Stopped."));
+        }
+        if (!c.answers.empty() && c.answers[0] == A::KeepBoth) {
+            EXPECT_TRUE(lines.contains(QStringLiteral("Saved as \"a (1).mkv\"")));
         }
         for (const TLogLine& line : run.Log().Lines()) {
             if (line.Text == QLatin1String("Skipped!") || line.Text.contains(QLatin1String("already exists"))) {
-                EXPECT_EQ(line.Colour, TLogColour::Red) << c.name;
+                EXPECT_EQ(line.Colour, TLogColour::Red);
             }
         }
     }
@@ -298,6 +399,12 @@ TEST(ConversionRun, InputsNotConvertedAreNamedAndReported)
     EXPECT_TRUE(reported[2].Reason.startsWith(QLatin1String("Loading file... Error! ")))
         << reported[2].Reason.toStdString();
     EXPECT_TRUE(IsMedia(folder.file("out/good.mkv")));
+    // Named again at the end, each with one plain reason.
+    EXPECT_EQ(WithoutRunTime(lines).mid(lines.size() - 8),
+              Verdict(QStringLiteral("Converted: 1, failed: 3, skipped: 0"),
+                      {QStringLiteral("/in/f1000.mp4: ignored: beyond position 999"),
+                       QStringLiteral("/in/notes.txt: not a media file"),
+                       QString::fromStdString(bad) + QStringLiteral(": damaged or incomplete file")}));
 }
 
 // An output folder that cannot be made says so on every row, in place of the engine's
@@ -353,6 +460,9 @@ TEST(ConversionRun, FailedRowsLogTheirErrorAndTheRunGoesOn)
     EXPECT_EQ(errors, 2);
     EXPECT_EQ(view2.ErrorBeeps, 2);
     EXPECT_EQ(refused.Log().PlainLines().last(), QStringLiteral("Done."));
+    EXPECT_EQ(refused.Tally().Rows()[1],
+              (TRowStatus{TRowOutcome::Failed, QStringLiteral("unknown encoder 'no_such_encoder'")}));
+    EXPECT_EQ(refused.Display().Caption, QStringLiteral("Finished with errors"));
 }
 
 // The FFMPEG command's options reach the same engine: a source named as a file to write, or a
@@ -460,15 +570,25 @@ TEST(ConversionRun, PauseResumeAndStopCancelTheRun)
     const QStringList lines = run.Log().PlainLines();
     const int paused = lines.indexOf(QStringLiteral("Paused!"));
     ASSERT_GE(paused, 0);
-    EXPECT_EQ(lines.mid(paused), (QStringList{QStringLiteral("Paused!"), QStringLiteral("Resumed!"),
-                                              QStringLiteral("Cancelled by user!"), QStringLiteral("Done.")}));
+    EXPECT_EQ(
+        WithoutRunTime(lines.mid(paused)),
+        QStringList({QStringLiteral("Paused!"), QStringLiteral("Resumed!"), QStringLiteral("Cancelled by user!")}) +
+            Verdict(QStringLiteral("Converted: 0, failed: 0, skipped: 2"),
+                    {QString::fromStdString(longClip) + QStringLiteral(": stopped"),
+                     QString::fromStdString(after) + QStringLiteral(": stopped")},
+                    "Stopped."));
     EXPECT_FALSE(lines.contains(QStringLiteral("File #2")));
-    EXPECT_EQ(run.Log().Lines().back().Colour, TLogColour::Blue);
+    EXPECT_EQ(run.Log().Lines().back().Colour, TLogColour::Neutral);
+    // The bars stay where the run was stopped; the title says so.
+    EXPECT_LT(run.Display().Percent, 100);
+    EXPECT_LT(run.Display().BatchPercent, 100);
+    EXPECT_LT(run.Taskbar().Progress, 100);
+    EXPECT_EQ(run.Display().Caption, QStringLiteral("Stopped"));
     // The cancelled end: closable, buttons hidden, size cleared, no log file, no exit.
     EXPECT_TRUE(run.CanClose());
     EXPECT_FALSE(run.Display().StopPauseVisible);
     EXPECT_TRUE(run.Display().SizeText.isEmpty());
-    EXPECT_EQ(run.Display().FileLabel, QStringLiteral("Done."));
+    EXPECT_EQ(run.Display().FileLabel, QStringLiteral("Stopped."));
     EXPECT_EQ(view.Terminated, 0);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(folder.file("log.txt"))));
     EXPECT_EQ(view.ErrorBeeps, 1);
@@ -660,7 +780,7 @@ TEST(ConversionRun, AnOutputOfThisRunIsNeverOverwrittenNorAskedAbout)
         if (c.attended)
             setup.AskOverwrite = [&](const QString&) {
                 ++questions;
-                return true;
+                return TOverwriteAnswer::Yes;
             };
         TConversionRun run(std::move(setup), view);
         ASSERT_TRUE(RunToEnd(run)) << c.name;

@@ -101,3 +101,78 @@ TEST(Destination, CommandLineFolderWinsWithoutAsking)
     EXPECT_EQ(result.OutputPath, "/out/");
     EXPECT_FALSE(asked);
 }
+
+TEST(Destination, TheFixedPathIsCheckedBeforeARun)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"/home/me/Videos", true},        {"/home/me/Videos/new folder", true},
+        {"file:///home/me/a.mp4", false}, {"file:///home/me/a.mp4\nfile:///home/me/b.mp4", false},
+        {"/home/me/Videos\n", false},     {"Videos", false},
+        {"smb://server/share", false},
+    };
+    for (const auto& [text, ok] : cases) {
+        const QString path = QString::fromLatin1(text);
+        EXPECT_EQ(FixedPathError(path).isEmpty(), ok) << text;
+        TDestinationRequest request;
+        request.Choice = TDestinationChoice::Path;
+        request.PathText = path;
+        request.AskCreate = [](const QString&) { return false; };
+        const TDestination destination = ChooseDestination(request);
+        if (!ok) {
+            EXPECT_FALSE(destination.Ok) << text;
+            EXPECT_EQ(destination.Error, FixedPathError(path)) << text;
+            EXPECT_TRUE(destination.ShowOutputTab) << text;
+        }
+    }
+}
+
+TEST(Destination, AMissingFolderIsOfferedToBeCreated)
+{
+    test::TempFolder folder;
+    const QString missing = QString::fromStdString(folder.file("new/deeper"));
+    struct Case {
+        const char* name;
+        bool ask;     // someone can answer
+        bool answer;  // "Yes"
+        bool ok;
+        bool created;
+    };
+    const Case cases[] = {
+        {"yes", true, true, true, true},
+        {"no", true, false, false, false},
+        {"nobody to ask: the run creates it", false, false, true, false},
+    };
+    for (const Case& c : cases) {
+        QDir(QString::fromStdString(folder.file("new"))).removeRecursively();
+        for (const TDestinationChoice choice : {TDestinationChoice::Path, TDestinationChoice::Specify}) {
+            if (!c.ask && choice == TDestinationChoice::Specify)
+                continue;  // the browser is always someone to ask
+            TDestinationRequest request = Browsing(choice, missing);
+            request.PathText = missing;
+            QString asked;
+            if (c.ask)
+                request.AskCreate = [&](const QString& name) {
+                    asked = name;
+                    return c.answer;
+                };
+            const TDestination destination = ChooseDestination(request);
+            EXPECT_EQ(destination.Ok, c.ok) << c.name;
+            EXPECT_TRUE(destination.Error.isEmpty()) << c.name;
+            EXPECT_EQ(asked, c.ask ? missing : QString()) << c.name;
+            if (choice == TDestinationChoice::Path) {
+                EXPECT_EQ(QDir(missing).exists(), c.created) << c.name;
+            }
+            QDir(QString::fromStdString(folder.file("new"))).removeRecursively();
+        }
+    }
+}
+
+TEST(Destination, TheBrowserStartsAtTheLastDestinationOrBesideTheFirstSource)
+{
+    test::TempFolder folder;
+    const QString last = QString::fromStdString(folder.path());
+    EXPECT_EQ(BrowseStartFolder(last, QStringLiteral("/media/clips/a.mp4")), last);
+    EXPECT_EQ(BrowseStartFolder(QStringLiteral("/nonexistent/gone"), QStringLiteral("/media/clips/a.mp4")),
+              QStringLiteral("/media/clips"));
+    EXPECT_EQ(BrowseStartFolder(QString(), QString()), QString());
+}

@@ -1,6 +1,7 @@
 // The run windows over real conversions, and the main window's run commands, offscreen.
 #include "support/screenshot.h"
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -11,10 +12,12 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTime>
 #include <QtTest>
 #include <filesystem>
 #include <functional>
 
+#include "app/ui/dark_theme.h"
 #include "app/ui/main_window.h"
 #include "program/program_hooks.h"
 #include "runs/ui/run_window.h"
@@ -94,6 +97,19 @@ void WhenModal(const std::function<bool(T&)>& ready, const std::function<void(T&
     });
 }
 
+// Calls `act` once `ready` holds, from a timer: the overwrite question waits in a loop of its
+// own, where a timer still fires but a waiting test's condition is not looked at.
+void WhenReady(const std::function<bool()>& ready, const std::function<void()>& act)
+{
+    QTimer::singleShot(50, [=] {
+        if (!ready()) {
+            WhenReady(ready, act);
+            return;
+        }
+        act();
+    });
+}
+
 // Answers the next message box with the given button and records its caption and text.
 void AnswerNextMessageBox(QMessageBox::StandardButton button, QString* caption, QString* text)
 {
@@ -139,6 +155,10 @@ private slots:
                  audio ? QStringLiteral("Saving audio...") : QStringLiteral("Saving video..."));
         QCOMPARE(window->lbl_Elapsed->text(), QStringLiteral("Time elapsed:"));
         QCOMPARE(window->lbl_Remaining->text(), QStringLiteral("Time remaining:"));
+        QCOMPARE(window->lbl_TotalRemaining->text(), QStringLiteral("Total remaining:"));
+        QCOMPARE(window->prg_Batch->maximum(), 100);
+        QVERIFY(window->btn_OpenFolder->isHidden());
+        QVERIFY(window->pnl_Overwrite->isHidden());
         QCOMPARE(window->btn_Pause->text(), QStringLiteral("Pause"));
         QCOMPARE(window->btn_Stop->text(), QStringLiteral("Stop"));
         QCOMPARE(window->btn_Close->text(), QStringLiteral("Close"));
@@ -165,16 +185,25 @@ private slots:
         options.Look.DarkNeutral = {200, 201, 202};
         Tfrm_Video window(nullptr, Setup({source}, out), options);
         window.show();
-        QVERIFY(WaitFor([&] { return !window.btn_Close->isEnabled(); }));
-        QVERIFY(!window.close());  // refused while the run goes on
+        QVERIFY(WaitFor([&] { return window.btn_Stop->isEnabled(); }));
+        // The title bar's close asks first; "No" lets the run go on.
+        QString caption;
+        QString text;
+        AnswerNextMessageBox(QMessageBox::No, &caption, &text);
+        QVERIFY(!window.close());
+        QCOMPARE(text, QStringLiteral("Stop the run?"));
         QVERIFY(window.isVisible());
         QVERIFY(WaitFor([&] { return window.Run().Over(); }));
+        QVERIFY(!window.Run().Cancelled());
 
         QCOMPARE(window.lbl_File->text(), QStringLiteral("Done."));
         QCOMPARE(window.lbl_Percent->text(), QStringLiteral("100%"));
+        QCOMPARE(window.lbl_BatchPercent->text(), QStringLiteral("100%"));
         QCOMPARE(window.lbl_RemainingValue->text(), QStringLiteral("00:00:00"));
-        QCOMPARE(window.windowTitle(), QStringLiteral("Saving... [1/1]"));
+        QCOMPARE(window.lbl_TotalRemainingValue->text(), QStringLiteral("00:00:00"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Finished"));
         QVERIFY(window.btn_Close->isEnabled());
+        QVERIFY(window.btn_OpenFolder->isVisible());
         QVERIFY(QFileInfo::exists(out + QStringLiteral("/a.mkv")));
         const QStringList lines = window.log_Main->toPlainText().split(QLatin1Char('\n'));
         QCOMPARE(lines, window.Run().Log().PlainLines());
@@ -199,15 +228,69 @@ private slots:
         existing.close();
 
         Tfrm_Video window(nullptr, Setup({source}, out));
-        QString caption;
-        QString text;
-        AnswerNextMessageBox(QMessageBox::No, &caption, &text);
+        QString question;
+        bool stopUsable = false;
+        int buttons = 0;
+        WhenReady([&] { return window.pnl_Overwrite->isVisible(); },
+                  [&] {
+                      question = window.lbl_Overwrite->text();
+                      stopUsable = window.btn_Stop->isEnabled();
+                      for (const char* name : {"btn_OverwriteYes", "btn_OverwriteYesToAll", "btn_OverwriteNo",
+                                               "btn_OverwriteNoToAll", "btn_OverwriteKeepBoth"})
+                          buttons += window.findChild<QPushButton*>(QString::fromLatin1(name)) != nullptr;
+                      QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("btn_OverwriteNo")),
+                                        Qt::LeftButton);
+                  });
         window.show();
         QVERIFY(WaitFor([&] { return window.Run().Over(); }));
-        QCOMPARE(caption, QStringLiteral("Warning"));
-        QCOMPARE(text, QStringLiteral("File \"a.mkv\" already exists!\n\nOverwrite existing file?"));
+        QCOMPARE(question, QStringLiteral("File \"a.mkv\" already exists!\nOverwrite existing file?"));
+        QVERIFY(stopUsable);
+        QCOMPARE(buttons, 5);
+        QVERIFY(window.pnl_Overwrite->isHidden());
         QVERIFY(window.Run().Log().PlainLines().contains(QStringLiteral("Skipped!")));
         QCOMPARE(LineColour(window.log_Main, QStringLiteral("Skipped!")), QColor(255, 0, 0));
+        // Skipped is no error, but not everything was converted: "Done." is not blue.
+        QCOMPARE(LineColour(window.log_Main, QStringLiteral("Done.")), QColor(0, 0, 0));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Finished"));
+    }
+
+    // Stop while the overwrite question shows: the question goes, the run stops.
+    void stopAnswersTheOverwriteQuestion()
+    {
+        const QString source = CopyInto(Clip(), Path(QStringLiteral("ask-stop")), QStringLiteral("a.mp4"));
+        const QString out = Path(QStringLiteral("ask-stop-out"));
+        QDir().mkpath(out);
+        QFile existing(out + QStringLiteral("/a.mkv"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("old");
+        existing.close();
+        Tfrm_Video window(nullptr, Setup({source, source}, out));
+        WhenReady([&] { return window.pnl_Overwrite->isVisible(); },
+                  [&] { QTest::mouseClick(window.btn_Stop, Qt::LeftButton); });
+        window.show();
+        QVERIFY(WaitFor([&] { return window.Run().Over(); }));
+        QVERIFY(window.pnl_Overwrite->isHidden());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Stopped"));
+        QCOMPARE(window.Run().Log().PlainLines().last(), QStringLiteral("Stopped."));
+        QVERIFY(window.Run().Log().PlainLines().contains(QStringLiteral("Converted: 0, failed: 0, skipped: 2")));
+    }
+
+    // The title bar's close during a run, answered "Yes": the run stops and the window closes.
+    void closeDuringARunStopsItWhenConfirmed()
+    {
+        const QString source = CopyInto(LongClip(), Path(QStringLiteral("long")), QStringLiteral("long.mkv"));
+        Tfrm_Video window(nullptr, Setup({source}, Path(QStringLiteral("close-out"))));
+        window.show();
+        QVERIFY(WaitFor([&] { return window.btn_Stop->isEnabled() && window.Run().Encoder().Working(); }));
+        QString caption;
+        QString text;
+        AnswerNextMessageBox(QMessageBox::Yes, &caption, &text);
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(WaitFor([&] { return !window.isVisible(); }));
+        QCOMPARE(text, QStringLiteral("Stop the run?"));
+        QVERIFY(window.Run().Cancelled());
+        QCOMPARE(window.Run().Log().PlainLines().last(), QStringLiteral("Stopped."));
+        QVERIFY(QDir(Path(QStringLiteral("close-out"))).isEmpty());
     }
 
     void stopEndsTheRunAndHidesTheButtons_data()
@@ -232,8 +315,13 @@ private slots:
         QVERIFY(WaitFor([&] { return window->Run().Over(); }));
         const QStringList lines = window->Run().Log().PlainLines();
         QVERIFY(lines.contains(QStringLiteral("Cancelled by user!")));
-        QCOMPARE(lines.last(), QStringLiteral("Done."));
-        QCOMPARE(lines.at(lines.size() - 2).isEmpty(), audio);
+        QCOMPARE(lines.last(), QStringLiteral("Stopped."));
+        QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("Converted: 0, failed: 0, skipped: 1"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Stopped"));
+        QCOMPARE(window->lbl_File->text(), QStringLiteral("Stopped."));
+        // The bars stay where the run was.
+        QVERIFY(window->prg_Process->value() < 100);
+        QVERIFY(window->prg_Batch->value() < 100);
         // The video window hides Stop and Pause; the audio window only disables them.
         QCOMPARE(window->btn_Stop->isVisible(), audio);
         QVERIFY(!window->btn_Stop->isEnabled());
@@ -262,6 +350,50 @@ private slots:
         QCOMPARE(caption, QStringLiteral("Error"));
         QCOMPARE(text, QStringLiteral("Output path is not specified."));
         QCOMPARE(ui.tab_Settings->tabText(ui.tab_Settings->currentIndex()), QStringLiteral(" Output "));
+    }
+
+    // Each row's outcome reaches the main list's status column, its reason as the tooltip.
+    void runFillsTheStatusColumn()
+    {
+        TMainWindowHooks hooks;
+        InstallRunHooks(hooks);
+        Tfrm_Main main({}, std::move(hooks));
+        const test::TMainControls ui(main);
+        const QString folder = Path(QStringLiteral("status"));
+        for (const char* name : {"a.mp4", "gone.mp4"}) {
+            TFileListRow row;
+            row.Caption = QString::fromLatin1(name);
+            row.cell(FileCell::SourcePath) = CopyInto(Clip(), folder, row.Caption);
+            main.Files().Append(row);
+        }
+        main.Files().SetStatus(main.Files().Row(0).cell(FileCell::SourcePath), QStringLiteral("failed"),
+                               QStringLiteral("an earlier run"));
+        QFile::remove(folder + QStringLiteral("/gone.mp4"));
+        main.show();
+        ui.chk_Path->setChecked(true);
+        ui.txt_Path->setText(Path(QStringLiteral("status-out")));
+        // The folder does not exist yet: offered to be created.
+        QString caption;
+        QString text;
+        AnswerNextMessageBox(QMessageBox::Yes, &caption, &text);
+        QString title;
+        WhenModal<TRunWindow>([](TRunWindow& window) { return window.Run().Over(); },
+                              [&title](TRunWindow& window) {
+                                  title = window.windowTitle();
+                                  window.btn_Close->click();
+                              });
+        ui.act_Convert->trigger();
+        QCOMPARE(caption, QStringLiteral("Create folder"));
+        QVERIFY(text.contains(QStringLiteral("does not exist")));
+        QCOMPARE(title, QStringLiteral("Finished with errors"));
+        const QAbstractItemModel& model = *ui.lw_Files->model();
+        const int status = static_cast<int>(FileColumn::Status);
+        QCOMPARE(model.headerData(status, Qt::Horizontal).toString(), QStringLiteral("Status"));
+        QCOMPARE(model.index(0, status).data().toString(), QStringLiteral("converted"));
+        QCOMPARE(model.index(1, status).data().toString(), QStringLiteral("failed"));
+        QCOMPARE(model.index(1, status).data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("the source is gone (deleted or moved during the run)"));
+        SaveScreenshot(main, QStringLiteral("main_window_status.png"));
     }
 
     void taskbarShowsTheFileAndIsHiddenAtClose()
@@ -302,6 +434,7 @@ private slots:
         main.Files().Append(row);
         main.show();
         const QString out = Path(accept ? QStringLiteral("cmd-ok") : QStringLiteral("cmd-cancel"));
+        QDir().mkpath(out);
         ui.chk_Path->setChecked(true);
         ui.txt_Path->setText(out);
         const int mkv = ui.cb_VideoFormat->findText(QStringLiteral("MKV"));
@@ -330,6 +463,99 @@ private slots:
         } else {
             QVERIFY(main.Options().isEmpty());
         }
+    }
+
+    // Only with REELSMITH_SCREENSHOT_DIR: a run of 20 clips of mixed lengths, one of them
+    // damaged and one whose output exists, in either theme: the question, the window during
+    // the run, and its end. Prints "Total remaining" against the real remaining time.
+    void screenshotsOfATwentyFileRun_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void screenshotsOfATwentyFileRun()
+    {
+        QFETCH(bool, dark);
+        if (qEnvironmentVariableIsEmpty("REELSMITH_SCREENSHOT_DIR"))
+            QSKIP("no screenshot folder");
+        const int lengths[20] = {4, 9, 2, 15, 6, 3, 0, 12, 5, 8, 1, 20, 7, 3, 10, 4, 2, 14, 6, 5};
+        const QString folder = Path(dark ? QStringLiteral("twenty-dark") : QStringLiteral("twenty-light"));
+        QStringList sources;
+        TRunSetup setup;
+        for (int i = 0; i < 20; ++i) {
+            const QString name = QStringLiteral("clip %1.mkv").arg(i + 1, 2, 10, QLatin1Char('0'));
+            if (lengths[i] == 0) {  // a damaged file
+                QDir().mkpath(folder);
+                QFile bad(folder + QLatin1Char('/') + name);
+                QVERIFY(bad.open(QIODevice::WriteOnly));
+                bad.write("not a video");
+                bad.close();
+                setup.Rows.push_back({name, bad.fileName(), 0});
+                continue;
+            }
+            const QString clip = QString::fromStdString(test::MakeMedia(
+                QStringLiteral("twenty_%1.mkv").arg(lengths[i]).toStdString(),
+                QStringLiteral("-f lavfi -i testsrc2=size=640x360:rate=25:duration=%1 "
+                               "-f lavfi -i sine=frequency=440:duration=%1 -c:v mpeg4 -q:v 5 -c:a aac -shortest")
+                    .arg(lengths[i])
+                    .toStdString()));
+            setup.Rows.push_back({name, CopyInto(clip, folder, name), int64_t(lengths[i]) * 1000000});
+        }
+        const QString out = folder + QStringLiteral("-out");
+        QDir().mkpath(out);
+        QFile existing(out + QStringLiteral("/clip 03.mkv"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("old");
+        existing.close();
+        setup.OutputPath = out + QLatin1Char('/');
+        setup.VideoFormatText = QStringLiteral("MKV");
+        setup.Options = QStringLiteral("-c:v libx264 -preset fast -c:a aac -sn ");
+        TRunWindowOptions options;
+        options.Look.Dark = dark;
+        options.Look.DarkNeutral = {230, 230, 230};
+        // The View menu's dark theme, as the program applies it.
+        Tfrm_Main themed({}, TMainWindowHooks{});
+        const QString qss = DarkThemePath().isEmpty() ? QCoreApplication::applicationDirPath() +
+                                                            QStringLiteral("/../../../../resources/Dark.qss")
+                                                      : DarkThemePath();
+        if (dark)
+            QVERIFY(Darktheme1Click(themed, true, qss));
+        const QString theme = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        Tfrm_Video window(nullptr, std::move(setup), options);
+        window.resize(640, 560);
+        WhenReady([&] { return window.pnl_Overwrite->isVisible(); },
+                  [&] {
+                      QTimer::singleShot(500, [&] {
+                          SaveScreenshot(window, QStringLiteral("run_question_%1.png").arg(theme));
+                          QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("btn_OverwriteKeepBoth")),
+                                            Qt::LeftButton);
+                      });
+                  });
+        window.show();
+        QElapsedTimer clock;
+        clock.start();
+        std::vector<std::pair<double, QString>> estimates;
+        bool shot = false;
+        while (!window.Run().Over()) {
+            QTest::qWait(1000);
+            estimates.emplace_back(clock.elapsed() / 1000.0, window.lbl_TotalRemainingValue->text());
+            if (!shot && window.prg_Batch->value() >= 45) {
+                SaveScreenshot(window, QStringLiteral("run_during_%1.png").arg(theme));
+                shot = true;
+            }
+        }
+        const double total = clock.elapsed() / 1000.0;
+        QTest::qWait(300);
+        SaveScreenshot(window, QStringLiteral("run_after_%1.png").arg(theme));
+        for (const auto& [at, text] : estimates) {
+            const QTime remaining = QTime::fromString(text, QStringLiteral("hh:mm:ss"));
+            if (remaining.isValid())
+                qInfo("estimate at %5.1f s of %5.1f s: %s, real %5.1f s, error %5.1f %%", at, total, qPrintable(text),
+                      total - at, 100.0 * (remaining.msecsSinceStartOfDay() / 1000.0 - (total - at)) / (total - at));
+        }
+        if (dark)
+            Darktheme1Click(themed, false, qss);
     }
 
     // Only with REELSMITH_SCREENSHOT_DIR: a slow conversion shown long enough for the

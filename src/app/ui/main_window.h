@@ -83,6 +83,8 @@ public:
     reelsmith::TRejectedInputs& NotAddedInputs() { return NotAdded; }
     // The Add Files dialog's last folder and view (0 details, 1 list, 2 icons).
     QString& AddFilesFolder() { return str_AddPath; }
+    // The folder last chosen as a run's destination (kept in the settings file).
+    QString& LastDestination() { return m_LastDestination; }
     int& AddFilesView() { return int_AddView; }
     // The option string of the next run.
     const QString& Options() const { return str_Options; }
@@ -174,6 +176,7 @@ private:
     bool ef_Rotate = false;
     int ef_Degrees = 0;
     QString str_AddPath;
+    QString m_LastDestination;
     int int_AddView = 0;
     QString str_LastCommand;
     bool bool_Shown = false;

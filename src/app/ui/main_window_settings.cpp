@@ -57,6 +57,7 @@ void Tfrm_Main::LoadSettings()
     chk_SpecifyClick();
     txt_Path->setText(FromUtf8(v.Location));
     str_AddPath = FromUtf8(v.AddPath);
+    m_LastDestination = FromUtf8(v.LastDestination);
     int_AddView = v.AddView;
     str_LastCommand = FromUtf8(v.Command);
     act_Update->setChecked(v.Update);
@@ -68,8 +69,8 @@ void Tfrm_Main::LoadSettings()
 
     // 3. Columns, size, tab, maximized.
     QHeaderView* header = lw_Files->header();
-    const int columns[] = {v.Column1, v.Column2, v.Column3, v.Column4};
-    for (int i = 0; i < 4; ++i)
+    const int columns[] = {v.Column1, v.Column2, v.Column3, v.Column4, v.Column5};
+    for (int i = 0; i < 5; ++i)
         header->resizeSection(i, Clamped(columns[i], 0, 4096));
     // The size is cut to the screen when the window is placed (FitOnScreen).
     resize(Clamped(v.Width, minimumWidth(), kLargestStoredSize),
@@ -108,6 +109,7 @@ bool Tfrm_Main::SaveSettings()
     v.LocOption = chk_Specify->isChecked() ? 1 : (chk_Original->isChecked() ? 2 : 3);
     v.Location = ToUtf8(txt_Path->text());
     v.AddPath = ToUtf8(str_AddPath);
+    v.LastDestination = ToUtf8(m_LastDestination);
     v.AddView = int_AddView;
     v.Command = ToUtf8(str_LastCommand);
     v.Maximized = isMaximized();
@@ -125,6 +127,7 @@ bool Tfrm_Main::SaveSettings()
     v.Column2 = header->sectionSize(1);
     v.Column3 = header->sectionSize(2);
     v.Column4 = header->sectionSize(3);
+    v.Column5 = header->sectionSize(4);
     v.VideoFormat2 = cb_VideoFormat->currentIndex();
     v.VideoEncoder2 = cb_VideoEncoder->currentIndex();
     v.VideoAspect2 = cb_VideoAspect->currentIndex();

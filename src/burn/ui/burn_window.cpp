@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "base/qt/file_name.h"
 #include "burn/ui/burn_process_window.h"
 #include "burn/ui/erase_window.h"
 #include "burn/ui/read_window.h"
@@ -411,6 +412,9 @@ void Tfrm_Burn::BurnerBurnDone(const QString& error)
         PlaySystemSound(TSystemSound::CriticalStop);
     } else {
         AddLog(Stamp() + QStringLiteral("Success!"), TLogColour::Green);
+        // An image is a file the user will look for: say where it went.
+        if (Burner.IsImageRecorder(cb_Device_Burn->currentIndex() + 1) && !m_ImagePath.isEmpty())
+            AddLog(QStringLiteral("Image saved: %1").arg(DisplayedFileName(m_ImagePath)), TLogColour::Neutral);
         PlaySystemSound(TSystemSound::Default);
     }
     AddLog(QString(), TLogColour::Neutral);

@@ -55,9 +55,18 @@ bool HaveRows(IRunHost& host)
 
 bool BrowseFolder(IRunHost& host, QString* folder)
 {
-    *folder = QFileDialog::getExistingDirectory(host.Window(), QStringLiteral("Specify destination folder."), QString(),
+    const QString firstSource = host.Files().Count() > 0 ? host.Files().Row(0).cell(FileCell::SourcePath) : QString();
+    *folder = QFileDialog::getExistingDirectory(host.Window(), QStringLiteral("Specify destination folder."),
+                                                BrowseStartFolder(host.LastDestination(), firstSource),
                                                 QFileDialog::ShowDirsOnly);
     return !folder->isEmpty();
+}
+
+bool AskCreateFolder(IRunHost& host, const QString& folder)
+{
+    return QMessageBox::question(host.Window(), QStringLiteral("Create folder"),
+                                 QStringLiteral("The folder \"%1\" does not exist.\n\nCreate it?").arg(folder),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 // Steps 2 to 5: the destination, or false after telling the user why not.
@@ -69,6 +78,8 @@ bool ChooseOutput(IRunHost& host, bool consultCommandLine, QString* outputPath)
         request.CommandLineFolder = host.Params().at(1);
     request.PathText = host.OutputFolderText();
     request.Browse = [&host](QString* folder) { return BrowseFolder(host, folder); };
+    if (!UnattendedRun(host))
+        request.AskCreate = [&host](const QString& folder) { return AskCreateFolder(host, folder); };
     const TDestination destination = ChooseDestination(request);
     if (!destination.Ok) {
         if (!destination.Error.isEmpty()) {
@@ -83,6 +94,8 @@ bool ChooseOutput(IRunHost& host, bool consultCommandLine, QString* outputPath)
         return false;
     }
     *outputPath = destination.OutputPath;
+    if (request.Choice == TDestinationChoice::Specify && request.CommandLineFolder.isEmpty())
+        host.LastDestination() = destination.OutputPath;
     return true;
 }
 
@@ -91,7 +104,8 @@ TRunSetup SetupFrom(IRunHost& host, const QString& outputPath)
     TRunSetup setup;
     const TFileListModel& files = host.Files();
     for (int i = 0; i < files.Count(); ++i)
-        setup.Rows.push_back({files.Row(i).Caption, files.Row(i).cell(FileCell::SourcePath)});
+        setup.Rows.push_back({files.Row(i).Caption, files.Row(i).cell(FileCell::SourcePath),
+                              TFileListModel::CellNumber(files.Row(i), FileCell::DurationMicros)});
     setup.OutputPath = outputPath;
     const TOutputChoices choices = host.Choices();
     setup.VideoFormatText = QString::fromStdString(choices.VideoFormatText());
@@ -100,6 +114,15 @@ TRunSetup SetupFrom(IRunHost& host, const QString& outputPath)
     setup.CPUUsage = choices.CPUUsage;
     setup.ThreadsText = QString::fromStdString(choices.ThreadsText());
     setup.ExitAtEnd = LastParameterIsExit(host.Params());
+    // The status column tells this run's outcomes only.
+    host.Files().ClearStatuses();
+    QStringList paths;
+    for (const TRunRow& row : setup.Rows)
+        paths.append(row.SourcePath);
+    setup.RowStatusChanged = [&host, paths](int row, const TRowStatus& status) {
+        if (row >= 0 && row < paths.size())
+            host.Files().SetStatus(paths.at(row), OutcomeText(status.Outcome), status.Reason);
+    };
     // Only a command-line run answers for its inputs; later runs start afresh.
     if (UnattendedRun(host))
         setup.NotAdded = host.NotAddedInputs();

@@ -22,6 +22,8 @@ public:
     virtual QWidget* Window() = 0;  // owner of the dialogs and run windows
     virtual const QStringList& Params() const = 0;
     virtual const TFileListModel& Files() const = 0;
+    // The list again, for the status column that a run fills.
+    virtual TFileListModel& Files() = 0;
     // The pending-paths list and AddFiles, which adds them through the Adding window.
     virtual QStringList& PendingPaths() = 0;
     virtual void AddFiles() = 0;
@@ -42,6 +44,8 @@ public:
     virtual QString OutputFolderText() const = 0;
     virtual void SetOutputFolderText(const QString& folder) = 0;
     virtual void ShowOutputTab() = 0;
+    // The folder last chosen in the destination dialog, remembered in the settings file.
+    virtual QString& LastDestination() = 0;
 
     virtual bool DarkTheme() const = 0;
     // The toolbar's caption colour: the dark theme's neutral log colour.

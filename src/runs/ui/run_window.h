@@ -8,10 +8,13 @@
 
 #include "runs/conversion_run.h"
 
+class QEventLoop;
+class QFrame;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTextEdit;
+class QVBoxLayout;
 
 namespace reelsmith {
 
@@ -51,6 +54,16 @@ public:
     QPushButton* btn_Pause = nullptr;
     QPushButton* btn_Stop = nullptr;
     QPushButton* btn_Close = nullptr;
+    // The whole run: its bar, percent and time left; the size figure's caption.
+    QProgressBar* prg_Batch = nullptr;
+    QLabel* lbl_BatchPercent = nullptr;
+    QLabel* lbl_TotalRemaining = nullptr;
+    QLabel* lbl_TotalRemainingValue = nullptr;
+    QLabel* lbl_Size = nullptr;
+    QPushButton* btn_OpenFolder = nullptr;
+    // The overwrite question, inside the window so that Stop stays usable while it shows.
+    QFrame* pnl_Overwrite = nullptr;
+    QLabel* lbl_Overwrite = nullptr;
 
     // IRunView
     void LogAdded(const TLogLine& line) override;
@@ -70,7 +83,13 @@ private:
     void BuildLayout();
     void ApplyTaskbar();
     void RunOver();
-    bool AskOverwrite(const QString& fileName);
+    TOverwriteAnswer AskOverwrite(const QString& fileName);
+    void BuildOverwritePanel(QVBoxLayout* layout);
+    void AnswerOverwrite(TOverwriteAnswer answer);
+    void OpenFolder();
+    // The title bar's close or Escape during a run: "Stop the run?".
+    void AskToStop();
+    void Notify();
 
     TRunWindowOptions m_Options;
     QPointer<QObject> m_Taskbar;
@@ -78,6 +97,9 @@ private:
     bool m_Shown = false;
     bool m_FirstLine = true;
     bool m_Terminated = false;
+    bool m_CloseWhenOver = false;
+    QEventLoop* m_Question = nullptr;  // the overwrite question's loop while it shows
+    TOverwriteAnswer m_Answer = TOverwriteAnswer::No;
 };
 
 class Tfrm_Video : public TRunWindow {
