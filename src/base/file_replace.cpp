@@ -1,4 +1,5 @@
 #include "base/file_replace.h"
+#include "base/file_mode.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,25 +9,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 namespace reelsmith {
 
 namespace {
 
 constexpr size_t kStemBytes = 100;  // of the name in the temporary one, so it cannot grow too long
-
-// The process's file-creation mask, read without changing it (umask() would race with other
-// threads creating files).
-mode_t CurrentUmask()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Umask:", 0) == 0)
-            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-    return 022;
-}
 
 bool WriteAll(int fd, std::string_view data)
 {
@@ -60,7 +48,7 @@ bool ModeFor(const std::string& path, mode_t* mode, std::string* error)
 {
     struct stat existing {};
     if (::stat(path.c_str(), &existing) != 0) {
-        *mode = 0666 & ~CurrentUmask();  // a new name, or a dangling link that is replaced
+        *mode = NewFileMode();  // a new name, or a dangling link that is replaced
         return true;
     }
     if (!S_ISREG(existing.st_mode)) {

@@ -81,24 +81,8 @@ struct TSeenBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
-// Closes the next message box once it shows, noting what it said.
-void CloseNextBox(TSeenBox* seen)
-{
-    auto* poll = new QTimer;
-    poll->setInterval(20);
-    QObject::connect(poll, &QTimer::timeout, [=] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        *seen = {true, box->windowTitle(), box->text(), box->icon()};
-        box->close();
-    });
-    poll->start();
-}
-
-// Answers the next message box with `answer` once it shows, noting what it said.
+// Answers the next message box with `answer` (NoButton: closes it) once it shows, noting
+// what it said.
 void AnswerNextBox(TSeenBox* seen, QMessageBox::StandardButton answer)
 {
     auto* poll = new QTimer;
@@ -110,10 +94,16 @@ void AnswerNextBox(TSeenBox* seen, QMessageBox::StandardButton answer)
         poll->stop();
         poll->deleteLater();
         *seen = {true, box->windowTitle(), box->text(), box->icon()};
-        box->button(answer)->click();
+        if (answer == QMessageBox::NoButton)
+            box->close();
+        else
+            box->button(answer)->click();
     });
     poll->start();
 }
+
+// Closes the next message box once it shows, noting what it said.
+void CloseNextBox(TSeenBox* seen) { AnswerNextBox(seen, QMessageBox::NoButton); }
 
 void SaveShot(QWidget& widget, const QString& name)
 {
