@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <thread>
+#include <type_traits>
 
 #include "base/text.h"
 #include "engine/engine_error.h"
@@ -286,30 +287,26 @@ int TCustomEncoder::SetOutput(int taskIndex, const std::string& fileName, TOutpu
     }
 }
 
+template <class TInfo, class TEvent>
+std::function<void(TCustomFFmpeg*, TInfo&)> TCustomEncoder::PictureHook(const TEvent* event, std::mutex& lock,
+                                                                        TInfo& shared)
+{
+    return [this, event, &lock, &shared](TCustomFFmpeg* sender, TInfo& info) {
+        if (FClosing || !*event)
+            return;
+        std::lock_guard guard(lock);
+        shared = info;
+        shared.TaskIndex = IndexOf(sender);
+        (*event)(this, &shared);
+        if constexpr (std::is_same_v<TInfo, THookInfo>) {
+            info.Update = shared.Update;
+            info.StopHook = shared.StopHook;
+        }
+    };
+}
+
 void TCustomEncoder::ConnectHooks(TFFmpeg& task, const TOutputOptions& options)
 {
-    auto video = [this](const TEncVideoHookEvent* event) {
-        return [this, event](TCustomFFmpeg* sender, THookInfo& info) {
-            if (FClosing || !*event)
-                return;
-            std::lock_guard lock(FVideoHookLock);
-            FVideoHookInfo = info;
-            FVideoHookInfo.TaskIndex = IndexOf(sender);
-            (*event)(this, &FVideoHookInfo);
-            info.Update = FVideoHookInfo.Update;
-            info.StopHook = FVideoHookInfo.StopHook;
-        };
-    };
-    auto frame = [this](const TEncFrameHookEvent* event) {
-        return [this, event](TCustomFFmpeg* sender, TFrameHookInfo& info) {
-            if (FClosing || !*event)
-                return;
-            std::lock_guard lock(FFrameHookLock);
-            FFrameHookInfo = info;
-            FFrameHookInfo.TaskIndex = IndexOf(sender);
-            (*event)(this, &FFrameHookInfo);
-        };
-    };
     auto audio = [this](const TEncAudioHookEvent* event) {
         return [this, event](TCustomFFmpeg* sender, int64_t pts, const AVFrame* f, int size, int rate, int channels,
                              int format) {
@@ -320,13 +317,13 @@ void TCustomEncoder::ConnectHooks(TFFmpeg& task, const TOutputOptions& options)
         };
     };
     if (options.VideoInputHook)
-        task.FOnVideoInputHook = video(&OnVideoInputHook);
+        task.FOnVideoInputHook = PictureHook(&OnVideoInputHook, FVideoHookLock, FVideoHookInfo);
     if (options.VideoOutputHook)
-        task.FOnVideoOutputHook = video(&OnVideoOutputHook);
+        task.FOnVideoOutputHook = PictureHook(&OnVideoOutputHook, FVideoHookLock, FVideoHookInfo);
     if (options.FrameInputHook)
-        task.FOnFrameInputHook = frame(&OnFrameInputHook);
+        task.FOnFrameInputHook = PictureHook(&OnFrameInputHook, FFrameHookLock, FFrameHookInfo);
     if (options.FrameOutputHook)
-        task.FOnFrameOutputHook = frame(&OnFrameOutputHook);
+        task.FOnFrameOutputHook = PictureHook(&OnFrameOutputHook, FFrameHookLock, FFrameHookInfo);
     if (options.AudioInputHook)
         task.FOnAudioInputHook = audio(&OnAudioInputHook);
     if (options.AudioOutputHook)

@@ -132,6 +132,10 @@ public:
 private:
     std::unique_ptr<TFFDecoder> FDecoder = std::make_unique<TFFDecoder>();  // outlives the tasks
     void ConnectHooks(TFFmpeg& task, const TOutputOptions& options);
+    // A task's picture hook handed to a component event, one call at a time: the event sees
+    // the component's copy of the record with the task's index; its answers go back.
+    template <class TInfo, class TEvent>
+    std::function<void(TCustomFFmpeg*, TInfo&)> PictureHook(const TEvent* event, std::mutex& lock, TInfo& shared);
     void BusyGuard(const char* operation) const;
     // Applies a setting to every task in the list, under the list lock.
     template <typename TApply>
