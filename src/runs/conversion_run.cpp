@@ -254,7 +254,10 @@ void TConversionRun::StartFile(const QString& sourcePath, const QString& outputP
         step = kApplyingError;
         if (!ApplyParameters(task, outputPath))
             return;
-        ShowProcessing(outputPath);
+        if (!ShowProcessing(outputPath)) {
+            m_Staged.Discard();
+            return;
+        }
         StartEncoder();
     } catch (const std::exception& error) {
         m_Staged.Discard();
@@ -336,13 +339,18 @@ bool TConversionRun::ApplyParameters(int task, const QString& outputPath)
     return true;
 }
 
-void TConversionRun::ShowProcessing(const QString& outputPath)
+bool TConversionRun::ShowProcessing(const QString& outputPath)
 {
     AddLog(QStringLiteral("Processing file..."), TLogColour::Green);
     m_Display.FileLabel = DisplayedFileName(QFileInfo(outputPath).fileName());
     Changed();
     ProcessMessages();
+    // Stop or a termination signal may come while the window catches up: the unstarted task
+    // is ended then, and starting it would write into a staged file about to be discarded.
+    if (m_Cancelled || m_Closing)
+        return false;
     AddLog(DisplayedFileName(outputPath), TLogColour::Neutral);
+    return true;
 }
 
 void TConversionRun::StartEncoder()

@@ -197,7 +197,8 @@ private:
     bool LoadSource(const QString& sourcePath);
     int AddSourceTask(const QString& sourcePath);
     bool ApplyParameters(int task, const QString& outputPath);
-    void ShowProcessing(const QString& outputPath);
+    // False when the run was stopped meanwhile: the engine must not start.
+    bool ShowProcessing(const QString& outputPath);
     void StartEncoder();
     bool StageOutput(const QString& outputPath, QString* error);
     void FinishOutput(const TTerminateInfo& info);

@@ -196,6 +196,28 @@ TEST(ConversionRun, ConvertsRowsInOrderNamingAMissingSource)
     }
 }
 
+// Stop pressed while the window catches up after "Processing file...", before the engine
+// starts: nothing is converted into the discarded staged file and nothing is left behind.
+TEST(ConversionRun, StopBeforeTheEngineStartsLeavesNothing)
+{
+    TempFolder folder;
+    const std::string a = CopyTo(Clip(), folder.file("in/a.mp4"));
+    TRecordingView view;
+    TConversionRun run(VideoSetup({Row(a)}, folder.file("out"), QStringLiteral("MKV")), view);
+    view.OnLog = [&run](const TLogLine& line) {
+        if (line.Text == QLatin1String("Processing file..."))
+            run.btn_StopClick();
+    };
+    ASSERT_TRUE(RunToEnd(run));
+    EXPECT_EQ(run.Log().PlainLines().back(), QStringLiteral("Stopped."));
+    EXPECT_FALSE(run.Encoder().Working());
+    std::vector<std::string> left;
+    if (std::filesystem::exists(folder.file("out")))
+        for (const auto& entry : std::filesystem::directory_iterator(folder.file("out")))
+            left.push_back(entry.path().filename().string());
+    EXPECT_TRUE(left.empty()) << left.front();
+}
+
 // The next row follows a row's events at once, but never before the final terminate event:
 // held back (as a loaded machine may deliver it), it still closes its own row, and the run
 // steps forward once per row.
