@@ -298,6 +298,9 @@ std::vector<TRealCase> OneLinerCases()
         {"interlaced_top_first", "photo_svcd.mpg", "mkv", "-t 1 -c:v mpeg2video -flags +ildct+ilme -top 1 -an"},
         {"interlaced_kept", "photo_svcd.mpg", "mkv", "-t 1 -c:v mpeg4 -an"},
         {"copytb_demuxer", "hello_h264_aac.avi", "mkv", "-t 2 -c copy -copytb 1"},
+        // Kept apart on purpose (see the open differences): nothing encoded, a trailer refused.
+        {"empty_cut_past_end", "small_h264_aac.mp4", "mkv", "-ss 30 -c:v mpeg4 -c:a mp2"},
+        {"dv_short_of_audio", "dvd_ntsc.vob", "dv", "-target ntsc-dv"},
     };
 }
 
