@@ -161,11 +161,19 @@ private:
     void BindComplexFilterGraphs();
     // The input stream a filter graph needs next; null when none is needed this step.
     TInputStream* FilterGraphInput(TOutputStream& ost, int* ret);
-    int InitOutputStreamEncode(TOutputStream& ost);
+    // frame: the first picture to encode, null when there is none (audio, subtitles, a video
+    // stream that ends without a picture).
+    int InitOutputStreamEncode(TOutputStream& ost, AVFrame* frame = nullptr);
+    // Opens the stream's encoder now and writes the file's header when it is the last stream
+    // to be ready; a failure is fatal.
+    void InitOutputStreamNow(TOutputStream& ost, AVFrame* frame);
     int InitOutputStreamCopy(TOutputStream& ost);
     void OpenPassLog(TOutputStream& ost);
     void SetSubtitleEncoderParameters(TOutputStream& ost);
     int WriteHeaderIfReady(TOutputFile& of);
+    // The stream's bit-stream filters start when the stream is ready: its packets may reach
+    // them before the file's header is written. 0 or a negative code with FLastErrMsg.
+    int InitBitstreamFilters(TOutputStream& ost);
 
     // The loop that drives the stages (pipeline/transcode_loop.cpp).
     int TranscodeInit();
@@ -179,8 +187,10 @@ private:
     void EndOfInput(TInputFile& ifile, int ret);
     void FlushInFlight();
     void FinishOutputs(int64_t timerStart);
-    // An output that received nothing while its input had frames is a failure, not a result.
+    // An output that received no packet is a failure, not a result.
     void CheckSomethingWasWritten();
+    // More failed decoding than -max_error_rate allows (2/3 by default) fails the run.
+    void CheckDecodeErrorRate();
     void TranscodeCleanup();
 
     // Decoding (pipeline/decode.cpp).
@@ -209,6 +219,10 @@ private:
     void CopyPacket(TInputStream& ist, const AVPacket* pkt);
     void OutputPacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost, bool eof);
     void WritePacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost);
+    void SendToMuxer(TOutputFile& of, AVPacket* pkt, TOutputStream& ost);
+    // Holds a packet until the file's header is written ("Too many packets buffered ..." is fatal).
+    void QueuePacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost);
+    void WriteQueuedPackets(TOutputFile& of);
     void CloseOutputStream(TOutputStream& ost);
     void WriteTrailers(TOutputsEnd& end);
     void CloseOutputFiles(TOutputsEnd& end);

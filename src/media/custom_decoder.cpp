@@ -256,13 +256,24 @@ std::string TCustomDecoder::CodecName(AVCodecID id) const
 {
     if (id == AV_CODEC_ID_NONE)
         return "none";
-    const AVCodecDescriptor* descriptor = ff().avcodec_descriptor_get(id);
-    if (!descriptor)
-        return ff().avcodec_get_name(id);
-    const std::string longName = descriptor->long_name ? Trimmed(descriptor->long_name, " ") : std::string();
-    if (GetLongCodecName && !longName.empty())
-        return StrFormat("%s(%s)", descriptor->name, longName.c_str());
-    return descriptor->name;
+    const char* name = nullptr;
+    const char* longName = nullptr;
+    if (const AVCodecDescriptor* descriptor = ff().avcodec_descriptor_get(id)) {
+        name = descriptor->name;
+        longName = descriptor->long_name;
+    } else {
+        // An id the library lists no description for: the decoder registered for it names it.
+        EngineLog(TLogLevel::llWarning, StrFormat("Codec 0x%x is not in the full list.", unsigned(id)));
+        const AVCodec* decoder = ff().avcodec_find_decoder(id);
+        if (!decoder)
+            return "unknown_codec";
+        name = decoder->name;
+        longName = decoder->long_name;
+    }
+    const std::string trimmed = longName ? Trimmed(longName, " ") : std::string();
+    if (GetLongCodecName && !trimmed.empty())
+        return StrFormat("%s(%s)", name, trimmed.c_str());
+    return name;
 }
 
 int TCustomDecoder::CheckedStreamIndex(int Index, AVMediaType kind, int firstIndex, const char* kindName)

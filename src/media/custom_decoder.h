@@ -69,7 +69,8 @@ public:
     // Protocols a name may reach (comma-separated); empty: local files only (see input_protocols.h).
     std::string ProtocolWhitelist;
 
-    // "short(long)" or "short" as GetLongCodecName says; "none" for no codec.
+    // "short(long)" or "short" as GetLongCodecName says; "none" for no codec; for an id without a
+    // description the decoder's names, else "unknown_codec".
     std::string CodecName(AVCodecID id) const;
 
 protected:

@@ -24,6 +24,29 @@ void TFormatConverter::SetBitsPixel(int value)
     FHasPicture = false;
 }
 
+TBitmapPixelFormat TFormatConverter::BitmapPixelFormat() const
+{
+    switch (FBitsPixel) {
+    case 8: return TBitmapPixelFormat::Bits8;
+    case 15: return TBitmapPixelFormat::Bits15;
+    case 16: return TBitmapPixelFormat::Bits16;
+    case 24: return TBitmapPixelFormat::Bits24;
+    default: return TBitmapPixelFormat::Bits32;
+    }
+}
+
+void TFormatConverter::SetBitmapPixelFormat(TBitmapPixelFormat value)
+{
+    switch (value) {
+    case TBitmapPixelFormat::Bits8: SetBitsPixel(8); break;
+    case TBitmapPixelFormat::Bits15: SetBitsPixel(15); break;
+    case TBitmapPixelFormat::Bits16: SetBitsPixel(16); break;
+    case TBitmapPixelFormat::Bits24: SetBitsPixel(24); break;
+    case TBitmapPixelFormat::Bits32: SetBitsPixel(32); break;
+    default: throw std::invalid_argument("Invalid PixelFormat " + std::to_string(static_cast<int>(value)));
+    }
+}
+
 bool TFormatConverter::GrowBuffer(int width, int height)
 {
     const int size = ff().av_image_get_buffer_size(FAVPixFmt, width, height, 1);

@@ -23,6 +23,10 @@ struct TRGBPicture {
     const uint8_t* ScanLine(int row) const { return Bytes.data() + static_cast<size_t>(row) * Stride; }
 };
 
+// The bitmap formats of a picture, in the order of the original's bitmap type (the ordinal is
+// what "Invalid PixelFormat %d" reports).
+enum class TBitmapPixelFormat { Device, Bits1, Bits4, Bits8, Bits15, Bits16, Bits24, Bits32, Custom };
+
 class TFormatConverter {
 public:
     TFormatConverter() = default;
@@ -41,6 +45,10 @@ public:
     int BitsPixel() const;
     void SetBitsPixel(int value);
     AVPixelFormat BMPPixFmt() const { return FAVPixFmt; }
+    // The bitmap format that BitsPixel gives; setting it sets BitsPixel. Only 8-bit to 32-bit
+    // exist; any other throws std::invalid_argument("Invalid PixelFormat N").
+    TBitmapPixelFormat BitmapPixelFormat() const;
+    void SetBitmapPixelFormat(TBitmapPixelFormat value);
     // Plane description of the converted picture; null until a conversion succeeded.
     const uint8_t* const* RGBPictureRef() const { return FHasPicture ? FRGBPlanes : nullptr; }
     const int* RGBLineSizes() const { return FRGBLineSizes; }

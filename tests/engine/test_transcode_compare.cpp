@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -433,25 +435,155 @@ TEST(TranscodeCompareRuns, RefusalsEndWithAMessageAndStatus1)
 
 namespace {
 
-// Where the reference tool writes a header-only or partial file, the engine fails with a
-// message and leaves nothing under the output's name.
+// The source with its index first, cut a little after the start of its data: the header is
+// whole, yet no packet is, as a failed download leaves it.
+std::string HeadOfSource()
+{
+    const std::string whole = MakeMedia("compare_faststart.mp4",
+                                        "-f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i "
+                                        "sine=frequency=440:sample_rate=44100:duration=3 -ac 2 -c:v libx264 "
+                                        "-preset ultrafast -c:a aac -shortest -movflags +faststart");
+    const std::string data = ReadWholeFile(whole);
+    const size_t mdat = data.find("mdat");
+    EXPECT_NE(mdat, std::string::npos);
+    const std::string path = DataFolder() + "/compare_head.mp4";
+    std::ofstream(path, std::ios::binary) << data.substr(0, mdat + 4 + 100);
+    return path;
+}
+
+// An Ogg Opus file whose audio packets, all but every 50th, have a table of contents that no
+// decoder takes (frame count 0); the pages keep valid checksums, so only decoding fails.
+std::string MostlyUndecodableSource()
+{
+    const std::string clean = MakeMedia("compare_opus.ogg",
+                                        "-f lavfi -i sine=frequency=440:duration=20 -c:a libopus "
+                                        "-b:a 32k");
+    std::string data = ReadWholeFile(clean);
+    uint32_t table[256];
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t r = i << 24;
+        for (int k = 0; k < 8; ++k)
+            r = (r & 0x80000000u) ? (r << 1) ^ 0x04c11db7u : r << 1;
+        table[i] = r;
+    }
+    int packet = 0;
+    for (size_t page = 0; page + 27 <= data.size();) {
+        const size_t segments = uint8_t(data[page + 26]);
+        size_t at = page + 27 + segments;
+        bool starts = !(data[page + 5] & 1);  // not the continuation of a packet
+        for (size_t i = 0; i < segments; ++i) {
+            const size_t lacing = uint8_t(data[page + 27 + i]);
+            if (starts && ++packet > 2 && packet % 50 != 0 && lacing >= 2) {
+                data[at] = char(data[at] | 3);
+                data[at + 1] = 0;
+            }
+            starts = lacing < 255;
+            at += lacing;
+        }
+        for (size_t k = 22; k < 26; ++k)
+            data[page + k] = 0;
+        uint32_t crc = 0;
+        for (size_t k = page; k < at; ++k)
+            crc = (crc << 8) ^ table[((crc >> 24) & 0xff) ^ uint8_t(data[k])];
+        for (size_t k = 0; k < 4; ++k)
+            data[page + 22 + k] = char(crc >> (8 * k));
+        page = at;
+    }
+    const std::string path = DataFolder() + "/compare_opus_damaged.ogg";
+    std::ofstream(path, std::ios::binary) << data;
+    return path;
+}
+
+// Where the reference tool writes a header-only or partial file and still reports success, the
+// engine fails with the reference's words and leaves nothing under the output's name.
 TEST(TranscodeCompareRuns, NothingConvertedIsAFailureWithoutAFile)
+{
+    TempFolder folder;
+    const std::string empty = "Output file is empty, nothing was encoded";
+    const struct {
+        std::string input;  // a file, or "-" for the source on standard input
+        const char* options;
+        std::string message;
+    } cases[] = {
+        {Source(), "-c:v mpeg4 -c:a mp2 -t 0", empty},
+        {Source(), "-c:v mpeg4 -c:a mp2 -ss 10", empty},
+        {Source(), "-c:v libx264 -pix_fmt yuv420p -vf scale=85:33 -an", "Error while opening encoder"},
+        // The demuxer delivers no packet at all.
+        {HeadOfSource(), "-vn -c:a mp2", empty},
+        // Piped, an MP4 whose index comes after its data gives nothing to decode.
+        {"-", "-c:v mpeg4 -c:a mp2", "Cannot determine format of input stream 0:0 after EOF"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input + " " + c.options);
+        std::string log;
+        const std::string pipe = c.input == "-" ? " <" + ShellQuote(Source()) : " </dev/null";
+        EXPECT_NE(RunCommand(std::string(REELSMITH_TRANSCODE_TOOL) + " " + ShellQuote(c.input) + " " +
+                                 ShellQuote(folder.file("out.avi")) + " " + ShellQuote(c.options) + pipe + " 2>&1",
+                             &log),
+                  0);
+        EXPECT_NE(log.find(c.message), std::string::npos) << log;
+        EXPECT_FALSE(std::ifstream(folder.file("out.avi")).good());
+    }
+}
+
+// Values the stream set-up cannot take fail the run with the reference tool's words, as they
+// fail the reference tool.
+TEST(TranscodeCompareRuns, BadStreamOptionsAreRefusedInTheReferenceWords)
 {
     TempFolder folder;
     const struct {
         const char* options;
         const char* message;
     } cases[] = {
-        {"-c:v mpeg4 -c:a mp2 -t 0", "received no frames, although input stream #0:"},
-        {"-c:v mpeg4 -c:a mp2 -ss 10", "received no frames, although input stream #0:"},
-        {"-c:v libx264 -pix_fmt yuv420p -vf scale=85:33 -an", "Error while opening encoder"},
+        {"-c:v mpeg4 -time_base 0", "Invalid time base: 0"},
+        {"-c:v mpeg4 -enc_time_base x", "Invalid time base: x"},
+        {"-c:v mpeg2video -intra_matrix 1,2,3", "Syntax error in matrix \"1,2,3\" at coeff 2"},
+        {"-c:v mpeg4 -rc_override 1,2", "error parsing rc_override"},
+        {"-c:v mpeg4 -fps_mode sometimes", "Invalid value sometimes specified for fps_mode of #0:0."},
+        {"-c:v mpeg4 -force_key_frames 1,soon", "Invalid duration specification for force_key_frames: soon"},
+        {"-c:v mpeg4 -force_key_frames \"expr:gte(t\"", "Invalid force_key_frames expression 'gte(t'"},
+        {"-c:v mpeg4 -vf split",
+         "Simple filtergraph 'split' was expected to have exactly 1 input and 1 output. However, it had 1 input(s) "
+         "and >1 output(s)."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
         std::string log;
-        EXPECT_NE(Ours(Source(), folder.file("out.avi"), c.options, &log), "0");
+        EXPECT_NE(Ours(Source(), folder.file("ours.mkv"), c.options, &log), "0");
         EXPECT_NE(log.find(c.message), std::string::npos) << log;
-        EXPECT_FALSE(std::ifstream(folder.file("out.avi")).good());
+        EXPECT_NE(RunCommand("ffmpeg -y -v quiet -i " + ShellQuote(Source()) + " " + c.options + " " +
+                             ShellQuote(folder.file("theirs.mkv"))),
+                  0);
+    }
+}
+
+// Mostly undecodable input fails as in the reference tool (decoding errors above 2/3 of all
+// decoding); -max_error_rate 1 accepts it in both.
+TEST(TranscodeCompareRuns, UndecodableInputFailsAsInTheReferenceTool)
+{
+    TempFolder folder;
+    const std::string damaged = ShellQuote(MostlyUndecodableSource());
+    const struct {
+        std::string input;      // a file, or "-" for standard input
+        std::string options;    // for both tools
+        std::string stdinFrom;  // the file piped in
+        std::string fragment;   // what our log says
+    } cases[] = {
+        {damaged, "-c:a mp2", "", "Conversion failed!"},
+        {damaged, "-max_error_rate 1 -c:a mp2", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input + " " + c.options);
+        const std::string pipe = c.stdinFrom.empty() ? " </dev/null" : " <" + ShellQuote(c.stdinFrom);
+        std::string log;
+        const int ours =
+            RunCommand(std::string(REELSMITH_TRANSCODE_TOOL) + " " + c.input + " " +
+                           ShellQuote(folder.file("ours.mka")) + " " + ShellQuote(c.options) + pipe + " 2>&1",
+                       &log);
+        const int theirs = RunCommand("ffmpeg -y -v error -i " + c.input + " " + c.options + " " +
+                                      ShellQuote(folder.file("theirs.mka")) + pipe + " 2>/dev/null");
+        EXPECT_EQ(ours == 0, theirs == 0) << log;
+        EXPECT_NE(log.find(c.fragment), std::string::npos) << log;
     }
 }
 

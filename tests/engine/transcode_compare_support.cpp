@@ -30,7 +30,7 @@ TProbedFile ProbeFile(const std::string& path)
     RunCommand(
         "ffprobe -v error -count_frames -show_entries format=format_name,nb_streams:stream=codec_type,"
         "codec_name,codec_tag_string,width,height,pix_fmt,color_range,sample_aspect_ratio,display_aspect_ratio,"
-        "r_frame_rate,avg_frame_rate,sample_rate,channels,channel_layout,sample_fmt,duration,nb_read_frames"
+        "r_frame_rate,avg_frame_rate,sample_rate,channels,channel_layout,sample_fmt,duration,nb_read_frames,field_order"
         " -of flat " +
             ShellQuote(path) + " 2>/dev/null",
         &out);

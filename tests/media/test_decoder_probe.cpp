@@ -210,6 +210,8 @@ TEST_F(DecoderTest, CodecNamesCarryTheLongNameWhenAsked)
     EXPECT_EQ(decoder.CodecName(AV_CODEC_ID_H264), "h264(H.264 / AVC / MPEG-4 AVC / MPEG-4 part 10)");
     decoder.GetLongCodecName = false;
     EXPECT_EQ(decoder.CodecName(AV_CODEC_ID_H264), "h264");
+    // An id the library has no description for, and no decoder either.
+    EXPECT_EQ(decoder.CodecName(static_cast<AVCodecID>(0x7ffffff0)), "unknown_codec");
 }
 
 TEST_F(DecoderTest, ForcedFormatMustExist)

@@ -299,6 +299,26 @@ TEST(FormatConverter, RejectsUnknownBitDepths)
     converter.SetBitsPixel(15);
     EXPECT_EQ(converter.BitsPixel(), 16);
     EXPECT_EQ(converter.BMPPixFmt(), AV_PIX_FMT_BGR555LE);
+    EXPECT_EQ(converter.BitmapPixelFormat(), TBitmapPixelFormat::Bits15);
+}
+
+// The bitmap format set directly: 8-bit to 32-bit only.
+TEST(FormatConverter, RejectsBitmapFormatsOutsideEightToThirtyTwoBits)
+{
+    TFormatConverter converter;
+    converter.SetBitmapPixelFormat(TBitmapPixelFormat::Bits24);
+    EXPECT_EQ(converter.BitsPixel(), 24);
+    EXPECT_EQ(converter.BMPPixFmt(), AV_PIX_FMT_BGR24);
+    for (const TBitmapPixelFormat bad : {TBitmapPixelFormat::Device, TBitmapPixelFormat::Bits1,
+                                         TBitmapPixelFormat::Bits4, TBitmapPixelFormat::Custom}) {
+        try {
+            converter.SetBitmapPixelFormat(bad);
+            ADD_FAILURE() << "accepted " << static_cast<int>(bad);
+        } catch (const std::invalid_argument& e) {
+            EXPECT_EQ(std::string(e.what()), "Invalid PixelFormat " + std::to_string(static_cast<int>(bad)));
+        }
+    }
+    EXPECT_EQ(converter.BitsPixel(), 24);
 }
 
 }  // namespace

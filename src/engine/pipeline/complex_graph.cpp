@@ -3,6 +3,7 @@
 // through -map [label] or, unlabelled, of the output being opened.
 
 #include "engine/custom_ffmpeg.h"
+#include "engine/pipeline/transcode_loop.h"
 #include "engine/engine_error.h"
 #include "engine/pipeline/write_guard.h"
 #include "media/engine_log.h"
@@ -127,6 +128,9 @@ TInputStream* TCustomFFmpeg::FilterGraphInput(TOutputStream& ost, int* ret)
 {
     TFilterGraph& fg = *ost.filter->graph;
     *ret = 0;
+    // A graph still waiting to learn its input's format reads that input.
+    if (!fg.graph && FormatUnknown(fg))
+        return fg.inputs[0]->ist;
     if (!fg.graph) {
         *ret = ConfigureFilterGraph(fg);
         if (*ret < 0)

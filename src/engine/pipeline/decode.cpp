@@ -3,6 +3,7 @@
 #include "engine/pipeline/decode.h"
 
 #include "engine/custom_ffmpeg.h"
+#include "engine/pipeline/loop_state.h"
 #include "engine/engine_error.h"
 #include "media/engine_log.h"
 
@@ -35,6 +36,21 @@ const AVPacket* VideoPacketWithTime(TInputStream& ist, const AVPacket* pkt)
         return pkt;
     timed->dts = ff().av_rescale_q(ist.dts, AV_TIME_BASE_Q, ist.st->time_base);
     return timed;
+}
+
+// A picture's duration (AV_TIME_BASE units) when it has none of its own, as the reference tool
+// counts it: its packet's, else one frame at the decoder's rate, whose first value is the
+// stream's average rate; 0 when neither is known.
+int64_t PictureDuration(const TInputStream& ist, const AVPacket* pkt)
+{
+    if (pkt && pkt->duration > 0)
+        return ff().av_rescale_q(pkt->duration, ist.st->time_base, AV_TIME_BASE_Q);
+    AVRational rate = ist.dec_ctx->framerate;
+    if (rate.num <= 0 || rate.den <= 0)
+        rate = ist.st->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0)
+        return 0;
+    return ff().av_rescale_q(1, av_inv_q(rate), AV_TIME_BASE_Q);
 }
 
 }  // namespace
@@ -86,17 +102,27 @@ void StampDecodedFrame(TInputStream& ist, AVFrame* frame, const AVPacket* pkt)
         ist.next_pts = ff().av_rescale_q(frame->pts + frame->nb_samples, decTb, AV_TIME_BASE_Q);
         return;
     }
+    if (ist.top_field_first >= 0)
+        frame->top_field_first = ist.top_field_first;
     frame->pts = frame->best_effort_timestamp;
     // Frames drained at the end of a stream without time stamps follow the last one.
     if (frame->pts == kNoPtsValue && ist.max_pts != INT64_MIN)
         frame->pts = ist.max_pts + FrameStep(ist, frame);
     if (frame->pts != kNoPtsValue)
         ist.max_pts = std::max(ist.max_pts, frame->pts);
+    // The stream's clock ends where its last picture ends: that is the end a rate-changing
+    // filter (fps=, framerate) fills up to when the stream closes.
+    if (frame->pts != kNoPtsValue)
+        ist.next_pts = ist.pts = ff().av_rescale_q(frame->pts, ist.st->time_base, AV_TIME_BASE_Q);
+    if (ist.next_pts != kNoPtsValue)
+        ist.next_pts += frame->pkt_duration > 0
+                            ? ff().av_rescale_q(frame->pkt_duration, ist.st->time_base, AV_TIME_BASE_Q)
+                            : PictureDuration(ist, pkt);
 }
 
 int64_t VideoPacketDuration(const TInputStream& ist, const AVPacket* pkt)
 {
-    if (pkt->duration > 0)
+    if (pkt && pkt->duration > 0)
         return ff().av_rescale_q(pkt->duration, ist.st->time_base, AV_TIME_BASE_Q);
     AVRational rate = ist.dec_ctx->framerate;
     if (rate.num <= 0 || rate.den <= 0)
@@ -131,8 +157,10 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
 void TCustomFFmpeg::DecodePacket(TInputStream& ist, const AVPacket* pkt)
 {
     AVCodecContext* dec = ist.dec_ctx.get();
+    TDecodeStats& stats = FLoop->decoding;
     int ret = ff().avcodec_send_packet(dec, VideoPacketWithTime(ist, pkt));
     if (ret < 0 && ret != AVERROR_EOF && ret != AVERROR(EAGAIN)) {
+        stats.Ffailed++;
         EngineLog(TLogLevel::llError, StrFormat("Error while decoding stream #%d:%d: %s", ist.file_index, ist.st->index,
                                                 EngineErrorText(ret).c_str()));
         if (FGlobal.Fexit_on_error)
@@ -144,10 +172,14 @@ void TCustomFFmpeg::DecodePacket(TInputStream& ist, const AVPacket* pkt)
         if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF)
             break;
         if (ret < 0) {
+            stats.Ffailed++;
             EngineLog(TLogLevel::llError, StrFormat("Error while decoding stream #%d:%d: %s", ist.file_index,
                                                     ist.st->index, EngineErrorText(ret).c_str()));
+            if (FGlobal.Fexit_on_error)
+                Fatal(StrFormat("Error while decoding stream #%d:%d", ist.file_index, ist.st->index));
             break;
         }
+        stats.Fdecoded++;
         ist.frames_decoded++;
         StampDecodedFrame(ist, frame, pkt);
         InputHooks(ist, frame);
@@ -170,6 +202,7 @@ void TCustomFFmpeg::DecodeSubtitle(TInputStream& ist, const AVPacket* pkt)
     const int ret =
         ff().avcodec_decode_subtitle2(ist.dec_ctx.get(), &decoded.subtitle, &got, const_cast<AVPacket*>(pkt));
     if (ret < 0) {
+        FLoop->decoding.Ffailed++;
         EngineLog(TLogLevel::llError, StrFormat("Error while decoding stream #%d:%d: %s", ist.file_index, ist.st->index,
                                                 EngineErrorText(ret).c_str()));
         if (FGlobal.Fexit_on_error)
@@ -178,6 +211,7 @@ void TCustomFFmpeg::DecodeSubtitle(TInputStream& ist, const AVPacket* pkt)
     }
     if (!got)
         return;
+    FLoop->decoding.Fdecoded++;
     ist.frames_decoded++;
     for (auto& ostPtr : FGraph.Foutput_streams) {
         TOutputStream& ost = *ostPtr;

@@ -16,8 +16,8 @@ void AdvanceInputClock(TInputStream& ist, const AVPacket* pkt);
 // (null when draining).
 void StampDecodedFrame(TInputStream& ist, AVFrame* frame, const AVPacket* pkt);
 
-// How far a video packet moves the stream's clock (AV_TIME_BASE units): its own duration,
-// else one frame at the decoder's or the stream's base rate.
+// How far a video packet (null: none, at the end) moves the stream's clock (AV_TIME_BASE
+// units): its own duration, else one frame at the decoder's or the stream's base rate.
 int64_t VideoPacketDuration(const TInputStream& ist, const AVPacket* pkt);
 
 }  // namespace reelsmith

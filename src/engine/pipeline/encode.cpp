@@ -70,6 +70,8 @@ TFrameTiming PlaceVideoFrame(const TJobGraph& graph, TOutputStream& ost, AVFrame
     if (t.delta0 < 0 && t.delta > 0 && ost.vsync_method != VSYNC_PASSTHROUGH && ost.vsync_method != VSYNC_DROP) {
         if (t.delta0 < -0.6)
             EngineLog(TLogLevel::llVerbose, StrFormat("Past duration %f too large", -t.delta0));
+        else
+            EngineLog(TLogLevel::llDebug, StrFormat("Clipping frame in rate conversion by %f", -t.delta0));
         t.syncIpts = double(ost.sync_opts);
         t.duration += t.delta0;
         t.delta0 = 0;
@@ -84,6 +86,7 @@ TVideoFramePlan CountsForSync(TOutputStream& ost, TFrameTiming& t, const TGlobal
     switch (ost.vsync_method) {
     case VSYNC_VSCFR:
         if (ost.frame_number == 0 && t.delta0 >= 0.5) {
+            EngineLog(TLogLevel::llDebug, StrFormat("Not duplicating %d initial frames", int(std::lrint(t.delta0))));
             t.delta = t.duration;
             t.delta0 = 0;
             ost.sync_opts = std::llrint(t.syncIpts);
@@ -112,6 +115,40 @@ TVideoFramePlan CountsForSync(TOutputStream& ost, TFrameTiming& t, const TGlobal
 }
 
 }  // namespace
+
+bool ForcedKeyFrame(TOutputStream& ost, const AVFrame* picture, int64_t repeat)
+{
+    if (ost.forced_keyframes.empty())
+        return false;
+    if (ost.forced_kf_ref_pts == kNoPtsValue && picture->pts != kNoPtsValue)
+        ost.forced_kf_ref_pts = picture->pts;
+    const double ptsTime = picture->pts != kNoPtsValue
+                               ? double(picture->pts - ost.forced_kf_ref_pts) * av_q2d(ost.enc_ctx->time_base)
+                               : NAN;
+    bool forced = false;
+    if (ost.forced_kf_index < ost.forced_kf_count() && picture->pts >= ost.forced_kf_pts[size_t(ost.forced_kf_index)]) {
+        ost.forced_kf_index++;
+        forced = true;
+    } else if (ost.forced_keyframes_pexpr) {
+        auto& values = ost.forced_keyframes_expr_const_values;
+        values[FKF_T] = ptsTime;
+        if (ff().av_expr_eval(ost.forced_keyframes_pexpr.get(), values.data(), nullptr)) {
+            forced = true;
+            values[FKF_PREV_FORCED_N] = values[FKF_N];
+            values[FKF_PREV_FORCED_T] = values[FKF_T];
+            values[FKF_N_FORCED] += 1;
+        }
+        values[FKF_N] += 1;
+    } else if (ost.forced_keyframes.compare(0, 6, "source") == 0 && picture->key_frame == 1 && repeat == 0) {
+        forced = true;
+    } else if (ost.forced_keyframes.compare(0, 14, "source_no_drop") == 0 && repeat == 0) {
+        forced = picture->key_frame == 1 || ost.dropped_keyframe;
+        ost.dropped_keyframe = 0;
+    }
+    if (forced)
+        EngineLog(TLogLevel::llDebug, StrFormat("Forced keyframe at time %f", ptsTime));
+    return forced;
+}
 
 bool UserFiltered(const TJobGraph& graph, const TOutputStream& ost)
 {
@@ -238,6 +275,7 @@ void TCustomFFmpeg::DoVideoOut(TOutputFile& of, TOutputStream& ost, AVFrame* nex
     if (!CountDuplicates(FLoop->frames, ost, plan, FGlobal))
         return;
     ost.last_dropped = plan.nbFrames == plan.nb0Frames && nextPicture;
+    ost.dropped_keyframe = ost.last_dropped && nextPicture && nextPicture->key_frame;
     EncodeVideoFrames(of, ost, nextPicture, plan.nbFrames, plan.nb0Frames);
 }
 
@@ -256,8 +294,10 @@ void TCustomFFmpeg::EncodeVideoFrames(TOutputFile& of, TOutputStream& ost, AVFra
             return;
         in->quality = enc->global_quality;
         in->pict_type = AV_PICTURE_TYPE_NONE;
-        if (ost.frame_number == 0)
+        if (ForcedKeyFrame(ost, in, i) || ost.frame_number == 0)  // the option counts every picture
             in->pict_type = AV_PICTURE_TYPE_I;
+        if (enc->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME) && ost.top_field_first >= 0)
+            in->top_field_first = !!ost.top_field_first;
         OutputHooks(ost, in);
         EncodeFrame(of, ost, in);
         ost.sync_opts++;
@@ -322,7 +362,11 @@ void TCustomFFmpeg::FlushEncoders()
         if (!ost.initialized) {
             EngineLog(TLogLevel::llWarning,
                       StrFormat("Finishing stream %d:%d without any data written to it.", ost.file_index, ost.index));
-            continue;
+            // The encoder still opens (from what the graph would deliver) so the file gets its
+            // header; a graph that never learnt its input format cannot.
+            if (ost.filter && !ost.filter->filter)
+                continue;
+            InitOutputStreamNow(ost, nullptr);
         }
         if (ost.enc_ctx->codec_type != AVMEDIA_TYPE_VIDEO && ost.enc_ctx->codec_type != AVMEDIA_TYPE_AUDIO)
             continue;

@@ -25,6 +25,10 @@ TVideoFramePlan PlanVideoFrames(const TJobGraph& graph, TOutputStream& ost, AVFr
 bool CountDuplicates(TFrameRateStats& stats, const TOutputStream& ost, const TVideoFramePlan& plan,
                      const TGlobalOptions& global);
 
+// Whether -force_key_frames makes this picture (repeat: its copy number in the frame-rate
+// conversion, 0 for the first) a key frame; moves the option's counters.
+bool ForcedKeyFrame(TOutputStream& ost, const AVFrame* picture, int64_t repeat);
+
 // Whether the stream's pictures pass through filters the user gave (-vf, -filter_script, -filter_complex).
 bool UserFiltered(const TJobGraph& graph, const TOutputStream& ost);
 

@@ -1,7 +1,9 @@
 // Opening encoders (or copying parameters) and writing the headers.
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
@@ -12,57 +14,12 @@
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
 #include "engine/pipeline/write_guard.h"
+#include "engine/pipeline/hw_device.h"
 #include "media/engine_log.h"
 
 namespace reelsmith {
 
 namespace {
-
-// An integer option of a filter instance (`fallback` when it has none).
-int FilterIntOption(AVFilterContext* filter, const char* name, int fallback)
-{
-    uint8_t* text = nullptr;
-    if (ff().av_opt_get(filter, name, AV_OPT_SEARCH_CHILDREN, &text) < 0 || !text)
-        return fallback;
-    const int value = std::atoi(reinterpret_cast<const char*>(text));
-    ff().av_freep(&text);
-    return value;
-}
-
-// The colour range of the pictures a graph delivers to `sink`, given the range of the pictures fed in.
-// The encoder is opened before the first picture is filtered, so the range is worked out from the
-// configured filters: a scaler that converts gives limited range (full for yuvj* formats) unless told
-// otherwise, a range setter gives its own, every other filter keeps what it receives.
-AVColorRange GraphOutputRange(AVFilterContext* sink, AVColorRange range)
-{
-    std::vector<AVFilterContext*> chain;
-    for (AVFilterContext* f = sink; f && f->nb_inputs > 0 && f->inputs[0]; f = f->inputs[0]->src)
-        chain.insert(chain.begin(), f->inputs[0]->src);
-    for (AVFilterContext* f : chain) {
-        const std::string name = f->filter->name;
-        if (name == "scale" && f->nb_inputs && f->nb_outputs && f->inputs[0] && f->outputs[0]) {
-            const AVFilterLink* in = f->inputs[0];
-            const AVFilterLink* out = f->outputs[0];
-            const int inOption = FilterIntOption(f, "in_range", AVCOL_RANGE_UNSPECIFIED);
-            const int outOption = FilterIntOption(f, "out_range", AVCOL_RANGE_UNSPECIFIED);
-            const bool converts =
-                in->w != out->w || in->h != out->h || in->format != out->format || inOption != outOption;
-            if (!converts)
-                continue;
-            if (outOption != AVCOL_RANGE_UNSPECIFIED) {
-                range = static_cast<AVColorRange>(outOption);
-            } else {
-                const char* format = ff().av_get_pix_fmt_name(static_cast<AVPixelFormat>(out->format));
-                range = format && !std::strncmp(format, "yuvj", 4) ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
-            }
-        } else if (name == "setrange" || name == "setparams") {
-            const int option = FilterIntOption(f, "range", -1);
-            if (option >= 0)
-                range = static_cast<AVColorRange>(option);
-        }
-    }
-    return range;
-}
 
 // The encoder's frame rate: -r, else the graph's, else the input's (25 when none is known),
 // held under -fpsmax and moved to the nearest rate the encoder supports.
@@ -96,19 +53,80 @@ AVRational VideoEncoderRate(const TOutputStream& ost, const TInputStream* ist)
     return rate;
 }
 
+// -enc_time_base: a positive ratio is the encoder's time base, a negative one the source's;
+// otherwise (and without a source) -time_base, which the stream holds until the header is
+// written, else the default.
+AVRational EncoderTimeBase(const TOutputStream& ost, const TInputStream* ist, AVRational defaultTimeBase)
+{
+    if (ost.enc_timebase.num > 0)
+        return ost.enc_timebase;
+    if (ost.enc_timebase.num < 0) {
+        if (ist)
+            return ist->st->time_base;
+        EngineLog(TLogLevel::llWarning, "Input stream data not available, using default time base");
+    }
+    if (ost.st->time_base.num > 0 && ost.st->time_base.den > 0)
+        return ost.st->time_base;
+    return defaultTimeBase;
+}
+
+// A rate above 1000 frames per second costs a constant-rate muxer a lot.
+void WarnAboutHighRate(const TOutputStream& ost, const AVOutputFormat* format)
+{
+    const AVCodecContext* enc = ost.enc_ctx.get();
+    const int vsync = ost.vsync_method;
+    if (av_q2d(enc->time_base) < 0.001 && vsync != VSYNC_PASSTHROUGH &&
+        (vsync == VSYNC_CFR || vsync == VSYNC_VSCFR || (vsync == VSYNC_AUTO && !(format->flags & AVFMT_VARIABLE_FPS))))
+        EngineLog(TLogLevel::llWarning,
+                  "Frame rate very high for a muxer not efficiently supporting it.\nPlease consider specifying a "
+                  "lower framerate, a different muxer or setting vsync/fps_mode to vfr");
+}
+
+// The colour properties and the field order come from the first picture to encode (none when
+// the stream ends without one); -top overrides the field order.
+void SetFromFirstPicture(TOutputStream& ost, AVFrame* frame)
+{
+    AVCodecContext* enc = ost.enc_ctx.get();
+    if (frame) {
+        enc->color_range = frame->color_range;
+        enc->color_primaries = frame->color_primaries;
+        enc->color_trc = frame->color_trc;
+        enc->colorspace = frame->colorspace;
+        enc->chroma_sample_location = frame->chroma_location;
+        if (enc->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME) && ost.top_field_first >= 0)
+            frame->top_field_first = !!ost.top_field_first;
+        if (frame->interlaced_frame) {
+            if (enc->codec_id == AV_CODEC_ID_MJPEG)
+                enc->field_order = frame->top_field_first ? AV_FIELD_TT : AV_FIELD_BB;
+            else
+                enc->field_order = frame->top_field_first ? AV_FIELD_TB : AV_FIELD_BT;
+        } else {
+            enc->field_order = AV_FIELD_PROGRESSIVE;
+        }
+    }
+    if (ost.top_field_first == 0)
+        enc->field_order = AV_FIELD_BB;
+    else if (ost.top_field_first == 1)
+        enc->field_order = AV_FIELD_TT;
+}
+
 // A video encoder takes the rate, the picture the graph delivers, the aspect (-aspect wins) and
-// the source's colour properties.
-void SetVideoEncoderParameters(TOutputStream& ost, const TInputStream* ist)
+// what the first picture says.
+void SetVideoEncoderParameters(TOutputStream& ost, const TInputStream* ist, AVFrame* frame)
 {
     AVCodecContext* enc = ost.enc_ctx.get();
     const TOutputFilter& of = *ost.filter;
     const AVRational rate = VideoEncoderRate(ost, ist);
     ost.frame_rate = rate;
+    enc->time_base = EncoderTimeBase(ost, ist, AVRational{rate.den, rate.num});
+    if (!enc->time_base.num || !enc->time_base.den)
+        enc->time_base = ost.filter->filter->inputs[0]->time_base;
     enc->width = of.width;
     enc->height = of.height;
     enc->pix_fmt = static_cast<AVPixelFormat>(of.format);
+    if (ost.bits_per_raw_sample)
+        enc->bits_per_raw_sample = ost.bits_per_raw_sample;
     enc->framerate = rate;
-    enc->time_base = AVRational{rate.den, rate.num};
     AVRational sar = ost.filter->filter->inputs[0]->sample_aspect_ratio;
     if (ost.frame_aspect_ratio.num) {
         int64_t num = int64_t(ost.frame_aspect_ratio.num) * enc->height;
@@ -117,13 +135,7 @@ void SetVideoEncoderParameters(TOutputStream& ost, const TInputStream* ist)
     }
     enc->sample_aspect_ratio = sar;
     ost.st->sample_aspect_ratio = sar;
-    enc->color_range = GraphOutputRange(ost.filter->filter, ist ? ist->dec_ctx->color_range : AVCOL_RANGE_UNSPECIFIED);
-    if (ist) {
-        enc->chroma_sample_location = ist->dec_ctx->chroma_sample_location;
-        enc->color_primaries = ist->dec_ctx->color_primaries;
-        enc->color_trc = ist->dec_ctx->color_trc;
-        enc->colorspace = ist->dec_ctx->colorspace;
-    }
+    SetFromFirstPicture(ost, frame);
 }
 
 // The stream's video sync method: -fps_mode, else -vsync, and for "auto" what the output format
@@ -161,14 +173,75 @@ int VsyncMethod(const TOutputStream& ost, const TGlobalOptions& global, const AV
 }
 
 // An audio encoder takes what the graph delivers.
-void SetAudioEncoderParameters(TOutputStream& ost)
+void SetAudioEncoderParameters(TOutputStream& ost, const TInputStream* ist)
 {
     AVCodecContext* enc = ost.enc_ctx.get();
     const TOutputFilter& of = *ost.filter;
     enc->sample_fmt = static_cast<AVSampleFormat>(of.format);
     enc->sample_rate = of.sample_rate;
     of.ch_layout.CopyTo(enc->ch_layout);
-    enc->time_base = AVRational{1, of.sample_rate};
+    if (ost.bits_per_raw_sample)
+        enc->bits_per_raw_sample = ost.bits_per_raw_sample;
+    enc->time_base = EncoderTimeBase(ost, ist, AVRational{1, of.sample_rate});
+}
+
+// -force_key_frames TIME[,TIME...], where "chapters[DELTA]" stands for the starts of the output's
+// chapters: the times in the encoder's time base, sorted.
+void ParseForcedKeyFrames(TCustomFFmpeg& task, TOutputStream& ost, const AVFormatContext* oc)
+{
+    const AVRational tb = ost.enc_ctx->time_base;
+    auto parseTime = [&task](const std::string& text) {
+        int64_t us = 0;
+        if (ff().av_parse_time(&us, text.c_str(), 1) < 0)
+            task.Fatal(StrFormat("Invalid %s specification for %s: %s", "duration", "force_key_frames", text.c_str()));
+        return us;
+    };
+    std::vector<int64_t> times;
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = ost.forced_keyframes.find(',', from);
+        const std::string item = ost.forced_keyframes.substr(from, comma == std::string::npos ? comma : comma - from);
+        if (item.compare(0, 8, "chapters") == 0) {
+            const int64_t delta =
+                ff().av_rescale_q(item.size() > 8 ? parseTime(item.substr(8)) : 0, AV_TIME_BASE_Q, tb);
+            for (unsigned j = 0; j < oc->nb_chapters; ++j)
+                times.push_back(ff().av_rescale_q(oc->chapters[j]->start, oc->chapters[j]->time_base, tb) + delta);
+        } else {
+            times.push_back(ff().av_rescale_q(parseTime(item), AV_TIME_BASE_Q, tb));
+        }
+        if (comma == std::string::npos)
+            break;
+        from = comma + 1;
+    }
+    std::sort(times.begin(), times.end());
+    ost.forced_kf_pts = std::move(times);
+}
+
+// -force_key_frames: "expr:" an expression evaluated per picture, "source" the input's key frames,
+// else a list of times. 0 or a negative code.
+int PrepareForcedKeyFrames(TCustomFFmpeg& task, TOutputStream& ost, const AVFormatContext* oc)
+{
+    static const char* const names[] = {"n", "n_forced", "prev_forced_n", "prev_forced_t", "t", nullptr};
+    if (ost.forced_keyframes.empty())
+        return 0;
+    if (ost.forced_keyframes.compare(0, 5, "expr:") == 0) {
+        AVExpr* expr = nullptr;
+        const std::string text = ost.forced_keyframes.substr(5);
+        const int ret = ff().av_expr_parse(&expr, text.c_str(), names, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+        if (ret < 0) {
+            task.FLastErrMsg = StrFormat("Invalid force_key_frames expression '%s'", text.c_str());
+            EngineLog(TLogLevel::llError, task.FLastErrMsg);
+            return ret;
+        }
+        ost.forced_keyframes_pexpr.reset(expr);
+        ost.forced_keyframes_expr_const_values[FKF_N] = 0;
+        ost.forced_keyframes_expr_const_values[FKF_N_FORCED] = 0;
+        ost.forced_keyframes_expr_const_values[FKF_PREV_FORCED_N] = NAN;
+        ost.forced_keyframes_expr_const_values[FKF_PREV_FORCED_T] = NAN;
+    } else if (ost.forced_keyframes.compare(0, 6, "source") != 0) {
+        ParseForcedKeyFrames(task, ost, oc);
+    }
+    return 0;
 }
 
 // The MJPEG encoder always runs on one thread, whatever -threads says.
@@ -222,7 +295,9 @@ int SetStreamFromEncoder(TOutputStream& ost, const TInputStream* ist)
         return ret;
     if (ost.st->codecpar->codec_tag == 0 && enc->codec_tag)
         ost.st->codecpar->codec_tag = enc->codec_tag;
-    ost.st->time_base = enc->time_base;
+    // -time_base gave the muxer a hint already; else the encoder's, its common factors removed.
+    if (ost.st->time_base.num <= 0 || ost.st->time_base.den <= 0)
+        ff().av_reduce(&ost.st->time_base.num, &ost.st->time_base.den, enc->time_base.num, enc->time_base.den, INT_MAX);
     ost.mux_timebase = enc->time_base;
     if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
         ost.st->avg_frame_rate = ost.frame_rate;
@@ -265,26 +340,37 @@ void TCustomFFmpeg::SetSubtitleEncoderParameters(TOutputStream& ost)
     }
 }
 
-int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost)
+int TCustomFFmpeg::InitOutputStreamEncode(TOutputStream& ost, AVFrame* frame)
 {
     AVCodecContext* enc = ost.enc_ctx.get();
     TInputStream* ist = SourceOf(ost);
+    const TOutputFile& of = *FGraph.Foutput_files[ost.file_index];
     if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE) {
         SetSubtitleEncoderParameters(ost);
     } else if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
-        SetVideoEncoderParameters(ost, ist);
         const TInputFile* input = ist ? &InputFileOf(*ist) : nullptr;
-        ost.vsync_method = VsyncMethod(ost, FGlobal, FGraph.Foutput_files[ost.file_index]->format, input);
+        ost.vsync_method = VsyncMethod(ost, FGlobal, of.format, input);
         ost.is_cfr = ost.vsync_method == VSYNC_CFR || ost.vsync_method == VSYNC_VSCFR;
+        SetVideoEncoderParameters(ost, ist, frame);
+        WarnAboutHighRate(ost, of.format);
+        if (const int ret = PrepareForcedKeyFrames(*this, ost, of.ctx.get()); ret < 0)
+            return ret;
     } else {
-        SetAudioEncoderParameters(ost);
+        SetAudioEncoderParameters(ost, ist);
     }
     SetEncoderThreads(ost);
+    if (const int ret = HWDeviceSetupForEncode(FGraph, ost); ret < 0) {
+        FLastErrMsg = StrFormat("Device setup failed for encoder on output stream #%d:%d : %s", ost.file_index,
+                                ost.index, EngineErrorText(ret).c_str());
+        return ret;
+    }
     OpenPassLog(ost);
     if (const int ret = OpenEncoder(ost, FLastErrMsg); ret < 0)
         return ret;
     ReportOpenedEncoder(ost);
-    return SetStreamFromEncoder(ost, ist);
+    if (const int ret = SetStreamFromEncoder(ost, ist); ret < 0)
+        return ret;
+    return InitBitstreamFilters(ost);
 }
 
 // Two-pass encoding: pass 1 writes the encoder's statistics to "<prefix>-<stream>.log",
@@ -342,8 +428,11 @@ int TCustomFFmpeg::InitOutputStreamCopy(TOutputStream& ost)
     AVCodecParameters* par = ost.st->codecpar;
     const uint32_t forcedTag = par->codec_tag;
     int ret = ff().avcodec_parameters_copy(par, ist->st->codecpar);
-    if (ret < 0)
+    if (ret < 0) {
+        EngineLog(TLogLevel::llError, "avcodec_parameters_copy() failed");
+        FLastErrMsg = "Error copying paramerets from input stream";
         return ret;
+    }
     if (forcedTag) {
         par->codec_tag = forcedTag;
     } else {
@@ -354,7 +443,16 @@ int TCustomFFmpeg::InitOutputStreamCopy(TOutputStream& ost)
             par->codec_tag = 0;
     }
     ost.mux_timebase = ist->st->time_base;
-    ost.st->time_base = ist->st->time_base;
+    // The muxer's time base hint: -time_base, else the stream's time base as -copytb chooses it
+    // (-1 automatic, 0 the decoder's, 1 the demuxer's), its common factors removed.
+    ret = ff().avformat_transfer_internal_stream_timing_info(of.format, ost.st, ist->st,
+                                                             static_cast<AVTimebaseSource>(FGlobal.Fcopy_tb));
+    if (ret < 0)
+        return ret;
+    if (ost.st->time_base.num <= 0 || ost.st->time_base.den <= 0) {
+        const AVRational tb = ost.frame_rate.num ? av_inv_q(ost.frame_rate) : ff().av_stream_get_codec_timebase(ost.st);
+        ff().av_reduce(&ost.st->time_base.num, &ost.st->time_base.den, tb.num, tb.den, INT_MAX);
+    }
     ost.st->avg_frame_rate = ost.frame_rate.num ? ost.frame_rate : ist->st->avg_frame_rate;
     ost.st->r_frame_rate = ist->st->r_frame_rate;
     if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
@@ -372,7 +470,7 @@ int TCustomFFmpeg::InitOutputStreamCopy(TOutputStream& ost)
         Fatal("-acodec/-c:audio copy and -vol are incompatible (frames are not decoded)");
     ff().av_dict_copy(&ost.st->metadata, ist->st->metadata, AV_DICT_DONT_OVERWRITE);
     ost.initialized = 1;
-    return 0;
+    return InitBitstreamFilters(ost);
 }
 
 int TCustomFFmpeg::WriteHeaderIfReady(TOutputFile& of)
@@ -382,21 +480,6 @@ int TCustomFFmpeg::WriteHeaderIfReady(TOutputFile& of)
     for (unsigned i = 0; i < of.ctx->nb_streams; ++i)
         if (!FGraph.Foutput_streams[of.ost_index + i]->initialized)
             return 0;
-    for (unsigned i = 0; i < of.ctx->nb_streams; ++i) {
-        TOutputStream& ost = *FGraph.Foutput_streams[of.ost_index + i];
-        if (ost.bsf_ctx) {
-            AVBSFContext* bsf = ost.bsf_ctx.get();
-            ff().avcodec_parameters_copy(bsf->par_in, ost.st->codecpar);
-            bsf->time_base_in = ost.mux_timebase;
-            int ret = ff().av_bsf_init(bsf);
-            if (ret < 0) {
-                FLastErrMsg = StrFormat("Error initializing bitstream filter: %s", bsf->filter->name);
-                return ret;
-            }
-            ff().avcodec_parameters_copy(ost.st->codecpar, bsf->par_out);
-            ost.st->time_base = bsf->time_base_out;
-        }
-    }
     FIo.LastWrite = ff().av_gettime_relative();
     int ret = ff().avformat_write_header(of.ctx.get(), of.opts.address());
     FIo.LastWrite = INT64_MAX;
@@ -413,7 +496,34 @@ int TCustomFFmpeg::WriteHeaderIfReady(TOutputFile& of)
     }
     of.header_written = 1;
     ff().av_dump_format(of.ctx.get(), of.index, of.ctx->url, 1);
+    WriteQueuedPackets(of);
     return 0;
+}
+
+int TCustomFFmpeg::InitBitstreamFilters(TOutputStream& ost)
+{
+    AVBSFContext* bsf = ost.bsf_ctx.get();
+    if (!bsf)
+        return 0;
+    ff().avcodec_parameters_copy(bsf->par_in, ost.st->codecpar);
+    bsf->time_base_in = ost.mux_timebase;
+    const int ret = ff().av_bsf_init(bsf);
+    if (ret < 0) {
+        FLastErrMsg = StrFormat("Error initializing bitstream filter: %s", bsf->filter->name);
+        return ret;
+    }
+    ff().avcodec_parameters_copy(ost.st->codecpar, bsf->par_out);
+    ost.st->time_base = bsf->time_base_out;
+    return 0;
+}
+
+void TCustomFFmpeg::InitOutputStreamNow(TOutputStream& ost, AVFrame* frame)
+{
+    // The text is logged once, where the task's failure is caught.
+    if (InitOutputStreamEncode(ost, frame) < 0 || WriteHeaderIfReady(*FGraph.Foutput_files[ost.file_index]) < 0)
+        throw TEngineError(FLastErrMsg.empty()
+                               ? StrFormat("Error initializing output stream %d:%d", ost.file_index, ost.index)
+                               : FLastErrMsg);
 }
 
 }  // namespace reelsmith

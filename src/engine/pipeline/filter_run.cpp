@@ -4,6 +4,8 @@
 #include "engine/pipeline/filter_run.h"
 
 #include "engine/custom_ffmpeg.h"
+#include "engine/engine_error.h"
+#include "engine/pipeline/transcode_loop.h"
 #include "media/engine_log.h"
 
 namespace reelsmith {
@@ -44,8 +46,14 @@ void TCustomFFmpeg::SendToFilters(TInputStream& ist, AVFrame* frame)
     if (ist.st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && ist.st->sample_aspect_ratio.num)
         frame->sample_aspect_ratio = ist.st->sample_aspect_ratio;
     for (TInputFilter* ifilter : ist.filters) {
-        if (!ifilter->filter)
-            continue;
+        if (!ifilter->filter) {
+            if (!FormatUnknown(*ifilter->graph))
+                continue;
+            // The graph waited for its first frame to know what it gets.
+            TakeInputFormat(*ifilter, frame);
+            if (ConfigureFilterGraph(*ifilter->graph) < 0)
+                Fatal("Error reinitializing filters!");
+        }
         if (InputFormatChanged(*ifilter, frame))
             ReconfigureFilterInput(*ifilter, frame);
         const int ret = ff().av_buffersrc_add_frame_flags(ifilter->filter, frame,
@@ -76,6 +84,13 @@ void TCustomFFmpeg::ReconfigureFilterInput(TInputFilter& ifilter, const AVFrame*
 // (resampler tails, the last partial frame) goes out.
 void TCustomFFmpeg::DrainFilters(TInputStream& ist)
 {
+    for (TInputFilter* ifilter : ist.filters)
+        if (!ifilter->filter && FormatUnknown(*ifilter->graph)) {
+            EngineLog(TLogLevel::llError, StrFormat("Cannot determine format of input stream %d:%d after EOF",
+                                                    ist.file_index, ist.st->index));
+            FLastErrMsg = "Error marking filters as finished";
+            throw TEngineError(FLastErrMsg);  // logged once, where the task's failure is caught
+        }
     CloseFilterInputs(ist, ff().av_rescale_q(ist.next_pts, AV_TIME_BASE_Q, ist.st->time_base));
     for (TInputFilter* ifilter : ist.filters)
         if (ifilter->graph->graph)
@@ -88,8 +103,11 @@ int TCustomFFmpeg::ReapFilters(bool flush)
 {
     for (auto& ostPtr : FGraph.Foutput_streams) {
         TOutputStream& ost = *ostPtr;
-        if (!ost.filter || !ost.filter->filter || !ost.initialized)
+        if (!ost.filter || !ost.filter->filter)
             continue;
+        // An audio sink must know the encoder's frame size before it gives a frame.
+        if (!ost.initialized && ost.enc_ctx->codec_type == AVMEDIA_TYPE_AUDIO)
+            InitOutputStreamNow(ost, nullptr);
         ReapOutput(ost, flush);
     }
     return 0;
@@ -104,7 +122,8 @@ void TCustomFFmpeg::ReapOutput(TOutputStream& ost, bool flush)
     for (;;) {
         int ret = ff().av_buffersink_get_frame_flags(ost.filter->filter, frame, AV_BUFFERSINK_FLAG_NO_REQUEST);
         if (ret < 0) {
-            if (ret == AVERROR_EOF && flush && ost.enc_ctx->codec_type == AVMEDIA_TYPE_VIDEO && !(ost.finished & 1))
+            if (ret == AVERROR_EOF && flush && ost.enc_ctx->codec_type == AVMEDIA_TYPE_VIDEO && !(ost.finished & 1) &&
+                ost.initialized)
                 DoVideoOut(of, ost, nullptr);
             break;
         }
@@ -113,6 +132,8 @@ void TCustomFFmpeg::ReapOutput(TOutputStream& ost, bool flush)
             continue;
         }
         if (ost.enc_ctx->codec_type == AVMEDIA_TYPE_VIDEO) {
+            if (!ost.initialized)
+                InitOutputStreamNow(ost, frame);
             DoVideoOut(of, ost, frame);
         } else {
             const AVFilterLink* link = ost.filter->filter->inputs[0];

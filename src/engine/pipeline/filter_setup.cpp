@@ -5,6 +5,7 @@
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
+#include "engine/pipeline/pixel_format_choice.h"
 #include "media/engine_log.h"
 
 namespace reelsmith {
@@ -54,17 +55,16 @@ std::string TrimFilter(bool video, int64_t start, int64_t duration)
     return text;
 }
 
-std::string JoinPixelFormats(const TOutputStream& ost)
+// The formats the encoder may get: its strictness is taken from its options first, as the mjpeg
+// rule depends on it; -pix_fmt "+..." also switches the graph's automatic conversion off.
+std::string EncoderFormatList(const TOutputStream& ost, AVFilterGraph* graph)
 {
-    const AVCodecContext* enc = ost.enc_ctx.get();
-    if (enc->pix_fmt != AV_PIX_FMT_NONE)
-        return ff().av_get_pix_fmt_name(enc->pix_fmt);
-    if (ost.keep_pix_fmt || !ost.enc || !ost.enc->pix_fmts)
-        return {};
-    std::string list;
-    for (const AVPixelFormat* p = ost.enc->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
-        list += (list.empty() ? "" : "|") + std::string(ff().av_get_pix_fmt_name(*p));
-    return list;
+    AVCodecContext* enc = ost.enc_ctx.get();
+    if (const char* strict = ost.encoder_opts.Get("strict"))
+        ff().av_opt_set(enc, "strict", strict, 0);
+    if (ost.keep_pix_fmt)
+        ff().avfilter_graph_set_auto_convert(graph, AVFILTER_AUTO_CONVERT_NONE);
+    return OutputPixelFormatList(ost.enc, enc->strict_std_compliance, enc->pix_fmt, ost.keep_pix_fmt);
 }
 
 std::string LayoutText(const AVChannelLayout& layout)
@@ -262,7 +262,7 @@ std::string InputChain(const TCustomFFmpegOpt& task, const TFilterGraph& fg, con
 }
 
 // Filters between a graph output and its buffer sink: what the encoder accepts, and -ss/-t of the output.
-std::string OutputChain(const TCustomFFmpegOpt& task, const TOutputFilter& ofilter)
+std::string OutputChain(const TCustomFFmpegOpt& task, const TOutputFilter& ofilter, AVFilterGraph* graph)
 {
     const TOutputStream& ost = *ofilter.ost;
     const TOutputFile& of = *task.FGraph.Foutput_files[ost.file_index];
@@ -274,7 +274,7 @@ std::string OutputChain(const TCustomFFmpegOpt& task, const TOutputFilter& ofilt
             const std::string swsOpts = JoinPairs(ost.sws_dict, ":");
             Append(chain, StrFormat("scale=%d:%d", enc->width, enc->height) + (swsOpts.empty() ? "" : ":" + swsOpts));
         }
-        const std::string fmts = JoinPixelFormats(ost);
+        const std::string fmts = EncoderFormatList(ost, graph);
         if (!fmts.empty())
             Append(chain, "format=pix_fmts=" + fmts);
     } else {
@@ -301,6 +301,8 @@ int AllocateGraph(const TGlobalOptions& global, TFilterGraph& fg)
     if (!fg.graph)
         return AVERROR(ENOMEM);
     fg.graph->scale_sws_opts = ff().av_strdup("flags=bicubic");
+    if (!global.Fauto_conversion_filters)
+        ff().avfilter_graph_set_auto_convert(fg.graph.get(), AVFILTER_AUTO_CONVERT_NONE);
     if (!fg.graph_desc.empty() && global.Ffilter_complex_nbthreads > 0)
         fg.graph->nb_threads = global.Ffilter_complex_nbthreads;
     return 0;
@@ -329,6 +331,32 @@ int CreateBufferSink(AVFilterGraph* graph, const TOutputFilter& ofilter, const s
                                              name.c_str(), nullptr, nullptr, graph);
 }
 
+// "0", "1" or ">1": the open pads of a parsed graph.
+const char* PadCount(const AVFilterInOut* pads) { return !pads ? "0" : pads->next ? ">1" : "1"; }
+
+// The text of a simple graph must leave exactly one input and one output open. 0, or -EINVAL with
+// the reference's text in the task's error. Asked only once a graph failed.
+int CheckSimpleGraphPads(TCustomFFmpeg& task, const std::string& text)
+{
+    TFilterGraphPtr scratch(ff().avfilter_graph_alloc());
+    if (!scratch)
+        return AVERROR(ENOMEM);
+    AVFilterInOut* inRaw = nullptr;
+    AVFilterInOut* outRaw = nullptr;
+    const int ret = ff().avfilter_graph_parse2(scratch.get(), text.c_str(), &inRaw, &outRaw);
+    TFilterInOutPtr inputs(inRaw), outputs(outRaw);
+    if (ret < 0)
+        return 0;  // the real parse reports it
+    if (inputs && !inputs->next && outputs && !outputs->next)
+        return 0;
+    task.FLastErrMsg = StrFormat(
+        "Simple filtergraph '%s' was expected to have exactly 1 input and 1 output. However, it had %s input(s) and "
+        "%s output(s). Please adjust, or use a complex filtergraph (-filter_complex) instead.",
+        text.c_str(), PadCount(inputs.get()), PadCount(outputs.get()));
+    EngineLog(TLogLevel::llError, task.FLastErrMsg);
+    return AVERROR(EINVAL);
+}
+
 // A simple graph: buffer source, the engine's input filters, the stream's -vf/-af text, the
 // engine's output filters, buffer sink. 0 or a negative code (the graph is then gone).
 int LinkSimpleGraph(TCustomFFmpeg& task, TFilterGraph& fg, TGraphEnds& ends)
@@ -348,8 +376,12 @@ int LinkSimpleGraph(TCustomFFmpeg& task, TFilterGraph& fg, TGraphEnds& ends)
         return FailGraph(task, fg, ret, "Error configuring filters");
     std::string chain = InputChain(task, fg, ifilter);
     Append(chain, ost.avfilter);
-    Append(chain, OutputChain(task, ofilter));
+    Append(chain, OutputChain(task, ofilter, graph));
     ret = LinkThrough(graph, ends.sources[0], 0, chain, ends.sinks[0], 0, ifilter.type_ == AVMEDIA_TYPE_VIDEO);
+    if (ret < 0 && CheckSimpleGraphPads(task, ost.avfilter) < 0) {
+        fg.graph.reset();
+        return AVERROR(EINVAL);
+    }
     if (ret < 0)
         return FailGraph(task, fg, ret,
                          StrFormat("Error initializing a simple filtergraph between streams %d:%d->%d:%d",
@@ -392,8 +424,8 @@ int LinkComplexOutputs(TCustomFFmpeg& task, TFilterGraph& fg, AVFilterInOut* ope
                              StrFormat("Filter %s has an unconnected output", cur->filter_ctx->name));
         int ret = CreateBufferSink(fg.graph.get(), ofilter, StrFormat("out_%d_%d", fg.index, int(j)), &ends.sinks[j]);
         if (ret >= 0)
-            ret = LinkThrough(fg.graph.get(), cur->filter_ctx, cur->pad_idx, OutputChain(task, ofilter), ends.sinks[j],
-                              0, ofilter.type_ == AVMEDIA_TYPE_VIDEO);
+            ret = LinkThrough(fg.graph.get(), cur->filter_ctx, cur->pad_idx, OutputChain(task, ofilter, fg.graph.get()),
+                              ends.sinks[j], 0, ofilter.type_ == AVMEDIA_TYPE_VIDEO);
         if (ret < 0)
             return FailGraph(task, fg, ret, "Error configuring complex filters");
     }
@@ -456,8 +488,14 @@ int TCustomFFmpeg::ConfigureFilterGraph(TFilterGraph& fg)
     const int linked = fg.graph_desc.empty() ? LinkSimpleGraph(*this, fg, ends) : LinkComplexGraph(*this, fg, ends);
     if (linked < 0)
         return linked;
-    if (const int ret = ff().avfilter_graph_config(fg.graph.get(), nullptr); ret < 0)
+    if (const int ret = ff().avfilter_graph_config(fg.graph.get(), nullptr); ret < 0) {
+        // Checked only on failure: parsing the text again would initialise every filter twice.
+        if (fg.graph_desc.empty() && CheckSimpleGraphPads(*this, fg.outputs[0]->ost->avfilter) < 0) {
+            fg.graph.reset();
+            return AVERROR(EINVAL);
+        }
         return FailGraph(*this, fg, ret, "Error reinitializing filters!");
+    }
     RecordGraphInputs(fg, ends);
     RecordGraphOutputs(fg, ends);
     fg.reconfiguration = 1;

@@ -116,4 +116,36 @@ int HWDeviceInitFromString(TJobGraph& graph, const std::string& spec)
     return 0;
 }
 
+int HWDeviceSetupForEncode(const TJobGraph& graph, TOutputStream& ost)
+{
+    AVCodecContext* enc = ost.enc_ctx.get();
+    AVBufferRef* frames = nullptr;
+    if (ost.filter && ost.filter->filter) {
+        frames = ff().av_buffersink_get_hw_frames_ctx(ost.filter->filter);
+        if (frames && ost.filter->format != ff().av_buffersink_get_format(ost.filter->filter))
+            frames = nullptr;
+    }
+    const THWDevice* device = nullptr;
+    for (int i = 0;; ++i) {
+        const AVCodecHWConfig* config = ff().avcodec_get_hw_config(ost.enc, i);
+        if (!config)
+            break;
+        if (frames && (config->methods & AV_CODEC_HW_CONFIG_METHOD_HW_FRAMES_CTX) &&
+            (config->pix_fmt == AV_PIX_FMT_NONE || config->pix_fmt == enc->pix_fmt)) {
+            EngineLog(TLogLevel::llVerbose, StrFormat("Using input frames context (format %s) with %s encoder.",
+                                                      ff().av_get_pix_fmt_name(enc->pix_fmt), ost.enc->name));
+            enc->hw_frames_ctx = ff().av_buffer_ref(frames);
+            return enc->hw_frames_ctx ? 0 : AVERROR(ENOMEM);
+        }
+        if (!device && (config->methods & AV_CODEC_HW_CONFIG_METHOD_HW_DEVICE_CTX))
+            device = graph.FindHWDeviceByType(config->device_type);
+    }
+    if (!device)
+        return 0;
+    EngineLog(TLogLevel::llVerbose, StrFormat("Using device %s (type %s) with %s encoder.", device->name.c_str(),
+                                              ff().av_hwdevice_get_type_name(device->type_), ost.enc->name));
+    enc->hw_device_ctx = ff().av_buffer_ref(device->device_ref.get());
+    return enc->hw_device_ctx ? 0 : AVERROR(ENOMEM);
+}
+
 }  // namespace reelsmith

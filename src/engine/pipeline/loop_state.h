@@ -21,6 +21,13 @@ struct TFrameRateStats {
     int FDupWarning = 1000;  // the next count of duplicates that earns a warning
 };
 
+// What the decoders gave over the run (decode.cpp): frames and subtitles, and failed calls.
+// Too many failures fail the run (-max_error_rate).
+struct TDecodeStats {
+    int64_t Fdecoded = 0;
+    int64_t Ffailed = 0;
+};
+
 // When the progress report last went out (transcode_report.cpp).
 struct TReportState {
     int64_t Flast_time = -1;
@@ -49,6 +56,7 @@ struct TLoopState {
     bool FTranscodeCleanuped = false;
     int64_t FTranscodeStart = 0;
     TFrameRateStats frames;
+    TDecodeStats decoding;
     TReportState report;
     THookState hooks;
 };

@@ -3,6 +3,9 @@
 
 #include "engine/pipeline/mux.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_error.h"
 #include "media/engine_log.h"
@@ -81,6 +84,54 @@ void TCustomFFmpeg::CopyPacket(TInputStream& ist, const AVPacket* pkt)
     }
 }
 
+void TCustomFFmpeg::QueuePacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost)
+{
+    if (!ost.muxing_queue)
+        ost.muxing_queue.reset(ff().av_fifo_alloc2(8, sizeof(AVPacket*), 0));
+    AVFifo* queue = ost.muxing_queue.get();
+    if (!queue)
+        Fatal("Failed to malloc ost.muxing_queue.");
+    if (!ff().av_fifo_can_write(queue)) {
+        // Beyond the data threshold only -max_muxing_queue_size packets may wait.
+        const size_t size = ff().av_fifo_can_read(queue);
+        const bool overThreshold = ost.muxing_queue_data_size + size_t(pkt->size) > ost.muxing_queue_data_threshold;
+        const size_t limit = overThreshold ? size_t(std::max(ost.max_muxing_queue_size, 0)) : size_t(INT_MAX);
+        const size_t newSize = std::min(2 * size, limit);
+        if (newSize <= size || ff().av_fifo_grow2(queue, newSize - size) < 0) {
+            ff().av_packet_unref(pkt);
+            Fatal(StrFormat("Too many packets buffered for output stream %d:%d.", of.index, ost.index));
+        }
+    }
+    TPacketPtr held(ff().av_packet_alloc());
+    if (!held || ff().av_packet_make_refcounted(pkt) < 0)
+        Fatal("Error allocating the packet.");
+    ff().av_packet_move_ref(held.get(), pkt);
+    ost.muxing_queue_data_size += size_t(held->size);
+    AVPacket* raw = held.release();
+    ff().av_fifo_write(queue, &raw, 1);
+}
+
+// The header is written: the streams that waited write what they hold; a stream that held
+// nothing takes the time base the muxer chose as its own.
+void TCustomFFmpeg::WriteQueuedPackets(TOutputFile& of)
+{
+    for (unsigned i = 0; i < of.ctx->nb_streams; ++i) {
+        TOutputStream& ost = *FGraph.Foutput_streams[of.ost_index + i];
+        AVFifo* queue = ost.muxing_queue.get();
+        if (!queue || !ff().av_fifo_can_read(queue)) {
+            if (!ost.bsf_ctx)  // a filter's input keeps the time base it was set up with
+                ost.mux_timebase = ost.st->time_base;
+            continue;
+        }
+        AVPacket* raw = nullptr;
+        while (ff().av_fifo_read(queue, &raw, 1) >= 0) {
+            TPacketPtr held(raw);
+            ost.muxing_queue_data_size -= size_t(held->size);
+            SendToMuxer(of, held.get(), ost);
+        }
+    }
+}
+
 void TCustomFFmpeg::WritePacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost)
 {
     AVFormatContext* s = of.ctx.get();
@@ -134,15 +185,23 @@ void TCustomFFmpeg::WritePacket(TOutputFile& of, AVPacket* pkt, TOutputStream& o
     }
 }
 
+// A packet in the stream's packet time base (the encoder's or the copy's, or the bit-stream
+// filter's output) goes to the muxer, or waits for the file's header.
+void TCustomFFmpeg::SendToMuxer(TOutputFile& of, AVPacket* pkt, TOutputStream& ost)
+{
+    if (!of.header_written) {
+        QueuePacket(of, pkt, ost);
+        return;
+    }
+    ff().av_packet_rescale_ts(pkt, ost.bsf_ctx ? ost.bsf_ctx->time_base_out : ost.mux_timebase, ost.st->time_base);
+    WritePacket(of, pkt, ost);
+}
+
 void TCustomFFmpeg::OutputPacket(TOutputFile& of, AVPacket* pkt, TOutputStream& ost, bool eof)
 {
-    auto write = [&](AVPacket* p, AVRational tb) {
-        ff().av_packet_rescale_ts(p, tb, ost.st->time_base);
-        WritePacket(of, p, ost);
-    };
     if (!ost.bsf_ctx) {
         if (!eof)
-            write(pkt, ost.mux_timebase);
+            SendToMuxer(of, pkt, ost);
         return;
     }
     AVBSFContext* bsf = ost.bsf_ctx.get();
@@ -151,7 +210,7 @@ void TCustomFFmpeg::OutputPacket(TOutputFile& of, AVPacket* pkt, TOutputStream& 
         Fatal(StrFormat("Error applying bitstream filters to an output packet for stream #%d:%d.", ost.file_index,
                         ost.index));
     while ((ret = ff().av_bsf_receive_packet(bsf, pkt)) >= 0)
-        write(pkt, bsf->time_base_out);
+        SendToMuxer(of, pkt, ost);
     if (ret != AVERROR(EAGAIN) && ret != AVERROR_EOF)
         Fatal(StrFormat("Error applying bitstream filters to an output packet for stream #%d:%d.", ost.file_index,
                         ost.index));

@@ -332,7 +332,23 @@ void CheckReadRate(TCustomFFmpeg& task, const TOptionsContext& o)
         task.SetFrameRateEmulation(true);
 }
 
-// The per-stream input options: -itsscale, -autorotate, -reinit_filter, -discard.
+// Input options the engine accepts but does not act on: hardware decoding, the subtitle
+// duration fix and the layout guess limit. They are named in the log, never silently inert.
+void ReportIgnoredInputOptions(const TOptionsContext& o)
+{
+    const std::pair<const char*, bool> given[] = {
+        {"hwaccel", !o.hwaccels.Empty()},
+        {"hwaccel_device", !o.hwaccel_devices.Empty()},
+        {"hwaccel_output_format", !o.hwaccel_output_formats.Empty()},
+        {"fix_sub_duration", !o.fix_sub_duration.Empty()},
+        {"guess_layout_max", !o.guess_layout_max.Empty()},
+    };
+    for (const auto& [name, present] : given)
+        if (present)
+            EngineLog(TLogLevel::llWarning, StrFormat("options \"%s\" not supported, ignore", name));
+}
+
+// The per-stream input options: -itsscale, -autorotate, -reinit_filter, -top, -discard.
 void ApplyInputStreamOptions(const TOptionsContext& o, AVFormatContext* ic, TInputStream& ist)
 {
     AVStream* st = ist.st;
@@ -342,6 +358,8 @@ void ApplyInputStreamOptions(const TOptionsContext& o, AVFormatContext* ic, TInp
         ist.autorotate = *v;
     if (const int* v = o.reinit_filters.Match(ic, st))
         ist.reinit_filters = *v;
+    if (const int* v = o.top_field_first.Match(ic, st))
+        ist.top_field_first = *v;
     if (const std::string* d = o.discard.Match(ic, st)) {
         if (*d == "all")
             ist.user_set_discard = AVDISCARD_ALL;
@@ -464,6 +482,7 @@ int TCustomFFmpeg::OpenInput(TOptionsContext& o, const std::string& fileName)
         streams.push_back(NewInputStream(*this, o, ic, ic->streams[i], fileIndex));
     ff().av_dump_format(ic, fileIndex, fileName.c_str(), 0);
     CheckUnusedDecoderOptions(*this, o, streams, fileIndex, fileName);
+    ReportIgnoredInputOptions(o);
     DumpAttachments(o, ic, fileName);
 
     for (auto& ist : streams)

@@ -414,8 +414,18 @@ void AddMappedStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* o
         (o.subtitle_disable && type == AVMEDIA_TYPE_SUBTITLE) || (o.data_disable && type == AVMEDIA_TYPE_DATA))
         return;
     if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE &&
-        type != AVMEDIA_TYPE_DATA && type != AVMEDIA_TYPE_ATTACHMENT)
-        task.Fatal(StrFormat("Cannot map stream #%d:%d - unsupported type.", map.file_index, map.stream_index));
+        type != AVMEDIA_TYPE_DATA && type != AVMEDIA_TYPE_ATTACHMENT &&
+        !(type == AVMEDIA_TYPE_UNKNOWN && task.FGlobal.Fcopy_unknown_streams)) {
+        const std::string text =
+            StrFormat("Cannot map stream #%d:%d - unsupported type.", map.file_index, map.stream_index);
+        if (task.FGlobal.Fignore_unknown_streams) {
+            EngineLog(TLogLevel::llWarning, text);
+            return;
+        }
+        task.Fatal(text +
+                   "\r\nIf you want unsupported types ignored instead of failing, please use the -ignore_unknown "
+                   "option\r\nIf you want them copied, please use -copy_unknown");
+    }
     NewOutputStream(task, o, oc, type, index);
 }
 

@@ -2,7 +2,13 @@
 
 #include "engine/pipeline/stream_setup.h"
 
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstring>
 #include <optional>
+#include <vector>
 
 #include "engine/options/codec_options.h"
 #include "engine/custom_ffmpeg.h"
@@ -19,19 +25,23 @@ const AVCodec* ChooseEncoder(TCustomFFmpeg& task, TOptionsContext& o, AVFormatCo
                              AVMediaType type, bool* copy)
 {
     *copy = false;
+    // Other kinds than video, audio and subtitles are never encoded, whatever -c says.
+    if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE) {
+        *copy = true;
+        return nullptr;
+    }
     const std::string* name = o.codec_names.Match(oc, st);
     if (!name) {
-        if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE) {
-            *copy = true;
-            return nullptr;
-        }
         const AVCodecID id = ff().av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, type);
         const AVCodec* enc = ff().avcodec_find_encoder(id);
-        if (!enc)
-            task.Fatal(
-                StrFormat("Automatic encoder selection failed for output stream #%d:%d. Default encoder for "
-                          "format %s (codec %s) is probably disabled. Please choose an encoder manually.",
-                          task.FGraph.Fnb_output_files() - 1, st->index, oc->oformat->name, ff().avcodec_get_name(id)));
+        if (!enc) {
+            const int file = task.FGraph.Fnb_output_files() - 1;
+            EngineLog(TLogLevel::llFatal,
+                      StrFormat("Automatic encoder selection failed for output stream #%d:%d. Default encoder for "
+                                "format %s (codec %s) is probably disabled. Please choose an encoder manually.",
+                                file, st->index, oc->oformat->name, ff().avcodec_get_name(id)));
+            task.Fatal(StrFormat("Error selecting an encoder for stream %d:%d", file, st->index));
+        }
         return enc;
     }
     if (*name == "copy") {
@@ -67,6 +77,87 @@ void CreateSimpleFilterGraph(TCustomFFmpeg& task, TOutputStream& ost, TInputStre
     fg->inputs.push_back(std::move(in));
     fg->outputs.push_back(std::move(out));
     task.FGraph.Ffiltergraphs.push_back(std::move(fg));
+}
+
+// -intra_matrix, -inter_matrix, -chroma_intra_matrix: 64 comma-separated coefficients each.
+uint16_t* ParseMatrix(TCustomFFmpeg& task, const std::string& text)
+{
+    TAvMemPtr<uint16_t> matrix(static_cast<uint16_t*>(ff().av_mallocz(sizeof(uint16_t) * 64)));
+    if (!matrix)
+        task.Fatal("Could not allocate memory for intra matrix.");
+    const char* p = text.c_str();
+    for (int i = 0;; ++i) {
+        matrix.get()[i] = static_cast<uint16_t>(std::atoi(p));
+        if (i == 63)
+            break;
+        p = std::strchr(p, ',');
+        if (!p)
+            task.Fatal(StrFormat("Syntax error in matrix \"%s\" at coeff %d", text.c_str(), i));
+        ++p;
+    }
+    return matrix.release();
+}
+
+// The encoder context owns (and frees) the matrices it is given.
+void ApplyQuantiserMatrices(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, TOutputStream& ost)
+{
+    AVCodecContext* enc = ost.enc_ctx.get();
+    if (const std::string* m = o.intra_matrices.Match(oc, ost.st)) {
+        ff().av_freep(&enc->intra_matrix);
+        enc->intra_matrix = ParseMatrix(task, *m);
+    }
+    if (const std::string* m = o.chroma_intra_matrices.Match(oc, ost.st)) {
+        ff().av_freep(&enc->chroma_intra_matrix);
+        enc->chroma_intra_matrix = ParseMatrix(task, *m);
+    }
+    if (const std::string* m = o.inter_matrices.Match(oc, ost.st)) {
+        ff().av_freep(&enc->inter_matrix);
+        enc->inter_matrix = ParseMatrix(task, *m);
+    }
+}
+
+// -rc_override start,end,q/start,end,q...: a positive q is a fixed quantiser, a negative one a
+// quality factor in percent.
+void ApplyRateControlOverrides(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, TOutputStream& ost)
+{
+    const std::string* text = o.rc_overrides.Match(oc, ost.st);
+    if (!text)
+        return;
+    std::vector<RcOverride> overrides;
+    for (const char* p = text->c_str(); p;) {
+        int start = 0, end = 0, q = 0;
+        if (std::sscanf(p, "%d,%d,%d", &start, &end, &q) != 3)
+            task.Fatal("error parsing rc_override");
+        RcOverride r{};
+        r.start_frame = start;
+        r.end_frame = end;
+        r.qscale = q > 0 ? q : 0;
+        r.quality_factor = q > 0 ? 1.0f : float(-q / 100.0);
+        overrides.push_back(r);
+        p = std::strchr(p, '/');
+        if (p)
+            ++p;
+    }
+    AVCodecContext* enc = ost.enc_ctx.get();
+    ff().av_freep(&enc->rc_override);
+    enc->rc_override = static_cast<RcOverride*>(ff().av_mallocz(sizeof(RcOverride) * overrides.size()));
+    if (!enc->rc_override)
+        task.Fatal("Could not (re)allocate memory for rc_override.");
+    std::memcpy(enc->rc_override, overrides.data(), sizeof(RcOverride) * overrides.size());
+    enc->rc_override_count = static_cast<int>(overrides.size());
+}
+
+// -fps_mode takes cfr, vfr, passthrough, drop or auto, in any letter case.
+std::string CheckedFpsMode(TCustomFFmpeg& task, const std::string& mode, const TOutputStream& ost)
+{
+    std::string lower = mode;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* known : {"cfr", "vfr", "passthrough", "drop", "auto"})
+        if (lower == known)
+            return lower;
+    task.Fatal(
+        StrFormat("Invalid value %s specified for fps_mode of #%d:%d.", mode.c_str(), ost.file_index, ost.index));
 }
 
 void ApplyVideoSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, TOutputStream& ost)
@@ -106,10 +197,16 @@ void ApplyVideoSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext
                 task.Fatal(StrFormat("Unknown pixel format requested: %s.", name.c_str()));
         }
     }
+    ApplyQuantiserMatrices(task, o, oc, ost);
+    ApplyRateControlOverrides(task, o, oc, ost);
+    if (task.FGlobal.Fdo_psnr)
+        enc->flags |= AV_CODEC_FLAG_PSNR;
     if (const int* v = o.force_fps.Match(oc, st))
         ost.force_fps = *v;
+    if (const int* v = o.top_field_first.Match(oc, st))
+        ost.top_field_first = *v;
     if (const std::string* m = o.fps_mode.Match(oc, st))
-        ost.fps_mode = *m;
+        ost.fps_mode = CheckedFpsMode(task, *m, ost);
     if (const int* pass = o.pass.Match(oc, st); pass && *pass) {
         if (*pass < 1 || *pass > 3)
             task.Fatal(StrFormat("Invalid pass number %d for output stream %d:%d.", *pass, ost.file_index, ost.index));
@@ -155,8 +252,15 @@ void ApplyAudioSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext
         TChannelLayout::Unspecified(*ac).MoveTo(enc->ch_layout);
     if (const std::string* layout = o.audio_ch_layouts.Match(oc, st)) {
         TChannelLayout parsed;
-        if (parsed.Parse(*layout) < 0)
-            task.Fatal(StrFormat("Unknown channel layout: %s", layout->c_str()));
+        if (parsed.Parse(*layout) < 0) {
+            // The old syntax ("FL|FR", masks) still works, with a warning.
+            const uint64_t mask = ff().av_get_channel_layout(layout->c_str());
+            if (!mask)
+                task.Fatal(StrFormat("Unknown channel layout: %s", layout->c_str()));
+            EngineLog(TLogLevel::llWarning,
+                      StrFormat("Channel layout '%s' uses a deprecated syntax.", layout->c_str()));
+            ff().av_channel_layout_from_mask(parsed.get(), mask);
+        }
         parsed.MoveTo(enc->ch_layout);
     }
     if (const int* ar = o.audio_sample_rate.Match(oc, st))
@@ -204,8 +308,14 @@ std::unique_ptr<TOutputStream> NewStreamRecord(TCustomFFmpeg& task, TOptionsCont
         task.Fatal("Error allocating the encoding context.");
     ost->enc_ctx->codec_type = type;
     ost->ref_par.reset(ff().avcodec_parameters_alloc());
+    if (!ost->ref_par)
+        task.Fatal("Error allocating the encoding parameters.");
     ost->filtered_frame.reset(ff().av_frame_alloc());
     ost->last_frame.reset(ff().av_frame_alloc());
+    if (!ost->filtered_frame || !ost->last_frame)
+        task.Fatal("Error allocating the filtered frame.");
+    if (!ost->pkt)
+        task.Fatal("Error allocating the packet.");
     if (ost->enc) {
         ost->encoder_opts = FilterCodecOpts(o.g.codec_opts, ost->enc->id, oc, st, ost->enc);
         if (o.bitexact)
@@ -216,6 +326,24 @@ std::unique_ptr<TOutputStream> NewStreamRecord(TCustomFFmpeg& task, TOptionsCont
     return ost;
 }
 
+// -time_base is a hint to the muxer, given as the stream's time base before the header;
+// -enc_time_base is the encoder's (0: the frame or sample rate, negative: the source's).
+void ApplyTimeBases(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, TOutputStream& ost)
+{
+    if (const std::string* text = o.time_bases.Match(oc, ost.st)) {
+        AVRational q{};
+        if (ff().av_parse_ratio(&q, text->c_str(), INT_MAX, 0, nullptr) < 0 || q.num <= 0 || q.den <= 0)
+            task.Fatal(StrFormat("Invalid time base: %s", text->c_str()));
+        ost.st->time_base = q;
+    }
+    if (const std::string* text = o.enc_time_bases.Match(oc, ost.st)) {
+        AVRational q{};
+        if (ff().av_parse_ratio(&q, text->c_str(), INT_MAX, 0, nullptr) < 0 || q.den <= 0)
+            task.Fatal(StrFormat("Invalid time base: %s", text->c_str()));
+        ost.enc_timebase = q;
+    }
+}
+
 // The options of every kind of stream: -frames, -bsf, -tag, -q, -copyinkf, -copypriorss,
 // -disposition, -max_muxing_queue_size; and the global header the format may want.
 void ApplyStreamOptions(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, TOutputStream& ost)
@@ -223,6 +351,15 @@ void ApplyStreamOptions(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext
     AVStream* st = ost.st;
     if (const int64_t* frames = o.max_frames.Match(oc, st))
         ost.max_frames = *frames;
+    for (const auto& item : o.max_frames.items)
+        if (item.specifier.empty() && st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) {
+            EngineLog(TLogLevel::llWarning,
+                      "Applying unspecific -frames to non video streams, maybe you meant -vframes ?");
+            break;
+        }
+    ApplyTimeBases(task, o, oc, ost);
+    if (const int* v = o.bits_per_raw_sample.Match(oc, st))
+        ost.bits_per_raw_sample = *v;
     if (const std::string* bsfs = o.bitstream_filters.Match(oc, st); bsfs && !bsfs->empty()) {
         AVBSFContext* bsf = nullptr;
         if (ff().av_bsf_list_parse_str(bsfs->c_str(), &bsf) < 0)
@@ -251,6 +388,8 @@ void ApplyStreamOptions(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext
         ost.disposition = *d;
     if (const int* v = o.max_muxing_queue_size.Match(oc, st))
         ost.max_muxing_queue_size = *v;
+    if (const int* v = o.muxing_queue_data_threshold.Match(oc, st))
+        ost.muxing_queue_data_threshold = static_cast<size_t>(std::max(*v, 0));
     if (oc->oformat->flags & AVFMT_GLOBALHEADER)
         ost.enc_ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 }
@@ -333,6 +472,10 @@ void ApplyKindSettings(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext*
         if (const std::string* size = o.canvas_sizes.Match(oc, ost.st))
             if (ff().av_parse_video_size(&ost.enc_ctx->width, &ost.enc_ctx->height, size->c_str()) < 0)
                 task.Fatal(StrFormat("Invalid frame size: %s.", size->c_str()));
+    } else if (type == AVMEDIA_TYPE_DATA && !ost.stream_copy) {
+        task.Fatal("Data stream encoding not supported yet (only streamcopy)");
+    } else if (type != AVMEDIA_TYPE_SUBTITLE && type != AVMEDIA_TYPE_ATTACHMENT && !ost.stream_copy) {
+        task.Fatal("Unknown stream encoding not supported yet (only streamcopy)");
     }
 }
 

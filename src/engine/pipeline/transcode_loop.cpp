@@ -26,6 +26,15 @@ const TInputStream* SourceIn(const TJobGraph& graph, const TOutputStream& ost)
 
 }  // namespace
 
+bool FormatUnknown(const TFilterGraph& fg)
+{
+    if (!fg.graph_desc.empty() || fg.inputs.size() != 1)
+        return false;
+    const TInputFilter& ifilter = *fg.inputs[0];
+    const bool media = ifilter.type_ == AVMEDIA_TYPE_VIDEO || ifilter.type_ == AVMEDIA_TYPE_AUDIO;
+    return media && ifilter.format < 0 && ifilter.ist->st->codecpar->format < 0;
+}
+
 bool NeedOutput(TJobGraph& graph)
 {
     for (auto& ostPtr : graph.Foutput_streams) {
@@ -55,6 +64,9 @@ TOutputStream* ChooseOutput(TJobGraph& graph)
         const TInputStream* ist = SourceIn(graph, ost);
         if (ist ? graph.Finput_files[ist->file_index]->eof_reached : (!ost.filter || ost.inputs_done))
             continue;
+        // A stream waiting for its first picture comes first: the file's header waits for it.
+        if (!ost.initialized && !ost.inputs_done)
+            return &ost;
         int64_t opts = ost.last_mux_dts == kNoPtsValue
                            ? INT64_MIN
                            : ff().av_rescale_q(ost.last_mux_dts, ost.st->time_base, AV_TIME_BASE_Q);
@@ -157,12 +169,20 @@ int TCustomFFmpeg::PrepareStages()
     for (auto& fg : FGraph.Ffiltergraphs) {
         if (ret < 0)
             break;
-        ret = ConfigureFilterGraph(*fg);
+        if (!FormatUnknown(*fg))
+            ret = ConfigureFilterGraph(*fg);
     }
     for (auto& ost : FGraph.Foutput_streams) {
         if (ret < 0)
             break;
-        ret = ost->stream_copy ? InitOutputStreamCopy(*ost) : InitOutputStreamEncode(*ost);
+        // A video encoder opens with the first picture, as it takes the picture's colour and
+        // field order; an audio encoder once its graph is configured.
+        if (ost->stream_copy)
+            ret = InitOutputStreamCopy(*ost);
+        else if (!ost->filter)
+            ret = InitOutputStreamEncode(*ost);
+        else if (ost->enc_ctx->codec_type == AVMEDIA_TYPE_AUDIO && ost->filter->filter)
+            ret = InitOutputStreamEncode(*ost);
     }
     for (auto& of : FGraph.Foutput_files) {
         if (ret < 0)
@@ -206,6 +226,8 @@ void TCustomFFmpeg::Transcode()
     if (!FIo.Broken)
         CheckSomethingWasWritten();
     FinishOutputs(timerStart);
+    if (!FIo.Broken)
+        CheckDecodeErrorRate();
 }
 
 bool TCustomFFmpeg::TranscodeStep(int64_t timerStart)
@@ -342,26 +364,31 @@ void TCustomFFmpeg::FinishOutputs(int64_t timerStart)
 void TCustomFFmpeg::CheckSomethingWasWritten()
 {
     for (auto& of : FGraph.Foutput_files) {
-        int64_t written = 0, had = 0;
-        const TInputStream* source = nullptr;
+        int64_t written = 0;
+        bool carriesPackets = false;  // attachments live in the header alone
         for (auto& ost : FGraph.Foutput_streams) {
-            const TInputStream* ist = SourceOf(*ost);
-            if (ost->file_index != of->index || !ist)
+            if (ost->file_index != of->index || (ost->source_index < 0 && !ost->filter))
                 continue;
+            carriesPackets = true;
             written += ost->packets_written;
-            const int64_t frames = ost->stream_copy ? ist->nb_packets : ist->frames_decoded;
-            if (frames > had) {
-                had = frames;
-                source = ist;
-            }
         }
-        // A stream left empty beside others is a result (a copy cut with no key frame in range);
-        // a file whose every stream is empty is not.
-        if (written == 0 && source)
+        // The reference tool only warns and leaves a file that holds a header at best; here the
+        // conversion fails, so an empty result never counts as done.
+        if (carriesPackets && written == 0)
             throw TEngineError(
-                StrFormat("Output file #%d received no frames, although input stream #%d:%d had %lld; "
-                          "nothing was converted",
-                          of->index, source->file_index, source->st->index, static_cast<long long>(had)));
+                "Output file is empty, nothing was encoded (check -ss / -t / -frames parameters if used)");
+    }
+}
+
+void TCustomFFmpeg::CheckDecodeErrorRate()
+{
+    const TDecodeStats& stats = FLoop->decoding;
+    if (double(stats.Fdecoded + stats.Ffailed) * FGlobal.Fmax_error_rate < double(stats.Ffailed)) {
+        FFinished = false;
+        throw TEngineError(StrFormat(
+            "%lld of %lld decoding attempts failed, more than -max_error_rate %g allows. "
+            "Conversion failed!",
+            (long long)stats.Ffailed, (long long)(stats.Fdecoded + stats.Ffailed), double(FGlobal.Fmax_error_rate)));
     }
 }
 

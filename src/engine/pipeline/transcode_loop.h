@@ -8,6 +8,10 @@
 
 namespace reelsmith {
 
+// Whether a simple graph's input has no known format yet (a stream the probe could not read):
+// the graph is then configured with the first decoded frame instead of at the start.
+bool FormatUnknown(const TFilterGraph& fg);
+
 // Whether any output stream still takes data; outputs past their size or frame limit are
 // finished on the way.
 bool NeedOutput(TJobGraph& graph);
