@@ -25,4 +25,11 @@ bool SameFile(const QString& a, const QString& b);
 QString OutputPathFor(const QString& sourcePath, const QString& caption, const QString& outputFolder,
                       const QString& extension, const QStringList& runSources);
 
+// The same, for a run that names every output before converting any: a name in claimed (clean
+// absolute paths of earlier rows' outputs, written yet or not) is taken even while it does not
+// exist, so a row gets the same name whether rows convert one at a time or side by side, and in
+// a rerun.
+QString OutputPathFor(const QString& sourcePath, const QString& caption, const QString& outputFolder,
+                      const QString& extension, const QStringList& runSources, const QStringList& claimed);
+
 }  // namespace reelsmith
