@@ -245,6 +245,11 @@ int RunBatch(const TBatchArgs& args)
         std::fprintf(stderr, "reelsmith-transcode: %s\n", error.toUtf8().constData());
         return 1;
     }
+    if (sources.isEmpty()) {
+        std::fprintf(stderr, "reelsmith-transcode: nothing to convert: the list is empty\n");
+        TBatchReport(0).Summary();
+        return 2;
+    }
     QString format = QString::fromStdString(args.Format);
     while (format.startsWith(QLatin1Char('.')))
         format.remove(0, 1);
