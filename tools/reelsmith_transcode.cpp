@@ -3,6 +3,8 @@
 // Converts one file with the engine and reports progress on stderr. The output appears under
 // its name only when it is complete; Ctrl+C, SIGTERM or SIGHUP stop the conversion and remove
 // the part written (a second signal ends the program at once).
+// reelsmith-transcode --batch LIST --output-dir DIR [--format EXT] [--jobs N] [...] converts a
+// list of files instead (transcode_batch.h).
 
 #include <sys/stat.h>
 
