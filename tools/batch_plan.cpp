@@ -1,12 +1,16 @@
 #include "batch_plan.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <set>
 
 #include "app/file_list_io.h"
 #include "base/qt/file_name.h"
@@ -42,6 +46,33 @@ bool ReadStandardInput(QByteArray* bytes, QString* error)
 
 QString CleanAbsolute(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
+using TFileId = std::pair<dev_t, ino_t>;
+
+std::optional<TFileId> IdOf(const QString& path)
+{
+    struct stat status {};
+    if (::stat(FileNameString(path).c_str(), &status) != 0)
+        return std::nullopt;
+    return TFileId{status.st_dev, status.st_ino};
+}
+
+// The sources an output name in folder could be: those whose file has a name there (itself, a
+// hard link or a link). Comparing each output with these only keeps naming a list of thousands
+// linear, where comparing with every source would stat each pair.
+QStringList SourcesInFolder(const QStringList& sources, const QString& folder)
+{
+    std::set<TFileId> present;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(FileNameString(folder), error))
+        if (const std::optional<TFileId> id = IdOf(FileNameText(entry.path().string())))
+            present.insert(*id);
+    QStringList atRisk;
+    for (const QString& source : sources)
+        if (const std::optional<TFileId> id = IdOf(source); id && present.count(*id))
+            atRisk.append(source);
+    return atRisk;
+}
+
 }  // namespace
 
 bool ReadBatchList(const QString& list, QStringList* paths, QString* error)
@@ -61,11 +92,14 @@ bool ReadBatchList(const QString& list, QStringList* paths, QString* error)
 std::vector<TBatchItem> PlanBatch(const QStringList& sources, const QString& folder, const QString& extension)
 {
     std::vector<TBatchItem> items;
-    QStringList claimed;
+    QSet<QString> claimed;
+    std::set<TFileId> seen;
     const QString outputFolder = WithTrailingSlash(CleanAbsolute(folder));
+    const QStringList atRisk = SourcesInFolder(sources, outputFolder);
     for (const QString& source : sources) {
         TBatchItem item;
         item.Source = source;
+        const std::optional<TFileId> id = IdOf(source);
         if (!PathExists(source)) {
             item.Outcome = TBatchOutcome::Failed;
             item.Reason = QStringLiteral("the file does not exist");
@@ -73,12 +107,15 @@ std::vector<TBatchItem> PlanBatch(const QStringList& sources, const QString& fol
             item.Outcome = TBatchOutcome::Failed;
             item.Reason =
                 IsFolder(source) ? QStringLiteral("it is a folder") : QStringLiteral("it is not a regular file");
+        } else if (id && !seen.insert(*id).second) {
+            item.Outcome = TBatchOutcome::Skipped;
+            item.Reason = QStringLiteral("the same file is listed before");
         } else {
             const QFileInfo info(source);
             const QString suffix = extension.isEmpty() ? info.suffix() : extension;
             item.Output = OutputPathFor(source, info.fileName(), outputFolder,
-                                        suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix, sources, claimed);
-            claimed.append(CleanAbsolute(item.Output));
+                                        suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix, atRisk, claimed);
+            claimed.insert(CleanAbsolute(item.Output));
             if (NameTaken(item.Output)) {
                 item.Outcome = TBatchOutcome::Skipped;
                 item.Reason = QStringLiteral("the output exists: ") + DisplayedFileName(item.Output);

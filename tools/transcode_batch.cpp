@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "base/output_staging.h"
@@ -58,7 +59,12 @@ public:
     {
         if (!m_ShowProgress)
             return;
-        std::fprintf(stderr, "\r%d of %d files done, %d converting   ", m_Ended, m_Total, active);
+        const std::string line = std::to_string(m_Ended) + " of " + std::to_string(m_Total) + " files done, " +
+                                 std::to_string(active) + " converting";
+        if (m_ProgressShown && line == m_LastProgress)
+            return;
+        std::fprintf(stderr, "\r\033[K%s", line.c_str());
+        m_LastProgress = line;
         m_ProgressShown = true;
     }
     void Summary()
@@ -84,6 +90,7 @@ private:
     int m_Skipped = 0;
     bool m_ShowProgress;
     bool m_ProgressShown = false;
+    std::string m_LastProgress;
 };
 
 // The engine's lines go to stderr only when asked for: side by side they would mix files, and

@@ -53,7 +53,7 @@ QString OutputPathFor(const QString& sourcePath, const QString& caption, const Q
 }
 
 QString OutputPathFor(const QString& sourcePath, const QString& caption, const QString& outputFolder,
-                      const QString& extension, const QStringList& runSources, const QStringList& claimed)
+                      const QString& extension, const QStringList& runSources, const QSet<QString>& claimed)
 {
     const auto namesASource = [&](const QString& path) {
         if (claimed.contains(QDir::cleanPath(QFileInfo(path).absoluteFilePath())))

@@ -1,6 +1,7 @@
 #pragma once
 // Where a run writes each output: the destination folder (or the source's own folder),
 // the source's file name with the run's extension, and never a source file itself.
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +31,6 @@ QString OutputPathFor(const QString& sourcePath, const QString& caption, const Q
 // exist, so a row gets the same name whether rows convert one at a time or side by side, and in
 // a rerun.
 QString OutputPathFor(const QString& sourcePath, const QString& caption, const QString& outputFolder,
-                      const QString& extension, const QStringList& runSources, const QStringList& claimed);
+                      const QString& extension, const QStringList& runSources, const QSet<QString>& claimed);
 
 }  // namespace reelsmith

@@ -188,9 +188,13 @@ TEST(TranscodeBatch, EachInputIsConvertedSkippedOrFailedWithItsOutputNamedAsInTh
         TempFolder folder;
         std::string list;
         for (const std::string& source : c.sources) {
-            if (source.find("gone") == std::string::npos)
+            if (source == "b/link.mp4") {
+                fs::create_directories(folder.file("b"));
+                fs::create_symlink(folder.file("a/one.mp4"), folder.file(source));
+            } else if (source.find("gone") == std::string::npos) {
                 MakeSource(folder.file(source),
                            std::find(c.damaged.begin(), c.damaged.end(), source) != c.damaged.end());
+            }
             list += (c.fromStdin ? source : folder.file(source)) + "\n";
         }
         fs::create_directories(folder.file("out"));
