@@ -34,6 +34,13 @@ struct TJob {
     std::atomic<bool> Done{false};
 };
 
+// A reason that may join several engine messages, as one line that no tab or byte splits.
+QString OneLine(QString reason)
+{
+    reason.replace(QLatin1String("\r\n"), QLatin1String("; ")).replace(QLatin1Char('\n'), QLatin1String("; "));
+    return DisplayedFileName(reason);
+}
+
 // stdout: one line per input and the counts; stderr: a progress line when it is a terminal.
 class TBatchReport {
 public:
@@ -46,7 +53,7 @@ public:
                            : item.Outcome == TBatchOutcome::Skipped ? "skipped"
                                                                     : "failed";
         std::printf("%s\t%s\t%s\n", word, DisplayedFileName(item.Source).toUtf8().constData(),
-                    item.Reason.toUtf8().constData());
+                    OneLine(item.Reason).toUtf8().constData());
         std::fflush(stdout);
         ++m_Ended;
         switch (item.Outcome) {
@@ -109,6 +116,15 @@ void RouteLog()
     }
 }
 
+// An engine message in plain words, naming the output where it names the temporary file.
+QString ReasonOf(const std::string& message, const TJob& job, const TBatchItem& item)
+{
+    QString text = QString::fromStdString(message);
+    if (!job.Staged.TempPath().empty())
+        text.replace(FileNameText(job.Staged.TempPath()), item.Output);
+    return PlainReason(text);
+}
+
 // Sets the job's task up for item; empty on success, else the reason it cannot start.
 QString StartJob(TJob& job, TBatchItem& item, const TBatchArgs& args, TMainThreadDispatcher& dispatcher)
 {
@@ -126,34 +142,43 @@ QString StartJob(TJob& job, TBatchItem& item, const TBatchArgs& args, TMainThrea
             job.Done = true;
     };
     if (!job.Staged.Begin(FileNameString(item.Output)))
-        return QString::fromStdString(job.Staged.Error());
+        return PlainReason(QString::fromStdString(job.Staged.Error()));
     TInputOptions in;
     in.Options = args.InputOptions;
     const int task = encoder.AddTask(FileNameString(item.Source), &in);
     if (task < 0)
-        return PlainReason(QString::fromStdString(encoder.LastErrMsg()));
+        return ReasonOf(encoder.LastErrMsg(), job, item);
     TOutputOptions out;
     out.Options = args.OutputOptions;
     // "file:" keeps a colon in the name from reading as a protocol.
     if (encoder.SetOutput(task, "file:" + job.Staged.TempPath(), &out) < 0)
-        return PlainReason(QString::fromStdString(encoder.LastErrMsg()));
+        return ReasonOf(encoder.LastErrMsg(), job, item);
     if (!encoder.FFmpegs(task)->OutputWritesFile(0))
         return QStringLiteral("the options make the muxer write files of its own, which a batch does not take");
     encoder.Start(1);
     return {};
 }
 
+// A caller error of the component (an operation while working) must not end the batch.
+QString TryStartJob(TJob& job, TBatchItem& item, const TBatchArgs& args, TMainThreadDispatcher& dispatcher)
+{
+    try {
+        return StartJob(job, item, args, dispatcher);
+    } catch (const std::exception& error) {
+        return ReasonOf(error.what(), job, item);
+    }
+}
+
 // The end of a job's task: committed under its planned name, or failed with its reason.
 void FinishJob(TJob& job, TBatchItem& item)
 {
     if (!job.End.Finished) {
-        job.Staged.Discard();
         item.Outcome = TBatchOutcome::Failed;
-        item.Reason = PlainReason(job.End.Exception ? QString::fromStdString(job.End.ExceptionMsg)
-                                                    : QStringLiteral("the conversion did not finish"));
+        item.Reason = ReasonOf(job.End.Exception ? job.End.ExceptionMsg : "the conversion did not finish", job, item);
+        job.Staged.Discard();
     } else if (!job.Staged.Commit(TCommitMode::KeepExisting)) {
         item.Outcome = TBatchOutcome::Failed;
-        item.Reason = PlainReason(QString::fromStdString(job.Staged.Error()));
+        item.Reason = ReasonOf(job.Staged.Error(), job, item);
     } else {
         item.Outcome = TBatchOutcome::Converted;
         item.Reason = DisplayedFileName(FileNameText(job.Staged.FinalPath()));
@@ -221,7 +246,7 @@ void RunJobs(std::vector<TBatchItem>& items, const TBatchArgs& args, TBatchRepor
                 TBatchItem& item = items[next];
                 if (item.Outcome == TBatchOutcome::Pending) {
                     job->Item = static_cast<int>(next);
-                    if (const QString refusal = StartJob(*job, item, args, dispatcher); !refusal.isEmpty()) {
+                    if (const QString refusal = TryStartJob(*job, item, args, dispatcher); !refusal.isEmpty()) {
                         job->Staged.Discard();
                         job->Encoder.reset();
                         job->Item = -1;
