@@ -61,7 +61,7 @@ find_program(HELP2MAN help2man)
 if(HELP2MAN)
   set(man_pages)
   set(name_reelsmith "batch video converter for the desktop")
-  set(name_reelsmith-transcode "convert one media file with the Reelsmith engine")
+  set(name_reelsmith-transcode "convert media files with the Reelsmith engine, one or a list")
   foreach(program ${man_programs})
     set(page ${pkg_bin}/man/${program}.1)
     add_custom_command(OUTPUT ${page}.gz

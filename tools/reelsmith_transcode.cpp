@@ -3,6 +3,8 @@
 // Converts one file with the engine and reports progress on stderr. The output appears under
 // its name only when it is complete; Ctrl+C, SIGTERM or SIGHUP stop the conversion and remove
 // the part written (a second signal ends the program at once).
+// reelsmith-transcode --batch LIST --output-dir DIR [--format EXT] [--jobs N] [...] converts a
+// list of files instead (transcode_batch.h).
 
 #include <sys/stat.h>
 
@@ -22,6 +24,7 @@
 #include "base/same_file.h"
 #include "base/termination_signals.h"
 #include "media/ffmpeg_loader.h"
+#include "transcode_batch.h"
 #include "transcode_help.h"
 
 using namespace reelsmith;
@@ -40,6 +43,8 @@ int Usage()
     std::fprintf(stderr,
                  "usage: reelsmith-transcode [--input-options STR] [--threads N] "
                  "[--priority idle|low|normal|high] INPUT OUTPUT [OUTPUT OPTION STRING]\n"
+                 "       reelsmith-transcode --batch LIST --output-dir DIR [--format EXT] [--jobs N] "
+                 "[OUTPUT OPTION STRING]\n"
                  "Try 'reelsmith-transcode --help' for more.\n");
     return 2;
 }
@@ -91,15 +96,52 @@ struct TToolArgs {
     std::string Input;
     std::string Output;
     std::string OutputOptions;
+    bool Batch = false;
+    TBatchArgs BatchArgs;
 };
+
+// A count of at least 1; false for anything else.
+bool ParseCount(const char* text, int* count)
+{
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 1 || value > 256)
+        return false;
+    *count = static_cast<int>(value);
+    return true;
+}
+
+// The batch form's options; false when arg is none of them.
+bool ParseBatchOption(const std::string& arg, int argc, char** argv, int* i, TToolArgs* args, bool* wrong)
+{
+    if (*i + 1 >= argc)
+        return false;
+    TBatchArgs& batch = args->BatchArgs;
+    if (arg == "--batch") {
+        args->Batch = true;
+        batch.List = argv[++*i];
+    } else if (arg == "--output-dir") {
+        batch.OutputDir = argv[++*i];
+    } else if (arg == "--format") {
+        batch.Format = argv[++*i];
+    } else if (arg == "--jobs") {
+        *wrong = !ParseCount(argv[++*i], &batch.Jobs) || *wrong;
+    } else {
+        return false;
+    }
+    return true;
+}
 
 // 0 when the arguments are usable; otherwise the status to end with.
 int ParseArgs(int argc, char** argv, TToolArgs* args)
 {
     std::vector<std::string> positional;
+    bool wrong = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--input-options" && i + 1 < argc) {
+        if (ParseBatchOption(arg, argc, argv, &i, args, &wrong)) {
+            continue;
+        } else if (arg == "--input-options" && i + 1 < argc) {
             args->InputOptions = argv[++i];
         } else if (arg == "--threads" && i + 1 < argc) {
             args->Threads = std::atoi(argv[++i]);
@@ -116,7 +158,16 @@ int ParseArgs(int argc, char** argv, TToolArgs* args)
             positional.push_back(arg);
         }
     }
-    if (positional.size() < 2 || positional.size() > 3)
+    if (args->Batch) {
+        TBatchArgs& batch = args->BatchArgs;
+        if (wrong || batch.OutputDir.empty() || positional.size() > 1)
+            return Usage();
+        batch.InputOptions = args->InputOptions;
+        batch.Priority = args->Priority;
+        batch.OutputOptions = positional.empty() ? std::string() : positional[0];
+        return 0;
+    }
+    if (wrong || positional.size() < 2 || positional.size() > 3)
         return Usage();
     args->Input = positional[0];
     args->Output = positional[1];
@@ -314,6 +365,8 @@ int main(int argc, char** argv)
     if (const int status = ParseArgs(argc, argv, &args))
         return status < 0 ? 0 : status;
     InstallTerminationHandlers();
+    if (args.Batch)
+        return RunBatch(args.BatchArgs);
 
     // Refused before anything is opened for writing, so an input is never overwritten.
     const std::string writtenInput = InputWrittenBy(args.Output, {args.Input});

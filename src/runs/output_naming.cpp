@@ -49,8 +49,16 @@ bool SameFile(const QString& a, const QString& b)
 QString OutputPathFor(const QString& sourcePath, const QString& caption, const QString& outputFolder,
                       const QString& extension, const QStringList& runSources)
 {
-    // A name that exists nowhere cannot be a source that is still there to lose.
+    return OutputPathFor(sourcePath, caption, outputFolder, extension, runSources, {});
+}
+
+QString OutputPathFor(const QString& sourcePath, const QString& caption, const QString& outputFolder,
+                      const QString& extension, const QStringList& runSources, const QSet<QString>& claimed)
+{
     const auto namesASource = [&](const QString& path) {
+        if (claimed.contains(QDir::cleanPath(QFileInfo(path).absoluteFilePath())))
+            return true;
+        // A name that exists nowhere cannot be a source that is still there to lose.
         if (!PathExists(path))
             return false;
         if (SameFile(path, sourcePath))

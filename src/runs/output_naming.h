@@ -1,6 +1,7 @@
 #pragma once
 // Where a run writes each output: the destination folder (or the source's own folder),
 // the source's file name with the run's extension, and never a source file itself.
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -24,5 +25,12 @@ bool SameFile(const QString& a, const QString& b);
 // is added to the name until it names none of them: an output never replaces a source.
 QString OutputPathFor(const QString& sourcePath, const QString& caption, const QString& outputFolder,
                       const QString& extension, const QStringList& runSources);
+
+// The same, for a run that names every output before converting any: a name in claimed (clean
+// absolute paths of earlier rows' outputs, written yet or not) is taken even while it does not
+// exist, so a row gets the same name whether rows convert one at a time or side by side, and in
+// a rerun.
+QString OutputPathFor(const QString& sourcePath, const QString& caption, const QString& outputFolder,
+                      const QString& extension, const QStringList& runSources, const QSet<QString>& claimed);
 
 }  // namespace reelsmith

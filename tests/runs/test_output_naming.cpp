@@ -68,3 +68,18 @@ TEST(OutputNaming, NeverNamesAnotherSourceOfTheRun)
     EXPECT_EQ(OutputPathFor(avi, "a.avi", "", ".mkv", {avi, mp4}), dir + "/a.mkv");
     EXPECT_EQ(OutputPathFor(other, "b.mkv", "", ".mp4", {avi, mp4, other}), dir + "/b.mp4");
 }
+
+TEST(OutputNaming, AClaimedNameIsTakenBeforeItExists)
+{
+    test::TempFolder folder;
+    const QString dir = QString::fromStdString(folder.path());
+    const QString out = dir + "/out/";
+    const QString a = Touch(folder, "a.mp4");
+    // Claimed by an earlier row and not written yet: the next free number.
+    EXPECT_EQ(OutputPathFor(a, "clip.mp4", out, ".mkv", {a}, {out + "clip.mkv"}), out + "clip (1).mkv");
+    EXPECT_EQ(OutputPathFor(a, "clip.mp4", out, ".mkv", {a}, {out + "clip.mkv", out + "clip (1).mkv"}),
+              out + "clip (2).mkv");
+    // A name that merely exists (no source, not claimed) stays: the caller keeps that file.
+    Touch(folder, "a.webm");
+    EXPECT_EQ(OutputPathFor(a, "a.mp4", dir + "/", ".webm", {a}, {}), dir + "/a.webm");
+}

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Throughput of reelsmith-transcode's batch mode: COUNT short 480p clips (made once) converted
+# with --jobs 1 and --jobs 2, against the same list through the ffmpeg tool one file after
+# another, the three alternating REPEAT times. Prints the median wall time of each and the
+# files per minute; every output is checked to be a complete file.
+#   bench/batch_jobs.sh [path/to/reelsmith-transcode] [count] [repeat]
+set -euo pipefail
+tool=${1:-build/tools/reelsmith-transcode}
+count=${2:-40}
+repeat=${3:-3}
+opts=${REELSMITH_BENCH_OPTIONS:--c:v libx264 -preset veryfast -crf 23 -c:a aac -b:a 128k}
+work=${REELSMITH_BENCH_DIR:-/tmp/reelsmith-bench}/batch
+mkdir -p "$work/clips"
+: >"$work/list.fls"
+for i in $(seq -w 1 "$count"); do
+  clip="$work/clips/clip$i.mp4"
+  if [ ! -s "$clip" ]; then
+    ffmpeg -y -v error -f lavfi -i "testsrc2=size=854x480:rate=25:duration=3" \
+      -f lavfi -i "sine=frequency=$((200 + 10#$i * 10)):sample_rate=48000:duration=3" -ac 2 \
+      -c:v libx264 -preset veryfast -c:a aac -shortest "$clip" </dev/null
+  fi
+  echo "$clip" >>"$work/list.fls"
+done
+
+seconds() {  # command... ; prints the wall time, or FAILED
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null 2>&1 </dev/null || { echo FAILED; return; }
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f\n", b - a }'
+}
+
+one_after_another() {
+  local clip
+  while read -r clip; do
+    # shellcheck disable=SC2086
+    ffmpeg -y -v error -i "$clip" $opts "$work/ref/$(basename "$clip" .mp4).mkv" </dev/null || return 1
+  done <"$work/list.fls"
+}
+
+batch() {  # jobs
+  "$tool" --batch "$work/list.fls" --output-dir "$work/jobs$1" --format mkv --jobs "$1" "$opts"
+}
+
+check() {  # folder: every output is a whole file
+  local n=0 f
+  for f in "$1"/*.mkv; do
+    ffprobe -v error -show_entries format=duration -of csv=p=0 "$f" | grep -q . || { echo "damaged: $f" >&2; exit 1; }
+    n=$((n + 1))
+  done
+  [ "$n" -eq "$count" ] || { echo "$1 holds $n outputs, not $count" >&2; exit 1; }
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+: >"$work/ref.txt"; : >"$work/j1.txt"; : >"$work/j2.txt"
+for _ in $(seq "$repeat"); do
+  rm -rf "$work/ref" "$work/jobs1" "$work/jobs2"; mkdir -p "$work/ref"
+  seconds one_after_another >>"$work/ref.txt"; check "$work/ref"
+  seconds batch 1 >>"$work/j1.txt"; check "$work/jobs1"
+  seconds batch 2 >>"$work/j2.txt"; check "$work/jobs2"
+done
+ref=$(median <"$work/ref.txt"); j1=$(median <"$work/j1.txt"); j2=$(median <"$work/j2.txt")
+printf '| way | wall s | files/min | against the reference |\n|---|---|---|---|\n'
+for row in "ffmpeg, one after another|$ref" "--jobs 1|$j1" "--jobs 2|$j2"; do
+  awk -v n="${row%%|*}" -v s="${row##*|}" -v r="$ref" -v c="$count" \
+    'BEGIN { printf "| %s | %.2f | %.1f | %.2fx |\n", n, s, c * 60 / s, r / s }'
+done
+echo "runs (ref / jobs 1 / jobs 2): $(paste -sd' ' "$work/ref.txt") / $(paste -sd' ' "$work/j1.txt") / $(paste -sd' ' "$work/j2.txt")"
