@@ -257,10 +257,50 @@ private slots:
         Tfrm_Preview sound(nullptr, audio, {});
         OpenPreview(sound);
         QVERIFY(sound.Image1->Picture().isNull());
+        QCOMPARE(sound.Image1->Message(), QStringLiteral("No video stream"));
         QVERIFY(!sound.TrackBar1->isEnabled());
-        QTest::mouseClick(sound.btn_Next, Qt::LeftButton);
-        QVERIFY(sound.Image1->Picture().isNull());
-        QVERIFY(!QApplication::activeModalWidget());
+        // Nothing to step through or save: the controls say so by being disabled.
+        for (QToolButton* button :
+             {sound.btn_First, sound.btn_Previous, sound.btn_Next, sound.btn_Last, sound.btn_SaveFrame})
+            QVERIFY2(!button->isEnabled(), qPrintable(button->objectName()));
+        QVERIFY(!sound.SaveImageAs1->isEnabled());
+        SaveScreenshot(sound, QStringLiteral("preview_audio_only.png"));
+        QVERIFY(picture.Image1->Message().isEmpty());
+        QVERIFY(picture.btn_Next->isEnabled());
+    }
+
+    // A click on the groove goes to that place (a seek), not one page on; the visible
+    // Save frame button saves as the menu entry does.
+    void grooveClickJumpsAndSaveFrameButton()
+    {
+        Tfrm_Preview window(nullptr, TenSecondClip(), {});
+        window.resize(592, 473);
+        OpenPreview(window);
+        QVERIFY(window.btn_SaveFrame->isVisible());
+        QVERIFY(window.btn_SaveFrame->isEnabled());
+        QCOMPARE(window.btn_SaveFrame->text(), QStringLiteral("Save frame..."));
+        const struct {
+            double Place;  // of the slider's width
+            int Least, Most;
+        } clicks[] = {{0.75, 180, 195}, {0.25, 55, 70}, {0.5, 118, 132}};
+        for (const auto& click : clicks) {
+            const int x = qRound(window.TrackBar1->width() * click.Place);
+            const int expected = window.TrackBar1->ValueAt(x);
+            QVERIFY2(expected >= click.Least && expected <= click.Most, qPrintable(QString::number(expected)));
+            QTest::mouseClick(window.TrackBar1, Qt::LeftButton, {}, QPoint(x, window.TrackBar1->height() / 2));
+            QCOMPARE(window.TrackBar1->value(), expected);
+            // The frame shown is the one at the clicked place.
+            const qint64 micros = qint64(expected) * 10000000 / 250;
+            QVERIFY2(qAbs(window.Session().CurrentPTS() - micros) <= 40000,
+                     qPrintable(QString::number(window.Session().CurrentPTS())));
+        }
+        QString proposed;
+        window.AskSaveName = [&](QWidget*, const QString& name, TImageKind&) {
+            proposed = name;
+            return QString();  // cancelled
+        };
+        QTest::mouseClick(window.btn_SaveFrame, Qt::LeftButton);
+        QCOMPARE(proposed, QStringLiteral("preview-10s"));
     }
 
     void realSizeViewShowsTheFrameUnscaledAndCloses()
