@@ -46,6 +46,45 @@ QIcon ButtonIcon(std::initializer_list<const char*> names, QStyle::StandardPixma
     return context->style()->standardIcon(fallback, nullptr, context);
 }
 
+enum class TStep { FirstKey, Previous, Next, LastKey };
+
+// The frame buttons' pictures, drawn in the window's text colour: the theme's arrows are pale
+// grey and looked disabled on a light window. The disabled picture uses the disabled colour.
+QPixmap StepPixmap(TStep step, int side, const QColor& colour)
+{
+    QPixmap pixmap(side, side);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    const qreal s = side;
+    const bool forward = step == TStep::Next || step == TStep::LastKey;
+    const bool key = step == TStep::FirstKey || step == TStep::LastKey;
+    // A triangle pointing the way, with a bar at its tip for the key-frame steps.
+    QPolygonF triangle;
+    if (forward)
+        triangle << QPointF(s * 0.25, s * 0.2) << QPointF(s * 0.7, s * 0.5) << QPointF(s * 0.25, s * 0.8);
+    else
+        triangle << QPointF(s * 0.75, s * 0.2) << QPointF(s * 0.3, s * 0.5) << QPointF(s * 0.75, s * 0.8);
+    painter.drawPolygon(triangle);
+    if (key)
+        painter.drawRect(QRectF(forward ? s * 0.72 : s * 0.14, s * 0.2, s * 0.14, s * 0.6));
+    return pixmap;
+}
+
+QIcon StepIcon(TStep step, const QWidget* context)
+{
+    QIcon icon;
+    const QPalette& palette = context->palette();
+    for (const int side : {16, 24, 32}) {
+        icon.addPixmap(StepPixmap(step, side, palette.color(QPalette::Active, QPalette::ButtonText)), QIcon::Normal);
+        icon.addPixmap(StepPixmap(step, side, palette.color(QPalette::Disabled, QPalette::ButtonText)),
+                       QIcon::Disabled);
+    }
+    return icon;
+}
+
 QToolButton* MakeButton(QWidget* parent, const char* name, const QString& hint)
 {
     auto* button = new QToolButton(parent);
@@ -239,10 +278,10 @@ void Tfrm_Preview::BuildLayout()
 void Tfrm_Preview::SetButtonImages()
 {
     const int size = logicalDpiX() > 150 ? 32 : 16;
-    btn_First->setIcon(ButtonIcon({"go-first", "media-skip-backward"}, QStyle::SP_MediaSkipBackward, this));
-    btn_Previous->setIcon(ButtonIcon({"go-previous", "media-seek-backward"}, QStyle::SP_MediaSeekBackward, this));
-    btn_Next->setIcon(ButtonIcon({"go-next", "media-seek-forward"}, QStyle::SP_MediaSeekForward, this));
-    btn_Last->setIcon(ButtonIcon({"go-last", "media-skip-forward"}, QStyle::SP_MediaSkipForward, this));
+    btn_First->setIcon(StepIcon(TStep::FirstKey, this));
+    btn_Previous->setIcon(StepIcon(TStep::Previous, this));
+    btn_Next->setIcon(StepIcon(TStep::Next, this));
+    btn_Last->setIcon(StepIcon(TStep::LastKey, this));
     btn_SaveFrame->setIcon(ButtonIcon({"document-save-as", "document-save"}, QStyle::SP_DialogSaveButton, this));
     for (QToolButton* button : {btn_First, btn_Previous, btn_Next, btn_Last, btn_SaveFrame})
         button->setIconSize(QSize(size, size));
