@@ -5,6 +5,8 @@
 #include <QString>
 #include <array>
 
+#include "intake/media_probe.h"
+
 namespace reelsmith {
 
 enum class FileCell : int {
@@ -23,6 +25,7 @@ struct TFileListRow {
     std::array<QString, 8> Cells;
     QString Status;        // "converted", "failed", "skipped", "stopped", or empty
     QString StatusReason;  // why it was not converted, in plain words
+    TProbedMedia Media;    // what the probe found, for the Properties window
 
     const QString& cell(FileCell c) const { return Cells[static_cast<size_t>(c)]; }
     QString& cell(FileCell c) { return Cells[static_cast<size_t>(c)]; }

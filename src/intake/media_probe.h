@@ -17,6 +17,13 @@ struct TProbedMedia {
     int64_t BitRate = 0;  // bits per second
     int Width = 0;
     int Height = 0;
+    // Codecs and the first audio stream, for the Properties window; empty or 0 when none.
+    std::string VideoCodec;  // of the first video stream: "H.264 / AVC / ... (h264)"
+    std::string AudioCodec;
+    std::string AudioFormat;  // the sample format in words: "16-bit integer", "32-bit float, planar"
+    int SampleRate = 0;       // Hz
+    int Channels = 0;
+    std::string ChannelLayout;  // "stereo", "5.1"
 };
 
 class IMediaProbe {

@@ -20,11 +20,35 @@ QString FormatBitRate(int64_t bitsPerSecond)
     return QString::asprintf("%lld kb", static_cast<long long>(bitsPerSecond / 1000));
 }
 
+QString BitRateWithUnit(const QString& bitRateText)
+{
+    if (!bitRateText.endsWith(QLatin1String(" kb")))
+        return bitRateText;
+    return bitRateText.chopped(3) + QStringLiteral(" kbit/s");
+}
+
+QString SampleRateText(int hertz) { return hertz > 0 ? QStringLiteral("%1 Hz").arg(hertz) : QStringLiteral("-"); }
+
+QString ChannelsText(int channels, const std::string& layout)
+{
+    if (channels <= 0)
+        return QStringLiteral("-");
+    if (layout.empty() || layout == std::to_string(channels) + " channels")
+        return QString::number(channels);
+    return QStringLiteral("%1 (%2)").arg(channels).arg(QString::fromStdString(layout));
+}
+
+QString DetailText(const std::string& text)
+{
+    return text.empty() ? QStringLiteral("-") : QString::fromStdString(text);
+}
+
 TFileListRow MakeFileListRow(const QString& path, int64_t sizeBytes, const TProbedMedia& media, const QLocale& locale)
 {
     // Any negative duration is an unknown one: sorting and totals must never see it.
     const int64_t duration = media.Duration < 0 ? 0 : media.Duration;
     TFileListRow row;
+    row.Media = media;
     row.Caption = QFileInfo(path).fileName();
     row.cell(FileCell::DurationText) = FormatDuration(duration);
     row.cell(FileCell::SizeText) = FormatGroupedHash(static_cast<double>(sizeBytes), locale);

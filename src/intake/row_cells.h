@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QString>
 #include <cstdint>
+#include <string>
 
 #include "intake/file_list_row.h"
 #include "intake/media_probe.h"
@@ -16,5 +17,12 @@ TFileListRow MakeFileListRow(const QString& path, int64_t sizeBytes, const TProb
 QString FormatFrameRate(int num, int den);
 // "128 kb" from bits per second; "-" when not positive.
 QString FormatBitRate(int64_t bitsPerSecond);
+
+// The Properties window's pictures of a row: "3877 kb" as "3877 kbit/s" ("-" stays),
+// "44100 Hz", "2 (stereo)", and "-" for what is unknown or empty.
+QString BitRateWithUnit(const QString& bitRateText);
+QString SampleRateText(int hertz);
+QString ChannelsText(int channels, const std::string& layout);
+QString DetailText(const std::string& text);
 
 }  // namespace reelsmith

@@ -82,6 +82,7 @@ private:
         TBurnWindowOptions options;
         options.Taskbar = taskbar;
         options.AskImagePath = [image](QWidget*, const QString&) { return image; };
+        options.AskImageToErase = [image](QWidget*, const QString&) { return image; };
         options.Message = [asked](QMessageBox::Icon icon, const QString&, const QString& text,
                                   QMessageBox::StandardButtons) {
             asked->Texts.append(text);
@@ -118,6 +119,10 @@ private slots:
         QCOMPARE(window.cb_WriteSpeed->itemText(0), QStringLiteral("16x"));
         QCOMPARE(window.Burner.BurnSpeed(), 16 * 1385);
         QVERIFY(asked.Texts.isEmpty());
+        // A file is neither ejected nor written at a disc speed.
+        QVERIFY(!window.chk_Eject->isEnabled());
+        QVERIFY(!window.chk_Eject->isChecked());
+        QVERIFY(!window.cb_WriteSpeed->isEnabled());
 
         // The progress window is looked at right after each event has been drawn into it: it
         // closes on the done event, so a timer could miss it altogether.
@@ -180,17 +185,55 @@ private slots:
         QCOMPARE(test::ImageFiles(imagePath, false), names);
         QCOMPARE(test::VolumeLabel(imagePath), std::string("My Videos"));
 
-        // Erase: the question, the erase window, "Success!" and an empty image.
+        // Erase: the question naming the image, the erase window, "Success!" and an empty image.
         QTest::mouseClick(window.btn_Erase_Burn, Qt::LeftButton);
         QCOMPARE(asked.Texts.last(), QStringLiteral("Are you sure you want to erase the disc?\nErasing will remove all "
-                                                    "information from the disc."));
-        QCOMPARE(Unstamped(window.Log()).mid(Unstamped(window.Log()).size() - 3),
-                 (QStringList{QStringLiteral("Erasing disc..."), QStringLiteral("Success!"), QString()}));
+                                                    "information from the disc.\n\nThe image file ") +
+                                         image + QStringLiteral(" will be emptied."));
+        QCOMPARE(Unstamped(window.Log()).mid(Unstamped(window.Log()).size() - 4),
+                 (QStringList{QStringLiteral("Erasing disc..."), QStringLiteral("Image: ") + image,
+                              QStringLiteral("Success!"), QString()}));
         QCOMPARE(std::filesystem::file_size(imagePath), std::uintmax_t{0});
 
         QTest::mouseClick(window.Button1, Qt::LeftButton);
         QVERIFY(!window.isVisible());
         QVERIFY(!taskbar.Visible());
+    }
+
+    // Erase on the image recorder asks which image to empty before anything else: no image
+    // chosen, no question and nothing erased; the image chosen is never one to save.
+    void eraseOnTheImageRecorderNamesTheFile()
+    {
+        const QString kept = Path(QStringLiteral("kept.iso"));
+        test::WriteRandomFile(kept.toStdString(), 4096);
+        const struct {
+            QString Answer;
+            bool Asked;
+            std::uintmax_t SizeAfter;
+        } cases[] = {{QString(), false, 4096}, {kept, true, 0}};
+        for (const auto& c : cases) {
+            TAsked asked;
+            TBurnWindowOptions options = Options(c.Answer, &asked);
+            QString suggested;
+            options.AskImagePath = [](QWidget*, const QString&) -> QString {
+                qFatal("Erase asked for an image to save");
+                return {};
+            };
+            options.AskImageToErase = [&](QWidget*, const QString& proposed) {
+                suggested = proposed;
+                return c.Answer;
+            };
+            Tfrm_Burn window(nullptr, {}, options);
+            window.show();
+            QTRY_VERIFY_WITH_TIMEOUT(window.cb_WriteSpeed->count() > 0, 10000);
+            SaveScreenshot(window, QStringLiteral("burn_window_image_recorder.png"));
+            QTest::mouseClick(window.btn_Erase_Burn, Qt::LeftButton);
+            QVERIFY(!suggested.isEmpty());
+            QCOMPARE(!asked.Texts.isEmpty(), c.Asked);
+            if (c.Asked)
+                QVERIFY2(asked.Texts.last().contains(kept), qPrintable(asked.Texts.last()));
+            QCOMPARE(std::filesystem::file_size(kept.toStdString()), c.SizeAfter);
+        }
     }
 
     // Esc in the progress window acts as Cancel: the button is disabled at once, the burn

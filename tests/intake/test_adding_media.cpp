@@ -94,6 +94,29 @@ TEST_F(AddingMediaTest, RowsCarryTheProbedFigures)
         EXPECT_EQ(row->cell(FileCell::BitRateText), "-") << name;
         EXPECT_EQ(row->cell(FileCell::FrameSizeText), "-") << name;
     }
+
+    // Codecs and the first audio stream, for the Properties window.
+    const struct {
+        const char* Name;
+        const char* VideoCodec;
+        const char* AudioCodec;
+        const char* AudioFormat;
+    } details[] = {
+        {"drop/clip.mp4", "H.264 / AVC / MPEG-4 AVC / MPEG-4 part 10 (h264)", "AAC (Advanced Audio Coding) (aac)",
+         "32-bit float, planar"},
+        {"drop/sound.mp4", "", "AAC (Advanced Audio Coding) (aac)", "32-bit float, planar"},
+        {"drop/sub/mixed.MKV", "MPEG-4 part 2 (mpeg4)", "MP3 (MPEG audio layer 3) (mp3)", "32-bit float, planar"},
+    };
+    for (const auto& d : details) {
+        const TFileListRow* row = RowOf(d.Name);
+        ASSERT_NE(row, nullptr) << d.Name;
+        EXPECT_EQ(row->Media.VideoCodec, d.VideoCodec) << d.Name;
+        EXPECT_EQ(row->Media.AudioCodec, d.AudioCodec) << d.Name;
+        EXPECT_EQ(row->Media.AudioFormat, d.AudioFormat) << d.Name;
+        EXPECT_GT(row->Media.SampleRate, 0) << d.Name;
+        EXPECT_GT(row->Media.Channels, 0) << d.Name;
+        EXPECT_FALSE(row->Media.ChannelLayout.empty()) << d.Name;
+    }
 }
 
 TEST_F(AddingMediaTest, BadInputIsPassedOver)

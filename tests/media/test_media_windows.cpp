@@ -257,10 +257,50 @@ private slots:
         Tfrm_Preview sound(nullptr, audio, {});
         OpenPreview(sound);
         QVERIFY(sound.Image1->Picture().isNull());
+        QCOMPARE(sound.Image1->Message(), QStringLiteral("No video stream"));
         QVERIFY(!sound.TrackBar1->isEnabled());
-        QTest::mouseClick(sound.btn_Next, Qt::LeftButton);
-        QVERIFY(sound.Image1->Picture().isNull());
-        QVERIFY(!QApplication::activeModalWidget());
+        // Nothing to step through or save: the controls say so by being disabled.
+        for (QToolButton* button :
+             {sound.btn_First, sound.btn_Previous, sound.btn_Next, sound.btn_Last, sound.btn_SaveFrame})
+            QVERIFY2(!button->isEnabled(), qPrintable(button->objectName()));
+        QVERIFY(!sound.SaveImageAs1->isEnabled());
+        SaveScreenshot(sound, QStringLiteral("preview_audio_only.png"));
+        QVERIFY(picture.Image1->Message().isEmpty());
+        QVERIFY(picture.btn_Next->isEnabled());
+    }
+
+    // A click on the groove goes to that place (a seek), not one page on; the visible
+    // Save frame button saves as the menu entry does.
+    void grooveClickJumpsAndSaveFrameButton()
+    {
+        Tfrm_Preview window(nullptr, TenSecondClip(), {});
+        window.resize(592, 473);
+        OpenPreview(window);
+        QVERIFY(window.btn_SaveFrame->isVisible());
+        QVERIFY(window.btn_SaveFrame->isEnabled());
+        QCOMPARE(window.btn_SaveFrame->text(), QStringLiteral("Save frame..."));
+        const struct {
+            double Place;  // of the slider's width
+            int Least, Most;
+        } clicks[] = {{0.75, 180, 195}, {0.25, 55, 70}, {0.5, 118, 132}};
+        for (const auto& click : clicks) {
+            const int x = qRound(window.TrackBar1->width() * click.Place);
+            const int expected = window.TrackBar1->ValueAt(x);
+            QVERIFY2(expected >= click.Least && expected <= click.Most, qPrintable(QString::number(expected)));
+            QTest::mouseClick(window.TrackBar1, Qt::LeftButton, {}, QPoint(x, window.TrackBar1->height() / 2));
+            QCOMPARE(window.TrackBar1->value(), expected);
+            // The frame shown is the one at the clicked place.
+            const qint64 micros = qint64(expected) * 10000000 / 250;
+            QVERIFY2(qAbs(window.Session().CurrentPTS() - micros) <= 40000,
+                     qPrintable(QString::number(window.Session().CurrentPTS())));
+        }
+        QString proposed;
+        window.AskSaveName = [&](QWidget*, const QString& name, TImageKind&) {
+            proposed = name;
+            return QString();  // cancelled
+        };
+        QTest::mouseClick(window.btn_SaveFrame, Qt::LeftButton);
+        QCOMPARE(proposed, QStringLiteral("preview-10s"));
     }
 
     void realSizeViewShowsTheFrameUnscaledAndCloses()
@@ -311,8 +351,12 @@ private slots:
         QCOMPARE(window.txt_Size->text(), FormatFileSize(1234567));
         QCOMPARE(window.txt_Duration->text(), QStringLiteral("00:00:10"));
         QCOMPARE(window.txt_FrameRate->text(), QStringLiteral("25 fps"));
-        QCOMPARE(window.txt_Bitrate->text(), QStringLiteral("1200 kb"));
+        QCOMPARE(window.txt_Bitrate->text(), QStringLiteral("1200 kbit/s"));
         QCOMPARE(window.txt_FrameSize->text(), QStringLiteral("1920x1080"));
+        // No codecs known for this row: each detail reads "-".
+        for (QLineEdit* field : {window.txt_VideoCodec, window.txt_AudioCodec, window.txt_AudioFormat,
+                                 window.txt_SampleRate, window.txt_Channels})
+            QCOMPARE(field->text(), QStringLiteral("-"));
         QVERIFY(!window.Image1->pixmap().isNull());
         for (QLineEdit* field : window.findChildren<QLineEdit*>())
             QVERIFY(field->isReadOnly());
@@ -330,6 +374,63 @@ private slots:
         audio.show();
         QTest::keyClick(&audio, Qt::Key_Return);
         QVERIFY(!audio.isVisible());
+    }
+
+    // The codecs and audio details the probe wrote into the row.
+    void propertiesShowCodecsAndAudioDetails()
+    {
+        struct TCase {
+            const char* Name;
+            TProbedMedia Media;
+            const char* VideoCodec;
+            const char* AudioCodec;
+            const char* AudioFormat;
+            const char* SampleRate;
+            const char* Channels;
+        };
+        const auto media = [](const char* video, const char* audio, const char* format, int rate, int channels,
+                              const char* layout) {
+            TProbedMedia m;
+            m.VideoCodec = video;
+            m.AudioCodec = audio;
+            m.AudioFormat = format;
+            m.SampleRate = rate;
+            m.Channels = channels;
+            m.ChannelLayout = layout;
+            return m;
+        };
+        const TCase cases[] = {
+            {"video and stereo",
+             media("H.264 / AVC / MPEG-4 AVC / MPEG-4 part 10 (h264)", "AAC (Advanced Audio Coding) (aac)",
+                   "32-bit float, planar", 48000, 2, "stereo"),
+             "H.264 / AVC / MPEG-4 AVC / MPEG-4 part 10 (h264)", "AAC (Advanced Audio Coding) (aac)",
+             "32-bit float, planar", "48000 Hz", "2 (stereo)"},
+            {"audio only, 5.1", media("", "FLAC (Free Lossless Audio Codec) (flac)", "16-bit integer", 44100, 6, "5.1"),
+             "-", "FLAC (Free Lossless Audio Codec) (flac)", "16-bit integer", "44100 Hz", "6 (5.1)"},
+            {"channels without a named layout",
+             media("MPEG-4 part 2 (mpeg4)", "PCM (pcm_s16le)", "16-bit integer", 8000, 3, "3 channels"),
+             "MPEG-4 part 2 (mpeg4)", "PCM (pcm_s16le)", "16-bit integer", "8000 Hz", "3"},
+            {"video without audio", media("MPEG-4 part 2 (mpeg4)", "", "", 0, 0, ""), "MPEG-4 part 2 (mpeg4)", "-", "-",
+             "-", "-"},
+        };
+        for (const TCase& c : cases) {
+            TFileListRow row = Row(QStringLiteral("/v/clip.mp4"), QStringLiteral("25.00 fps"),
+                                   QStringLiteral("3877 kb"), QStringLiteral("640x360"));
+            row.Media = c.Media;
+            Tfrm_Properties window(nullptr);
+            window.SetRow(row);
+            QCOMPARE(window.txt_Bitrate->text(), QStringLiteral("3877 kbit/s"));
+            QCOMPARE(window.txt_VideoCodec->text(), QString::fromUtf8(c.VideoCodec));
+            QCOMPARE(window.txt_AudioCodec->text(), QString::fromUtf8(c.AudioCodec));
+            QCOMPARE(window.txt_AudioFormat->text(), QString::fromUtf8(c.AudioFormat));
+            QCOMPARE(window.txt_SampleRate->text(), QString::fromUtf8(c.SampleRate));
+            QCOMPARE(window.txt_Channels->text(), QString::fromUtf8(c.Channels));
+            if (c.Media.Channels == 2) {
+                window.show();
+                QVERIFY(QTest::qWaitForWindowExposed(&window));
+                SaveScreenshot(window, QStringLiteral("properties_codecs.png"));
+            }
+        }
     }
 
     void mainWindowCommandsOpenBothWindows()

@@ -7,6 +7,7 @@
 #include <QStyleFactory>
 
 #include "base/program_paths.h"
+#include "base/ui/product_picture.h"
 #include "app/ui/main_window.h"
 
 namespace reelsmith {
@@ -95,6 +96,7 @@ bool Darktheme1Click(Tfrm_Main& main, bool checked, const QString& themePath)
     if (themePath.isEmpty() || !ReadThemeFile(themePath, &theme))
         return false;
     UseBaseStyle();
+    EnsureProgramResources();  // the sheet's pictures
     QApplication::setPalette(ThemePalette(theme));
     qApp->setStyleSheet(theme.StyleSheet);
     main.SetColors(ThemeButtonColours(theme));

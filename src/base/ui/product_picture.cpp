@@ -7,6 +7,8 @@ static void RegisterProductResources() { Q_INIT_RESOURCE(reelsmith); }
 
 namespace reelsmith {
 
+void EnsureProgramResources() { RegisterProductResources(); }
+
 QIcon ProductIcon()
 {
     RegisterProductResources();

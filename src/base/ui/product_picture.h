@@ -7,6 +7,8 @@
 namespace reelsmith {
 
 QIcon ProductIcon();
+// Makes the built-in files (":/reelsmith/...", also the theme's pictures) reachable.
+void EnsureProgramResources();
 // The picture at a side length in device-independent pixels, sharp on the given pixel ratio.
 QPixmap ProductPicture(int side, qreal devicePixelRatio = 1.0);
 

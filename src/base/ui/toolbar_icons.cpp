@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPainter>
 #include <QStyle>
 #include <QWidget>
 
@@ -29,6 +30,28 @@ IconChoice ChoiceFor(ToolbarImage image)
     case ToolbarImage::Remove: return {{"list-remove", "edit-delete", nullptr}, QStyle::SP_TrashIcon};
     }
     return {{nullptr, nullptr, nullptr}, QStyle::SP_FileIcon};
+}
+
+// The theme's disc is pale grey and looked disabled on a light window: a red "record" dot
+// marks it as the command that writes a disc, in both themes.
+QIcon WithRecordDot(const QIcon& disc)
+{
+    QIcon icon;
+    for (const int side : {16, 24, 32, 48}) {
+        QPixmap pixmap = disc.pixmap(side, side);
+        if (pixmap.isNull())
+            continue;
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal dot = side * 0.46;
+        const QRectF place(side - dot - 0.5, side - dot - 0.5, dot, dot);
+        painter.setPen(QPen(Qt::white, qMax(1.0, side / 24.0)));
+        painter.setBrush(QColor(0xD0, 0x24, 0x24));
+        painter.drawEllipse(place);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon.isNull() ? disc : icon;
 }
 
 }  // namespace
@@ -65,10 +88,11 @@ QIcon ToolbarIcon(ToolbarImage image, const QWidget* context)
             break;
         const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
         if (!icon.isNull())
-            return icon;
+            return image == ToolbarImage::Burn ? WithRecordDot(icon) : icon;
     }
     const QStyle* style = context ? context->style() : QApplication::style();
-    return style->standardIcon(choice.fallback, nullptr, context);
+    const QIcon fallback = style->standardIcon(choice.fallback, nullptr, context);
+    return image == ToolbarImage::Burn ? WithRecordDot(fallback) : fallback;
 }
 
 int ToolbarImageSize(const QWidget* context)

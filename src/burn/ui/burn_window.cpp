@@ -40,6 +40,12 @@ QString SaveImageDialog(QWidget* parent, const QString& suggested)
                                         QStringLiteral("Disc images (*.iso)"));
 }
 
+QString OpenImageDialog(QWidget* parent, const QString& suggested)
+{
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Disc image to erase"), suggested,
+                                        QStringLiteral("Disc images (*.iso);;All files (*)"));
+}
+
 }  // namespace
 
 Tfrm_Burn::Tfrm_Burn(QWidget* owner, std::vector<TBurnRow> rows, TBurnWindowOptions options)
@@ -233,9 +239,20 @@ void Tfrm_Burn::tmr_StartTimer()
     AddLog(QString(), TLogColour::Neutral);
 }
 
+bool Tfrm_Burn::ImageRecorderChosen() const { return Burner.IsImageRecorder(cb_Device_Burn->currentIndex() + 1); }
+
 void Tfrm_Burn::cb_Device_BurnChange()
 {
     Burner.SetBurnDevice(cb_Device_Burn->currentIndex() + 1);
+    // A file is neither ejected nor written at a disc speed: both are off for the image
+    // recorder, and the user's eject choice comes back with a drive.
+    const bool image = ImageRecorderChosen();
+    if (image && chk_Eject->isEnabled())
+        m_EjectChoice = chk_Eject->isChecked();
+    chk_Eject->setChecked(image ? false : m_EjectChoice);
+    chk_Eject->setEnabled(!image);
+    cb_WriteSpeed->setEnabled(!image);
+    cb_WriteSpeed->setToolTip(image ? QStringLiteral("An image file is written at full speed.") : QString());
     cb_WriteSpeed->setUpdatesEnabled(false);
     cb_WriteSpeed->clear();
     m_Speeds = BuildSpeedList(Burner, sdk_NoDisc, &SpeedUnit);
@@ -259,6 +276,18 @@ bool Tfrm_Burn::ChooseImageFile()
     const QString suggested = folder + QLatin1Char('/') + txt_Label->text() + QStringLiteral(".iso");
     const QString path =
         m_Options.AskImagePath ? m_Options.AskImagePath(this, suggested) : SaveImageDialog(this, suggested);
+    if (path.isEmpty())
+        return false;
+    m_ImagePath = path;
+    Burner.SetImagePath(QFile::encodeName(path).toStdString());
+    return true;
+}
+
+bool Tfrm_Burn::ChooseImageToErase()
+{
+    const QString suggested = m_ImagePath.isEmpty() ? QDir::homePath() : m_ImagePath;
+    const QString path =
+        m_Options.AskImageToErase ? m_Options.AskImageToErase(this, suggested) : OpenImageDialog(this, suggested);
     if (path.isEmpty())
         return false;
     m_ImagePath = path;
@@ -327,12 +356,15 @@ void Tfrm_Burn::btn_Erase_BurnClick()
 {
     if (!Burner.Active())
         return;
-    if (Message(QMessageBox::Warning,
-                QStringLiteral(
-                    "Are you sure you want to erase the disc?\nErasing will remove all information from the disc."),
-                QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    // An image is chosen first, so that the question names the file it empties.
+    const bool image = ImageRecorderChosen();
+    if (image && !ChooseImageToErase())
         return;
-    if (!ChooseImageFile())
+    QString question =
+        QStringLiteral("Are you sure you want to erase the disc?\nErasing will remove all information from the disc.");
+    if (image)
+        question += QStringLiteral("\n\nThe image file %1 will be emptied.").arg(DisplayedFileName(m_ImagePath));
+    if (Message(QMessageBox::Warning, question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     ShowRead(1);
     if (NoUsableDisc()) {
@@ -342,6 +374,8 @@ void Tfrm_Burn::btn_Erase_BurnClick()
     Erasing = true;
     EraseError.clear();
     AddLog(Stamp() + QStringLiteral("Erasing disc..."), TLogColour::Green);
+    if (image)
+        AddLog(QStringLiteral("Image: %1").arg(DisplayedFileName(m_ImagePath)), TLogColour::Neutral);
     {
         Tfrm_Erase window(*this);
         window.bool_Done = false;

@@ -34,6 +34,8 @@ struct TBurnWindowOptions {
     QObject* Taskbar = nullptr;  // the main window's indicator (prg_Win7), or null
     // The image file for the image recorder (a save dialog by default); empty cancels.
     std::function<QString(QWidget* parent, const QString& suggested)> AskImagePath;
+    // The existing image file Erase empties (an open dialog by default); empty cancels.
+    std::function<QString(QWidget* parent, const QString& suggested)> AskImageToErase;
     // Message boxes (QMessageBox by default), so that tests can answer them.
     std::function<QMessageBox::StandardButton(QMessageBox::Icon icon, const QString& caption, const QString& text,
                                               QMessageBox::StandardButtons buttons)>
@@ -97,6 +99,8 @@ private:
     void ShowRead(int mode);
     bool NoUsableDisc() const;
     bool ChooseImageFile();
+    bool ChooseImageToErase();
+    bool ImageRecorderChosen() const;
     bool AddFiles();
     QMessageBox::StandardButton Message(QMessageBox::Icon icon, const QString& text,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
@@ -113,6 +117,7 @@ private:
     QString m_ImagePath;
     bool m_Shown = false;
     bool m_FirstLine = true;
+    bool m_EjectChoice = true;  // the user's switch, kept while the image recorder has it off
 };
 
 }  // namespace reelsmith

@@ -17,6 +17,7 @@
 #include <QShortcut>
 #include <QSlider>
 #include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTimer>
 #include <QToolButton>
 
@@ -43,6 +44,45 @@ QIcon ButtonIcon(std::initializer_list<const char*> names, QStyle::StandardPixma
             return icon;
     }
     return context->style()->standardIcon(fallback, nullptr, context);
+}
+
+enum class TStep { FirstKey, Previous, Next, LastKey };
+
+// The frame buttons' pictures, drawn in the window's text colour: the theme's arrows are pale
+// grey and looked disabled on a light window. The disabled picture uses the disabled colour.
+QPixmap StepPixmap(TStep step, int side, const QColor& colour)
+{
+    QPixmap pixmap(side, side);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    const qreal s = side;
+    const bool forward = step == TStep::Next || step == TStep::LastKey;
+    const bool key = step == TStep::FirstKey || step == TStep::LastKey;
+    // A triangle pointing the way, with a bar at its tip for the key-frame steps.
+    QPolygonF triangle;
+    if (forward)
+        triangle << QPointF(s * 0.25, s * 0.2) << QPointF(s * 0.7, s * 0.5) << QPointF(s * 0.25, s * 0.8);
+    else
+        triangle << QPointF(s * 0.75, s * 0.2) << QPointF(s * 0.3, s * 0.5) << QPointF(s * 0.75, s * 0.8);
+    painter.drawPolygon(triangle);
+    if (key)
+        painter.drawRect(QRectF(forward ? s * 0.72 : s * 0.14, s * 0.2, s * 0.14, s * 0.6));
+    return pixmap;
+}
+
+QIcon StepIcon(TStep step, const QWidget* context)
+{
+    QIcon icon;
+    const QPalette& palette = context->palette();
+    for (const int side : {16, 24, 32}) {
+        icon.addPixmap(StepPixmap(step, side, palette.color(QPalette::Active, QPalette::ButtonText)), QIcon::Normal);
+        icon.addPixmap(StepPixmap(step, side, palette.color(QPalette::Disabled, QPalette::ButtonText)),
+                       QIcon::Disabled);
+    }
+    return icon;
 }
 
 QToolButton* MakeButton(QWidget* parent, const char* name, const QString& hint)
@@ -84,6 +124,12 @@ QRect TFramePicture::PictureRect() const
     return QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
 }
 
+void TFramePicture::SetMessage(const QString& message)
+{
+    m_Message = message;
+    update();
+}
+
 void TFramePicture::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -91,6 +137,9 @@ void TFramePicture::paintEvent(QPaintEvent*)
     if (!m_Image.isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(PictureRect(), m_Image);
+    } else if (!m_Message.isEmpty()) {
+        painter.setPen(QColor(0xD0, 0xD0, 0xD0));  // on black in both themes
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, m_Message);
     }
 }
 
@@ -99,6 +148,33 @@ void TFramePicture::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
     QWidget::mouseReleaseEvent(event);
+}
+
+// ---- frame slider ----
+
+int TFrameSlider::ValueAt(int x) const
+{
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    // The handle's centre goes where the click was.
+    const int span = groove.width() - handle.width();
+    const int at = x - groove.x() - handle.width() / 2;
+    return QStyle::sliderValueFromPosition(minimum(), maximum(), at, span, option.upsideDown);
+}
+
+void TFrameSlider::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && isEnabled()) {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+        // Off the handle: jump there; the press then grabs the handle now under the pointer.
+        if (!handle.contains(event->position().toPoint()))
+            setValue(ValueAt(event->position().toPoint().x()));
+    }
+    QSlider::mousePressEvent(event);
 }
 
 // ---- Preview window ----
@@ -144,7 +220,7 @@ void Tfrm_Preview::BuildLayout()
 
     pnl_Top = new QWidget(this);
     pnl_Top->setObjectName(QStringLiteral("pnl_Top"));
-    TrackBar1 = new QSlider(Qt::Horizontal, pnl_Top);
+    TrackBar1 = new TFrameSlider(Qt::Horizontal, pnl_Top);
     TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
     TrackBar1->setTickPosition(QSlider::TicksBelow);
     TrackBar1->setSingleStep(1);
@@ -163,6 +239,13 @@ void Tfrm_Preview::BuildLayout()
     connect(btn_Previous, &QToolButton::clicked, this, &Tfrm_Preview::btn_PreviousClick);
     connect(btn_Next, &QToolButton::clicked, this, &Tfrm_Preview::btn_NextClick);
     connect(btn_Last, &QToolButton::clicked, this, &Tfrm_Preview::btn_LastClick);
+    btn_SaveFrame = MakeButton(Panel2, "btn_SaveFrame", QStringLiteral("Save Image As... (Ctrl+S)"));
+    btn_SaveFrame->setText(QStringLiteral("Save frame..."));
+    btn_SaveFrame->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    btn_SaveFrame->setEnabled(false);
+    connect(btn_SaveFrame, &QToolButton::clicked, SaveImageAs1, &QAction::trigger);
+    connect(SaveImageAs1, &QAction::changed, btn_SaveFrame,
+            [this] { btn_SaveFrame->setEnabled(SaveImageAs1->isEnabled()); });
     auto* first = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Left), this);
     auto* last = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Right), this);
     connect(first, &QShortcut::activated, this, &Tfrm_Preview::btn_FirstClick);
@@ -175,6 +258,8 @@ void Tfrm_Preview::BuildLayout()
     buttons->addSpacing(8);
     for (QToolButton* button : {btn_First, btn_Previous, btn_Next, btn_Last})
         buttons->addWidget(button);
+    buttons->addSpacing(8);
+    buttons->addWidget(btn_SaveFrame);
 
     // The slider across the strip, the time and buttons centred under it.
     auto* strip = new QVBoxLayout(pnl_Top);
@@ -193,11 +278,12 @@ void Tfrm_Preview::BuildLayout()
 void Tfrm_Preview::SetButtonImages()
 {
     const int size = logicalDpiX() > 150 ? 32 : 16;
-    btn_First->setIcon(ButtonIcon({"go-first", "media-skip-backward"}, QStyle::SP_MediaSkipBackward, this));
-    btn_Previous->setIcon(ButtonIcon({"go-previous", "media-seek-backward"}, QStyle::SP_MediaSeekBackward, this));
-    btn_Next->setIcon(ButtonIcon({"go-next", "media-seek-forward"}, QStyle::SP_MediaSeekForward, this));
-    btn_Last->setIcon(ButtonIcon({"go-last", "media-skip-forward"}, QStyle::SP_MediaSkipForward, this));
-    for (QToolButton* button : {btn_First, btn_Previous, btn_Next, btn_Last})
+    btn_First->setIcon(StepIcon(TStep::FirstKey, this));
+    btn_Previous->setIcon(StepIcon(TStep::Previous, this));
+    btn_Next->setIcon(StepIcon(TStep::Next, this));
+    btn_Last->setIcon(StepIcon(TStep::LastKey, this));
+    btn_SaveFrame->setIcon(ButtonIcon({"document-save-as", "document-save"}, QStyle::SP_DialogSaveButton, this));
+    for (QToolButton* button : {btn_First, btn_Previous, btn_Next, btn_Last, btn_SaveFrame})
         button->setIconSize(QSize(size, size));
 }
 
@@ -217,20 +303,31 @@ void Tfrm_Preview::showEvent(QShowEvent* event)
 void Tfrm_Preview::OpenFile()
 {
     tmr_Open->stop();
+    m_Opened = true;
     const bool opened = m_Session.Open(QFile::encodeName(m_SourcePath).toStdString());
     ShowState();
     if (!opened) {
         QMessageBox::critical(this, QStringLiteral("Error"), QString::fromStdString(m_Session.LastErrMsg()));
         return;
     }
-    SaveImageAs1->setEnabled(true);
+    SaveImageAs1->setEnabled(m_Session.HasVideo());
 }
 
 void Tfrm_Preview::ShowState()
 {
     lblPTS->setText(QString::fromStdString(m_Session.TimeText()));
     ShowSlider();
+    ShowControls();
     Image1->SetPicture(FrameImage(m_Session.Bitmap()));
+}
+
+void Tfrm_Preview::ShowControls()
+{
+    // Before the file is opened the buttons stay live, as the window starts.
+    const bool live = !m_Session.IsOpen() ? !m_Opened : m_Session.HasVideo();
+    for (QToolButton* button : {btn_First, btn_Previous, btn_Next, btn_Last})
+        button->setEnabled(live);
+    Image1->SetMessage(m_Session.IsOpen() && !m_Session.HasVideo() ? QStringLiteral("No video stream") : QString());
 }
 
 void Tfrm_Preview::ShowSlider()

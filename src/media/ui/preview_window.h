@@ -4,6 +4,7 @@
 // logic is TPreviewSession's; this window draws it and passes the user's actions in.
 #include <QDialog>
 #include <QImage>
+#include <QSlider>
 #include <functional>
 
 #include "media/frame_image.h"
@@ -11,7 +12,6 @@
 
 class QAction;
 class QLabel;
-class QSlider;
 class QTimer;
 class QToolButton;
 class QWidget;
@@ -25,6 +25,9 @@ public:
     using QWidget::QWidget;
     void SetPicture(const QImage& image);
     const QImage& Picture() const { return m_Image; }
+    // Drawn in place of a picture while there is none (e.g. "No video stream").
+    void SetMessage(const QString& message);
+    const QString& Message() const { return m_Message; }
     // Where the picture is drawn inside the area.
     QRect PictureRect() const;
 
@@ -37,6 +40,19 @@ protected:
 
 private:
     QImage m_Image;
+    QString m_Message;
+};
+
+// The frame slider: a click on the groove jumps to that place instead of moving a page.
+class TFrameSlider : public QSlider {
+    Q_OBJECT
+public:
+    using QSlider::QSlider;
+    // The value a click at `x` (widget coordinates) stands for.
+    int ValueAt(int x) const;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
 };
 
 class Tfrm_Preview : public QDialog {
@@ -62,8 +78,10 @@ public:
     QToolButton* btn_Previous = nullptr;
     QToolButton* btn_Next = nullptr;
     QToolButton* btn_Last = nullptr;
-    QSlider* TrackBar1 = nullptr;
+    TFrameSlider* TrackBar1 = nullptr;
     QAction* SaveImageAs1 = nullptr;
+    // The same command as SaveImageAs1, visible beside the frame buttons.
+    QToolButton* btn_SaveFrame = nullptr;
     QTimer* tmr_Open = nullptr;
 
     void btn_FirstClick();
@@ -85,11 +103,14 @@ private:
     // Shows the session's frame, time and slider.
     void ShowState();
     void ShowSlider();
+    // The buttons work only on an open file with video; without, the picture says so.
+    void ShowControls();
     bool SaveImage(const reelsmith::TImageTarget& target, QString& error) const;
 
     reelsmith::TPreviewSession m_Session;
     QString m_SourcePath;
     bool m_Shown = false;
+    bool m_Opened = false;  // the open was tried
 };
 
 // The real-size view of one frame, captioned "%dx%d @ %s"; a click, Enter or Esc closes it.

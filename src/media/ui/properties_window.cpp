@@ -11,6 +11,7 @@
 
 #include "base/qt/number_format.h"
 #include "base/ui/toolbar_icons.h"
+#include "intake/row_cells.h"
 
 namespace reelsmith {
 
@@ -55,16 +56,21 @@ Tfrm_Properties::Tfrm_Properties(QWidget* parent) : QDialog(parent)
     txt_FrameRate = AddField(grid, 5, QStringLiteral("Frame rate:"), "txt_FrameRate");
     txt_Bitrate = AddField(grid, 6, QStringLiteral("BitRate:"), "txt_Bitrate");
     txt_FrameSize = AddField(grid, 7, QStringLiteral("Frame size:"), "txt_FrameSize");
-    txt_Source = AddField(grid, 8, QStringLiteral("Source:"), "txt_Source");
-    grid->setRowStretch(9, 1);
+    txt_VideoCodec = AddField(grid, 8, QStringLiteral("Video codec:"), "txt_VideoCodec");
+    txt_AudioCodec = AddField(grid, 9, QStringLiteral("Audio codec:"), "txt_AudioCodec");
+    txt_AudioFormat = AddField(grid, 10, QStringLiteral("Audio format:"), "txt_AudioFormat");
+    txt_SampleRate = AddField(grid, 11, QStringLiteral("Sample rate:"), "txt_SampleRate");
+    txt_Channels = AddField(grid, 12, QStringLiteral("Channels:"), "txt_Channels");
+    txt_Source = AddField(grid, 13, QStringLiteral("Source:"), "txt_Source");
+    grid->setRowStretch(14, 1);
 
     btn_OK = new QPushButton(QStringLiteral("OK"), this);
     btn_OK->setObjectName(QStringLiteral("btn_OK"));
     btn_OK->setDefault(true);  // Enter; Esc closes a dialog as well
     connect(btn_OK, &QPushButton::clicked, this, &QDialog::accept);
-    grid->addWidget(btn_OK, 10, 0, 1, 2, Qt::AlignHCenter);
+    grid->addWidget(btn_OK, 15, 0, 1, 2, Qt::AlignHCenter);
 
-    resize(375, 314);
+    resize(440, 434);  // wider and taller than the design for the codec rows
 }
 
 QLineEdit* Tfrm_Properties::AddField(QGridLayout* grid, int row, const QString& caption, const char* name)
@@ -93,8 +99,13 @@ void Tfrm_Properties::SetRow(const reelsmith::TFileListRow& row)
     txt_Size->setText(reelsmith::FormatFileSize(row.cell(FileCell::SizeBytes).toLongLong()));
     txt_Duration->setText(row.cell(FileCell::DurationText));
     txt_FrameRate->setText(row.cell(FileCell::FrameRateText));
-    txt_Bitrate->setText(row.cell(FileCell::BitRateText));
+    txt_Bitrate->setText(BitRateWithUnit(row.cell(FileCell::BitRateText)));
     txt_FrameSize->setText(row.cell(FileCell::FrameSizeText));
+    txt_VideoCodec->setText(DetailText(row.Media.VideoCodec));
+    txt_AudioCodec->setText(DetailText(row.Media.AudioCodec));
+    txt_AudioFormat->setText(DetailText(row.Media.AudioFormat));
+    txt_SampleRate->setText(SampleRateText(row.Media.SampleRate));
+    txt_Channels->setText(ChannelsText(row.Media.Channels, row.Media.ChannelLayout));
     for (QLineEdit* field : findChildren<QLineEdit*>())
         field->setCursorPosition(0);  // long paths show their beginning
 }

@@ -29,6 +29,12 @@ public:
     QLineEdit* txt_Bitrate = nullptr;
     QLineEdit* txt_FrameSize = nullptr;
     QLineEdit* txt_Source = nullptr;
+    // What the probe found besides: codecs and the first audio stream.
+    QLineEdit* txt_VideoCodec = nullptr;
+    QLineEdit* txt_AudioCodec = nullptr;
+    QLineEdit* txt_AudioFormat = nullptr;
+    QLineEdit* txt_SampleRate = nullptr;
+    QLineEdit* txt_Channels = nullptr;
     QPushButton* btn_OK = nullptr;
 
 protected:
