@@ -177,7 +177,8 @@ TEST_F(AddFilesDialogTest, TypedPathsOpenFoldersAndSelectFiles)
     // In the dialog: Ctrl+L, a file path, Enter; Esc leaves the field without closing.
     Tfrm_AddFiles dialog(nullptr, host);
     dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    QApplication::setActiveWindow(&dialog);  // shortcuts need an active window, also without a window manager
     QTest::keyClick(&dialog, Qt::Key_L, Qt::ControlModifier);
     ASSERT_TRUE(dialog.txt_Location->isVisible());
     EXPECT_EQ(dialog.txt_Location->text(), addPath);
