@@ -14,6 +14,9 @@ const std::string_view kAcceptedMediaMasks =
 
 namespace {
 
+// The audio files are the last ones of the list.
+constexpr size_t kFirstAudio = 28;
+
 constexpr std::array<std::string_view, 41> kExtensions = {
     // video containers
     ".3G2",
@@ -59,6 +62,7 @@ constexpr std::array<std::string_view, 41> kExtensions = {
     ".WAV",
     ".WMA",
 };
+static_assert(kExtensions[kFirstAudio - 1] == ".WMV" && kExtensions[kFirstAudio] == ".AAC");
 
 }  // namespace
 
@@ -71,15 +75,28 @@ std::vector<std::string> AcceptedMediaMaskList()
     return masks;
 }
 
-bool HasAcceptedMediaExtension(std::string_view path)
+namespace {
+
+// The position of the name's extension in the list; the list's size when it is not there.
+size_t ExtensionPosition(std::string_view path)
 {
     const size_t slash = path.rfind('/');
     const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     const size_t dot = name.rfind('.');
     if (dot == std::string_view::npos)
-        return false;
+        return kExtensions.size();
     const std::string ext = AsciiUppered(std::string(name.substr(dot)));
-    return std::find(kExtensions.begin(), kExtensions.end(), ext) != kExtensions.end();
+    return static_cast<size_t>(std::find(kExtensions.begin(), kExtensions.end(), ext) - kExtensions.begin());
+}
+
+}  // namespace
+
+bool HasAcceptedMediaExtension(std::string_view path) { return ExtensionPosition(path) < kExtensions.size(); }
+
+bool HasAudioExtension(std::string_view path)
+{
+    const size_t position = ExtensionPosition(path);
+    return position >= kFirstAudio && position < kExtensions.size();
 }
 
 }  // namespace reelsmith

@@ -16,5 +16,7 @@ std::vector<std::string> AcceptedMediaMaskList();
 // True when the text from the last dot of the file name (dot included), upper-cased,
 // is one of the accepted extensions. Only the name after the last "/" is looked at.
 bool HasAcceptedMediaExtension(std::string_view path);
+// True when that extension is one of the audio files' (".MP3", ".WAV", ...).
+bool HasAudioExtension(std::string_view path);
 
 }  // namespace reelsmith

@@ -1,5 +1,6 @@
 #include "intake/file_list_model.h"
 
+#include <QMimeData>
 #include <algorithm>
 #include <cstdint>
 #include <numeric>
@@ -10,6 +11,9 @@
 namespace reelsmith {
 
 namespace {
+
+// Row numbers of a drag inside the list, as decimal digits separated by blanks.
+constexpr char kRowsMime[] = "application/x-reelsmith-file-rows";
 
 int Compare(int64_t second, int64_t first) { return second < first ? -1 : (second > first ? 1 : 0); }
 
@@ -75,6 +79,42 @@ QVariant TFileListModel::headerData(int section, Qt::Orientation orientation, in
     return {};
 }
 
+Qt::ItemFlags TFileListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;  // between rows only: a row is never dropped onto another
+    return QAbstractTableModel::flags(index) | Qt::ItemIsDragEnabled;
+}
+
+QStringList TFileListModel::mimeTypes() const { return {QString::fromLatin1(kRowsMime)}; }
+
+QMimeData* TFileListModel::mimeData(const QModelIndexList& indexes) const
+{
+    QStringList rows;
+    for (const QModelIndex& index : indexes)
+        if (index.isValid() && index.column() == 0)
+            rows << QString::number(index.row());
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(kRowsMime), rows.join(QLatin1Char(' ')).toLatin1());
+    return data;
+}
+
+bool TFileListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int /*column*/,
+                                  const QModelIndex& parent)
+{
+    if (!data || action != Qt::CopyAction || parent.isValid() || !data->hasFormat(QString::fromLatin1(kRowsMime)))
+        return false;
+    std::vector<int> rows;
+    for (const QByteArray& number : data->data(QString::fromLatin1(kRowsMime)).split(' ')) {
+        bool ok = false;
+        const int value = number.toInt(&ok);
+        if (ok)
+            rows.push_back(value);
+    }
+    MoveRowsTo(rows, row);
+    return !rows.empty();
+}
+
 bool TFileListModel::ContainsPath(const QString& sourcePath) const
 {
     return std::any_of(m_Rows.begin(), m_Rows.end(),
@@ -84,6 +124,8 @@ bool TFileListModel::ContainsPath(const QString& sourcePath) const
 void TFileListModel::Append(TFileListRow row)
 {
     beginInsertRows({}, Count(), Count());
+    m_Totals.SizeBytes = SaturatingAdd(m_Totals.SizeBytes, CellNumber(row, FileCell::SizeBytes));
+    m_Totals.DurationMicros = SaturatingAdd(m_Totals.DurationMicros, CellNumber(row, FileCell::DurationMicros));
     m_Rows.push_back(std::move(row));
     endInsertRows();
 }
@@ -94,6 +136,7 @@ void TFileListModel::Clear()
         return;
     beginResetModel();
     m_Rows.clear();
+    m_Totals = {};
     endResetModel();
 }
 
@@ -108,6 +151,8 @@ void TFileListModel::RemoveRows(std::vector<int> indices)
         m_Rows.erase(m_Rows.begin() + *it);
         endRemoveRows();
     }
+    // Summed again rather than subtracted: a saturated sum cannot be taken apart.
+    RecountTotals();
 }
 
 void TFileListModel::SetStatus(const QString& sourcePath, const QString& status, const QString& reason)
@@ -138,8 +183,9 @@ void TFileListModel::ClickColumn(int column)
 {
     if (column < 0 || column >= kFileColumnCount)
         return;
-    m_SortDescending = column == m_SortColumn ? !m_SortDescending : false;
+    m_SortDescending = column == m_SortColumn && !m_UserOrder ? !m_SortDescending : false;
     m_SortColumn = column;
+    m_UserOrder = false;
     Resort();
 }
 
@@ -172,15 +218,45 @@ int TFileListModel::CompareRows(const TFileListRow& a, const TFileListRow& b, in
 
 void TFileListModel::Resort()
 {
-    if (m_Rows.size() < 2)
+    if (m_Rows.size() < 2 || m_UserOrder)
         return;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> order(m_Rows.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
         return CompareRows(m_Rows[static_cast<size_t>(a)], m_Rows[static_cast<size_t>(b)], m_SortColumn,
                            m_SortDescending) < 0;
     });
+    Reorder(order);
+}
+
+void TFileListModel::MoveRowsTo(std::vector<int> rows, int destination)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.erase(std::remove_if(rows.begin(), rows.end(), [this](int row) { return row < 0 || row >= Count(); }),
+               rows.end());
+    if (rows.empty())
+        return;
+    if (destination < 0 || destination > Count())
+        destination = Count();
+    std::vector<bool> moving(m_Rows.size(), false);
+    for (int row : rows)
+        moving[static_cast<size_t>(row)] = true;
+    std::vector<int> order;
+    order.reserve(m_Rows.size());
+    for (int i = 0; i <= Count(); ++i) {
+        if (i == destination)
+            order.insert(order.end(), rows.begin(), rows.end());
+        if (i < Count() && !moving[static_cast<size_t>(i)])
+            order.push_back(i);
+    }
+    m_UserOrder = true;
+    Reorder(order);
+}
+
+void TFileListModel::Reorder(const std::vector<int>& order)
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<TFileListRow> sorted;
     sorted.reserve(m_Rows.size());
     std::vector<int> newPosition(m_Rows.size());
@@ -199,14 +275,13 @@ void TFileListModel::Resort()
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-TFileTotals TFileListModel::Totals() const
+void TFileListModel::RecountTotals()
 {
-    TFileTotals totals;
+    m_Totals = {};
     for (const TFileListRow& row : m_Rows) {
-        totals.SizeBytes = SaturatingAdd(totals.SizeBytes, CellNumber(row, FileCell::SizeBytes));
-        totals.DurationMicros = SaturatingAdd(totals.DurationMicros, CellNumber(row, FileCell::DurationMicros));
+        m_Totals.SizeBytes = SaturatingAdd(m_Totals.SizeBytes, CellNumber(row, FileCell::SizeBytes));
+        m_Totals.DurationMicros = SaturatingAdd(m_Totals.DurationMicros, CellNumber(row, FileCell::DurationMicros));
     }
-    return totals;
 }
 
 int64_t TFileListModel::SizeOf(const std::vector<int>& indices) const

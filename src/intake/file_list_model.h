@@ -28,6 +28,16 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+    // Rows are dragged within the list to set the order of the run: they carry their row
+    // numbers and are dropped between rows (never onto one). Copy is the only action, so
+    // the view never removes what it dragged: the drop itself moves the rows.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+    Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
+
     int Count() const { return static_cast<int>(m_Rows.size()); }
     const TFileListRow& Row(int index) const { return m_Rows.at(static_cast<size_t>(index)); }
     bool ContainsPath(const QString& sourcePath) const;
@@ -43,14 +53,23 @@ public:
     void SetStatus(const QString& sourcePath, const QString& status, const QString& reason);
     void ClearStatuses();
 
-    // A header click: the same column toggles the direction, another column starts ascending.
+    // Moves the rows (any order, duplicates ignored), kept in their list order, to stand
+    // before row `destination` (Count() or -1: the end). The list is then in the user's order:
+    // new rows are appended and Resort() leaves it until the next header click.
+    void MoveRowsTo(std::vector<int> rows, int destination);
+    bool UserOrder() const { return m_UserOrder; }
+
+    // A header click: the same column toggles the direction, another column starts ascending
+    // (any column, after the user has set the order).
     void ClickColumn(int column);
     // Re-sorts with the current column and direction.
     void Resort();
     int SortColumn() const { return m_SortColumn; }
     bool SortDescending() const { return m_SortDescending; }
 
-    TFileTotals Totals() const;
+    // Kept as rows come and go (after the last of a removal), so the status line can follow
+    // every row the Adding window adds.
+    TFileTotals Totals() const { return m_Totals; }
     int64_t SizeOf(const std::vector<int>& indices) const;
 
     // "Files: n (Size: s, Duration: d)" for the left status label.
@@ -64,9 +83,16 @@ public:
     static int CompareRows(const TFileListRow& a, const TFileListRow& b, int column, bool descending);
 
 private:
+    void RecountTotals();
+    // Puts the rows in the given order (order[i] is the old position of the new row i),
+    // carrying the selection and other persistent indexes along.
+    void Reorder(const std::vector<int>& order);
+
     std::vector<TFileListRow> m_Rows;
+    TFileTotals m_Totals;
     int m_SortColumn = 0;
     bool m_SortDescending = false;
+    bool m_UserOrder = false;
 };
 
 }  // namespace reelsmith

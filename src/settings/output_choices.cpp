@@ -105,4 +105,29 @@ void SelectCustomFrameSize(TOutputChoices& choices, const std::string& sizeText)
     choices.VideoFrameSize = static_cast<int>(entries.size()) - 1;
 }
 
+std::string EffectsSummary(const TEffects& effects)
+{
+    static constexpr const char* kDegrees[] = {"90 degrees", "180 degrees", "270 degrees"};
+    std::string summary;
+    const auto add = [&summary](const std::string& name) { summary += (summary.empty() ? "" : ", ") + name; };
+    if (effects.ef_VFlip)
+        add("Vertically flip");
+    if (effects.ef_HFlip)
+        add("Horizontally flip");
+    if (effects.ef_Negate)
+        add("Negate");
+    if (effects.ef_Dein)
+        add("Deinterlace");
+    // A position outside the list rotates nothing, as in the option builder.
+    if (effects.ef_Rotate && effects.ef_Degrees >= 0 && effects.ef_Degrees < 3)
+        add(std::string("Rotate ") + kDegrees[effects.ef_Degrees]);
+    return summary;
+}
+
+TEffects WithoutEffects(TEffects effects)
+{
+    effects.ef_VFlip = effects.ef_HFlip = effects.ef_Negate = effects.ef_Dein = effects.ef_Rotate = false;
+    return effects;
+}
+
 }  // namespace reelsmith

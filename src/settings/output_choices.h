@@ -20,6 +20,12 @@ struct TEffects {
     bool operator==(const TEffects&) const = default;
 };
 
+// The effects that are on, in the Effects dialog's words and order ("Negate, Rotate 180
+// degrees"); empty when none is. A set effect applies to every later run, so it is shown.
+std::string EffectsSummary(const TEffects& effects);
+// Every effect off; the rotation's degrees stay for the next time it is switched on.
+TEffects WithoutEffects(TEffects effects);
+
 struct TOutputChoices {
     // " Video settings "
     int VideoFormat = 0;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -120,9 +121,8 @@ private slots:
         QCOMPARE(ui.cb_VideoFormat->currentText(), QStringLiteral("AVI"));
         QCOMPARE(ui.cb_VideoEncoder->currentText(), QStringLiteral("MPEG4"));
         QCOMPARE(ui.cb_AudioEncoder->currentText(), QStringLiteral("MP3"));
-        for (QComboBox* list :
-             {ui.cb_VideoAspect, ui.cb_VideoFrameSize, ui.cb_VideoFrameRate, ui.cb_VideoBitrate, ui.cb_AudioFormat,
-              ui.cb_AudioSampleRate, ui.cb_AudioChannel, ui.cb_Threads})
+        for (QComboBox* list : {ui.cb_VideoAspect, ui.cb_VideoFrameSize, ui.cb_VideoFrameRate, ui.cb_VideoBitrate,
+                                ui.cb_AudioFormat, ui.cb_AudioSampleRate, ui.cb_AudioChannel, ui.cb_Threads})
             QCOMPARE(list->currentIndex(), 0);
         // What the shown profile gives when applied, not the first entry of the list.
         QCOMPARE(ui.cb_AudioBitrate->currentText(), QStringLiteral("128"));
@@ -245,6 +245,36 @@ private slots:
         QVERIFY(ui.pnl_Note->isVisible());
     }
 
+    void sourceStretchesAndDraggedRowsSetTheRunOrder()
+    {
+        Tfrm_Main window;
+        const TMainControls ui(window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto& files = window.Files();
+        for (const char* name : {"a.avi", "b.avi", "c.avi"})
+            files.Append(MakeRow(QString::fromLatin1(name), 1'000'000, 1048576));
+        QHeaderView* header = ui.lw_Files->header();
+        // Source is the last column and reaches the list's right edge.
+        QCOMPARE(header->logicalIndex(header->count() - 1), static_cast<int>(reelsmith::FileColumn::Source));
+        QCOMPARE(header->sectionViewportPosition(3) + header->sectionSize(3), ui.lw_Files->viewport()->width());
+        QVERIFY(ui.lw_Files->dragEnabled());
+
+        // A drop as the view makes it: c.avi dragged above a.avi.
+        QAbstractItemModel* shown = ui.lw_Files->model();
+        std::unique_ptr<QMimeData> drag(shown->mimeData({shown->index(2, 0)}));
+        QVERIFY(shown->canDropMimeData(drag.get(), Qt::CopyAction, 0, 0, {}));
+        QVERIFY(shown->dropMimeData(drag.get(), Qt::CopyAction, 0, 0, {}));
+        QCOMPARE(files.Row(0).Caption, QStringLiteral("c.avi"));
+        QCOMPARE(shown->index(0, 0).data().toString(), QStringLiteral("c.avi"));  // what the run takes first
+        QVERIFY(!header->isSortIndicatorShown());
+        SaveShot(window, QStringLiteral("main-user-order.png"));
+        window.HeaderClick(0);
+        QVERIFY(header->isSortIndicatorShown());
+        QVERIFY(window.SortArrowUp());
+        QCOMPARE(files.Row(0).Caption, QStringLiteral("a.avi"));
+    }
+
     void rowCommandsWithoutSelectionOnlyDisableButtons()
     {
         int previews = 0;
@@ -290,6 +320,24 @@ private slots:
         QCOMPARE(consumed, QStringList({QStringLiteral("/videos/z.avi")}));
         QVERIFY(!ui.pnl_Note->isVisible());
         QCOMPARE(ui.sts_0->text(), QStringLiteral("Files: 1 (Size: 1 MB, Duration: 00:00:05)"));
+    }
+
+    void totalsFollowTheRowsWhileTheyArrive()
+    {
+        QStringList seen;
+        TMainWindowHooks hooks;
+        hooks.AddingWindow = [&](Tfrm_Main& w) {
+            for (const char* name : {"a.avi", "b.avi", "c.avi"}) {
+                w.Files().Append(MakeRow(QString::fromLatin1(name), 2'000'000, 39936));
+                seen << reelsmith::test::Named<QLabel>(w, "sts_0")->text();
+            }
+        };
+        Tfrm_Main window({}, hooks);
+        window.AddFiles();
+        // The locale's separators do not show in numbers this small.
+        QCOMPARE(seen, QStringList({"Files: 1 (Size: 39 KB, Duration: 00:00:02)",
+                                    "Files: 2 (Size: 78 KB, Duration: 00:00:04)",
+                                    "Files: 3 (Size: 117 KB, Duration: 00:00:06)"}));
     }
 
     void firstShowStartsOneTimer_data()
@@ -477,6 +525,16 @@ private slots:
         QVERIFY(effects.ef_Rotate);
         QCOMPARE(effects.ef_Degrees, 1);
         QVERIFY(effects.ef_Negate);
+        // The effects that apply to every later run stay in sight, and one click clears them.
+        auto* shown = reelsmith::test::Named<QLabel>(window, "lbl_Effects");
+        auto* clear = reelsmith::test::Named<QToolButton>(window, "btn_ClearEffects");
+        QVERIFY(shown->isVisible());
+        QCOMPARE(shown->text(), QStringLiteral("Effects: Negate, Rotate 180 degrees"));
+        SaveShot(window, QStringLiteral("main-effects.png"));
+        QTest::mouseClick(clear, Qt::LeftButton);
+        QVERIFY(!shown->isVisible());
+        QVERIFY(window.Choices().Effects == reelsmith::WithoutEffects(effects));
+        QCOMPARE(window.Choices().Effects.ef_Degrees, 1);
 
         reelsmith::TOutputChoices choices = window.Choices();
         reelsmith::SelectCustomFrameSize(choices, "1000x500");
@@ -572,6 +630,8 @@ private slots:
         QVERIFY(kept.ef_Rotate);
         QCOMPARE(kept.ef_Degrees, 1);
         QVERIFY(!kept.ef_VFlip && !kept.ef_HFlip && !kept.ef_Negate && !kept.ef_Dein);
+        QCOMPARE(reelsmith::test::Named<QLabel>(window, "lbl_Effects")->text(),
+                 QStringLiteral("Effects: Rotate 180 degrees"));
         // The design size, cut to the screen (800x800 here) with room for the frame.
         const QSize roomy = window.screen()->availableGeometry().size().shrunkBy(reelsmith::kAssumedWindowFrame);
         QCOMPARE(window.size(), QSize(window.DefaultWidth(), window.DefaultHeight()).boundedTo(roomy));

@@ -52,6 +52,13 @@ TEST(NumberFormat, TotalSizeSwitchesToGigabytesAboveOneGiB)
     EXPECT_EQ(FormatSizeMBorGB(1073741824LL, english).toStdString(), "1,024 MB");
     EXPECT_EQ(FormatSizeMBorGB(1073741825LL, english).toStdString(), "1.00 GB");
     EXPECT_EQ(FormatSizeMBorGB(1572864, english).toStdString(), "2 MB");
+    // Below one MiB the status line says KB (or bytes) instead of "0 MB"; an empty list stays 0 MB.
+    const struct {
+        int64_t bytes;
+        const char* text;
+    } small[] = {{0, "0 MB"}, {500, "500 bytes"}, {119808, "117 KB"}, {1048575, "1,024 KB"}, {1048576, "1 MB"}};
+    for (const auto& item : small)
+        EXPECT_EQ(FormatSizeMBorGB(item.bytes, english).toStdString(), item.text) << item.bytes;
 }
 
 TEST(NumberFormat, FileSizeTakesTheLargestUnitBelowTheSize)

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QMimeData>
+#include <memory>
+
 #include "intake/file_list_model.h"
 
 using reelsmith::FileCell;
@@ -77,12 +80,53 @@ TEST_F(FileListModelTest, ResortKeepsColumnAndDirectionForNewRows)
     EXPECT_EQ(model.Row(0).Caption, QStringLiteral("huge.vob"));
 }
 
+TEST_F(FileListModelTest, DraggedRowsSetTheOrderUntilTheNextHeaderClick)
+{
+    // Start: beta, Alpha, gamma, delta (the order of appending).
+    struct TCase {
+        std::vector<int> Rows;
+        int Destination;
+        QStringList Order;
+    };
+    const TCase cases[] = {
+        {{2}, 0, {"gamma.mp4", "beta.avi", "Alpha.mkv", "delta.ts"}},
+        {{0}, 4, {"Alpha.mkv", "gamma.mp4", "delta.ts", "beta.avi"}},
+        {{0}, -1, {"Alpha.mkv", "gamma.mp4", "delta.ts", "beta.avi"}},
+        {{3, 0, 3}, 2, {"Alpha.mkv", "beta.avi", "delta.ts", "gamma.mp4"}},  // list order kept
+        {{1}, 1, {"beta.avi", "Alpha.mkv", "gamma.mp4", "delta.ts"}},        // onto itself: no change
+        {{9, -2}, 0, {"beta.avi", "Alpha.mkv", "gamma.mp4", "delta.ts"}},
+    };
+    for (const TCase& c : cases) {
+        TFileListModel moved;
+        for (int i = 0; i < model.Count(); ++i)
+            moved.Append(model.Row(i));
+        moved.MoveRowsTo(c.Rows, c.Destination);
+        EXPECT_EQ(Names(moved), c.Order) << c.Destination;
+    }
+
+    // Dropped through the view's own data, then new rows stay at the end until a header click.
+    std::unique_ptr<QMimeData> drag(model.mimeData({model.index(3, 0), model.index(3, 1), model.index(1, 0)}));
+    EXPECT_FALSE(model.dropMimeData(drag.get(), Qt::MoveAction, 0, 0, {}));
+    ASSERT_TRUE(model.dropMimeData(drag.get(), Qt::CopyAction, 0, 0, {}));
+    EXPECT_EQ(Names(model), QStringList({"Alpha.mkv", "delta.ts", "beta.avi", "gamma.mp4"}));
+    EXPECT_TRUE(model.UserOrder());
+    EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsDropEnabled);
+    EXPECT_TRUE(model.flags(model.index(0, 0)) & Qt::ItemIsDragEnabled);
+    model.Append(MakeRow(QStringLiteral("aaa.avi"), 1, 1));
+    model.Resort();
+    EXPECT_EQ(model.Row(4).Caption, QStringLiteral("aaa.avi"));
+    model.ClickColumn(0);  // the same column as before the drag: ascending again, not toggled
+    EXPECT_FALSE(model.UserOrder());
+    EXPECT_FALSE(model.SortDescending());
+    EXPECT_EQ(model.Row(0).Caption, QStringLiteral("aaa.avi"));
+}
+
 TEST_F(FileListModelTest, TotalsSkipUnknownDurations)
 {
     const auto totals = model.Totals();
     EXPECT_EQ(totals.SizeBytes, 1000);
     EXPECT_EQ(totals.DurationMicros, 60'000'000);
-    EXPECT_EQ(model.StatusText(english), QStringLiteral("Files: 4 (Size: 0 MB, Duration: 00:01:00)"));
+    EXPECT_EQ(model.StatusText(english), QStringLiteral("Files: 4 (Size: 1,000 bytes, Duration: 00:01:00)"));
 }
 
 TEST_F(FileListModelTest, RemoveTakesExactlyTheGivenRows)
@@ -93,6 +137,11 @@ TEST_F(FileListModelTest, RemoveTakesExactlyTheGivenRows)
     model.RemoveRows({0, 1});
     EXPECT_EQ(model.Count(), 0);
     EXPECT_EQ(model.StatusText(english), QStringLiteral("Files: 0 (Size: 0 MB, Duration: 00:00:00)"));
+    model.Append(MakeRow(QStringLiteral("x.avi"), 5'000'000, 119808));
+    EXPECT_EQ(model.StatusText(english), QStringLiteral("Files: 1 (Size: 117 KB, Duration: 00:00:05)"));
+    model.Clear();
+    EXPECT_EQ(model.Totals().SizeBytes, 0);
+    EXPECT_EQ(model.Totals().DurationMicros, 0);
 }
 
 TEST(FileListStatus, SizeSwitchesToGigabytesAboveOneGibibyte)

@@ -147,6 +147,13 @@ TEST(AcceptedExtensions, UpperCasedLastExtensionDecides)
     for (const auto& [path, accepted] : cases)
         EXPECT_EQ(HasAcceptedMediaExtension(path), accepted) << path;
     EXPECT_EQ(AcceptedMediaMaskList().size(), 41u);
+    // Audio files are named as audio in the Add Files dialog.
+    const std::vector<std::pair<const char*, bool>> audio = {
+        {"/v/a.mp3", true},  {"/v/a.WAV", true}, {"/v/a.wma", true},  {"/v/a.aac", true},
+        {"/v/a.wmv", false}, {"/v/a.mka", true}, {"/v/a.mkv", false}, {"/v/a.txt", false},
+    };
+    for (const auto& [path, isAudio] : audio)
+        EXPECT_EQ(HasAudioExtension(path), isAudio) << path;
     EXPECT_EQ(SplitMasks(std::string(kAcceptedMediaMasks)), AcceptedMediaMaskList());
 }
 

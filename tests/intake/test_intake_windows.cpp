@@ -3,8 +3,12 @@
 // set, the windows are also saved as pictures for a look by eye.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -18,6 +22,7 @@
 #include "intake/intake_fakes.h"
 #include "base/qt/file_name.h"
 #include "intake/ui/adding_window.h"
+#include "intake/typed_path.h"
 #include "program/program_hooks.h"
 #include "support/main_window_controls.h"
 #include "support/test_media.h"
@@ -60,6 +65,7 @@ protected:
         host.AddFiles = [this] {
             ++addFilesCalls;
             addedBatches << dropped;
+            return static_cast<int>(dropped.size()) - 1;  // one of them was in the list already
         };
     }
 
@@ -110,6 +116,8 @@ TEST_F(AddFilesDialogTest, AddSendsTheSelectedPathsAndStaysOpen)
     EXPECT_EQ(addFilesCalls, 1);
     EXPECT_EQ(addedBatches.value(0), (QStringList{addPath + "/sub", addPath + "/B.MKV"}));
     EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.lbl_Result->text(), "1 file added");
+    SaveShot(&dialog, "add_files_added");
 
     // Only ".." selected: the pending list is emptied and nothing is started.
     view->SetSelected(ItemNamed(view, "sub"), false);
@@ -123,6 +131,72 @@ TEST_F(AddFilesDialogTest, AddSendsTheSelectedPathsAndStaysOpen)
     EXPECT_FALSE(dialog.btn_Add->isEnabled());
     QTest::keyRelease(view->ActiveView(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(view->SelectedCount(), view->ItemCount());
+}
+
+TEST_F(AddFilesDialogTest, AudioFilesAreTypedAsAudio)
+{
+    for (const char* name : {"clips/song.mp3", "clips/take.WAV"})
+        Touch(folder.file(name));
+    addView = 0;  // details, with the Type column
+    Tfrm_AddFiles dialog(nullptr, host);
+    const QAbstractItemModel* items = dialog.lw_Data->ActiveView()->model();
+    for (const char* name : {"song.mp3", "take.WAV", "a.avi"}) {
+        const int row = ItemNamed(dialog.lw_Data, name);
+        ASSERT_GE(row, 0) << name;
+        const QString type = items->index(row, 2).data().toString();
+        EXPECT_TRUE(type.endsWith(QString::fromLatin1(name).endsWith("avi") ? "video" : "audio", Qt::CaseInsensitive))
+            << name << " " << type.toStdString();
+    }
+    SaveShot(&dialog, "add_files_audio_types");
+}
+
+TEST_F(AddFilesDialogTest, TypedPathsOpenFoldersAndSelectFiles)
+{
+    const QString home = QDir::homePath();
+    struct TCase {
+        QString Typed;
+        QString Folder;
+        QString FileName;
+        const char* Problem;  // how the problem starts
+    };
+    const TCase cases[] = {
+        {"sub", addPath + "/sub", "", ""},
+        {"  " + addPath + "/sub/../a.avi ", addPath, "a.avi", ""},
+        {"~", home, "", ""},
+        {"gone/x.avi", "", "", "No such folder or file: "},
+        {"notes.txt", "", "", "notes.txt is not a media file type"},
+        {"   ", "", "", "Type a folder or file path"},
+    };
+    for (const TCase& c : cases) {
+        const TTypedPath target = ResolveTypedPath(c.Typed, addPath);
+        EXPECT_EQ(target.Folder, c.Folder) << c.Typed.toStdString();
+        EXPECT_EQ(target.FileName, c.FileName) << c.Typed.toStdString();
+        EXPECT_EQ(target.Problem.left(static_cast<qsizetype>(std::strlen(c.Problem))).toStdString(), c.Problem);
+    }
+
+    // In the dialog: Ctrl+L, a file path, Enter; Esc leaves the field without closing.
+    Tfrm_AddFiles dialog(nullptr, host);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    QApplication::setActiveWindow(&dialog);  // shortcuts need an active window, also without a window manager
+    QTest::keyClick(&dialog, Qt::Key_L, Qt::ControlModifier);
+    ASSERT_TRUE(dialog.txt_Location->isVisible());
+    EXPECT_EQ(dialog.txt_Location->text(), addPath);
+    SaveShot(&dialog, "add_files_path_field");
+    dialog.txt_Location->setText(addPath + "/sub/c.mp4");
+    QTest::keyClick(dialog.txt_Location, Qt::Key_Return);
+    EXPECT_FALSE(dialog.txt_Location->isVisible());
+    EXPECT_EQ(dialog.lw_Data->CurrentFolder(), addPath + "/sub");
+    EXPECT_EQ(dialog.lw_Data->SelectedCount(), 1);
+    EXPECT_TRUE(dialog.btn_Add->isEnabled());
+    QTest::keyClick(&dialog, Qt::Key_L, Qt::ControlModifier);
+    dialog.txt_Location->setText("nowhere");
+    QTest::keyClick(dialog.txt_Location, Qt::Key_Return);
+    EXPECT_TRUE(dialog.txt_Location->isVisible());
+    EXPECT_TRUE(dialog.lbl_Result->text().startsWith("No such folder or file: "));
+    QTest::keyClick(dialog.txt_Location, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.txt_Location->isVisible());
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST_F(AddFilesDialogTest, NavigatesByFolderActivationBackspaceAndBreadcrumb)

@@ -110,4 +110,26 @@ TEST(CustomFrameSize, SelectsExistingEntriesAndReplacesOnlyTheLastSlot)
     }
 }
 
+TEST(EffectsSummary, NamesTheEffectsThatAreOnAndClearingTurnsThemAllOff)
+{
+    struct TCase {
+        TEffects Effects;
+        const char* Summary;
+    };
+    const TCase cases[] = {
+        {{}, ""},
+        {{false, false, true, false, false, 2}, "Negate"},  // degrees alone rotate nothing
+        {{true, true, true, true, true, 1},
+         "Vertically flip, Horizontally flip, Negate, Deinterlace, Rotate 180 degrees"},
+        {{false, false, false, false, true, 2}, "Rotate 270 degrees"},
+        {{false, false, false, false, true, 7}, ""},  // the builder rotates nothing for it either
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(EffectsSummary(c.Effects), c.Summary);
+        const TEffects cleared = WithoutEffects(c.Effects);
+        EXPECT_EQ(EffectsSummary(cleared), "");
+        EXPECT_EQ(cleared.ef_Degrees, c.Effects.ef_Degrees);
+    }
+}
+
 }  // namespace

@@ -21,17 +21,20 @@ QStringList DroppedPaths(const QMimeData* data)
 }  // namespace
 
 TListDropTarget::TListDropTarget(QAbstractItemView& list, std::function<void(const QStringList& paths)> onDrop)
-    : QObject(&list), m_Drop(std::move(onDrop))
+    : QObject(&list), m_List(list), m_Drop(std::move(onDrop))
 {
     setObjectName(QStringLiteral("drop_List"));
     list.setAcceptDrops(true);
     list.viewport()->setAcceptDrops(true);
-    list.setDropIndicatorShown(false);
     list.viewport()->installEventFilter(this);
 }
 
 bool TListDropTarget::eventFilter(QObject* watched, QEvent* event)
 {
+    const bool dragEvent =
+        event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop;
+    if (dragEvent && static_cast<QDropEvent*>(event)->source() == &m_List)
+        return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {

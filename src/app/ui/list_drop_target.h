@@ -1,6 +1,7 @@
 #pragma once
 // The drop target of the file list (drop_List): files and folders dragged from a file
-// manager are handed on as local paths, after the drop has finished.
+// manager are handed on as local paths, after the drop has finished. Rows dragged within the
+// list are left to the list itself, which moves them.
 #include <QObject>
 #include <QStringList>
 #include <functional>
@@ -21,6 +22,7 @@ protected:
 private:
     void drop_ListDrop(const QStringList& paths);
 
+    QAbstractItemView& m_List;
     std::function<void(const QStringList& paths)> m_Drop;
 };
 

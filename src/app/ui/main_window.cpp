@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -111,7 +112,29 @@ void Tfrm_Main::BuildLayout()
     sts_1->setObjectName(QStringLiteral("sts_1"));
     statusBar()->addWidget(sts_0);
     statusBar()->addWidget(sts_1, 1);
+    BuildEffectsPanel();
+    statusBar()->addPermanentWidget(pnl_Effects);
     statusBar()->setSizeGripEnabled(true);
+}
+
+void Tfrm_Main::BuildEffectsPanel()
+{
+    pnl_Effects = new QWidget(this);
+    pnl_Effects->setObjectName(QStringLiteral("pnl_Effects"));
+    auto* row = new QHBoxLayout(pnl_Effects);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(4);
+    lbl_Effects = new QLabel(pnl_Effects);
+    lbl_Effects->setObjectName(QStringLiteral("lbl_Effects"));
+    btn_ClearEffects = new QToolButton(pnl_Effects);
+    btn_ClearEffects->setObjectName(QStringLiteral("btn_ClearEffects"));
+    btn_ClearEffects->setText(QStringLiteral("Clear"));
+    btn_ClearEffects->setToolTip(QStringLiteral("Turn every effect off"));
+    btn_ClearEffects->setAutoRaise(true);
+    row->addWidget(lbl_Effects);
+    row->addWidget(btn_ClearEffects);
+    connect(btn_ClearEffects, &QToolButton::clicked, this, &Tfrm_Main::ClearEffects);
+    pnl_Effects->hide();
 }
 
 void Tfrm_Main::BuildNotePanel()

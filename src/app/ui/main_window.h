@@ -142,6 +142,7 @@ private:
     QWidget* BuildToolbar();
     void BuildFileList(QWidget* parent);
     void BuildNotePanel();
+    void BuildEffectsPanel();
     QWidget* BuildSettingsTabs();
     QWidget* BuildProfilesTab();
     QWidget* BuildVideoTab();
@@ -159,6 +160,9 @@ private:
     void CentreNotePanel();
     void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void EnableRowCommands(bool enabled);
+    // The effects that are on, beside the status line, with the button that clears them.
+    void ShowEffects();
+    void ClearEffects();
     void DisableRowButtons();
     int ListWidth();
 
@@ -198,6 +202,9 @@ private:
     QTabWidget* tab_Settings = nullptr;
     QLabel* sts_0 = nullptr;
     QLabel* sts_1 = nullptr;
+    QWidget* pnl_Effects = nullptr;
+    QLabel* lbl_Effects = nullptr;
+    QToolButton* btn_ClearEffects = nullptr;
     QTimer* tmr_ParamTimer = nullptr;
     QTimer* tmr_UpdateTimer = nullptr;
 

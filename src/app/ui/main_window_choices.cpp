@@ -3,6 +3,7 @@
 // for the option builders and the dialogs.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 
 #include "app/ui/main_window.h"
@@ -141,6 +142,21 @@ void Tfrm_Main::SetChoices(const reelsmith::TOutputChoices& c)
     ef_Dein = c.Effects.ef_Dein;
     ef_Rotate = c.Effects.ef_Rotate;
     ef_Degrees = c.Effects.ef_Degrees;
+    ShowEffects();
+}
+
+void Tfrm_Main::ShowEffects()
+{
+    const QString summary = QString::fromStdString(reelsmith::EffectsSummary(Choices().Effects));
+    lbl_Effects->setText(QStringLiteral("Effects: ") + summary);
+    pnl_Effects->setVisible(!summary.isEmpty());
+}
+
+void Tfrm_Main::ClearEffects()
+{
+    reelsmith::TOutputChoices choices = Choices();
+    choices.Effects = reelsmith::WithoutEffects(choices.Effects);
+    SetChoices(choices);
 }
 
 }  // namespace reelsmith

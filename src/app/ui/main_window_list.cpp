@@ -35,13 +35,29 @@ void Tfrm_Main::BuildFileList(QWidget* parent)
     QHeaderView* header = lw_Files->header();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false);
-    header->setStretchLastSection(false);
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The long Source path stands last and takes the room left of the list, so the run's
+    // short status comes before it.
+    header->moveSection(static_cast<int>(FileColumn::Status), static_cast<int>(FileColumn::Source));
+    header->setStretchLastSection(true);
+    // Rows are dragged between rows to set the order of the run (the model moves them).
+    lw_Files->setDragEnabled(true);
+    lw_Files->setDragDropMode(QAbstractItemView::DragDrop);
+    lw_Files->setDefaultDropAction(Qt::CopyAction);
+    lw_Files->setDropIndicatorShown(true);
+    lw_Files->setDragDropOverwriteMode(false);
     lw_Files->installEventFilter(this);
     connect(header, &QHeaderView::sectionClicked, this, &Tfrm_Main::HeaderClick);
     connect(lw_Files->selectionModel(), &QItemSelectionModel::selectionChanged, this, &Tfrm_Main::OnSelectionChanged);
     connect(lw_Files, &QTreeView::doubleClicked, this, [this] { Play1Click(); });
+    // The totals follow each row the Adding window appends, not only its end.
+    connect(m_Files, &QAbstractItemModel::rowsInserted, this, [this] { UpdateSize(); });
+    // Rows in the user's order are sorted by no column: no arrow until the next header click.
+    connect(m_Files, &QAbstractItemModel::layoutChanged, this, [this] {
+        if (m_Files->UserOrder())
+            lw_Files->header()->setSortIndicatorShown(false);
+    });
 }
 
 void Tfrm_Main::AcceptFileDrops()

@@ -170,11 +170,12 @@ void Tfrm_Main::RestoreDefaultSettings()
     ef_HFlip = false;
     ef_Negate = false;
     ef_Dein = false;
+    ShowEffects();
     resize(m_DefaultWidth, m_DefaultHeight);
     FitOnScreen();
-    const int listWidth = ListWidth();
-    const int widths[] = {listWidth / 4, listWidth / 5, listWidth / 4, listWidth / 4};
-    for (int i = 0; i < 4; ++i)
+    const TSettingsValues d = TSettingsValues::Defaults({m_DefaultWidth, m_DefaultHeight, ListWidth()});
+    const int widths[] = {d.Column1, d.Column2, d.Column3, d.Column4, d.Column5};
+    for (int i = 0; i < 5; ++i)
         lw_Files->header()->resizeSection(i, widths[i]);
 }
 

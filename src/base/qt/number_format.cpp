@@ -52,6 +52,9 @@ QString FormatSizeMBorGB(int64_t bytes, const QLocale& locale)
 {
     constexpr double kMiB = 1048576.0;
     constexpr double kGiB = 1073741824.0;
+    // "0 MB" for a total of a few kilobytes read as if the files were empty.
+    if (bytes > 0 && bytes < static_cast<int64_t>(kMiB))
+        return FormatFileSize(bytes, locale);
     if (bytes <= static_cast<int64_t>(kGiB))
         return FormatGrouped0(static_cast<double>(bytes) / kMiB, locale) + QStringLiteral(" MB");
     return FormatTwoDecimals(static_cast<double>(bytes) / kGiB, locale) + QStringLiteral(" GB");

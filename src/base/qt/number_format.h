@@ -18,7 +18,8 @@ QString FormatGroupedTwoDecimals(double value, const QLocale& locale = QLocale()
 // "hh:mm:ss" of whole seconds of a microsecond duration; hours are not wrapped.
 QString FormatDuration(int64_t micros);
 
-// Total size as the status line shows it: MB with "#,0" up to 1 GiB, else GB with "#.#0".
+// Total size as the status line shows it: MB with "#,0" up to 1 GiB, else GB with "#.#0";
+// below 1 MiB (and above 0) bytes or KB as FormatFileSize gives them.
 QString FormatSizeMBorGB(int64_t bytes, const QLocale& locale = QLocale());
 
 // One file's size as the Properties window shows it: bytes, KB and MB with "#,0" below

@@ -1,12 +1,18 @@
 #include "intake/ui/add_files_dialog.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "intake/accepted_extensions.h"
+#include "intake/typed_path.h"
 
 namespace reelsmith {
 
@@ -49,13 +55,26 @@ Tfrm_AddFiles::Tfrm_AddFiles(QWidget* owner, TAddFilesHost host)
     btn_Close->setObjectName(QStringLiteral("btn_Close"));
     btn_Close->setAutoDefault(false);
 
+    txt_Location = new QLineEdit(this);
+    txt_Location->setObjectName(QStringLiteral("txt_Location"));
+    txt_Location->setPlaceholderText(QStringLiteral("Type a folder or file path and press Enter"));
+    txt_Location->installEventFilter(this);
+    txt_Location->hide();
+    lbl_Result = new QLabel(this);
+    lbl_Result->setObjectName(QStringLiteral("lbl_Result"));
+    auto* typePath = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
+    connect(typePath, &QShortcut::activated, this, [this] { ShowLocation(true); });
+    connect(txt_Location, &QLineEdit::returnPressed, this, &Tfrm_AddFiles::txt_LocationEnter);
+    JamShellBreadCrumbBar1->setToolTip(QStringLiteral("Ctrl+L: type a path"));
+
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(cb_View);
-    bottom->addStretch();
+    bottom->addWidget(lbl_Result, 1);
     bottom->addWidget(btn_Add);
     bottom->addWidget(btn_Close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(JamShellBreadCrumbBar1);
+    layout->addWidget(txt_Location);
     layout->addWidget(lw_Data, 1);
     layout->addLayout(bottom);
 
@@ -116,8 +135,52 @@ void Tfrm_AddFiles::btn_AddClick()
         if (lw_Data->IsSelected(item) && lw_Data->DisplayName(item) != QLatin1String(".."))
             fHost.DroppedFiles->append(lw_Data->FullPath(item));
     }
-    if (!fHost.DroppedFiles->isEmpty() && fHost.AddFiles)
-        fHost.AddFiles();
+    if (fHost.DroppedFiles->isEmpty() || !fHost.AddFiles)
+        return;
+    const int added = fHost.AddFiles();
+    lbl_Result->setText(added == 0 ? QStringLiteral("No files added")
+                                   : QStringLiteral("%1 %2 added").arg(added).arg(added == 1 ? "file" : "files"));
+}
+
+void Tfrm_AddFiles::ShowLocation(bool typing)
+{
+    JamShellBreadCrumbBar1->setVisible(!typing);
+    txt_Location->setVisible(typing);
+    if (!typing)
+        return;
+    txt_Location->setText(lw_Data->CurrentFolder());
+    txt_Location->selectAll();
+    txt_Location->setFocus();
+}
+
+void Tfrm_AddFiles::txt_LocationEnter()
+{
+    const TTypedPath target = ResolveTypedPath(txt_Location->text(), lw_Data->CurrentFolder());
+    if (!target.Problem.isEmpty() || !lw_Data->Navigate(target.Folder)) {
+        lbl_Result->setText(target.Problem.isEmpty() ? QStringLiteral("The folder cannot be opened") : target.Problem);
+        return;
+    }
+    lbl_Result->clear();
+    for (int item = 0; !target.FileName.isEmpty() && item < lw_Data->ItemCount(); ++item)
+        if (lw_Data->DisplayName(item) == target.FileName)
+            lw_Data->SetSelected(item, true);
+    ShowLocation(false);
+    lw_Data->ActiveView()->setFocus();
+}
+
+bool Tfrm_AddFiles::eventFilter(QObject* watched, QEvent* event)
+{
+    // Esc leaves the path field; it does not close the dialog.
+    if (watched == txt_Location && (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        if (event->type() == QEvent::KeyPress) {
+            ShowLocation(false);
+            lw_Data->ActiveView()->setFocus();
+        }
+        event->accept();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void Tfrm_AddFiles::done(int result)

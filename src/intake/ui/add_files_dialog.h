@@ -10,6 +10,8 @@
 #include "intake/ui/shell_folder_view.h"
 
 class QComboBox;
+class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace reelsmith {
@@ -19,7 +21,7 @@ struct TAddFilesHost {
     QStringList* DroppedFiles = nullptr;  // the pending-paths list
     QString* str_AddPath = nullptr;       // last folder shown
     int* int_AddView = nullptr;           // last view: 0 details, 1 list, 2 icons
-    std::function<void()> AddFiles;       // shows the Adding window and returns when done
+    std::function<int()> AddFiles;        // shows the Adding window; the rows it added
 };
 
 class Tfrm_AddFiles : public QDialog {
@@ -32,6 +34,10 @@ public:
     QComboBox* cb_View = nullptr;
     QPushButton* btn_Add = nullptr;
     QPushButton* btn_Close = nullptr;
+    // Ctrl+L: a path typed in place of the breadcrumb bar (a folder opens, a file is selected).
+    QLineEdit* txt_Location = nullptr;
+    // What the last Add or typed path did ("5 files added").
+    QLabel* lbl_Result = nullptr;
 
 public slots:
     void done(int result) override;
@@ -41,7 +47,13 @@ private:
     void cb_ViewChange();
     void btn_AddClick();
     void lw_DataSelectionChanged();
+    void ShowLocation(bool typing);
+    void txt_LocationEnter();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
     TAddFilesHost fHost;
 };
 

@@ -15,7 +15,11 @@ void ShowAddFilesDialog(IIntakeHost& host)
     dialogHost.DroppedFiles = &host.PendingPaths();
     dialogHost.str_AddPath = &host.AddFilesFolder();
     dialogHost.int_AddView = &host.AddFilesView();
-    dialogHost.AddFiles = [&host] { host.AddFiles(); };
+    dialogHost.AddFiles = [&host] {
+        const int before = host.Files().Count();
+        host.AddFiles();
+        return host.Files().Count() - before;
+    };
     Tfrm_AddFiles dialog(host.Window(), std::move(dialogHost));
     dialog.exec();
 }

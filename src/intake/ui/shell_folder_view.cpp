@@ -30,15 +30,19 @@ QString SizeText(qint64 bytes)
 }
 
 // The type by extension; a media extension the database files under another kind
-// (".ts" as a translation catalogue, ".dat" as data) still reads as video.
+// (".ts" as a translation catalogue, ".dat" as data) still reads as video, or as audio for
+// the audio files ("MP3 audio", never "MP3 video").
 QString TypeName(const QFileInfo& info)
 {
     static const QMimeDatabase mimes;
     const QMimeType type = mimes.mimeTypeForFile(info, QMimeDatabase::MatchExtension);
-    if (!type.name().startsWith(QLatin1String("video/")) &&
-        reelsmith::HasAcceptedMediaExtension(info.fileName().toStdString()))
-        return info.suffix().toUpper() + QStringLiteral(" video");
-    return type.comment();
+    const std::string name = info.fileName().toStdString();
+    if (!reelsmith::HasAcceptedMediaExtension(name))
+        return type.comment();
+    const bool audio = reelsmith::HasAudioExtension(name);
+    if (type.name().startsWith(audio ? QLatin1String("audio/") : QLatin1String("video/")))
+        return type.comment();
+    return info.suffix().toUpper() + (audio ? QStringLiteral(" audio") : QStringLiteral(" video"));
 }
 
 QList<QStandardItem*> MakeRow(const QFileInfo& info, const QString& name, const QFileIconProvider& icons)
