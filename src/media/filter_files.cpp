@@ -95,7 +95,8 @@ bool ScanFilters(const std::string& text, std::vector<TFilterSpan>& spans)
     return true;
 }
 
-bool IsKeyChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("-_/.", c); }
+// strchr finds the terminator too: the end of the text is no key character.
+bool IsKeyChar(char c) { return c != '\0' && (std::isalnum(static_cast<unsigned char>(c)) || std::strchr("-_/.", c)); }
 
 // The name an option is known by: an alias ("f") gives the option it stands for.
 std::string OptionName(const AVClass* cls, const std::string& key)
@@ -156,7 +157,8 @@ std::string Escaped(const std::string& text, const char* specials)
 {
     std::string out;
     for (const char c : text) {
-        if (c == '\\' || c == '\'' || std::strchr(specials, c) || std::isspace(static_cast<unsigned char>(c)))
+        if (c == '\\' || c == '\'' || (c != '\0' && std::strchr(specials, c)) ||
+            std::isspace(static_cast<unsigned char>(c)))
             out += '\\';
         out += c;
     }
