@@ -92,6 +92,17 @@ int TBurnLibrary::Fail(TBurnError code, const std::string& detail)
     return code;
 }
 
+int TBurnLibrary::Readiness(bool needsDevice) const
+{
+    if (!m_Runtime)
+        return beNotInitialized;
+    if (JobRunning())
+        return beBusy;
+    if (needsDevice && !Current())
+        return beNoDevice;
+    return beNone;
+}
+
 int TBurnLibrary::Initialize()
 {
     if (m_Runtime)
@@ -123,10 +134,8 @@ void TBurnLibrary::DeInitialize()
 
 int TBurnLibrary::RescanDevices()
 {
-    if (!m_Runtime)
-        return beNotInitialized;
-    if (JobRunning())
-        return beBusy;
+    if (const int state = Readiness(false); state != beNone)
+        return state;
     const std::string current = Current() ? Current()->Text() : std::string();
     std::vector<std::unique_ptr<TRecorder>> devices;
     burn_drive_info* found = nullptr;
@@ -184,10 +193,8 @@ TRecorder* TBurnLibrary::Current() const
 
 int TBurnLibrary::SetBurnDevice(const std::string& deviceText)
 {
-    if (!m_Runtime)
-        return beNotInitialized;
-    if (JobRunning())
-        return beBusy;
+    if (const int state = Readiness(false); state != beNone)
+        return state;
     for (int i = 0; i < DeviceCount(); ++i)
         if (m_Devices[i]->Text() == deviceText) {
             if (i != m_Current)
@@ -205,12 +212,8 @@ std::string TBurnLibrary::BurnDeviceLetters() const
 
 int TBurnLibrary::GetMediumInformation(TMediumInfo* info)
 {
-    if (!m_Runtime)
-        return beNotInitialized;
-    if (JobRunning())
-        return beBusy;
-    if (!Current())
-        return beNoDevice;
+    if (const int state = Readiness(true); state != beNone)
+        return state;
     const std::string error = Current()->QueryMedium(info);
     return error.empty() ? beNone : Fail(beMedium, error);
 }
@@ -255,10 +258,8 @@ void TBurnLibrary::FreeStream() { m_Stream.reset(); }
 
 int TBurnLibrary::ClearAll()
 {
-    if (!m_Runtime)
-        return beNotInitialized;
-    if (JobRunning())
-        return beBusy;
+    if (const int state = Readiness(false); state != beNone)
+        return state;
     FreeStream();
     if (m_Project)
         m_Project = std::make_unique<TDataProject>();
@@ -267,10 +268,8 @@ int TBurnLibrary::ClearAll()
 
 int TBurnLibrary::CreateProject(TProjectType type)
 {
-    if (!m_Runtime)
-        return beNotInitialized;
-    if (JobRunning())
-        return beBusy;
+    if (const int state = Readiness(false); state != beNone)
+        return state;
     FreeStream();
     if (type != ptData && type != ptISOUDF) {
         m_Project.reset();
@@ -326,10 +325,8 @@ int TBurnLibrary::GetProjectSize(std::int64_t* bytes, int* files) const
 
 int TBurnLibrary::Prepare()
 {
-    if (!m_Runtime)
-        return beNotInitialized;
-    if (JobRunning())
-        return beBusy;
+    if (const int state = Readiness(false); state != beNone)
+        return state;
     if (!m_Project)
         return beNoProject;
     if (!Current())
@@ -393,12 +390,8 @@ int TBurnLibrary::Abort()
 
 int TBurnLibrary::Erase(bool fast, bool eject)
 {
-    if (!m_Runtime)
-        return beNotInitialized;
-    if (JobRunning())
-        return beBusy;
-    if (!Current())
-        return beNoDevice;
+    if (const int state = Readiness(true); state != beNone)
+        return state;
     TRecorder* recorder = Current();
     burn_drive* drive = nullptr;
     if (!recorder->ErasesItself()) {

@@ -106,6 +106,8 @@ public:
 
 private:
     int Fail(TBurnError code, const std::string& detail = {});
+    // beNotInitialized, beBusy while a job runs, beNoDevice (when one is needed), else beNone.
+    int Readiness(bool needsDevice) const;
     TRecorder* Current() const;
     void FreeStream();
     // Applies a change to the project or its settings unless a job runs; the prepared image goes.

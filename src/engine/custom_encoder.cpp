@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <thread>
 #include <type_traits>
+#include <utility>
 
 #include "base/text.h"
 #include "engine/engine_error.h"
@@ -22,6 +23,18 @@ std::string ReplaceIgnoringCase(std::string text, const std::string& from, const
         pos += to.size() - 1;
     }
     return text;
+}
+
+// A file record's option string and presets (none without a record); the record takes the
+// file's name when it names none.
+template <class TRecord>
+std::pair<std::string, std::string> OptionsOf(TRecord* options, const std::string& fileName)
+{
+    if (!options)
+        return {};
+    if (options->FileName.empty())
+        options->FileName = fileName;
+    return {options->Options, options->Presets};
 }
 
 }  // namespace
@@ -189,14 +202,9 @@ int TCustomEncoder::AddTask(const std::string& fileName, TInputOptions* options)
     };
     try {
         PrepareTask(*task);
-        std::string opts, presets;
-        if (options) {
-            if (options->FileName.empty())
-                options->FileName = fileName;
+        const auto [opts, presets] = OptionsOf(options, fileName);
+        if (options)
             task->FInputOptions.push_back(*options);
-            opts = options->Options;
-            presets = options->Presets;
-        }
         const int ret = task->AddInputFile(fileName, opts, presets);
         if (ret < 0) {
             std::lock_guard lock(FListLock);
@@ -252,15 +260,11 @@ int TCustomEncoder::SetOutput(int taskIndex, const std::string& fileName, TOutpu
     };
     try {
         PrepareTask(*task);
-        std::string opts, presets;
+        const auto [opts, presets] = OptionsOf(options, fileName);
         if (options) {
-            if (options->FileName.empty())
-                options->FileName = fileName;
             task->FOutputOptions.push_back(*options);
             task->SetVideoHookBitsPixel(options->VideoHookBitsPixel);
             ConnectHooks(*task, *options);
-            opts = options->Options;
-            presets = options->Presets;
         }
         std::string text = " " + opts + " ";
         for (const char* hook : {"AudioInputHook", "AudioOutputHook", "VideoInputHook", "VideoOutputHook",
@@ -427,10 +431,7 @@ void TCustomEncoder::Pause()
 {
     if (!FWorking || FPaused || FStepped)
         return;
-    std::lock_guard lock(FListLock);
-    for (auto& task : FFFmpegList)
-        if (task)
-            task->Pause();
+    ForEachTask([](TFFmpeg& task) { task.Pause(); });
     FPaused = true;
 }
 
@@ -438,10 +439,7 @@ void TCustomEncoder::Resume()
 {
     if (!FWorking || (!FPaused && !FStepped))
         return;
-    std::lock_guard lock(FListLock);
-    for (auto& task : FFFmpegList)
-        if (task)
-            task->Resume();
+    ForEachTask([](TFFmpeg& task) { task.Resume(); });
     FPaused = false;
     FStepped = false;
 }

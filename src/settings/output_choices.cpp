@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 namespace reelsmith {
 namespace {
@@ -42,20 +43,25 @@ TEntryList TOutputChoices::VideoFrameSizeEntries() const
 
 TOutputChoices TOutputChoices::Normalized() const
 {
+    // Positions in fixed lists; the encoder lists depend on the format.
+    static constexpr std::pair<int TOutputChoices::*, TChoiceList> kFixed[] = {
+        {&TOutputChoices::VideoFormat, TChoiceList::VideoFormat},
+        {&TOutputChoices::VideoAspect, TChoiceList::VideoAspect},
+        {&TOutputChoices::VideoFrameSize, TChoiceList::VideoFrameSize},
+        {&TOutputChoices::VideoFrameRate, TChoiceList::VideoFrameRate},
+        {&TOutputChoices::VideoBitrate, TChoiceList::VideoBitrate},
+        {&TOutputChoices::AudioFormat, TChoiceList::AudioFormat},
+        {&TOutputChoices::AudioSampleRate, TChoiceList::AudioSampleRate},
+        {&TOutputChoices::AudioChannel, TChoiceList::AudioChannel},
+        {&TOutputChoices::AudioBitrate, TChoiceList::AudioBitrate},
+        {&TOutputChoices::Threads, TChoiceList::Threads},
+        {&TOutputChoices::CPUUsage, TChoiceList::CPUUsage},
+    };
     TOutputChoices c = *this;
-    Normalize(c.VideoFormat, TChoiceList::VideoFormat);
+    for (const auto& [member, list] : kFixed)
+        Normalize(c.*member, list);
     Normalize(c.VideoEncoder, VideoEncodersOf(VideoFormat).size());
-    Normalize(c.VideoAspect, TChoiceList::VideoAspect);
-    Normalize(c.VideoFrameSize, TChoiceList::VideoFrameSize);
-    Normalize(c.VideoFrameRate, TChoiceList::VideoFrameRate);
-    Normalize(c.VideoBitrate, TChoiceList::VideoBitrate);
-    Normalize(c.AudioFormat, TChoiceList::AudioFormat);
     Normalize(c.AudioEncoder, AudioEncodersOf(VideoFormat).size());
-    Normalize(c.AudioSampleRate, TChoiceList::AudioSampleRate);
-    Normalize(c.AudioChannel, TChoiceList::AudioChannel);
-    Normalize(c.AudioBitrate, TChoiceList::AudioBitrate);
-    Normalize(c.Threads, TChoiceList::Threads);
-    Normalize(c.CPUUsage, TChoiceList::CPUUsage);
     if (!IsFrameSizeText(c.CustomFrameSize))
         c.CustomFrameSize = kDefaultCustomFrameSize;
     return c;

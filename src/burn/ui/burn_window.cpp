@@ -274,20 +274,19 @@ bool Tfrm_Burn::ChooseImageFile()
         return true;
     const QString folder = m_ImagePath.isEmpty() ? QDir::homePath() : QFileInfo(m_ImagePath).absolutePath();
     const QString suggested = folder + QLatin1Char('/') + txt_Label->text() + QStringLiteral(".iso");
-    const QString path =
-        m_Options.AskImagePath ? m_Options.AskImagePath(this, suggested) : SaveImageDialog(this, suggested);
-    if (path.isEmpty())
-        return false;
-    m_ImagePath = path;
-    Burner.SetImagePath(QFile::encodeName(path).toStdString());
-    return true;
+    return UseImagePath(m_Options.AskImagePath ? m_Options.AskImagePath(this, suggested)
+                                               : SaveImageDialog(this, suggested));
 }
 
 bool Tfrm_Burn::ChooseImageToErase()
 {
     const QString suggested = m_ImagePath.isEmpty() ? QDir::homePath() : m_ImagePath;
-    const QString path =
-        m_Options.AskImageToErase ? m_Options.AskImageToErase(this, suggested) : OpenImageDialog(this, suggested);
+    return UseImagePath(m_Options.AskImageToErase ? m_Options.AskImageToErase(this, suggested)
+                                                  : OpenImageDialog(this, suggested));
+}
+
+bool Tfrm_Burn::UseImagePath(const QString& path)
+{
     if (path.isEmpty())
         return false;
     m_ImagePath = path;

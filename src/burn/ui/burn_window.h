@@ -100,6 +100,8 @@ private:
     bool NoUsableDisc() const;
     bool ChooseImageFile();
     bool ChooseImageToErase();
+    // The image file chosen (empty: the user cancelled, false) becomes the recorder's.
+    bool UseImagePath(const QString& path);
     bool ImageRecorderChosen() const;
     bool AddFiles();
     QMessageBox::StandardButton Message(QMessageBox::Icon icon, const QString& text,

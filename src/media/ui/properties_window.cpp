@@ -10,6 +10,7 @@
 #include <QStyle>
 
 #include "base/qt/number_format.h"
+#include "base/ui/push_button.h"
 #include "base/ui/toolbar_icons.h"
 #include "intake/row_cells.h"
 
@@ -50,25 +51,35 @@ Tfrm_Properties::Tfrm_Properties(QWidget* parent) : QDialog(parent)
     line->setFrameShadow(QFrame::Sunken);
     grid->addWidget(line, 1, 0, 1, 2);
 
-    txt_Type = AddField(grid, 2, QStringLiteral("Type:"), "txt_Type");
-    txt_Size = AddField(grid, 3, QStringLiteral("Size:"), "txt_Size");
-    txt_Duration = AddField(grid, 4, QStringLiteral("Duration:"), "txt_Duration");
-    txt_FrameRate = AddField(grid, 5, QStringLiteral("Frame rate:"), "txt_FrameRate");
-    txt_Bitrate = AddField(grid, 6, QStringLiteral("BitRate:"), "txt_Bitrate");
-    txt_FrameSize = AddField(grid, 7, QStringLiteral("Frame size:"), "txt_FrameSize");
-    txt_VideoCodec = AddField(grid, 8, QStringLiteral("Video codec:"), "txt_VideoCodec");
-    txt_AudioCodec = AddField(grid, 9, QStringLiteral("Audio codec:"), "txt_AudioCodec");
-    txt_AudioFormat = AddField(grid, 10, QStringLiteral("Audio format:"), "txt_AudioFormat");
-    txt_SampleRate = AddField(grid, 11, QStringLiteral("Sample rate:"), "txt_SampleRate");
-    txt_Channels = AddField(grid, 12, QStringLiteral("Channels:"), "txt_Channels");
-    txt_Source = AddField(grid, 13, QStringLiteral("Source:"), "txt_Source");
-    grid->setRowStretch(14, 1);
+    // The rows under the name, in the order they show.
+    struct TFieldRow {
+        const char* caption;
+        const char* name;
+        QLineEdit* Tfrm_Properties::*field;
+    };
+    const TFieldRow rows[] = {
+        {"Type:", "txt_Type", &Tfrm_Properties::txt_Type},
+        {"Size:", "txt_Size", &Tfrm_Properties::txt_Size},
+        {"Duration:", "txt_Duration", &Tfrm_Properties::txt_Duration},
+        {"Frame rate:", "txt_FrameRate", &Tfrm_Properties::txt_FrameRate},
+        {"BitRate:", "txt_Bitrate", &Tfrm_Properties::txt_Bitrate},
+        {"Frame size:", "txt_FrameSize", &Tfrm_Properties::txt_FrameSize},
+        {"Video codec:", "txt_VideoCodec", &Tfrm_Properties::txt_VideoCodec},
+        {"Audio codec:", "txt_AudioCodec", &Tfrm_Properties::txt_AudioCodec},
+        {"Audio format:", "txt_AudioFormat", &Tfrm_Properties::txt_AudioFormat},
+        {"Sample rate:", "txt_SampleRate", &Tfrm_Properties::txt_SampleRate},
+        {"Channels:", "txt_Channels", &Tfrm_Properties::txt_Channels},
+        {"Source:", "txt_Source", &Tfrm_Properties::txt_Source},
+    };
+    int row = 2;
+    for (const TFieldRow& field : rows)
+        this->*field.field = AddField(grid, row++, QString::fromLatin1(field.caption), field.name);
+    grid->setRowStretch(row, 1);
 
-    btn_OK = new QPushButton(QStringLiteral("OK"), this);
-    btn_OK->setObjectName(QStringLiteral("btn_OK"));
+    btn_OK = MakePushButton(this, QStringLiteral("OK"), "btn_OK");
     btn_OK->setDefault(true);  // Enter; Esc closes a dialog as well
     connect(btn_OK, &QPushButton::clicked, this, &QDialog::accept);
-    grid->addWidget(btn_OK, 15, 0, 1, 2, Qt::AlignHCenter);
+    grid->addWidget(btn_OK, row + 1, 0, 1, 2, Qt::AlignHCenter);
 
     resize(440, 434);  // wider and taller than the design for the codec rows
 }
