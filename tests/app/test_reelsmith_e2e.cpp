@@ -116,6 +116,21 @@ private:
     TempFolder m_Folder;
 };
 
+// A shell script that starts a conversion of `source` in the background, sends it `signal`
+// once its hidden output has grown past 100 KB, and prints its exit status.
+std::string SignalWhenPartialGrows(const ProgramRun& run, const std::string& source, const char* signal)
+{
+    return run.Command({"-v", run.Out(), source, "x"}) + " >/dev/null 2>&1 & pid=$!\n" +
+           "for i in $(seq 1200); do\n"
+           "  f=$(find " +
+           ShellQuote(run.Out()) +
+           " -name '.*partial-*' -size +100k)\n"
+           "  [ -n \"$f\" ] && break; sleep 0.05\n"
+           "done\n"
+           "kill -" +
+           signal + " $pid; wait $pid; echo $?\n";
+}
+
 // The path a run's stdout says its log went to, "" when it says none.
 std::string SavedLogPath(const std::string& stdoutText)
 {
@@ -298,14 +313,7 @@ TEST(ProgramRun, SigtermInTheMiddleLeavesNoOutput)
                                          "-c:a aac -shortest");
     std::filesystem::create_directories(run.Out());
     // Started in the background; signalled once its hidden output has grown.
-    const std::string script = run.Command({"-v", run.Out(), source, "x"}) + " >/dev/null 2>&1 & pid=$!\n" +
-                               "for i in $(seq 1200); do\n"
-                               "  f=$(find " +
-                               ShellQuote(run.Out()) +
-                               " -name '.*partial-*' -size +100k)\n"
-                               "  [ -n \"$f\" ] && break; sleep 0.05\n"
-                               "done\n"
-                               "kill -TERM $pid; wait $pid; echo $?\n";
+    const std::string script = SignalWhenPartialGrows(run, source, "TERM");
     std::string status;
     RunCommand("sh -c " + ShellQuote(script), &status);
     EXPECT_EQ(status, "143\n");  // 128 + SIGTERM: ended by the signal
@@ -471,14 +479,7 @@ TEST(ProgramRun, TheNextRunRemovesWhatAKilledRunLeft)
                                          "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 5 "
                                          "-c:a aac -shortest");
     fs::create_directories(run.Out());
-    const std::string script = run.Command({"-v", run.Out(), source, "x"}) + " >/dev/null 2>&1 & pid=$!\n" +
-                               "for i in $(seq 1200); do\n"
-                               "  f=$(find " +
-                               ShellQuote(run.Out()) +
-                               " -name '.*partial-*' -size +100k)\n"
-                               "  [ -n \"$f\" ] && break; sleep 0.05\n"
-                               "done\n"
-                               "kill -KILL $pid; wait $pid; echo $?\n";
+    const std::string script = SignalWhenPartialGrows(run, source, "KILL");
     std::string status;
     RunCommand("sh -c " + ShellQuote(script), &status);
     EXPECT_EQ(status, "137\n");
