@@ -4,6 +4,7 @@
 #include "engine/engine_error.h"
 #include "engine/options/custom_ffmpeg_opt.h"
 #include "engine/options/options_context.h"
+#include "engine/pipeline/stream_setup.h"
 #include "media/ffmpeg_api.h"
 #include "media/ffmpeg_loader.h"
 #include "media/engine_log.h"
@@ -25,12 +26,7 @@ std::string EncoderProblem(const TOptionsContext& o)
 {
     for (const auto& item : o.codec_names.items) {
         const std::string& name = item.u;
-        if (name == "copy")
-            continue;
-        if (ff().avcodec_find_encoder_by_name(name.c_str()))
-            continue;
-        const AVCodecDescriptor* descriptor = ff().avcodec_descriptor_get_by_name(name.c_str());
-        if (!descriptor || !ff().avcodec_find_encoder(descriptor->id))
+        if (name != "copy" && !EncoderNamed(name))
             return StrFormat("Unknown encoder '%s'", name.c_str());
     }
     return {};

@@ -48,11 +48,7 @@ const AVCodec* ChooseEncoder(TCustomFFmpeg& task, TOptionsContext& o, AVFormatCo
         *copy = true;
         return nullptr;
     }
-    const AVCodec* enc = ff().avcodec_find_encoder_by_name(name->c_str());
-    if (!enc) {
-        if (const AVCodecDescriptor* desc = ff().avcodec_descriptor_get_by_name(name->c_str()))
-            enc = ff().avcodec_find_encoder(desc->id);
-    }
+    const AVCodec* enc = EncoderNamed(*name);
     if (!enc)
         task.Fatal(StrFormat("Unknown encoder '%s'", name->c_str()));
     if (enc->type != type)
@@ -498,6 +494,14 @@ void ConnectSourceStream(TCustomFFmpeg& task, TOutputStream& ost, AVMediaType ty
 }
 
 }  // namespace
+
+const AVCodec* EncoderNamed(const std::string& name)
+{
+    if (const AVCodec* enc = ff().avcodec_find_encoder_by_name(name.c_str()))
+        return enc;
+    const AVCodecDescriptor* descriptor = ff().avcodec_descriptor_get_by_name(name.c_str());
+    return descriptor ? ff().avcodec_find_encoder(descriptor->id) : nullptr;
+}
 
 TOutputStream& NewOutputStream(TCustomFFmpeg& task, TOptionsContext& o, AVFormatContext* oc, AVMediaType type,
                                int sourceIndex, TOutputFilter* graphOutput)
