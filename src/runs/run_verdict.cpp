@@ -44,13 +44,21 @@ QString PlainReason(const QString& message)
     static const QRegularExpression encoder(QStringLiteral("Unknown encoder '([^']*)'"));
     if (const QRegularExpressionMatch match = encoder.match(message); match.hasMatch())
         return QStringLiteral("unknown encoder '%1'").arg(match.captured(1));
+    // A -map that finds nothing names the kind of track it asked for.
+    static const QRegularExpression map(QStringLiteral("Stream map \"[^\"]*:([vas])[^\"]*\" matches no streams"));
+    if (const QRegularExpressionMatch match = map.match(message); match.hasMatch()) {
+        const QChar kind = match.captured(1).at(0);
+        return kind == QLatin1Char('a')   ? QStringLiteral("no audio track")
+               : kind == QLatin1Char('v') ? QStringLiteral("no video track")
+                                          : QStringLiteral("no subtitle track");
+    }
     struct TPlain {
         const char* Contains;
         const char* Reason;
     };
     static const TPlain kPlain[] = {
         {"does not contain any stream", "no audio track"},
-        {"Stream map", "no audio track"},
+        {"Stream map", "a stream the command maps is not in the file"},
         {"Invalid data found when processing input", "damaged or incomplete file"},
         {"as pixel format", "damaged or incomplete file"},
         {"End of file", "damaged or incomplete file"},

@@ -161,6 +161,9 @@ TEST(RunVerdict, PlainReasons)
     const std::pair<const char*, const char*> cases[] = {
         {"Applying parameters... Error! Unknown encoder 'libx26'", "unknown encoder 'libx26'"},
         {"Output file #0 does not contain any stream", "no audio track"},
+        {"Stream map \"0:a\" matches no streams.", "no audio track"},
+        {"Stream map \"0:s:1\" matches no streams.", "no subtitle track"},
+        {"Stream map \"1\" matches no streams.", "a stream the command maps is not in the file"},
         {"Loading file... Error! Invalid data found when processing input", "damaged or incomplete file"},
         {"Unable to parse option value \"-1\" as pixel format", "damaged or incomplete file"},
         {"the output \"a.mkv\" already exists", "output exists"},
