@@ -1,15 +1,8 @@
 #include "media/frame_image.h"
-#include "base/file_mode.h"
+#include "base/file_replace.h"
 #include "base/text.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <string_view>
 
 namespace reelsmith {
@@ -31,23 +24,6 @@ void PutLE(std::vector<uint8_t>& out, uint32_t value, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
         out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -111,35 +87,9 @@ std::vector<uint8_t> EncodeBmp32(const TRGBPicture& picture)
 
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string& error)
 {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind('.');
-    const std::string extension = dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
-    // Hidden, in the same folder (so the rename cannot cross file systems), extension kept;
-    // the name is shortened so that the additions cannot make it too long.
-    std::string temporary = folder + "." + name.substr(0, 100) + ".partial-XXXXXX" + extension;
-    const int fd = mkstemps(temporary.data(), static_cast<int>(extension.size()));
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    fchmod(fd, NewFileMode());
-    bool ok = WriteAll(fd, static_cast<const uint8_t*>(data), size) && fsync(fd) == 0;
-    int reason = ok ? 0 : errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        reason = errno;
-    }
-    if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
-        ok = false;
-        reason = errno;
-    }
-    if (!ok) {
-        unlink(temporary.c_str());
-        error = std::strerror(reason);
-    }
-    return ok;
+    // The one checked replacement the program's other saves use: its temporary name is never
+    // taken for a killed conversion's leftover, which the sweep of an output folder removes.
+    return ReplaceFileContents(path, std::string_view(static_cast<const char*>(data), size), &error);
 }
 
 }  // namespace reelsmith

@@ -31,8 +31,8 @@ TImageTarget ChooseImageTarget(const std::string& chosen, TImageKind fallback = 
 std::vector<uint8_t> EncodeBmp32(const TRGBPicture& picture);
 
 // Writes `data` under a hidden temporary name in the folder of `path` and renames it to
-// `path` once it is complete. On failure nothing is left behind and `error` holds the
-// system's text of the reason.
+// `path` once it is complete and synced; a replaced file keeps its permissions. On failure
+// nothing is left behind and `error` holds the system's text of the reason.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string& error);
 
 }  // namespace reelsmith
