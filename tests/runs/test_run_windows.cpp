@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -118,6 +119,23 @@ void ConvertInto(const test::TMainControls& ui, const QString& folder)
     QDir().mkpath(folder);
     ui.chk_Path->setChecked(true);
     ui.txt_Path->setText(folder);
+}
+
+// Both windows as they stand beside each other, in one picture.
+void SaveSideBySide(QWidget& left, QWidget& right, const QString& name)
+{
+    const QByteArray folder = qgetenv("REELSMITH_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        return;
+    const QPixmap a = left.grab();
+    const QPixmap b = right.grab();
+    QImage picture(a.width() + 16 + b.width(), std::max(a.height(), b.height()), QImage::Format_RGB32);
+    picture.fill(QColor(90, 90, 90));
+    QPainter painter(&picture);
+    painter.drawPixmap(0, 0, a);
+    painter.drawPixmap(a.width() + 16, 0, b);
+    painter.end();
+    picture.save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + name);
 }
 
 // The run window a main-window command opened (it does not block the command): waits for its
@@ -737,6 +755,60 @@ private slots:
         }
         if (dark)
             Darktheme1Click(themed, false, qss);
+    }
+
+    // Only with REELSMITH_SCREENSHOT_DIR: the main window, sorted during the run, beside the
+    // running run window, in either theme; and both after the run.
+    void screenshotsOfTheMainWindowBesideARun_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void screenshotsOfTheMainWindowBesideARun()
+    {
+        QFETCH(bool, dark);
+        if (qEnvironmentVariableIsEmpty("REELSMITH_SCREENSHOT_DIR"))
+            QSKIP("no screenshot folder");
+        TMainWindowHooks hooks;
+        InstallRunHooks(hooks);
+        Tfrm_Main main({}, std::move(hooks));
+        const test::TMainControls ui(main);
+        const QString theme = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        const QString folder = Path(QStringLiteral("beside-") + theme);
+        ListFiles(main, folder,
+                  {{"holiday 3 (gone).mp4", Clip()},
+                   {"holiday 1.mkv", LongClip()},
+                   {"interview.mkv", LongClip()},
+                   {"garden.mp4", Clip()}});
+        QFile::remove(folder + QStringLiteral("/holiday 3 (gone).mp4"));
+        const QString qss = DarkThemePath().isEmpty() ? QCoreApplication::applicationDirPath() +
+                                                            QStringLiteral("/../../../../resources/Dark.qss")
+                                                      : DarkThemePath();
+        // As the View menu's entry does it.
+        ui.act_Dark->setChecked(dark);
+        if (dark)
+            QVERIFY(Darktheme1Click(main, true, qss));
+        main.resize(720, 520);
+        main.move(0, 0);
+        main.show();
+        ConvertInto(ui, folder + QStringLiteral("-out"));
+        ui.act_Convert->trigger();
+        const QPointer<TRunWindow> run = main.findChild<TRunWindow*>();
+        QVERIFY(run);
+        run->resize(560, 480);
+        run->move(main.frameGeometry().right() + 8, 0);
+        QVERIFY(WaitFor([&] { return run->Run().NextFileIndex() == 1 && run->Run().LastCurrentDuration() > 0; }));
+        main.HeaderClick(0);
+        main.SelectRow(1, true);
+        SaveSideBySide(main, *run, QStringLiteral("main_beside_run_%1.png").arg(theme));
+        QVERIFY(WaitFor([&] { return run->Run().Over(); }));
+        QTest::qWait(200);
+        SaveSideBySide(main, *run, QStringLiteral("main_beside_run_after_%1.png").arg(theme));
+        if (dark)
+            Darktheme1Click(main, false, qss);
+        QVERIFY(main.close());
+        QVERIFY(WaitFor([&] { return !run; }));
     }
 
     // Only with REELSMITH_SCREENSHOT_DIR: a slow conversion shown long enough for the
