@@ -541,10 +541,20 @@ private slots:
                                                      {QStringLiteral("c gone.mp4"), QStringLiteral("failed")}};
         for (int i = 0; i < main.Files().Count(); ++i)
             QCOMPARE(main.Files().Row(i).Status, statuses.at(main.Files().Row(i).Caption));
-        // The finished run's window stays until it is closed; it goes with the main window.
+        // The finished run's window stays until it is closed. The next run closes it first:
+        // the engine's log handler is the old run's until that run is gone.
         QVERIFY(run && run->isVisible());
+        ConvertInto(ui, Path(QStringLiteral("looking-again")));
+        ui.act_Convert->trigger();
+        QVERIFY(!run);
+        const QPointer<TRunWindow> next = main.findChild<TRunWindow*>();
+        QVERIFY(next);
+        QVERIFY(main.RunGoing());
+        // It goes with the main window once it is over.
+        QVERIFY(WaitFor([&] { return next->Run().Over(); }));
+        QVERIFY(next->isVisible());
         QVERIFY(main.close());
-        QVERIFY(WaitFor([&] { return !run; }));
+        QVERIFY(WaitFor([&] { return !next; }));
     }
 
     // The main window's close during a run asks as the run window does. No: both go on. Yes:
