@@ -39,10 +39,6 @@ QObject* TMainWindowHost::TaskbarProgress() const { return m_Main.TaskbarProgres
 void TMainWindowHost::StopParamTimer() { m_Main.StopParamTimer(); }
 void TMainWindowHost::StopUpdateTimer() { m_Main.StopUpdateTimer(); }
 
-}  // namespace reelsmith
-
-namespace reelsmith {
-
 void TMainWindowHost::RunStarted(TRunWindow& window)
 {
     m_Main.BeginRun(&window, [run = QPointer<TRunWindow>(&window)] { return run && run->AskToStop(); });
