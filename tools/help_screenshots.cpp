@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTextEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -102,13 +103,23 @@ void Shoot(reelsmith::Tfrm_Main& main, const QString& samples, const QString& ou
     // The run is over at "Done."; a run that cannot start is taken as it stands after a minute.
     QElapsedTimer running;
     running.start();
-    GrabModal<reelsmith::TRunWindow>(
-        [&] { act_Convert->trigger(); }, QStringLiteral("run_window"),
-        [&](auto* w) {
-            const bool over = w->log_Main->toPlainText().contains(QStringLiteral("Done.")) || running.elapsed() > 60000;
-            return over && w->btn_Close->isEnabled();
-        },
-        [](auto* w) { w->btn_Close->click(); });
+    // The run window is not modal: Convert returns at once and the window is waited for.
+    act_Convert->trigger();
+    if (auto* run = main.findChild<reelsmith::TRunWindow*>()) {
+        QEventLoop wait;
+        QTimer poll;
+        poll.setInterval(50);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            const bool over =
+                run->log_Main->toPlainText().contains(QStringLiteral("Done.")) || running.elapsed() > 60000;
+            if (over && run->btn_Close->isEnabled())
+                wait.quit();
+        });
+        poll.start();
+        wait.exec();
+        Save(run, QStringLiteral("run_window"));
+        run->btn_Close->click();
+    }
 
     reelsmith::Tfrm_About about(&main);
     about.show();

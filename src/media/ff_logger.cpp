@@ -30,6 +30,8 @@ constinit std::mutex gCreateLock;
 std::atomic<int> gCallbackLevel{INT_MIN};
 // Set while a handler runs on this thread: waits for handlers would wait for themselves.
 thread_local bool gInHandler = false;
+// TNoLogEvents alive on this thread.
+thread_local int gNoEvents = 0;
 
 // A repeated library line is held back this long after its last repeat (at most kHoldMax).
 constexpr auto kHoldQuiet = std::chrono::milliseconds(100);
@@ -383,9 +385,10 @@ void TFFLogger::UpdateSkipping() { FSkipping = !(FActive && (FOnLog || (FLogToFi
 bool TFFLogger::Enqueue(TItem item, bool foldRepeats)
 {
     const auto now = std::chrono::steady_clock::now();
+    item.NoEvent = gNoEvents > 0;
     std::lock_guard lock(FLock);
     if (foldRepeats && FHeld && FHeld->Sender == item.Sender && FHeld->Level == item.Level &&
-        FHeld->Prefix == item.Prefix && FHeld->Text == item.Text) {
+        FHeld->Prefix == item.Prefix && FHeld->Text == item.Text && FHeld->NoEvent == item.NoEvent) {
         ++FHeld->Repeated;
         FHeldLast = now;
         return false;
@@ -512,6 +515,8 @@ void TFFLogger::RunEvents(TBatch& batch)
         gInHandler = true;
         for (size_t i = 0; i < batch.Items.size(); ++i) {
             const TItem& item = batch.Items[i];
+            if (item.NoEvent)
+                continue;
             try {
                 batch.OnLog(item.Sender, item.ThreadID, item.Level, batch.Lines[i]);
             } catch (...) {
@@ -631,5 +636,9 @@ TFFLogger& FFLogger()
     autoCreated->FAutoCreated = true;
     return *autoCreated;
 }
+
+TNoLogEvents::TNoLogEvents() { ++gNoEvents; }
+
+TNoLogEvents::~TNoLogEvents() { --gNoEvents; }
 
 }  // namespace reelsmith

@@ -105,6 +105,7 @@ private:
         std::string Prefix;  // "[class @ 0x...] " of FFmpeg contexts
         std::string Text;
         bool PrintLevel = false;
+        bool NoEvent = false;  // logged under TNoLogEvents
         int Repeated = 1;
     };
     struct TBatch;
@@ -164,5 +165,16 @@ private:
 
 // The default logger: the one that exists, or one made (and marked created automatically) on first request.
 TFFLogger& FFLogger();
+
+// While one lives on a thread, the lines logged on that thread still reach the log file but
+// raise no OnLog event. The handler is one for the process and belongs to a run; a window that
+// uses the libraries on the main thread beside it (Preview) keeps its lines out of the run's log.
+class TNoLogEvents {
+public:
+    TNoLogEvents();
+    ~TNoLogEvents();
+    TNoLogEvents(const TNoLogEvents&) = delete;
+    TNoLogEvents& operator=(const TNoLogEvents&) = delete;
+};
 
 }  // namespace reelsmith

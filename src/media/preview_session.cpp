@@ -1,11 +1,16 @@
 #include "media/preview_session.h"
 
+#include "media/ff_logger.h"
+
 namespace reelsmith {
 
 TPreviewSession::TPreviewSession(std::string libraryFolder) : FLibraryFolder(std::move(libraryFolder)) { ResetView(); }
 
+// Every step that reaches the libraries keeps its lines from the log handler, which belongs
+// to a run that may go on meanwhile.
 bool TPreviewSession::Open(const std::string& path)
 {
+    const TNoLogEvents own;
     Close();
     if (!FDecoder.AVLibLoaded() && !FDecoder.LoadAVLib(FLibraryFolder))
         return Fail();
@@ -29,6 +34,7 @@ bool TPreviewSession::Open(const std::string& path)
 
 void TPreviewSession::Close()
 {
+    const TNoLogEvents own;
     FDecoder.CloseFile();
     FOpen = false;
     FHasVideo = false;
@@ -71,13 +77,29 @@ bool TPreviewSession::ShowFrame()
     return true;
 }
 
-bool TPreviewSession::NextFrame() { return FDecoder.Decode() && ShowFrame(); }
+bool TPreviewSession::NextFrame()
+{
+    const TNoLogEvents own;
+    return FDecoder.Decode() && ShowFrame();
+}
 
-bool TPreviewSession::PreviousFrame() { return FDecoder.DecodePreviousFrame() && ShowFrame(); }
+bool TPreviewSession::PreviousFrame()
+{
+    const TNoLogEvents own;
+    return FDecoder.DecodePreviousFrame() && ShowFrame();
+}
 
-bool TPreviewSession::NextKeyFrame() { return FDecoder.DecodeNextKeyFrame() && ShowFrame(); }
+bool TPreviewSession::NextKeyFrame()
+{
+    const TNoLogEvents own;
+    return FDecoder.DecodeNextKeyFrame() && ShowFrame();
+}
 
-bool TPreviewSession::PreviousKeyFrame() { return FDecoder.DecodePreviousKeyFrame() && ShowFrame(); }
+bool TPreviewSession::PreviousKeyFrame()
+{
+    const TNoLogEvents own;
+    return FDecoder.DecodePreviousKeyFrame() && ShowFrame();
+}
 
 bool TPreviewSession::MoveSlider(int position)
 {
@@ -102,6 +124,10 @@ bool TPreviewSession::MoveSlider(int position)
     return changed;
 }
 
-bool TPreviewSession::SeekTo(int64_t target) { return FDecoder.DecodeFrameAt(target) && ShowFrame(); }
+bool TPreviewSession::SeekTo(int64_t target)
+{
+    const TNoLogEvents own;
+    return FDecoder.DecodeFrameAt(target) && ShowFrame();
+}
 
 }  // namespace reelsmith

@@ -1,6 +1,9 @@
 #include "program/main_window_host.h"
 
+#include <QPointer>
+
 #include "app/ui/main_window.h"
+#include "runs/ui/run_window.h"
 
 namespace reelsmith {
 
@@ -35,5 +38,11 @@ QColor TMainWindowHost::ButtonCaptionColour() const { return m_Main.ButtonCaptio
 QObject* TMainWindowHost::TaskbarProgress() const { return m_Main.TaskbarProgress(); }
 void TMainWindowHost::StopParamTimer() { m_Main.StopParamTimer(); }
 void TMainWindowHost::StopUpdateTimer() { m_Main.StopUpdateTimer(); }
+
+void TMainWindowHost::RunStarted(TRunWindow& window)
+{
+    m_Main.BeginRun(&window, [run = QPointer<TRunWindow>(&window)] { return run && run->AskToStop(); });
+    QObject::connect(&window.Run(), &TConversionRun::RunOver, &m_Main, &Tfrm_Main::EndRun);
+}
 
 }  // namespace reelsmith

@@ -53,6 +53,7 @@ public:
     QObject* TaskbarProgress() const override;
     void StopParamTimer() override;
     void StopUpdateTimer() override;
+    void RunStarted(TRunWindow& window) override;
 
 private:
     Tfrm_Main& m_Main;

@@ -335,6 +335,36 @@ TEST_F(FFLoggerTest, LogFileIsAppendedAndAWriteFailureTurnsItOff)
     EXPECT_FALSE(logger->LogToFile());
 }
 
+// Lines logged under TNoLogEvents reach the file but not the handler, on that thread only
+// and only while it lives.
+TEST_F(FFLoggerTest, LinesUnderNoLogEventsStayInTheFileOnly)
+{
+    test::TempFolder folder;
+    const std::string path = folder.file("engine.log");
+    TCollector collector;
+    logger->SetOnLog(collector.Handler());
+    logger->SetLogFile(path);
+    logger->SetLogToFile(true);
+    logger->Log(this, TLogLevel::llError, "before");
+    {
+        const TNoLogEvents own;
+        logger->Log(this, TLogLevel::llError, "own");
+        std::thread([this] { logger->Log(this, TLogLevel::llError, "other thread"); }).join();
+        {
+            const TNoLogEvents nested;
+            logger->Log(this, TLogLevel::llError, "nested");
+        }
+        logger->Log(this, TLogLevel::llError, "own again");
+    }
+    logger->Log(this, TLogLevel::llError, "after");
+    logger->Flush();
+    std::vector<std::string> seen;
+    for (const std::string& line : collector.Lines())
+        seen.push_back(LogLineMessage(line));
+    EXPECT_EQ(seen, (std::vector<std::string>{"[Error] before", "[Error] other thread", "[Error] after"}));
+    EXPECT_EQ(FileLines(path).size(), 6u);
+}
+
 TEST_F(FFLoggerTest, ManyThreadsLoseNothingAndKeepTheirOrder)
 {
     TWatchdog watchdog(60s);

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+#include "media/preview_session.h"
 #include "runs/run_test_support.h"
 #include "support/local_http_server.h"
 #include "support/small_disk.h"
@@ -772,6 +773,49 @@ TEST(ConversionRun, TheEngineWarningsOfADamagedSourceAreShownWithItsRow)
     EXPECT_GT(first, lines.indexOf(QString::fromStdString(folder.file("out/damaged.mkv"))));
     EXPECT_LT(first,
               std::max(lines.lastIndexOf(QStringLiteral("Success!")), lines.lastIndexOf(QStringLiteral("Error!"))));
+}
+
+// Preview decodes on the thread of the run while the run converts: its decoder's complaints
+// about a damaged file are no part of the run's log (nor of its log.txt).
+TEST(ConversionRun, APreviewBesideTheRunKeepsItsEngineLinesOutOfTheRunLog)
+{
+    TempFolder folder;
+    const std::string damaged = CopyTo(MakeMedia("run_damaged.ts",
+                                                 "-f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
+                                                 "-c:v mpeg2video -g 250 -b:v 1M"),
+                                       folder.file("preview/damaged.ts"));
+    {
+        std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
+        const auto size = std::filesystem::file_size(damaged);
+        for (std::uintmax_t at = size / 4; at < size; at += size / 8) {
+            file.seekp(static_cast<std::streamoff>(at));
+            file << std::string(3000, '\xA5');
+        }
+    }
+    TRecordingView view;
+    TConversionRun run(
+        VideoSetup({Row(CopyTo(LongClip(), folder.file("long.mkv")))}, folder.file("out"), QStringLiteral("MKV")),
+        view);
+    int previewFrames = 0;
+    QTimer driver;
+    driver.setInterval(20);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        if (!run.Encoder().Working() || run.LastCurrentDuration() <= 0)
+            return;
+        driver.stop();
+        TPreviewSession preview(std::string{});
+        ASSERT_TRUE(preview.Open(damaged)) << preview.LastErrMsg();
+        while (previewFrames < 100 && preview.NextFrame())
+            ++previewFrames;
+    });
+    driver.start();
+    ASSERT_TRUE(RunToEnd(run));
+    ASSERT_GT(previewFrames, 0);
+    EXPECT_TRUE(run.Completed());
+    for (const TLogLine& line : run.Log().Lines()) {
+        EXPECT_FALSE(line.Text.contains(QLatin1String("mpeg2video"))) << line.Text.toStdString();
+        EXPECT_FALSE(line.Text.contains(QLatin1String("mpegts"))) << line.Text.toStdString();
+    }
 }
 
 // Two sources of one name into one folder: the second output is numbered, never put to the

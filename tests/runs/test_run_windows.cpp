@@ -5,7 +5,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPointer>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -16,8 +19,10 @@
 #include <QtTest>
 #include <filesystem>
 #include <functional>
+#include <map>
 
 #include "app/ui/dark_theme.h"
+#include "app/settings_store.h"
 #include "app/ui/main_window.h"
 #include "program/program_hooks.h"
 #include "runs/ui/run_window.h"
@@ -95,6 +100,55 @@ void WhenModal(const std::function<bool(T&)>& ready, const std::function<void(T&
         }
         act(*window);
     });
+}
+
+// Lists copies of the clips under the given names, in that order.
+void ListFiles(Tfrm_Main& main, const QString& folder, const std::vector<std::pair<const char*, QString>>& files)
+{
+    for (const auto& [name, clip] : files) {
+        TFileListRow row;
+        row.Caption = QString::fromLatin1(name);
+        row.cell(FileCell::SourcePath) = CopyInto(clip, folder, row.Caption);
+        main.Files().Append(row);
+    }
+}
+
+// The " Output " tab's "Use following path" with an existing folder.
+void ConvertInto(const test::TMainControls& ui, const QString& folder)
+{
+    QDir().mkpath(folder);
+    ui.chk_Path->setChecked(true);
+    ui.txt_Path->setText(folder);
+}
+
+// Both windows as they stand beside each other, in one picture.
+void SaveSideBySide(QWidget& left, QWidget& right, const QString& name)
+{
+    const QByteArray folder = qgetenv("REELSMITH_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        return;
+    const QPixmap a = left.grab();
+    const QPixmap b = right.grab();
+    QImage picture(a.width() + 16 + b.width(), std::max(a.height(), b.height()), QImage::Format_RGB32);
+    picture.fill(QColor(90, 90, 90));
+    QPainter painter(&picture);
+    painter.drawPixmap(0, 0, a);
+    painter.drawPixmap(a.width() + 16, 0, b);
+    painter.end();
+    picture.save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + name);
+}
+
+// The run window a main-window command opened (it does not block the command): waits for its
+// end, reads it with `read`, closes it and waits until it is gone.
+QString FinishRun(const QWidget& main, const std::function<QString(TRunWindow&)>& read)
+{
+    const QPointer<TRunWindow> window = main.findChild<TRunWindow*>();
+    if (!window || !WaitFor([&] { return window->Run().Over(); }))
+        return QStringLiteral("no run window, or its run did not end");
+    const QString result = read(*window);
+    window->btn_Close->click();
+    WaitFor([&] { return !window; });
+    return result;
 }
 
 // Calls `act` once `ready` holds, from a timer: the overwrite question waits in a loop of its
@@ -376,15 +430,10 @@ private slots:
         QString caption;
         QString text;
         AnswerNextMessageBox(QMessageBox::Yes, &caption, &text);
-        QString title;
-        WhenModal<TRunWindow>([](TRunWindow& window) { return window.Run().Over(); },
-                              [&title](TRunWindow& window) {
-                                  title = window.windowTitle();
-                                  window.btn_Close->click();
-                              });
         ui.act_Convert->trigger();
         QCOMPARE(caption, QStringLiteral("Create folder"));
         QVERIFY(text.contains(QStringLiteral("does not exist")));
+        const QString title = FinishRun(main, [](TRunWindow& window) { return window.windowTitle(); });
         QCOMPARE(title, QStringLiteral("Finished with errors"));
         const QAbstractItemModel& model = *ui.lw_Files->model();
         const int status = static_cast<int>(FileColumn::Status);
@@ -394,6 +443,168 @@ private slots:
         QCOMPARE(model.index(1, status).data(Qt::ToolTipRole).toString(),
                  QStringLiteral("the source is gone (deleted or moved during the run)"));
         SaveScreenshot(main, QStringLiteral("main_window_status.png"));
+    }
+
+    // While a run goes on the main window can be looked at: the list sorts, Preview and
+    // Properties open; what would change the run is disabled and is as before once it is over.
+    // The status column follows the files, not their places, after a sort in the middle.
+    void mainWindowStaysUsableForLookingDuringARun()
+    {
+        TMainWindowHooks hooks;
+        InstallRunHooks(hooks);
+        InstallMediaHooks(hooks);
+        Tfrm_Main main({}, std::move(hooks));
+        const test::TMainControls ui(main);
+        // In the run's order: one that fails at once, the long one, a short one.
+        ListFiles(main, Path(QStringLiteral("looking")),
+                  {{"c gone.mp4", Clip()}, {"b long.mkv", LongClip()}, {"a short.mp4", Clip()}});
+        QFile::remove(Path(QStringLiteral("looking/c gone.mp4")));
+        main.show();
+        ConvertInto(ui, Path(QStringLiteral("looking-out")));
+        main.SelectRow(1, true);
+
+        struct TControl {
+            const char* Name;
+            QAction* Action;
+            QWidget* Widget;
+            bool UsableDuringRun;
+        };
+        const std::vector<TControl> controls = {
+            {"Convert", ui.act_Convert, ui.btn_Convert, false},
+            {"FFMpeg command", ui.act_Command, ui.btn_Command, false},
+            {"Extract audio", ui.act_Extract, ui.btn_Extract, false},
+            {"Burn", ui.act_Burn, ui.btn_Burn, false},
+            {"Add files", ui.act_AddFiles, ui.btn_Add, false},
+            {"Paste", ui.act_Paste, ui.btn_Paste, false},
+            {"Remove", ui.act_Remove, ui.btn_Remove, false},
+            {"New", ui.act_New, nullptr, false},
+            {"Open list", ui.act_Open, nullptr, false},
+            {"Defaults", ui.act_Defaults, nullptr, false},
+            {"Effects", ui.act_Effects, nullptr, false},
+            {"Dark theme", ui.act_Dark, nullptr, false},
+            {"profile", nullptr, ui.cb_Type, false},
+            {"video format", nullptr, ui.cb_VideoFormat, false},
+            {"output folder", nullptr, ui.txt_Path, false},
+            {"Preview", ui.act_Preview, ui.btn_Play, true},
+            {"Properties", ui.act_Properties, ui.btn_Properties, true},
+            {"Play", ui.act_Play, nullptr, true},
+            {"Save list", ui.act_Save, nullptr, true},
+            {"Select all", ui.act_SelectAll, nullptr, true},
+            {"Help", ui.act_Help, nullptr, true},
+            {"About", ui.act_About, nullptr, true},
+            {"Exit", ui.act_Exit, nullptr, true},
+            {"list", nullptr, ui.lw_Files, true},
+            {"settings tabs", nullptr, ui.tab_Settings, true},
+        };
+        const auto enabled = [](const TControl& c) {
+            return (!c.Action || c.Action->isEnabled()) && (!c.Widget || c.Widget->isEnabled());
+        };
+        std::vector<bool> before;
+        for (const TControl& c : controls)
+            before.push_back(enabled(c));
+
+        ui.act_Convert->trigger();
+        const QPointer<TRunWindow> run = main.findChild<TRunWindow*>();
+        QVERIFY(run);
+        QVERIFY(!run->isModal());
+        QVERIFY(WaitFor([&] { return run->Run().NextFileIndex() == 1 && run->Run().Encoder().Working(); }));
+        for (const TControl& c : controls)
+            QVERIFY2(enabled(c) == c.UsableDuringRun, c.Name);
+        // A refused drop or Add says why in the status bar.
+        main.btn_AddClick();
+        QVERIFY(main.statusBar()->currentMessage().contains(QStringLiteral("A run is going on")));
+        QCOMPARE(main.Files().Count(), 3);
+
+        // Sorted by name while "b long" converts: "a short" is converted after it, in another place.
+        main.HeaderClick(0);
+        if (!main.SortArrowUp())
+            main.HeaderClick(0);
+        QCOMPARE(main.Files().Row(0).Caption, QStringLiteral("a short.mp4"));
+        const std::pair<QAction*, const char*> looks[] = {{ui.act_Properties, "reelsmith::Tfrm_Properties"},
+                                                          {ui.act_Preview, "reelsmith::Tfrm_Preview"}};
+        for (const auto& [look, windowClass] : looks) {
+            QString opened;
+            WhenModal<QDialog>([](QDialog&) { return true; },
+                               [&opened](QDialog& window) {
+                                   opened = QString::fromLatin1(window.metaObject()->className());
+                                   window.close();
+                               });
+            look->trigger();
+            QCOMPARE(opened, QString::fromLatin1(windowClass));
+        }
+
+        QVERIFY(WaitFor([&] { return run->Run().Over(); }));
+        for (size_t i = 0; i < controls.size(); ++i)
+            QVERIFY2(enabled(controls[i]) == before[i], controls[i].Name);
+        const std::map<QString, QString> statuses = {{QStringLiteral("a short.mp4"), QStringLiteral("converted")},
+                                                     {QStringLiteral("b long.mkv"), QStringLiteral("converted")},
+                                                     {QStringLiteral("c gone.mp4"), QStringLiteral("failed")}};
+        for (int i = 0; i < main.Files().Count(); ++i)
+            QCOMPARE(main.Files().Row(i).Status, statuses.at(main.Files().Row(i).Caption));
+        // The finished run's window stays until it is closed. The next run closes it first:
+        // the engine's log handler is the old run's until that run is gone.
+        QVERIFY(run && run->isVisible());
+        ConvertInto(ui, Path(QStringLiteral("looking-again")));
+        ui.act_Convert->trigger();
+        QVERIFY(!run);
+        const QPointer<TRunWindow> next = main.findChild<TRunWindow*>();
+        QVERIFY(next);
+        QVERIFY(main.RunGoing());
+        // It goes with the main window once it is over.
+        QVERIFY(WaitFor([&] { return next->Run().Over(); }));
+        QVERIFY(next->isVisible());
+        QVERIFY(main.close());
+        QVERIFY(WaitFor([&] { return !next; }));
+    }
+
+    // The main window's close during a run asks as the run window does. No: both go on. Yes:
+    // the run stops, no output is left under its name, and both windows close once it is
+    // over; the settings are saved as on any close.
+    void closingTheMainWindowDuringARunAsks_data()
+    {
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("no") << false;
+        QTest::newRow("yes") << true;
+    }
+    void closingTheMainWindowDuringARunAsks()
+    {
+        QFETCH(bool, stop);
+        TMainWindowHooks hooks;
+        InstallRunHooks(hooks);
+        Tfrm_Main main({}, std::move(hooks));
+        const test::TMainControls ui(main);
+        const QString out = Path(stop ? QStringLiteral("close-main-yes") : QStringLiteral("close-main-no"));
+        ListFiles(main, Path(QStringLiteral("close-main")), {{"long.mkv", LongClip()}});
+        main.show();
+        ConvertInto(ui, out);
+        ui.act_Convert->trigger();
+        const QPointer<TRunWindow> run = main.findChild<TRunWindow*>();
+        QVERIFY(run);
+        QVERIFY(WaitFor([&] { return run->btn_Stop->isEnabled() && run->Run().Encoder().Working(); }));
+        const QString settings = QString::fromStdString(SettingsFilePath());
+        QFile::remove(settings);
+
+        QString caption;
+        QString text;
+        AnswerNextMessageBox(stop ? QMessageBox::Yes : QMessageBox::No, &caption, &text);
+        QVERIFY(!main.close());
+        QCOMPARE(text, QStringLiteral("Stop the run?"));
+        QCOMPARE(caption, QStringLiteral("Stop"));
+        if (!stop) {
+            QVERIFY(main.isVisible());
+            QVERIFY(run->isVisible());
+            QVERIFY(!run->Run().Cancelled());
+            QVERIFY(!QFileInfo::exists(settings));
+            QVERIFY(WaitFor([&] { return run->Run().Over(); }));
+            QVERIFY(main.close());  // nothing to ask once the run is over
+        } else {
+            QVERIFY(run->Run().Cancelled());
+            QVERIFY(WaitFor([&] { return !main.isVisible(); }));
+        }
+        QVERIFY(WaitFor([&] { return !run; }));
+        QVERIFY(QFileInfo::exists(settings));
+        // Stopped: neither the output nor its part in the making is left.
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), stop ? QStringList() : QStringList{"long.avi"});
     }
 
     void taskbarShowsTheFileAndIsHiddenAtClose()
@@ -447,14 +658,12 @@ private slots:
                                     dialog.cb_VideoFormat->setCurrentIndex(mkv);
                                     (accept ? dialog.btn_OK : dialog.btn_Cancel)->click();
                                 });
+        ui.act_Command->trigger();
+        QCOMPARE(main.findChild<TRunWindow*>() != nullptr, accept);
         QString log;
         if (accept)
-            WhenModal<TRunWindow>([](TRunWindow& window) { return window.Run().Over(); },
-                                  [&log](TRunWindow& window) {
-                                      log = window.Run().Log().PlainLines().join(QLatin1Char('\n'));
-                                      window.btn_Close->click();
-                                  });
-        ui.act_Command->trigger();
+            log = FinishRun(main,
+                            [](TRunWindow& window) { return window.Run().Log().PlainLines().join(QLatin1Char('\n')); });
         QCOMPARE(QFileInfo::exists(out + QStringLiteral("/a.mkv")), accept);
         if (accept) {
             QVERIFY(log.contains(QStringLiteral("Parameters ") + command));
@@ -556,6 +765,60 @@ private slots:
         }
         if (dark)
             Darktheme1Click(themed, false, qss);
+    }
+
+    // Only with REELSMITH_SCREENSHOT_DIR: the main window, sorted during the run, beside the
+    // running run window, in either theme; and both after the run.
+    void screenshotsOfTheMainWindowBesideARun_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void screenshotsOfTheMainWindowBesideARun()
+    {
+        QFETCH(bool, dark);
+        if (qEnvironmentVariableIsEmpty("REELSMITH_SCREENSHOT_DIR"))
+            QSKIP("no screenshot folder");
+        TMainWindowHooks hooks;
+        InstallRunHooks(hooks);
+        Tfrm_Main main({}, std::move(hooks));
+        const test::TMainControls ui(main);
+        const QString theme = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        const QString folder = Path(QStringLiteral("beside-") + theme);
+        ListFiles(main, folder,
+                  {{"holiday 3 (gone).mp4", Clip()},
+                   {"holiday 1.mkv", LongClip()},
+                   {"interview.mkv", LongClip()},
+                   {"garden.mp4", Clip()}});
+        QFile::remove(folder + QStringLiteral("/holiday 3 (gone).mp4"));
+        const QString qss = DarkThemePath().isEmpty() ? QCoreApplication::applicationDirPath() +
+                                                            QStringLiteral("/../../../../resources/Dark.qss")
+                                                      : DarkThemePath();
+        // As the View menu's entry does it.
+        ui.act_Dark->setChecked(dark);
+        if (dark)
+            QVERIFY(Darktheme1Click(main, true, qss));
+        main.resize(720, 520);
+        main.move(0, 0);
+        main.show();
+        ConvertInto(ui, folder + QStringLiteral("-out"));
+        ui.act_Convert->trigger();
+        const QPointer<TRunWindow> run = main.findChild<TRunWindow*>();
+        QVERIFY(run);
+        run->resize(560, 480);
+        run->move(main.frameGeometry().right() + 8, 0);
+        QVERIFY(WaitFor([&] { return run->Run().NextFileIndex() == 1 && run->Run().LastCurrentDuration() > 0; }));
+        main.HeaderClick(0);
+        main.SelectRow(1, true);
+        SaveSideBySide(main, *run, QStringLiteral("main_beside_run_%1.png").arg(theme));
+        QVERIFY(WaitFor([&] { return run->Run().Over(); }));
+        QTest::qWait(200);
+        SaveSideBySide(main, *run, QStringLiteral("main_beside_run_after_%1.png").arg(theme));
+        if (dark)
+            Darktheme1Click(main, false, qss);
+        QVERIFY(main.close());
+        QVERIFY(WaitFor([&] { return !run; }));
     }
 
     // Only with REELSMITH_SCREENSHOT_DIR: a slow conversion shown long enough for the

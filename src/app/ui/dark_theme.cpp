@@ -51,12 +51,16 @@ void UseBaseStyle()
 
 QString ButtonSheet(const TButtonColours& c)
 {
+    // A disabled caption (Convert while a run goes on) halfway between the caption and the face.
+    const QColor disabled((c.Caption.red() + c.Face.red()) / 2, (c.Caption.green() + c.Face.green()) / 2,
+                          (c.Caption.blue() + c.Face.blue()) / 2);
     return QStringLiteral(
                "QToolButton { color: %1; background-color: transparent; border: 1px solid transparent;"
                " border-radius: 3px; padding: 0px; }"
                "QToolButton:hover { background-color: %2; border-color: %3; }"
-               "QToolButton:pressed { background-color: %4; border-color: %3; }")
-        .arg(c.Caption.name(), c.Face.name(), c.Frame.name(), c.PressedFace.name());
+               "QToolButton:pressed { background-color: %4; border-color: %3; }"
+               "QToolButton:disabled { color: %5; }")
+        .arg(c.Caption.name(), c.Face.name(), c.Frame.name(), c.PressedFace.name(), disabled.name());
 }
 
 TButtonColours DesignButtonColours()

@@ -1,11 +1,11 @@
 #include "app/ui/main_window.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QStatusBar>
@@ -210,14 +210,6 @@ void Tfrm_Main::FirstShow()
         tmr_ParamTimer->start();
     else if (act_Update->isChecked())
         tmr_UpdateTimer->start();
-}
-
-void Tfrm_Main::closeEvent(QCloseEvent* event)
-{
-    // Freed at most once, also when a second close follows a failed save.
-    prg_Win7.reset();
-    SaveSettings();
-    event->accept();
 }
 
 void Tfrm_Main::StopParamTimer() { tmr_ParamTimer->stop(); }

@@ -2,10 +2,13 @@
 // The program's one main window: toolbar, file list, settings tabs and status line.
 // Its implementation is split by topic: layout (main_window.cpp), commands and menus
 // (main_window_commands.cpp), the file list (main_window_list.cpp), the settings tabs
-// (main_window_tabs.cpp) and the settings file (main_window_settings.cpp).
+// (main_window_tabs.cpp), the settings file (main_window_settings.cpp) and a run going on
+// beside the window (main_window_run.cpp).
 #include <QColor>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -131,6 +134,16 @@ public:
     int DefaultWidth() const { return m_DefaultWidth; }
     int DefaultHeight() const { return m_DefaultHeight; }
 
+    // A run goes on in runWindow, which does not block this one: until EndRun() the commands
+    // that would change the list it walks or the settings it uses, or start another run or a
+    // burn, are disabled; looking (selecting, sorting, Preview, Properties, help) stays.
+    // Closing this window meanwhile calls askToStop ("Stop the run?"): true when the user wants
+    // the run stopped; this window and the run's then close once the run is over.
+    void BeginRun(QWidget* runWindow, std::function<bool()> askToStop);
+    // The run is over: the commands are as they were before it.
+    void EndRun();
+    bool RunGoing() const { return m_RunGoing; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -165,6 +178,9 @@ private:
     void ClearEffects();
     void DisableRowButtons();
     int ListWidth();
+    void LockForRun(bool locked);
+    // During a run: says in the status bar why the list cannot change now, and returns true.
+    bool RefusedDuringRun();
 
     // The pending-paths list every intake path fills before AddFiles().
     QStringList DroppedFiles;
@@ -266,6 +282,14 @@ private:
     reelsmith::TFileListModel* m_Files = nullptr;
     int m_DefaultWidth = 0;
     int m_DefaultHeight = 0;
+
+    // The run beside the window and the commands it holds back, with their states before it.
+    QPointer<QWidget> m_RunWindow;
+    std::function<bool()> m_AskToStopRun;
+    bool m_RunGoing = false;
+    bool m_CloseAfterRun = false;
+    std::vector<std::pair<QPointer<QAction>, bool>> m_LockedActions;
+    std::vector<std::pair<QPointer<QWidget>, bool>> m_LockedWidgets;
 };
 
 }  // namespace reelsmith

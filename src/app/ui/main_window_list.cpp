@@ -63,6 +63,8 @@ void Tfrm_Main::BuildFileList(QWidget* parent)
 void Tfrm_Main::AcceptFileDrops()
 {
     new reelsmith::TListDropTarget(*lw_Files, [this](const QStringList& paths) {
+        if (RefusedDuringRun())
+            return;
         DroppedFiles = paths;
         AddFiles();
     });
@@ -103,10 +105,13 @@ void Tfrm_Main::SelectRow(int row, bool selected)
 
 void Tfrm_Main::EnableRowCommands(bool enabled)
 {
-    for (QToolButton* button : {btn_Remove, btn_Properties, btn_Play})
+    for (QToolButton* button : {btn_Properties, btn_Play})
         button->setEnabled(enabled);
-    for (QAction* action : {act_Play, act_Preview, act_Properties, act_Remove})
+    for (QAction* action : {act_Play, act_Preview, act_Properties})
         action->setEnabled(enabled);
+    // A run's list keeps its rows until the run is over.
+    btn_Remove->setEnabled(enabled && !m_RunGoing);
+    act_Remove->setEnabled(enabled && !m_RunGoing);
 }
 
 void Tfrm_Main::DisableRowButtons()
@@ -148,6 +153,8 @@ bool Tfrm_Main::SortArrowUp() const { return lw_Files->header()->sortIndicatorOr
 
 void Tfrm_Main::btn_RemoveClick()
 {
+    if (RefusedDuringRun())
+        return;
     const std::vector<int> rows = SelectedRows();
     if (rows.empty()) {
         DisableRowButtons();
@@ -207,7 +214,11 @@ void Tfrm_Main::btn_PropertiesClick()
     }
 }
 
-void Tfrm_Main::btn_AddClick() { RunHook(m_Hooks.AddFilesDialog); }
+void Tfrm_Main::btn_AddClick()
+{
+    if (!RefusedDuringRun())
+        RunHook(m_Hooks.AddFilesDialog);
+}
 
 void Tfrm_Main::AddFiles()
 {
@@ -217,6 +228,8 @@ void Tfrm_Main::AddFiles()
 
 void Tfrm_Main::btn_BurnClick()
 {
+    if (RefusedDuringRun())
+        return;
     if (m_Files->Count() == 0) {
         btn_AddClick();
         if (m_Files->Count() == 0)

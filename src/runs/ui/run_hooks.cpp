@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QWidget>
 #include <cstdio>
 #include <utility>
@@ -119,9 +120,12 @@ TRunSetup SetupFrom(IRunHost& host, const QString& outputPath)
     QStringList paths;
     for (const TRunRow& row : setup.Rows)
         paths.append(row.SourcePath);
-    setup.RowStatusChanged = [&host, paths](int row, const TRowStatus& status) {
-        if (row >= 0 && row < paths.size())
-            host.Files().SetStatus(paths.at(row), OutcomeText(status.Outcome), status.Reason);
+    // By source path: the list may be sorted while the run goes on. The host is gone by then;
+    // the list lives as long as the main window.
+    setup.RowStatusChanged = [files = QPointer<TFileListModel>(&host.Files()), paths](int row,
+                                                                                      const TRowStatus& status) {
+        if (files && row >= 0 && row < paths.size())
+            files->SetStatus(paths.at(row), OutcomeText(status.Outcome), status.Reason);
     };
     // Only a command-line run answers for its inputs; later runs start afresh.
     if (UnattendedRun(host))
@@ -141,11 +145,26 @@ TRunWindowOptions WindowOptions(IRunHost& host)
     return options;
 }
 
+// A finished run's window still open goes before the next run starts: its run must be gone
+// first, since the engine's log handler is one for the whole program.
+void CloseFinishedRuns(QWidget* owner)
+{
+    for (TRunWindow* window : owner->findChildren<TRunWindow*>(Qt::FindDirectChildrenOnly)) {
+        window->close();
+        QCoreApplication::sendPostedEvents(window, QEvent::DeferredDelete);
+    }
+}
+
+// The window is owned by the main window and deletes itself when closed; it does not block
+// the main window.
 template <typename Window>
 void OpenRunWindow(IRunHost& host, const QString& outputPath)
 {
-    Window window(host.Window(), SetupFrom(host, outputPath), WindowOptions(host));
-    window.exec();
+    CloseFinishedRuns(host.Window());
+    auto* window = new Window(host.Window(), SetupFrom(host, outputPath), WindowOptions(host));
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    host.RunStarted(*window);
+    window->show();
 }
 
 }  // namespace

@@ -15,6 +15,8 @@ class QWidget;
 
 namespace reelsmith {
 
+class TRunWindow;
+
 // What the run commands need of the main window.
 class IRunHost {
 public:
@@ -52,6 +54,11 @@ public:
     virtual QColor ButtonCaptionColour() const = 0;
     virtual QObject* TaskbarProgress() const = 0;  // prg_Win7, or null
     virtual void StopParamTimer() = 0;
+
+    // The run window is open and its run about to start. The window is not modal: the main
+    // window holds back what would change the run until the run is over, and asks the window
+    // to stop it when it is closed meanwhile.
+    virtual void RunStarted(TRunWindow& window) = 0;
 };
 
 // True when nobody can answer a question or close a window: the command line ends in "x",

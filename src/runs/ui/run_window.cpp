@@ -56,7 +56,6 @@ TRunWindow::TRunWindow(QWidget* owner, TRunSetup setup, TRunWindowOptions option
     : QDialog(owner), m_Options(options), m_Taskbar(options.Taskbar)
 {
     setObjectName(setup.Kind == TRunKind::Audio ? QStringLiteral("frm_Audio") : QStringLiteral("frm_Video"));
-    setModal(true);
     setFont(QApplication::font());
     setWindowTitle(QStringLiteral("Saving..."));
     BuildLayout();
@@ -345,18 +344,25 @@ void TRunWindow::OpenFolder()
         QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
-void TRunWindow::AskToStop()
+bool TRunWindow::AskToStop()
 {
-    if (m_Run->Over() || m_CloseWhenOver || !m_Run->Display().StopEnabled)
-        return;
+    if (m_CloseWhenOver)
+        return true;
+    if (m_Run->Over() || !m_Run->Display().StopEnabled)
+        return false;
+    // Asked from the main window, the question shows over the run it is about.
+    raise();
+    activateWindow();
     if (QMessageBox::question(this, QStringLiteral("Stop"), QStringLiteral("Stop the run?"),
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
-        return;
-    if (m_Run->Over() || !m_Run->Display().StopEnabled)
-        return;
-    m_CloseWhenOver = true;
-    AnswerOverwrite(TOverwriteAnswer::No);
-    m_Run->btn_StopClick();
+        return false;
+    // The run may have ended while the question showed.
+    if (!m_Run->Over() && m_Run->Display().StopEnabled) {
+        m_CloseWhenOver = true;
+        AnswerOverwrite(TOverwriteAnswer::No);
+        m_Run->btn_StopClick();
+    }
+    return true;
 }
 
 // Told only when the user is elsewhere: a window in front needs no notification.

@@ -1,7 +1,8 @@
 #pragma once
-// The modal "Saving..." windows of a conversion (Tfrm_Video) and an audio extraction
-// (Tfrm_Audio): a coloured log, percent, output size, elapsed and remaining time, and the
-// Pause/Resume, Stop and Close buttons, over the GUI-free run in runs/conversion_run.h.
+// The "Saving..." windows of a conversion (Tfrm_Video) and an audio extraction (Tfrm_Audio):
+// a coloured log, percent, output size, elapsed and remaining time, and the Pause/Resume,
+// Stop and Close buttons, over the GUI-free run in runs/conversion_run.h. They are not modal:
+// the main window stays usable for looking while the run goes on.
 #include <QDialog>
 #include <QPointer>
 #include <memory>
@@ -75,6 +76,11 @@ public:
     // The window closes only while Close is enabled (also for Escape and the title bar).
     void done(int result) override;
 
+    // "Stop the run?" during a run (the title bar's close, Escape, or the main window's
+    // close). True when the user wants the run stopped: it stops, and the window closes once
+    // it is over (or it ended while the question showed).
+    bool AskToStop();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -87,8 +93,6 @@ private:
     void BuildOverwritePanel(QVBoxLayout* layout);
     void AnswerOverwrite(TOverwriteAnswer answer);
     void OpenFolder();
-    // The title bar's close or Escape during a run: "Stop the run?".
-    void AskToStop();
     void Notify();
 
     TRunWindowOptions m_Options;
