@@ -1,5 +1,6 @@
 #include "engine/custom_ffmpeg.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "engine/engine_error.h"
@@ -198,7 +199,10 @@ int TCustomFFmpeg::ReadInterrupt()
         FIo.ReadTimedOut = false;  // stopped, not timed out
         return 1;
     }
-    const int64_t last = FIo.LastRead;
+    // The loop's readers end when the loop has what it needs: a read in flight is not waited for.
+    if (FLoop->readers.Stopping())
+        return 1;
+    const int64_t last = std::min<int64_t>(FIo.LastRead, FLoop->readers.OldestRead());
     const int timeout = FReadTimeout;
     if (last != INT64_MAX && timeout > 0 && Now() - last > int64_t(timeout) * 1000) {
         EngineLog(TLogLevel::llInfo, last == 0 ? "connecting/reading canceled" : "connecting/reading timeout");

@@ -182,6 +182,7 @@ private:
     void Transcode();
     // One pass of the loop: false when the loop is over.
     bool TranscodeStep(int64_t timerStart);
+    void StartReaders();
     void ReadFromInput(TInputStream& source, TOutputStream& ost, int64_t timerStart, int64_t curTime);
     bool AheadOfClock(const TInputFile& ifile, const TInputStream& source) const;
     void EndOfInput(TInputFile& ifile, int ret);

@@ -165,6 +165,7 @@ struct TInputFile {
     int rate_emu = 0;
     float readrate = 0;
     int accurate_seek = 0;
+    int thread_queue_size = -1;  // packets its reader keeps ahead; <= 0: the default
     TPacketPtr pkt;
     int64_t last_pts = 0;
 };

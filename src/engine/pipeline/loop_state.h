@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 
+#include "engine/pipeline/input_reader.h"
 #include "engine/preview_audio.h"
 #include "media/ffmpeg_handles.h"
 #include "media/format_converter.h"
@@ -59,6 +60,7 @@ struct TLoopState {
     TDecodeStats decoding;
     TReportState report;
     THookState hooks;
+    TInputReaders readers;  // running between the start of the loop and its end
 };
 
 }  // namespace reelsmith

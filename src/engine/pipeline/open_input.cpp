@@ -315,6 +315,7 @@ void FillInputFile(const TCustomFFmpeg& task, const TOptionsContext& o, int64_t 
     file.readrate = o.readrate;
     file.accurate_seek = o.accurate_seek;
     file.loop = o.loop;
+    file.thread_queue_size = o.thread_queue_size;
     file.input_sync_ref = o.input_sync_ref;
     file.pkt.reset(ff().av_packet_alloc());
 }

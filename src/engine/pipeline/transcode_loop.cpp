@@ -217,8 +217,10 @@ void TCustomFFmpeg::Transcode()
     FLoop->FTranscodeStart = timerStart;
     for (auto& ist : FGraph.Finput_streams)
         ist->start = timerStart;
+    StartReaders();
     while (!FIo.Broken && TranscodeStep(timerStart)) {
     }
+    FLoop->readers.StopAll();
     // Flush what is still in flight; after Stop it is dropped instead when the owner discards
     // the output: an encoder's look-ahead holds seconds of work (libx264: 40 frames and more).
     if (!FIo.Broken || FFinishOnStop)
@@ -288,18 +290,19 @@ void TCustomFFmpeg::ReadFromInput(TInputStream& source, TOutputStream& ost, int6
         return;
     }
     AVPacket* pkt = ifile.pkt.get();
-    FIo.LastRead = Now();
-    const int ret = ff().av_read_frame(ifile.ctx.get(), pkt);
-    FIo.LastRead = INT64_MAX;
-    if (ret == AVERROR(EAGAIN)) {
+    TQueuedPacket read = FLoop->readers.Of(source.file_index).Next();
+    if (read.status == AVERROR(EAGAIN)) {
         ifile.eagain = 1;
         ost.unavailable = 1;
         return;
     }
-    if (ret < 0) {
-        EndOfInput(ifile, ret);
+    if (read.status < 0) {
+        // A read cut off by Stop is no failure of the input.
+        if (!FIo.Broken)
+            EndOfInput(ifile, read.status);
         return;
     }
+    ff().av_packet_move_ref(pkt, read.pkt.get());
     if (pkt->stream_index >= ifile.nb_streams) {
         ff().av_packet_unref(pkt);
         return;
@@ -315,6 +318,18 @@ void TCustomFFmpeg::ReadFromInput(TInputStream& source, TOutputStream& ost, int6
     ProcessInputPacket(ist, pkt, false);
     ff().av_packet_unref(pkt);
     PrintReport(false, timerStart, curTime);
+}
+
+// Every input gets its reader thread; the loop takes their packets from here on.
+void TCustomFFmpeg::StartReaders()
+{
+    std::vector<AVFormatContext*> inputs;
+    std::vector<int> queueSizes;
+    for (auto& file : FGraph.Finput_files) {
+        inputs.push_back(file->ctx.get());
+        queueSizes.push_back(file->thread_queue_size);
+    }
+    FLoop->readers.StartAll(inputs, queueSizes);
 }
 
 // A read failed or the file ended: every stream of the file sees its end.
@@ -397,6 +412,7 @@ void TCustomFFmpeg::TranscodeCleanup()
     if (FLoop->FTranscodeCleanuped)
         return;
     FLoop->FTranscodeCleanuped = true;
+    FLoop->readers.StopAll();  // before anything they read goes
     InputsClosing();
     for (auto& ost : FGraph.Foutput_streams)
         if (ost->logfile && std::fclose(ost->logfile.release()) != 0)
