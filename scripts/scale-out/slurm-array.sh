@@ -8,11 +8,13 @@
 #   sbatch --array=0-99 scripts/scale-out/slurm-array.sh LIST OUTPUT_DIR [EXT] [OPTION STRING]
 #
 # LIST holds one absolute path a line. Task i of n takes lines i+1, i+1+n, i+1+2n, ... (so
-# long and short files spread evenly whatever the list's order). Each task converts up to
-# $SLURM_CPUS_PER_TASK files at once (REELSMITH_JOBS overrides it); REELSMITH_TRANSCODE names
-# the tool when it is not on the path. Submitting the same array again after a crash converts
-# only what is missing: finished outputs are skipped, and parts left by killed tasks are
-# removed by the next conversion into their folder.
+# long and short files spread evenly whatever the list's order), i counted from the array's
+# first task. Each task converts up to $SLURM_CPUS_PER_TASK files at once (REELSMITH_JOBS
+# overrides it); REELSMITH_TRANSCODE names the tool when it is not on the path. Submitting the
+# same array again after a crash converts only what is missing: finished outputs are skipped,
+# and parts left by killed tasks are removed by the next conversion into their folder. To run
+# again only some tasks of an array of n (--array=3,17), give the original split with
+# REELSMITH_SHARES=n (and REELSMITH_FIRST_TASK when the array did not start at 0).
 #
 # The task's exit status: 0 when every file of its share is converted or was already there,
 # 1 when a file failed (its line in the task's output names the reason), 2 on a usage error.
@@ -24,8 +26,8 @@ if [ $# -lt 2 ]; then
 fi
 list=$1 out=$2 ext=${3:-mkv} options=${4:-}
 task=${SLURM_ARRAY_TASK_ID:?not started as a task of an array job}
-count=${SLURM_ARRAY_TASK_COUNT:?not started as a task of an array job}
-index=$((task - ${SLURM_ARRAY_TASK_MIN:-0}))
+count=${REELSMITH_SHARES:-${SLURM_ARRAY_TASK_COUNT:?not started as a task of an array job}}
+index=$((task - ${REELSMITH_FIRST_TASK:-${SLURM_ARRAY_TASK_MIN:-0}}))
 jobs=${REELSMITH_JOBS:-${SLURM_CPUS_PER_TASK:-1}}
 tool=${REELSMITH_TRANSCODE:-reelsmith-transcode}
 

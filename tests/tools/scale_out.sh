@@ -122,10 +122,15 @@ slurm_case() {
     fail "task 1 converted: $(converted "$work/task1.txt")"
   for name in a b c d e; do check_output "$name" 1; done
   no_parts_left
-  # A task run again finds its share done and ends well.
-  SLURM_ARRAY_TASK_ID=1 SLURM_ARRAY_TASK_COUNT=2 REELSMITH_TRANSCODE="$tool" \
-    "$script" "$work/list.txt" "$out" mkv >"$work/again.txt" 2>&1 || fail "task 1 again: $(cat "$work/again.txt")"
-  [ "$(grep -c '^skipped' "$work/again.txt")" -eq 2 ] || fail "task 1 again: $(cat "$work/again.txt")"
+  # Task 1 alone again (--array=1, the split of two kept), one of its outputs lost meanwhile:
+  # it converts that one, skips the other and ends well.
+  rm "$out/d.mkv"
+  SLURM_ARRAY_TASK_ID=1 SLURM_ARRAY_TASK_COUNT=1 SLURM_ARRAY_TASK_MIN=1 REELSMITH_SHARES=2 REELSMITH_FIRST_TASK=0 \
+    REELSMITH_TRANSCODE="$tool" "$script" "$work/list.txt" "$out" mkv "-c:v mpeg4 -c:a aac" >"$work/again.txt" 2>&1 ||
+    fail "task 1 again: $(cat "$work/again.txt")"
+  [ "$(converted "$work/again.txt")" = "$work/src/d.mp4" ] && [ "$(grep '^skipped' "$work/again.txt" | cut -f2)" = "$work/src/b.mp4" ] ||
+    fail "task 1 again: $(cat "$work/again.txt")"
+  check_output d 1
 }
 
 case $mode in
