@@ -9,8 +9,9 @@
 #
 # LIST holds one absolute path a line. Task i of n takes lines i+1, i+1+n, i+1+2n, ... (so
 # long and short files spread evenly whatever the list's order), i counted from the array's
-# first task. Each task converts up to $SLURM_CPUS_PER_TASK files at once (REELSMITH_JOBS
-# overrides it); REELSMITH_TRANSCODE names the tool when it is not on the path. Submitting the
+# first task. Each task converts half as many files at once as it has cores (each file's
+# encoder runs threads of its own; REELSMITH_JOBS overrides it); REELSMITH_TRANSCODE names the
+# tool when it is not on the path. Submitting the
 # same array again after a crash converts only what is missing: finished outputs are skipped,
 # and parts left by killed tasks are removed by the next conversion into their folder. To run
 # again only some tasks of an array of n (--array=3,17), give the original split with
@@ -28,7 +29,8 @@ list=$1 out=$2 ext=${3:-mkv} options=${4:-}
 task=${SLURM_ARRAY_TASK_ID:?not started as a task of an array job}
 count=${REELSMITH_SHARES:-${SLURM_ARRAY_TASK_COUNT:?not started as a task of an array job}}
 index=$((task - ${REELSMITH_FIRST_TASK:-${SLURM_ARRAY_TASK_MIN:-0}}))
-jobs=${REELSMITH_JOBS:-${SLURM_CPUS_PER_TASK:-1}}
+cpus=${SLURM_CPUS_PER_TASK:-2}
+jobs=${REELSMITH_JOBS:-$((cpus > 3 ? cpus / 2 : 1))}
 tool=${REELSMITH_TRANSCODE:-reelsmith-transcode}
 
 if [ "$index" -lt 0 ] || [ "$index" -ge "$count" ]; then

@@ -111,7 +111,7 @@ slurm_case() {
   for name in b c d e; do cp "$work/src/a.mp4" "$work/src/$name.mp4"; done
   printf '%s\n' "$work"/src/*.mp4 >"$work/list.txt"
   for task in 0 1; do
-    SLURM_ARRAY_TASK_ID=$task SLURM_ARRAY_TASK_COUNT=2 SLURM_CPUS_PER_TASK=2 REELSMITH_TRANSCODE="$tool" \
+    SLURM_ARRAY_TASK_ID=$task SLURM_ARRAY_TASK_COUNT=2 SLURM_CPUS_PER_TASK=4 REELSMITH_TRANSCODE="$tool" \
       "$script" "$work/list.txt" "$out" mkv "-c:v mpeg4 -c:a aac" >"$work/task$task.txt" 2>&1 ||
       fail "task $task: $(cat "$work/task$task.txt")"
   done
