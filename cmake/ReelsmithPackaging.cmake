@@ -5,7 +5,7 @@
 #   <prefix>/share/metainfo              AppStream metainfo
 #   <prefix>/share/icons/hicolor         scalable SVG and PNG sizes rendered from it
 #   <prefix>/share/man/man1              man pages made from the programs' --help text
-#   <prefix>/share/doc/reelsmith         copyright, changelog
+#   <prefix>/share/doc/reelsmith         copyright, changelog, scale-out.md, examples/slurm-array.sh
 include(GNUInstallDirs)
 
 set(REELSMITH_PACKAGE_MAINTAINER "Tarnwick Reelsmith team <packages@tarnwick.example>"
@@ -86,6 +86,9 @@ add_custom_command(OUTPUT ${pkg_bin}/changelog.gz
   DEPENDS ${pkg_bin}/changelog VERBATIM)
 add_custom_target(reelsmith_package_docs ALL DEPENDS ${pkg_bin}/changelog.gz)
 install(FILES ${pkg_src}/copyright ${pkg_bin}/changelog.gz DESTINATION ${doc_dir})
+# The recipes for many machines, which the tool's --help and man page point to.
+install(FILES docs/scale-out.md DESTINATION ${doc_dir})
+install(FILES scripts/scale-out/slurm-array.sh DESTINATION ${doc_dir}/examples)
 
 # The Debian package.
 set(CPACK_GENERATOR DEB)

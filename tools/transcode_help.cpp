@@ -44,6 +44,8 @@ Batch:
     converted PATH OUTPUT | failed PATH REASON | skipped PATH REASON
   then "Converted: N, failed: N, skipped: N". Standard error shows the progress when
   it is a terminal. Ctrl+C, SIGTERM or SIGHUP stop every job and remove their parts.
+  To share a list among many machines (GNU parallel over ssh, a Slurm array job), see
+  /usr/share/doc/reelsmith/scale-out.md (docs/scale-out.md in the sources).
 
 Environment:
   REELSMITH_VERBOSE  when set, the libraries' warnings and notes are shown as well as

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <random>
 
+#include "base/write_back.h"
+
 namespace reelsmith {
 
 namespace {
@@ -215,6 +217,8 @@ std::string StagingNameFor(const std::string& finalPath, const std::string& tag)
     return FolderOf(finalPath) + "." + CutUtf8(stem, kNameMax - fixed) + marker + extension;
 }
 
+TStagedOutput::TStagedOutput() = default;
+
 TStagedOutput::~TStagedOutput() { Discard(); }
 
 bool TStagedOutput::Begin(const std::string& finalPath)
@@ -260,6 +264,7 @@ bool TStagedOutput::CreateTemp()
             m_Fd = fd;
             m_TempPath = temp;
             m_Slot = RegisterSlot(temp);
+            m_WriteBack = std::make_unique<TWriteBack>(fd);
             return true;
         }
         if (errno != EEXIST) {
@@ -290,6 +295,7 @@ bool TStagedOutput::Commit(TCommitMode mode)
         Discard();
         return false;
     }
+    m_WriteBack.reset();
     if (::fdatasync(m_Fd) != 0) {
         m_Error = m_FinalPath + ": " + ErrnoText(errno);
         Discard();
@@ -306,7 +312,20 @@ bool TStagedOutput::Commit(TCommitMode mode)
         return false;
     }
     Close();
-    return true;
+    return SyncFolderOfFinal();
+}
+
+// A rename lasts a power cut only once its folder is synced. An output whose name cannot be
+// made durable is removed rather than reported as saved.
+bool TStagedOutput::SyncFolderOfFinal()
+{
+    const std::string folder = FolderOf(m_FinalPath);
+    TDescriptor folderFd{::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (folderFd.Fd >= 0 && ::fsync(folderFd.Fd) == 0)
+        return true;
+    m_Error = m_FinalPath + ": its folder could not be synced: " + ErrnoText(errno);
+    ::unlink(m_FinalPath.c_str());
+    return false;
 }
 
 bool TStagedOutput::PlaceKeepingExisting()
@@ -334,6 +353,7 @@ void TStagedOutput::Discard()
 
 void TStagedOutput::Close()
 {
+    m_WriteBack.reset();
     ReleaseSlot(m_Slot);
     m_Slot = -1;
     if (m_Fd >= 0)

@@ -3,14 +3,20 @@
 // a hidden temporary file beside the final name (".clip.partial-1a2b3c.mp4": the extension
 // stays, since the container is chosen from it) exclusively, so nothing is truncated and no
 // link is followed; the engine writes that file; Commit renames it to the final name, and
-// Discard (or the destructor, or a termination signal) removes it. The temporary file is
-// held with flock(LOCK_EX) on its own descriptor while it is staged; the lock ends with the
-// process, so Begin removes the hidden temporary files of its folder whose lock it can take:
-// those of a killed process (SIGKILL leaves them), never one another run is writing.
+// Discard (or the destructor, or a termination signal) removes it. While the file is written,
+// its write-back is started chunk by chunk (TWriteBack), so that the sync before the rename
+// has little left; after the rename the folder is synced too, so that the name lasts as well
+// as the bytes. The temporary file is held with flock(LOCK_EX) on its own descriptor while it
+// is staged; the lock ends with the process, so Begin removes the hidden temporary files of
+// its folder whose lock it can take: those of a killed process (SIGKILL leaves them), never
+// one another run is writing.
 
+#include <memory>
 #include <string>
 
 namespace reelsmith {
+
+class TWriteBack;
 
 enum class TCommitMode {
     // The final name is replaced atomically when it exists (a link there is replaced, never
@@ -23,7 +29,7 @@ enum class TCommitMode {
 
 class TStagedOutput {
 public:
-    TStagedOutput() = default;
+    TStagedOutput();
     ~TStagedOutput();
     TStagedOutput(const TStagedOutput&) = delete;
     TStagedOutput& operator=(const TStagedOutput&) = delete;
@@ -32,8 +38,9 @@ public:
     // it cannot be created, or when finalPath exists and is not a regular file or a link to
     // one (a dangling link counts as none: it is replaced, never followed).
     bool Begin(const std::string& finalPath);
-    // Makes the written file durable and gives it its final name. False with Error() set
-    // (the temporary file is then removed). FinalPath() is the name actually used.
+    // Makes the written file durable and gives it its final name, then syncs the folder. False
+    // with Error() set (the temporary file, or the output whose name could not be made
+    // durable, is then removed). FinalPath() is the name actually used.
     bool Commit(TCommitMode mode);
     // Removes the temporary file; nothing when none is staged.
     void Discard();
@@ -47,6 +54,7 @@ private:
     bool CreateTemp();
     bool StillOurs() const;
     bool PlaceKeepingExisting();
+    bool SyncFolderOfFinal();
     void Close();
 
     std::string m_FinalPath;
@@ -54,6 +62,7 @@ private:
     std::string m_Error;
     int m_Fd = -1;  // held so that Commit can flush and recognise the file
     int m_Slot = -1;
+    std::unique_ptr<TWriteBack> m_WriteBack;
 };
 
 // The hidden temporary name of finalPath with the given random tag, cut to fit a file name.

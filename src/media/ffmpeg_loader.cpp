@@ -233,17 +233,20 @@ bool TFFLoader::OpenModule(TLibrary library)
     return true;
 }
 
-// RTLD_GLOBAL in table order: every later library finds the earlier ones by soname,
-// so a folder's copies are used instead of the system's. RTLD_LAZY: the FFmpeg libraries are
-// linked with immediate binding themselves, so this only leaves their two hundred-odd
-// dependencies (X11, VA-API, codec libraries) to bind on first use, as a linked program does;
-// binding all of them now costs some 9000 symbol look-ups at every start.
+// In table order: every later library finds the earlier ones by soname (the dynamic linker
+// matches a needed name against every object already loaded), so a folder's copies are used
+// instead of the system's. RTLD_LOCAL: nothing of ours looks their symbols up globally, and
+// each library added to the global scope made every later look-up of the two hundred-odd
+// dependencies walk past it (a third of the loading time). RTLD_LAZY: the FFmpeg libraries
+// are linked with immediate binding themselves, so this only leaves their dependencies (X11,
+// VA-API, codec libraries) to bind on first use, as a linked program does; binding all of
+// them now costs some 9000 symbol look-ups at every start.
 void* TFFLoader::OpenFromFolderOrSystem(const std::string& dir, const std::string& file, std::string& tried)
 {
     tried = dir + file;
     if (!dir.empty() && FileExists(dir + file))
-        return dlopen((dir + file).c_str(), RTLD_LAZY | RTLD_GLOBAL);
-    return dlopen(file.c_str(), RTLD_LAZY | RTLD_GLOBAL);
+        return dlopen((dir + file).c_str(), RTLD_LAZY | RTLD_LOCAL);
+    return dlopen(file.c_str(), RTLD_LAZY | RTLD_LOCAL);
 }
 
 void TFFLoader::OpenCompanion(TLibrary library, const std::string& dir)
@@ -268,8 +271,16 @@ bool TFFLoader::Bind(TLibrary library)
 
 TFFLoader& FFLoader()
 {
-    static TFFLoader loader;
-    return loader;
+    // Never destroyed: closing two hundred-odd libraries one by one at exit (their
+    // destructors, then every mapping) took tens of milliseconds of every short run, and
+    // the process's end frees them all at once anyway.
+    union TForever {
+        TFFLoader Loader;
+        TForever() : Loader() {}
+        ~TForever() {}
+    };
+    static TForever forever;
+    return forever.Loader;
 }
 
 }  // namespace reelsmith

@@ -117,17 +117,12 @@ private:
 };
 
 // A shell script that starts a conversion of `source` in the background, sends it `signal`
-// once its hidden output has grown past 100 KB, and prints its exit status.
+// once its hidden output has grown past 100 KB (tests/support/wait_for_partial.sh), and prints
+// its exit status.
 std::string SignalWhenPartialGrows(const ProgramRun& run, const std::string& source, const char* signal)
 {
     return run.Command({"-v", run.Out(), source, "x"}) + " >/dev/null 2>&1 & pid=$!\n" +
-           "for i in $(seq 1200); do\n"
-           "  f=$(find " +
-           ShellQuote(run.Out()) +
-           " -name '.*partial-*' -size +100k)\n"
-           "  [ -n \"$f\" ] && break; sleep 0.05\n"
-           "done\n"
-           "kill -" +
+           ShellQuote(REELSMITH_WAIT_FOR_PARTIAL) + " " + ShellQuote(run.Out()) + " +100k >/dev/null\n" + "kill -" +
            signal + " $pid; wait $pid; echo $?\n";
 }
 

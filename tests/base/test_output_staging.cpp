@@ -98,6 +98,33 @@ TEST(OutputStaging, TheOutputAppearsOnlyWhenCommitted)
     EXPECT_EQ(Names(folder.path()), std::set<std::string>{"clip.mp4"});
 }
 
+// The write-back started while the file grows (several chunks, written by another descriptor
+// as the engine does, some of it rewritten at the end) leaves the bytes exactly as written.
+TEST(OutputStaging, AFileWrittenInChunksWhileStagedIsCommittedWhole)
+{
+    TempFolder folder;
+    TStagedOutput staged;
+    ASSERT_TRUE(staged.Begin(folder.file("big.mkv"))) << staged.Error();
+    std::string expected;
+    {
+        std::ofstream out(staged.TempPath(), std::ios::binary);
+        std::string piece(1 << 20, '\0');
+        for (int i = 0; i < 20; ++i) {
+            piece.assign(piece.size(), static_cast<char>('a' + i));
+            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+            out.flush();
+            expected += piece;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        out.seekp(0);
+        out << "header";
+        expected.replace(0, 6, "header");
+    }
+    ASSERT_TRUE(staged.Commit(TCommitMode::KeepExisting)) << staged.Error();
+    EXPECT_TRUE(ReadText(folder.file("big.mkv")) == expected);
+    EXPECT_EQ(Names(folder.path()), std::set<std::string>{"big.mkv"});
+}
+
 TEST(OutputStaging, AnExistingFinalNameIsNeverWrittenThrough)
 {
     struct Case {
