@@ -640,27 +640,28 @@ void TConversionRun::EndFile(TActiveFile& file)
 // sum of their sizes and, in the title, the rows they are.
 void TConversionRun::ShowActiveFiles()
 {
+    std::vector<const TActiveFile*> taken;
+    for (const auto& file : m_Files)
+        if (file->Taken())
+            taken.push_back(file.get());
+    if (taken.empty())
+        return;
+    std::sort(taken.begin(), taken.end(), [](const TActiveFile* a, const TActiveFile* b) { return a->Row < b->Row; });
     QStringList names;
-    int first = -1;
-    int last = -1;
     int64_t current = 0;
     int64_t total = 0;
     int64_t size = 0;
-    for (const auto& file : m_Files) {
-        if (!file->Taken())
-            continue;
+    for (const TActiveFile* file : taken) {
         const TRunRow& row = m_Setup.Rows[static_cast<size_t>(file->Row)];
         names.append(file->OutputPath.isEmpty() ? DisplayedFileName(row.Caption) : FileNameOf(file->OutputPath));
-        first = first < 0 ? file->Row : std::min(first, file->Row);
-        last = std::max(last, file->Row);
         if (file->LastTotalDuration > 0) {
             current += std::clamp(file->LastCurrentDuration, int64_t(0), file->LastTotalDuration);
             total += file->LastTotalDuration;
         }
         size += file->Size;
     }
-    if (names.isEmpty())
-        return;
+    const int first = taken.front()->Row;
+    const int last = taken.back()->Row;
     m_Display.FileLabel =
         names.size() == 1
             ? names.first()
