@@ -812,6 +812,50 @@ TEST(ConversionRun, TheEngineWarningsOfADamagedSourceAreShownWithItsRow)
               std::max(lines.lastIndexOf(QStringLiteral("Success!")), lines.lastIndexOf(QStringLiteral("Error!"))));
 }
 
+// Converting beside a good file, a damaged source's engine lines stay with it: in its block,
+// or (a line no file can be told by) between the blocks naming the files converting then;
+// never in the good file's block.
+TEST(ConversionRun, TheEngineLinesOfTwoFilesAtOnceStayWithTheirFile)
+{
+    TempFolder folder;
+    const std::string damaged = CopyTo(MakeMedia("run_damaged.ts",
+                                                 "-f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
+                                                 "-c:v mpeg2video -g 250 -b:v 1M"),
+                                       folder.file("damaged.ts"));
+    {
+        std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
+        const auto size = std::filesystem::file_size(damaged);
+        for (std::uintmax_t at = size / 4; at < size; at += size / 8) {
+            file.seekp(static_cast<std::streamoff>(at));
+            file << std::string(3000, '\xA5');
+        }
+    }
+    const std::string good = CopyTo(MakeMedia("run_medium.mkv",
+                                              "-f lavfi -i testsrc=size=320x240:rate=25:duration=8 "
+                                              "-c:v mpeg4 -q:v 5"),
+                                    folder.file("good.mkv"));
+    TRecordingView view;
+    TRunSetup setup = VideoSetup({Row(good), Row(damaged)}, folder.file("out"), QStringLiteral("MP4"));
+    setup.ThreadsText = QStringLiteral("2");
+    TConversionRun run(std::move(setup), view);
+    ASSERT_TRUE(RunToEnd(run));
+    const std::map<int, QStringList> blocks = FileBlocks(LinesAfterLoading(run.Log()));
+    ASSERT_EQ(blocks.size(), 2u);
+    int own = 0;
+    for (const TLogLine& line : run.Log().Lines()) {
+        if (line.Colour != TLogColour::Maroon)
+            continue;
+        const bool inDamaged = blocks.at(2).contains(line.Text);
+        const bool between = line.Text.startsWith(QLatin1Char('(')) && line.Text.contains(QLatin1String("damaged.mp4"));
+        own += inDamaged ? 1 : 0;
+        EXPECT_TRUE(inDamaged || between) << line.Text.toStdString();
+        if (!between) {
+            EXPECT_FALSE(blocks.at(1).contains(line.Text)) << line.Text.toStdString();
+        }
+    }
+    EXPECT_GT(own, 0) << run.Log().PlainLines().join(QLatin1Char('\n')).toStdString();
+}
+
 // Two sources of one name into one folder: the second output is numbered, never put to the
 // overwrite question nor skipped; the question stays for a file that was there before.
 TEST(ConversionRun, AnOutputOfThisRunIsNeverOverwrittenNorAskedAbout)
