@@ -268,8 +268,8 @@ void TConversionRun::FillFiles()
 
 void TConversionRun::ProcessFile(TActiveFile& file, int index)
 {
-    if (m_Blocks)  // what opening the last row said is delivered before this row is named
-        FFLogger().Flush();
+    // The logger delivers later: what opening an earlier row said must not reach this one.
+    FFLogger().Flush();
     file.Begin(index);
     m_Preparing = &file;
     if (!m_Blocks) {
@@ -488,8 +488,7 @@ void TConversionRun::StartEncoder(TActiveFile& file)
     file.EngineLinesDropped = 0;
     file.CollectEngineLines = true;
     file.TakeSenders();
-    if (m_Blocks)  // what opening it said, in its own block
-        FFLogger().Flush();
+    FFLogger().Flush();  // what opening it said, with its row
     m_Preparing = nullptr;
     file.Stage = TFileStage::Converting;
     // The file's one task on a worker thread of its own.
@@ -596,25 +595,30 @@ void TConversionRun::FileTerminate(TActiveFile& file, const TTerminateInfo& info
         file.RowError = Text(info.ExceptionMsg);
         AddEngineLine(file, file.RowError, TLogColour::Red);
     }
-    // The final event closes the row: "Success!" only for an output that is in place (also
-    // one committed just before Stop: it is there, complete).
-    if (final && file.FileDone) {
+    if (final)
+        CloseRow(file);
+    EnableProcessTimer();
+}
+
+// The final event closes the row: "Success!" only for an output that is in place (also one
+// committed just before Stop: it is there, complete).
+void TConversionRun::CloseRow(TActiveFile& file)
+{
+    if (file.FileDone) {
         Say(file, QStringLiteral("Success!"), TLogColour::Green);
         SetRowOutcome(file.Row, TRowOutcome::Converted, QString());
-    } else if (final && !m_Cancelled) {
+    } else if (!m_Cancelled) {
         ++m_FailedRows;
         Say(file, QStringLiteral("Error!"), TLogColour::Red);
         m_View.ErrorBeep();
         RecordRowNotConverted(
             file, file.RowError.isEmpty() ? QStringLiteral("the conversion did not finish") : file.RowError);
     }
-    if (final && (!m_Cancelled || file.FileDone)) {
+    if (!m_Cancelled || file.FileDone) {
         m_Batch.FinishRow(file.Row, ClockSeconds(), file.FileDone);
         ShowBatch();
     }
-    if (final)
-        EndFile(file);
-    EnableProcessTimer();
+    EndFile(file);
 }
 
 void TConversionRun::EndFile(TActiveFile& file)
@@ -626,9 +630,13 @@ void TConversionRun::EndFile(TActiveFile& file)
         for (const TLogLine& line : lines)
             m_View.LogAdded(line);
     }
-    file.End();
-    if (m_Preparing == &file)
+    if (m_Preparing == &file) {
+        // Ended before it converted: what opening it said (its row's error line says it
+        // plainly) is delivered now, so that no file converting takes it for its own.
+        FFLogger().Flush();
         m_Preparing = nullptr;
+    }
+    file.End();
     if (m_Blocks) {
         ShowActiveFiles();
         Changed();
@@ -954,29 +962,21 @@ void TConversionRun::FailFile(TActiveFile& file, const QString& line)
     EndFile(file);
 }
 
-// The file an engine line belongs to. One file at a time: the file converting. Several:
-// the file whose task's contexts sent it; a line of this thread (opening a file) belongs to
-// the file being prepared; another worker's line to the only file converting. Null when
-// none can be told.
+// The file an engine line belongs to: the file whose task's contexts sent it; a line of
+// this thread while a file is being opened (one at a time) belongs to that file; else the
+// only file converting. Null when none can be told.
 TActiveFile* TConversionRun::FileOfEngineLine(const void* sender, int threadId)
 {
+    if (sender)
+        for (auto& file : m_Files)
+            if (file->CollectEngineLines && file->Senders.count(sender))
+                return file.get();
+    if (threadId == m_MainThreadId && m_Preparing)
+        return m_Preparing->CollectEngineLines ? m_Preparing : nullptr;
     TActiveFile* only = nullptr;
     int collecting = 0;
     for (auto& file : m_Files)
         if (file->CollectEngineLines) {
-            ++collecting;
-            only = file.get();
-            if (m_Blocks && sender && file->Senders.count(sender))
-                return file.get();
-        }
-    if (!m_Blocks)
-        return collecting == 1 ? only : nullptr;
-    if (threadId == m_MainThreadId)
-        return m_Preparing && m_Preparing->CollectEngineLines ? m_Preparing : nullptr;
-    only = nullptr;
-    collecting = 0;
-    for (auto& file : m_Files)
-        if (file->CollectEngineLines && file.get() != m_Preparing) {
             ++collecting;
             only = file.get();
         }

@@ -230,6 +230,7 @@ private:
     void FinishOutput(TActiveFile& file, const TTerminateInfo& info);
     void FileProgress(TActiveFile& file, const TProgressInfo& info);
     void FileTerminate(TActiveFile& file, const TTerminateInfo& info);
+    void CloseRow(TActiveFile& file);
     // The row is over: its block written, the file free for the next row.
     void EndFile(TActiveFile& file);
     // Files whose encoder's final event did not come in time are closed without it.
