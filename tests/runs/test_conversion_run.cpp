@@ -1030,6 +1030,17 @@ TEST(ConversionRun, TwoFilesAtOnceEndExactlyAsOneAtATime)
         TConversionRun run(std::move(setup), view);
         int most = 0;
         view.OnDisplay = [&] { most = std::max(most, run.ActiveFiles()); };
+        // Two at once: the first file stays under way until the second is taken, however fast
+        // it converts (its final event waits), so both "clip.mp4" are named side by side.
+        const auto forward = run.Encoder().OnTerminate;
+        std::function<void(TCustomEncoder*, const TTerminateInfo&)> hold = [&](TCustomEncoder* sender,
+                                                                               const TTerminateInfo& info) {
+            if (info.TaskIndex < 0 && most < run.FilesAtOnce())
+                QTimer::singleShot(20, &run, [&hold, sender, info] { hold(sender, info); });
+            else
+                forward(sender, info);
+        };
+        run.Encoder().OnTerminate = [&](TCustomEncoder* sender, const TTerminateInfo& info) { hold(sender, info); };
         ASSERT_TRUE(RunToEnd(run));
 
         EXPECT_EQ(most, threads.toInt());
@@ -1120,6 +1131,17 @@ TEST(ConversionRun, TheOverwriteQuestionComesWhileAnotherFileConverts)
         TRecordingView view;
         TConversionRun run(std::move(setup), view);
         running = &run;
+        // The first file stays under way until b was asked about, however fast it converts:
+        // its final event waits for the first answer.
+        const auto forward = run.EncoderOf(0).OnTerminate;
+        std::function<void(TCustomEncoder*, const TTerminateInfo&)> hold = [&](TCustomEncoder* sender,
+                                                                               const TTerminateInfo& info) {
+            if (info.TaskIndex < 0 && asked == 0)
+                QTimer::singleShot(20, &run, [&hold, sender, info] { hold(sender, info); });
+            else
+                forward(sender, info);
+        };
+        run.EncoderOf(0).OnTerminate = [&](TCustomEncoder* sender, const TTerminateInfo& info) { hold(sender, info); };
         ASSERT_TRUE(RunToEnd(run));
 
         EXPECT_EQ(asked, c.questions);
