@@ -589,9 +589,9 @@ private slots:
         if (qEnvironmentVariableIsEmpty("REELSMITH_SCREENSHOT_DIR"))
             QSKIP("no screenshot folder");
         const QString big =
-            QString::fromStdString(test::MakeMedia("window_two.mkv",
-                                                   "-f lavfi -i testsrc2=size=640x360:rate=25:duration=12 "
-                                                   "-f lavfi -i sine=frequency=440:duration=12 -c:v mpeg4 -q:v 8 "
+            QString::fromStdString(test::MakeMedia("window_two20.mkv",
+                                                   "-f lavfi -i testsrc2=size=640x360:rate=25:duration=20 "
+                                                   "-f lavfi -i sine=frequency=440:duration=20 -c:v mpeg4 -q:v 8 "
                                                    "-c:a aac -shortest"));
         const QString folder = Path(QStringLiteral("two"));
         const QString first = CopyInto(Clip(), folder, QStringLiteral("intro.mp4"));
@@ -599,7 +599,7 @@ private slots:
         const QString third = CopyInto(big, folder, QStringLiteral("street.mkv"));
         TRunSetup setup = Setup({first, second, third}, Path(QStringLiteral("two-out")));
         for (TRunRow& row : setup.Rows)  // as the list probed them
-            row.Duration = row.SourcePath == first ? 1000000 : 12000000;
+            row.Duration = row.SourcePath == first ? 1000000 : 20000000;
         setup.Options = QStringLiteral("-c:v libx264 -preset slow -c:a aac -sn ");
         setup.ThreadsText = QStringLiteral("2");
         Tfrm_Video window(nullptr, std::move(setup));
