@@ -1,14 +1,16 @@
 #pragma once
 // One conversion or audio extraction run: the rows taken in list order, each probed,
-// handed to the encoder as one task and converted, with the coloured log, progress,
-// clock and remaining time, Pause/Resume, Stop and the end of the run. The run windows
-// are thin views over it; everything here runs on the thread that created the run.
+// handed to an encoder as one task and converted, up to "Threads" files at once, with the
+// coloured log, progress, clock and remaining time, Pause/Resume, Stop and the end of the
+// run. The run windows are thin views over it; everything here runs on the thread that
+// created the run.
 #include <QObject>
 #include <QString>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "media/ff_decoder.h"
 #include "media/ff_logger.h"
 #include "base/qt/qt_dispatcher.h"
+#include "runs/active_file.h"
 #include "runs/batch_estimate.h"
 #include "runs/run_log.h"
 #include "runs/run_verdict.h"
@@ -26,6 +29,9 @@
 namespace reelsmith {
 
 enum class TRunKind { Video, Audio };
+
+// How many files a run converts at once for a "Threads" text: 1 to 8, else 1.
+int FilesAtOnceFor(const QString& threadsText);
 
 struct TRunRow {
     QString Caption;       // the source's file name with extension
@@ -42,10 +48,11 @@ struct TRunSetup {
     int AudioFormatIndex = -1;  // cb_AudioFormat position (audio runs)
     QString Options;            // str_Options
     int CPUUsage = 2;           // cb_CPUUsage position
-    QString ThreadsText = QStringLiteral("1");  // cb_Threads text
-    bool ExitAtEnd = false;                     // the last command-line parameter is "x"
-    QString LogPath;                            // where "log.txt" goes; empty: LogFilePath()
-    std::string LibraryFolder;                  // where the libraries are looked for first; empty: the program folder
+    // cb_Threads text: how many files convert at once (1 to 8; anything else counts as 1).
+    QString ThreadsText = QStringLiteral("1");
+    bool ExitAtEnd = false;     // the last command-line parameter is "x"
+    QString LogPath;            // where "log.txt" goes; empty: LogFilePath()
+    std::string LibraryFolder;  // where the libraries are looked for first; empty: the program folder
     // The overwrite question. Empty in an unattended run: nobody can answer, so an existing
     // output is kept and the row skipped with a reason. "… to all" answers are remembered.
     std::function<TOverwriteAnswer(const QString& fileName)> AskOverwrite;
@@ -122,9 +129,6 @@ public:
     // FormClose: the taskbar indicator goes back to 0 and is hidden.
     void FormClose();
 
-    void ProcessFile(int index);
-    void StartFile(const QString& sourcePath, const QString& outputPath);
-
     const TRunSetup& Setup() const { return m_Setup; }
     const TRunDisplay& Display() const { return m_Display; }
     const TTaskbarDisplay& Taskbar() const { return m_Taskbar; }
@@ -147,13 +151,21 @@ public:
     // Every input not converted so far, with its reason.
     const TRejectedInputs& NotConverted() const { return m_NotConverted; }
     int RunFileCount() const { return m_RunFileCount; }
-    int NextFileIndex() const { return m_NextFileIndex; }
+    // The row taken last (the row converting, one file at a time); the row count at the end.
+    int NextFileIndex() const;
     int RunSeconds() const { return m_RunSeconds; }
-    int FileSeconds() const { return m_FileSeconds; }
-    int64_t LastTotalDuration() const { return m_LastTotalDuration; }
-    int64_t LastCurrentDuration() const { return m_LastCurrentDuration; }
-    int64_t SourceDuration() const { return m_SourceDuration; }
-    TFFEncoder& Encoder() { return m_Encoder; }
+    // The clock of the file taken longest ago among those converting.
+    int FileSeconds() const;
+    int64_t LastTotalDuration() const { return m_Files.front()->LastTotalDuration; }
+    int64_t LastCurrentDuration() const { return m_Files.front()->LastCurrentDuration; }
+    int64_t SourceDuration() const { return m_Files.front()->SourceDuration; }
+    // How many files may convert at once ("Threads"), and how many are taken now.
+    int FilesAtOnce() const { return static_cast<int>(m_Files.size()); }
+    int ActiveFiles() const;
+    // The first file's encoder (the only one when files convert one at a time).
+    TFFEncoder& Encoder() { return m_Files.front()->Encoder; }
+    TFFEncoder& EncoderOf(int file) { return m_Files.at(static_cast<size_t>(file))->Encoder; }
+    const TActiveFile& FileAt(int file) const { return *m_Files.at(static_cast<size_t>(file)); }
 
     // The output path of a row: the destination (or the source's folder) with the run's
     // extension, numbered so that it never names one of the run's sources nor an output
@@ -171,37 +183,61 @@ signals:
     void RunOver();
 
 private:
+    class TBusy;
+    // Run lines go straight to the log; a file's lines (Say) go to its block when several
+    // files convert at once.
     void AddLog(const QString& text, TLogColour colour, bool bold = false);
-    void AddEngineLine(const QString& line, TLogColour colour);
+    void Say(TActiveFile& file, const QString& text, TLogColour colour, bool bold = false);
+    TRunLog& LogOf(TActiveFile& file) { return m_Blocks ? file.Block : m_Log; }
+    void AddEngineLine(TActiveFile& file, const QString& line, TLogColour colour);
     void Changed();
     void ProcessMessages();
-    void FailFile(const QString& line);
+    bool Paused() const { return m_Display.PauseCaption == QLatin1String("Resume"); }
+    void FailFile(TActiveFile& file, const QString& line);
     void NameNotAdded();
     void RecordNotConverted(const QString& path, const QString& reason);
-    void RecordRowNotConverted(const QString& reason, TRowOutcome outcome = TRowOutcome::Failed);
-    void SetRowOutcome(TRowOutcome outcome, const QString& reason);
+    void RecordRowNotConverted(TActiveFile& file, const QString& reason, TRowOutcome outcome = TRowOutcome::Failed);
+    void SetRowOutcome(int row, TRowOutcome outcome, const QString& reason);
     void WriteVerdict();
     void ShowBatch();
     double ClockSeconds() const;
-    bool AskToReplace(const QString& fileName);
-    void EngineLine(TLogLevel level, const std::string& line);
-    void ShowEngineLines(const QString& except);
+    bool AskToReplace(TActiveFile& file, const QString& fileName);
+    void EngineLine(const void* sender, int threadId, TLogLevel level, const std::string& line);
+    TActiveFile* FileOfEngineLine(const void* sender, int threadId);
+    void ShowEngineLines(TActiveFile& file, const QString& except);
+    void WriteLooseEngineLines();
     void EnableProcessTimer();
     void ShowDone();
     void EndRun();
     void CancelledEnd();
     QString Extension() const;
     QString LogPath() const;
+
+    // Taking rows: up to FilesAtOnce() at a time, in list order.
+    void FillFiles();
+    TActiveFile* FreeFile();
+    void ProcessFile(TActiveFile& file, int index);
+    void StartFile(TActiveFile& file, const QString& sourcePath, const QString& outputPath);
     // The steps of StartFile; each false (negative task) after logging why the row failed.
-    void ResetFileProgress();
-    bool LoadSource(const QString& sourcePath);
-    int AddSourceTask(const QString& sourcePath);
-    bool ApplyParameters(int task, const QString& outputPath);
+    void ResetFileProgress(TActiveFile& file);
+    bool LoadSource(TActiveFile& file, const QString& sourcePath);
+    int AddSourceTask(TActiveFile& file, const QString& sourcePath);
+    bool ApplyParameters(TActiveFile& file, int task, const QString& outputPath);
     // False when the run was stopped meanwhile: the engine must not start.
-    bool ShowProcessing(const QString& outputPath);
-    void StartEncoder();
-    bool StageOutput(const QString& outputPath, QString* error);
-    void FinishOutput(const TTerminateInfo& info);
+    bool ShowProcessing(TActiveFile& file, const QString& outputPath);
+    void StartEncoder(TActiveFile& file);
+    bool StageOutput(TActiveFile& file, const QString& outputPath, QString* error);
+    void FinishOutput(TActiveFile& file, const TTerminateInfo& info);
+    void FileProgress(TActiveFile& file, const TProgressInfo& info);
+    void FileTerminate(TActiveFile& file, const TTerminateInfo& info);
+    void CloseRow(TActiveFile& file);
+    // The row is over: its block written, the file free for the next row.
+    void EndFile(TActiveFile& file);
+    // Files whose encoder's final event did not come in time are closed without it.
+    void EndOverdueFiles();
+    void AwaitFinalEvents();
+    // The window's file line, bar, size and title while several files convert.
+    void ShowActiveFiles();
 
     TRunSetup m_Setup;
     IRunView& m_View;
@@ -215,9 +251,8 @@ private:
     QTimer m_Process;
 
     int m_RunFileCount = 0;
-    int m_NextFileIndex = 0;
+    int m_NextFileIndex = 0;  // the next row to take
     int m_RunSeconds = 0;
-    int m_FileSeconds = 0;
     bool m_Cancelled = false;
     bool m_Over = false;
     bool m_Closing = false;
@@ -229,28 +264,20 @@ private:
     TOverwriteMemory m_OverwriteMemory;
     QElapsedTimer m_Clock;  // wall time of the whole run
     QString m_FolderError;  // the output folder could not be created
-    // The engine's warnings and errors while a file converts (a damaged source still
-    // "converts"): shown with the row's result, up to a limit.
-    bool m_CollectEngineLines = false;
-    QStringList m_EngineLines;
-    int m_EngineLinesDropped = 0;
-    bool m_AwaitingFinalEvent = false;
-    int m_FinalEventWaits = 0;
-    int64_t m_LastTotalDuration = 0;
-    int64_t m_LastCurrentDuration = 0;
-    int64_t m_SourceDuration = 0;
-    bool m_Overwrite = false;  // the user agreed to replace the existing output of this row
-    bool m_KeepBoth = false;   // … or to keep it and save the new one under a numbered name
-    bool m_FileDone = false;   // the row's output was converted and is under its final name
-    QString m_RowError;        // why the row's output is not there, for the not-converted report
+    // Several files at once: each file's lines are written as a block when it ends.
+    bool m_Blocks = false;
+    // Handlers that log let the event loop run; rows are taken only outside them.
+    int m_Busy = 0;
+    bool m_FillPending = false;
+    // Engine lines no file could be told by, while several converted: written before the next block.
+    QStringList m_LooseEngineLines;
+    TActiveFile* m_Preparing = nullptr;  // the file being opened on this thread
+    int m_MainThreadId = 0;
 
-    // The row's output while it is written; removed unless committed, also when the run goes.
-    TStagedOutput m_Staged;
-
-    // The dispatcher outlives the encoder, whose destructor still hands deliveries over.
+    // The dispatcher outlives the encoders, whose destructors still hand deliveries over.
     TQtDispatcher m_Dispatcher;
     TFFDecoder m_Decoder;
-    TFFEncoder m_Encoder;
+    std::vector<std::unique_ptr<TActiveFile>> m_Files;
 };
 
 }  // namespace reelsmith

@@ -57,6 +57,8 @@ void TRunLog::Add(const QString& text, TLogColour colour, bool bold)
     m_Lines.push_back({EscapeControlCharacters(WithShownName(text)), colour, bold});
 }
 
+void TRunLog::Append(const std::vector<TLogLine>& lines) { m_Lines.insert(m_Lines.end(), lines.begin(), lines.end()); }
+
 void TRunLog::ShowNameAs(const QString& hidden, const QString& shown)
 {
     m_HiddenName = hidden;

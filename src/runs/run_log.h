@@ -43,6 +43,8 @@ public:
     QString WithShownName(const QString& text) const;
     // A line for log.txt only (the engine's own wording of what a plain line said).
     void AddDetail(const QString& text, TLogColour colour);
+    // Lines of another log as they are (a file's block, written when the file ends).
+    void Append(const std::vector<TLogLine>& lines);
     const std::vector<TLogLine>& Lines() const { return m_Lines; }
     // One entry per line, as "log.txt" holds them.
     QStringList PlainLines() const;

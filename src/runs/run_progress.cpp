@@ -1,5 +1,6 @@
 #include "runs/run_progress.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -53,6 +54,26 @@ std::optional<QString> RemainingText(int fileSeconds, int64_t lastTotalDuration,
     const double remaining =
         static_cast<double>(lastTotalDuration) / static_cast<double>(lastCurrentDuration) * elapsed - elapsed;
     return FormatClock(remaining);
+}
+
+std::optional<QString> RemainingTextOfFiles(const std::vector<TFileClock>& files)
+{
+    bool past = false;
+    double longest = -1;
+    for (const TFileClock& file : files) {
+        if (file.Seconds <= kEstimateAfterSeconds)
+            continue;
+        past = true;
+        if (file.CurrentDuration < 1 || file.TotalDuration <= 0)
+            continue;
+        const double elapsed = file.Seconds;
+        longest = std::max(
+            longest,
+            static_cast<double>(file.TotalDuration) / static_cast<double>(file.CurrentDuration) * elapsed - elapsed);
+    }
+    if (!past)
+        return std::nullopt;
+    return longest < 0 ? QString::fromLatin1(kNotAvailableText) : FormatClock(longest);
 }
 
 }  // namespace reelsmith

@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace reelsmith {
 
@@ -24,5 +25,15 @@ inline constexpr const char* kClockZero = "00:00:00";  // remaining time once a 
 // five seconds, "N/A" while no output time (or no positive total) is known, else the
 // estimate total / current × elapsed − elapsed.
 std::optional<QString> RemainingText(int fileSeconds, int64_t lastTotalDuration, int64_t lastCurrentDuration);
+
+// The same for several files converting at once: the longest of their estimates (the time
+// until the last of them ends); nothing to change while each is in its first five seconds,
+// "N/A" while none of the others has an estimate.
+struct TFileClock {
+    int Seconds = 0;
+    int64_t TotalDuration = 0;
+    int64_t CurrentDuration = 0;
+};
+std::optional<QString> RemainingTextOfFiles(const std::vector<TFileClock>& files);
 
 }  // namespace reelsmith

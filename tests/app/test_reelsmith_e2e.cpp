@@ -116,14 +116,20 @@ private:
     TempFolder m_Folder;
 };
 
-// A shell script that starts a conversion of `source` in the background, sends it `signal`
-// once its hidden output has grown past 100 KB (tests/support/wait_for_partial.sh), and prints
-// its exit status.
-std::string SignalWhenPartialGrows(const ProgramRun& run, const std::string& source, const char* signal)
+// A shell script that starts a conversion of `sources` in the background, sends it `signal`
+// once `partials` hidden outputs exist and one has grown past 100 KB
+// (tests/support/wait_for_partial.sh), and prints how many hidden outputs there were and its
+// exit status.
+std::string SignalWhenPartialGrows(const ProgramRun& run, const std::vector<std::string>& sources, const char* signal,
+                                   int partials = 1)
 {
-    return run.Command({"-v", run.Out(), source, "x"}) + " >/dev/null 2>&1 & pid=$!\n" +
-           ShellQuote(REELSMITH_WAIT_FOR_PARTIAL) + " " + ShellQuote(run.Out()) + " +100k >/dev/null\n" + "kill -" +
-           signal + " $pid; wait $pid; echo $?\n";
+    std::vector<std::string> params = {"-v", run.Out()};
+    params.insert(params.end(), sources.begin(), sources.end());
+    params.push_back("x");
+    const std::string out = ShellQuote(run.Out());
+    return run.Command(params) + " >/dev/null 2>&1 & pid=$!\n" + ShellQuote(REELSMITH_WAIT_FOR_PARTIAL) + " " + out +
+           " +100k . " + std::to_string(partials) + " >/dev/null\n" + "n=$(find " + out +
+           " -name '.*partial-*' | wc -l)\n" + "echo $n; kill -" + signal + " $pid; wait $pid; echo $?\n";
 }
 
 // The path a run's stdout says its log went to, "" when it says none.
@@ -297,23 +303,31 @@ TEST(ProgramRun, ExtractsAudioInEveryFormat)
     }
 }
 
-// SIGTERM in the middle of a command-line run: the engine is stopped, the part written is
-// removed, no log.txt is written, and the program ends with the status of the signal.
+// SIGTERM in the middle of a command-line run, one file at a time or two at once: the engine
+// is stopped, every part written is removed, no log.txt is written, and the program ends with
+// the status of the signal.
 TEST(ProgramRun, SigtermInTheMiddleLeavesNoOutput)
 {
-    ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\nVideoEncoder2=0\nAudioEncoder2=0\n");
     const std::string source = MakeMedia("e2e_long.mkv",
                                          "-f lavfi -i testsrc=size=320x240:rate=25:duration=60 "
                                          "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 5 "
                                          "-c:a aac -shortest");
-    std::filesystem::create_directories(run.Out());
-    // Started in the background; signalled once its hidden output has grown.
-    const std::string script = SignalWhenPartialGrows(run, source, "TERM");
-    std::string status;
-    RunCommand("sh -c " + ShellQuote(script), &status);
-    EXPECT_EQ(status, "143\n");  // 128 + SIGTERM: ended by the signal
-    EXPECT_TRUE(std::filesystem::is_empty(run.Out()));
-    EXPECT_FALSE(std::filesystem::exists(run.LogFile()));
+    for (const int threads : {1, 2}) {
+        SCOPED_TRACE(threads);
+        // Threads is the list position: 0 for "1", 1 for "2".
+        ProgramRun run("[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\nVideoEncoder2=0\nAudioEncoder2=0\nThreads=" +
+                       std::to_string(threads - 1) + "\n");
+        std::filesystem::create_directories(run.Out());
+        std::filesystem::copy_file(source, run.Source("second.mkv"));
+        // Started in the background; signalled once its hidden outputs exist and one has grown.
+        const std::string script = SignalWhenPartialGrows(run, {source, run.Source("second.mkv")}, "TERM", threads);
+        std::string status;
+        RunCommand("sh -c " + ShellQuote(script), &status);
+        // As many files written at once as asked; 128 + SIGTERM: ended by the signal.
+        EXPECT_EQ(status, std::to_string(threads) + "\n143\n");
+        EXPECT_TRUE(std::filesystem::is_empty(run.Out()));
+        EXPECT_FALSE(std::filesystem::exists(run.LogFile()));
+    }
 }
 
 TEST(ProgramRun, NothingToConvertEndsWithAMessageAndAStatus)
@@ -474,10 +488,10 @@ TEST(ProgramRun, TheNextRunRemovesWhatAKilledRunLeft)
                                          "-f lavfi -i sine=frequency=440:duration=60 -c:v mpeg4 -q:v 5 "
                                          "-c:a aac -shortest");
     fs::create_directories(run.Out());
-    const std::string script = SignalWhenPartialGrows(run, source, "KILL");
+    const std::string script = SignalWhenPartialGrows(run, {source}, "KILL");
     std::string status;
     RunCommand("sh -c " + ShellQuote(script), &status);
-    EXPECT_EQ(status, "137\n");
+    EXPECT_EQ(status, "1\n137\n");
     std::vector<std::string> left;
     for (const auto& entry : fs::directory_iterator(run.Out()))
         left.push_back(entry.path().filename().string());

@@ -17,12 +17,17 @@ struct TRecordingView : IRunView {
     int DefaultBeeps = 0;
     int Terminated = 0;
     std::function<void(const TLogLine&)> OnLog;
+    std::function<void()> OnDisplay;
     void LogAdded(const TLogLine& line) override
     {
         if (OnLog)
             OnLog(line);
     }
-    void DisplayChanged() override {}
+    void DisplayChanged() override
+    {
+        if (OnDisplay)
+            OnDisplay();
+    }
     void ErrorBeep() override { ++ErrorBeeps; }
     void DefaultBeep() override { ++DefaultBeeps; }
     void Terminate() override { ++Terminated; }

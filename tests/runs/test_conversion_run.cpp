@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QTimer>
 #include <sys/mount.h>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "media/preview_session.h"
@@ -120,6 +122,42 @@ QStringList Verdict(const QString& counts, const QStringList& notConverted = {},
     if (!notConverted.isEmpty())
         lines += QStringList{QStringLiteral("Not converted:")} + notConverted;
     return lines + QStringList{QStringLiteral("Run time:"), counts, QString::fromLatin1(last)};
+}
+
+// A run's file blocks by number: each from the empty line before "File #n" to the next
+// block or the verdict. Lines between blocks (Cancelled by user!) go with the block before.
+std::map<int, QStringList> FileBlocks(const QStringList& lines)
+{
+    std::map<int, QStringList> blocks;
+    QStringList* block = nullptr;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const bool next = i + 1 < lines.size() && lines[i].isEmpty();
+        if (next && lines[i + 1].startsWith(QLatin1String("File #"))) {
+            const int number = lines[i + 1].mid(6).toInt();
+            EXPECT_EQ(blocks.count(number), 0u) << "File #" << number << " in two pieces";
+            block = &blocks[number];
+        } else if (next && (lines[i + 1] == QLatin1String("Not converted:") ||
+                            lines[i + 1].startsWith(QLatin1String("Run time: ")))) {
+            break;
+        }
+        if (block)
+            block->append(lines[i]);
+    }
+    return blocks;
+}
+
+// The file is read to its end without a decoding error.
+bool DecodesCompletely(const std::string& path)
+{
+    std::string errors;
+    return RunCommand("ffmpeg -nostdin -v error -xerror -i " + ShellQuote(path) + " -f null - 2>&1", &errors) == 0 &&
+           errors.empty();
+}
+
+QStringList Relative(QStringList lines, const TempFolder& folder)
+{
+    lines.replaceInStrings(QString::fromStdString(folder.path()), QStringLiteral("<folder>"));
+    return lines;
 }
 
 }  // namespace
@@ -859,6 +897,91 @@ TEST(ConversionRun, AnOutputOfThisRunIsNeverOverwrittenNorAskedAbout)
     }
 }
 
+// Converting beside a good file, a damaged source's engine lines stay with it: in its block,
+// or (a line no file can be told by) between the blocks naming the files converting then;
+// never in the good file's block.
+TEST(ConversionRun, TheEngineLinesOfTwoFilesAtOnceStayWithTheirFile)
+{
+    TempFolder folder;
+    const std::string damaged = CopyTo(MakeMedia("run_damaged.ts",
+                                                 "-f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
+                                                 "-c:v mpeg2video -g 250 -b:v 1M"),
+                                       folder.file("damaged.ts"));
+    {
+        std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
+        const auto size = std::filesystem::file_size(damaged);
+        for (std::uintmax_t at = size / 4; at < size; at += size / 8) {
+            file.seekp(static_cast<std::streamoff>(at));
+            file << std::string(3000, '\xA5');
+        }
+    }
+    const std::string good = CopyTo(MakeMedia("run_medium.mkv",
+                                              "-f lavfi -i testsrc=size=320x240:rate=25:duration=8 "
+                                              "-c:v mpeg4 -q:v 5"),
+                                    folder.file("good.mkv"));
+    TRecordingView view;
+    TRunSetup setup = VideoSetup({Row(good), Row(damaged)}, folder.file("out"), QStringLiteral("MP4"));
+    setup.ThreadsText = QStringLiteral("2");
+    TConversionRun run(std::move(setup), view);
+    ASSERT_TRUE(RunToEnd(run));
+    const std::map<int, QStringList> blocks = FileBlocks(LinesAfterLoading(run.Log()));
+    ASSERT_EQ(blocks.size(), 2u);
+    int own = 0;
+    for (const TLogLine& line : run.Log().Lines()) {
+        if (line.Colour != TLogColour::Maroon)
+            continue;
+        const bool inDamaged = blocks.at(2).contains(line.Text);
+        const bool between = line.Text.startsWith(QLatin1Char('(')) && line.Text.contains(QLatin1String("damaged.mp4"));
+        own += inDamaged ? 1 : 0;
+        EXPECT_TRUE(inDamaged || between) << line.Text.toStdString();
+        if (!between) {
+            EXPECT_FALSE(blocks.at(1).contains(line.Text)) << line.Text.toStdString();
+        }
+    }
+    EXPECT_GT(own, 0) << run.Log().PlainLines().join(QLatin1Char('\n')).toStdString();
+}
+
+// Two sources of one name into one folder: the second output is numbered, never put to the
+// overwrite question nor skipped; the question stays for a file that was there before.
+TEST(ConversionRun, AnOutputOfThisRunIsNeverOverwrittenNorAskedAbout)
+{
+    struct Case {
+        const char* name;
+        bool attended;
+        bool existedBefore;
+        int questions;
+        std::vector<std::string> outputs;
+    };
+    const std::vector<Case> cases = {
+        {"unattended", false, false, 0, {"clip (1).avi", "clip.avi"}},
+        {"attended", true, false, 0, {"clip (1).avi", "clip.avi"}},
+        {"one existed before", true, true, 1, {"clip (1).avi", "clip.avi"}},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const std::string first = CopyTo(Clip(), folder.file("one/clip.mp4"));
+        const std::string second = CopyTo(Clip(), folder.file("two/clip.mov"));
+        if (c.existedBefore)
+            WriteText(folder.file("out/clip.avi"), "old");
+        TRecordingView view;
+        TRunSetup setup = VideoSetup({Row(first), Row(second)}, folder.file("out"), QStringLiteral("AVI"));
+        int questions = 0;
+        if (c.attended)
+            setup.AskOverwrite = [&](const QString&) {
+                ++questions;
+                return TOverwriteAnswer::Yes;
+            };
+        TConversionRun run(std::move(setup), view);
+        ASSERT_TRUE(RunToEnd(run)) << c.name;
+        EXPECT_EQ(questions, c.questions) << c.name;
+        EXPECT_EQ(CountOf(run.Log().PlainLines(), QStringLiteral("Success!")), 2) << c.name;
+        EXPECT_EQ(Names(folder.file("out")), c.outputs) << c.name;
+        for (const std::string& output : c.outputs)
+            EXPECT_TRUE(IsMedia(folder.file("out/" + output))) << c.name << ": " << output;
+        EXPECT_EQ(run.FailedRows(), 0) << c.name;
+    }
+}
+
 // Another program writes the output's name while the run converts: its file is kept, and
 // this run's output takes the next free number.
 TEST(ConversionRun, AnOutputThatAppearsMeanwhileIsKept)
@@ -939,7 +1062,7 @@ TEST(ConversionRun, AFullDiskFailsTheRowAndLeavesNothing)
     small.reset();
     ASSERT_TRUE(over);
     EXPECT_EQ(CountOf(run.Log().PlainLines(), QStringLiteral("Error!")), 1);
-    EXPECT_EQ(CountOf(run.Log().PlainLines(), QStringLiteral("Success!")), 0);
+    EXPECT_EQ(CountOf(LinesAfterLoading(run.Log()), QStringLiteral("Success!")), 0);
     EXPECT_EQ(run.FailedRows(), 1);
     // Either the log fitted or there is none; never a cut or empty one; a lost one is said.
     EXPECT_TRUE(left.empty() || left == std::vector<std::string>{"log.txt"}) << left.front();
@@ -949,6 +1072,238 @@ TEST(ConversionRun, AFullDiskFailsTheRowAndLeavesNothing)
         EXPECT_FALSE(line.contains(QLatin1String(".partial-"))) << line.toStdString();
     ASSERT_EQ(run.NotConverted().size(), 1u);
     EXPECT_FALSE(run.NotConverted()[0].Reason.contains(QLatin1String(".partial-")));
+}
+
+TEST(ConversionRun, ThreadsSayHowManyFilesConvertAtOnce)
+{
+    const std::pair<const char*, int> cases[] = {{"1", 1}, {"2", 2}, {"8", 8}, {"9", 1}, {"0", 1}, {"", 1}, {"x", 1}};
+    for (const auto& [text, count] : cases)
+        EXPECT_EQ(FilesAtOnceFor(QString::fromLatin1(text)), count) << text;
+}
+
+// The same rows one at a time and two at once: each file's block reads the same, outputs
+// and names are the same (two sources of one name taken together still get "clip.mkv" and
+// "clip (1).mkv"), every output decodes to its end, and the verdict, reasons and row
+// statuses agree. Two at once takes two files together; their lines never mix.
+TEST(ConversionRun, TwoFilesAtOnceEndExactlyAsOneAtATime)
+{
+    struct Result {
+        std::map<int, QStringList> Blocks;
+        std::vector<TRowStatus> Rows;
+        QStringList NotConverted;
+        QStringList Verdict;
+    };
+    std::map<QString, Result> results;
+    for (const QString& threads : {QStringLiteral("1"), QStringLiteral("2")}) {
+        SCOPED_TRACE(threads.toStdString());
+        TempFolder folder;
+        const std::string one = CopyTo(Clip(), folder.file("one/clip.mp4"));
+        const std::string two = CopyTo(Clip(), folder.file("two/clip.mp4"));
+        const std::string bad = folder.file("bad.mp4");
+        WriteText(bad, "this is no media file");
+        const std::string exists = CopyTo(Clip(), folder.file("exists.mp4"));
+        WriteText(folder.file("out/exists.mkv"), "old");
+        const std::string c = CopyTo(Clip(), folder.file("c.mp4"));
+        TRunSetup setup = VideoSetup({Row(one), Row(two), Row(bad), Row(folder.file("gone.mp4")), Row(exists), Row(c)},
+                                     folder.file("out"), QStringLiteral("MKV"));
+        setup.ThreadsText = threads;
+        setup.ExitAtEnd = true;
+        setup.LogPath = QString::fromStdString(folder.file("log.txt"));
+        std::vector<TRowStatus> statuses(6);
+        setup.RowStatusChanged = [&](int row, const TRowStatus& status) { statuses.at(size_t(row)) = status; };
+        TRecordingView view;
+        TConversionRun run(std::move(setup), view);
+        int most = 0;
+        view.OnDisplay = [&] { most = std::max(most, run.ActiveFiles()); };
+        // Two at once: the first file stays under way until the second is taken, however fast
+        // it converts (its final event waits), so both "clip.mp4" are named side by side.
+        const auto forward = run.Encoder().OnTerminate;
+        std::function<void(TCustomEncoder*, const TTerminateInfo&)> hold = [&](TCustomEncoder* sender,
+                                                                               const TTerminateInfo& info) {
+            if (info.TaskIndex < 0 && most < run.FilesAtOnce())
+                QTimer::singleShot(20, &run, [&hold, sender, info] { hold(sender, info); });
+            else
+                forward(sender, info);
+        };
+        run.Encoder().OnTerminate = [&](TCustomEncoder* sender, const TTerminateInfo& info) { hold(sender, info); };
+        ASSERT_TRUE(RunToEnd(run));
+
+        EXPECT_EQ(most, threads.toInt());
+        EXPECT_EQ(Names(folder.file("out")),
+                  (std::vector<std::string>{"c.mkv", "clip (1).mkv", "clip.mkv", "exists.mkv"}));
+        for (const char* output : {"out/c.mkv", "out/clip (1).mkv", "out/clip.mkv"})
+            EXPECT_TRUE(DecodesCompletely(folder.file(output))) << output;
+        EXPECT_EQ(ReadAll(folder.file("out/exists.mkv")), QByteArray("old"));
+        const QStringList lines = run.Log().PlainLines();
+        const QStringList saved = QString::fromUtf8(ReadAll(folder.file("log.txt"))).split(QLatin1Char('\n'));
+        EXPECT_EQ(saved.mid(0, saved.size() - 1), lines);
+        EXPECT_EQ(statuses, run.Tally().Rows());
+        EXPECT_EQ(run.Display().Caption, QStringLiteral("Finished with errors"));
+        EXPECT_EQ(run.Display().BatchPercent, 100);
+        EXPECT_EQ(run.FailedRows(), 3);
+
+        Result& result = results[threads];
+        result.Blocks = FileBlocks(Relative(LinesAfterLoading(run.Log()), folder));
+        result.Rows = run.Tally().Rows();
+        for (const TRejectedInput& input : run.NotConverted())
+            result.NotConverted.append(Relative({input.Path + QLatin1Char('|') + input.Reason}, folder));
+        result.Verdict = Relative(WithoutRunTime(lines.mid(lines.indexOf(QStringLiteral("Not converted:")))), folder);
+        ASSERT_EQ(result.Blocks.size(), 6u);
+        EXPECT_EQ(result.Blocks[2][2], QStringLiteral("<folder>/two/clip.mp4"));
+        EXPECT_EQ(result.Blocks[2].last(), QStringLiteral("Success!"));
+        EXPECT_EQ(result.Verdict.mid(result.Verdict.size() - 2),
+                  QStringList({QStringLiteral("Converted: 3, failed: 2, skipped: 1"), QStringLiteral("Done.")}));
+    }
+    EXPECT_EQ(results[QStringLiteral("2")].Blocks, results[QStringLiteral("1")].Blocks);
+    EXPECT_EQ(results[QStringLiteral("2")].Rows, results[QStringLiteral("1")].Rows);
+    EXPECT_EQ(results[QStringLiteral("2")].NotConverted, results[QStringLiteral("1")].NotConverted);
+    EXPECT_EQ(results[QStringLiteral("2")].Verdict, results[QStringLiteral("1")].Verdict);
+}
+
+// An existing output is asked about while another file goes on converting: one question at a
+// time, the clock running meanwhile, and the answers remembered as one at a time.
+TEST(ConversionRun, TheOverwriteQuestionComesWhileAnotherFileConverts)
+{
+    using A = TOverwriteAnswer;
+    struct Case {
+        const char* name;
+        std::vector<A> answers;
+        int questions;
+        std::vector<std::string> files;  // in out/, "new" for a converted output
+        const char* counts;
+    };
+    const std::vector<Case> cases = {
+        {"yes to all",
+         {A::YesToAll},
+         1,
+         {"b.mkv new", "c.mkv new", "first.mkv new"},
+         "Converted: 3, failed: 0, skipped: 0"},
+        {"keep both, then no",
+         {A::KeepBoth, A::No},
+         2,
+         {"b (1).mkv new", "b.mkv old", "c.mkv old", "first.mkv new"},
+         "Converted: 2, failed: 0, skipped: 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        const std::string first = CopyTo(Clip(), folder.file("in/first.mp4"));
+        const std::string b = CopyTo(Clip(), folder.file("in/b.mp4"));
+        const std::string cc = CopyTo(Clip(), folder.file("in/c.mp4"));
+        WriteText(folder.file("out/b.mkv"), "old");
+        WriteText(folder.file("out/c.mkv"), "old");
+        TRunSetup setup = VideoSetup({Row(first), Row(b), Row(cc)}, folder.file("out"), QStringLiteral("MKV"));
+        setup.ThreadsText = QStringLiteral("2");
+        TConversionRun* running = nullptr;
+        int asked = 0;
+        bool inQuestion = false;
+        bool twoAtOnce = false;
+        int activeAtFirst = 0;
+        bool clockAtFirst = false;
+        setup.AskOverwrite = [&](const QString&) {
+            twoAtOnce = twoAtOnce || inQuestion;
+            inQuestion = true;
+            if (asked == 0) {
+                activeAtFirst = running->ActiveFiles();
+                clockAtFirst = running->ClockRunning();
+            }
+            QEventLoop wait;  // the answer takes a while: events go on meanwhile
+            QTimer::singleShot(200, &wait, &QEventLoop::quit);
+            wait.exec();
+            inQuestion = false;
+            return c.answers.at(std::min<size_t>(c.answers.size() - 1, size_t(asked++)));
+        };
+        TRecordingView view;
+        TConversionRun run(std::move(setup), view);
+        running = &run;
+        // The first file stays under way until b was asked about, however fast it converts:
+        // its final event waits for the first answer.
+        const auto forward = run.EncoderOf(0).OnTerminate;
+        std::function<void(TCustomEncoder*, const TTerminateInfo&)> hold = [&](TCustomEncoder* sender,
+                                                                               const TTerminateInfo& info) {
+            if (info.TaskIndex < 0 && asked == 0)
+                QTimer::singleShot(20, &run, [&hold, sender, info] { hold(sender, info); });
+            else
+                forward(sender, info);
+        };
+        run.EncoderOf(0).OnTerminate = [&](TCustomEncoder* sender, const TTerminateInfo& info) { hold(sender, info); };
+        ASSERT_TRUE(RunToEnd(run));
+
+        EXPECT_EQ(asked, c.questions);
+        EXPECT_FALSE(twoAtOnce);
+        EXPECT_EQ(activeAtFirst, 2);  // the first file converts while b is asked about
+        EXPECT_TRUE(clockAtFirst);
+        std::vector<std::string> files;
+        for (const std::string& name : Names(folder.file("out")))
+            files.push_back(name + (ReadAll(folder.file("out/" + name)) == "old" ? " old" : " new"));
+        EXPECT_EQ(files, c.files);
+        for (const std::string& file : files)
+            if (file.ends_with(" new")) {
+                EXPECT_TRUE(DecodesCompletely(folder.file("out/" + file.substr(0, file.size() - 4)))) << file;
+            }
+        const QStringList lines = run.Log().PlainLines();
+        EXPECT_TRUE(lines.contains(QString::fromLatin1(c.counts))) << lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(FileBlocks(LinesAfterLoading(run.Log())).size(), 3u);
+    }
+}
+
+// Pause and Stop with two files converting: both pause and resume, both stop, neither leaves
+// a file behind, and every row not converted is named "stopped".
+TEST(ConversionRun, PauseAndStopActOnEveryFileConverting)
+{
+    TempFolder folder;
+    const std::string first = CopyTo(LongClip(), folder.file("first.mkv"));
+    const std::string second = CopyTo(LongClip(), folder.file("second.mkv"));
+    const std::string after = CopyTo(Clip(), folder.file("after.mp4"));
+    TRunSetup setup = VideoSetup({Row(first), Row(second), Row(after)}, folder.file("out"), QStringLiteral("MP4"));
+    setup.ThreadsText = QStringLiteral("2");
+    TRecordingView view;
+    TConversionRun run(std::move(setup), view);
+    bool stopped = false;
+    TRunDisplay display;
+    QTimer driver;
+    driver.setInterval(20);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        if (stopped || run.FileAt(0).LastCurrentDuration <= 0 || run.FileAt(1).LastCurrentDuration <= 0)
+            return;
+        display = run.Display();
+        run.btn_PauseClick();
+        EXPECT_TRUE(run.EncoderOf(0).Paused());
+        EXPECT_TRUE(run.EncoderOf(1).Paused());
+        EXPECT_FALSE(run.ClockRunning());
+        run.btn_PauseClick();
+        EXPECT_FALSE(run.EncoderOf(0).Paused());
+        EXPECT_FALSE(run.EncoderOf(1).Paused());
+        stopped = true;
+        run.btn_StopClick();
+    });
+    driver.start();
+    ASSERT_TRUE(RunToEnd(run));
+    driver.stop();
+
+    ASSERT_TRUE(stopped);
+    // While both converted, the window named both, and the title both rows.
+    EXPECT_EQ(display.FileLabel, QStringLiteral("2 files converting: first.mp4, second.mp4"));
+    EXPECT_EQ(display.Caption, QStringLiteral("Saving... [1-2/3]"));
+    EXPECT_FALSE(run.EncoderOf(0).Working() && !run.EncoderOf(0).Terminated());
+    const QStringList lines = run.Log().PlainLines();
+    EXPECT_EQ(WithoutRunTime(lines.mid(lines.indexOf(QStringLiteral("Not converted:")) - 1)),
+              Verdict(QStringLiteral("Converted: 0, failed: 0, skipped: 3"),
+                      {QString::fromStdString(first) + QStringLiteral(": stopped"),
+                       QString::fromStdString(second) + QStringLiteral(": stopped"),
+                       QString::fromStdString(after) + QStringLiteral(": stopped")},
+                      "Stopped."));
+    const int paused = int(lines.indexOf(QStringLiteral("Paused!")));
+    ASSERT_GE(paused, 0);
+    EXPECT_EQ(lines.mid(paused, 3), QStringList({QStringLiteral("Paused!"), QStringLiteral("Resumed!"),
+                                                 QStringLiteral("Cancelled by user!")}));
+    const std::map<int, QStringList> blocks = FileBlocks(LinesAfterLoading(run.Log()));
+    EXPECT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(CountOf(lines, QStringLiteral("Success!")), 0);
+    EXPECT_EQ(run.Display().Caption, QStringLiteral("Stopped"));
+    EXPECT_EQ(Names(folder.file("out")), std::vector<std::string>{});
+    for (const TRowStatus& row : run.Tally().Rows())
+        EXPECT_EQ(row.Outcome, TRowOutcome::Stopped);
 }
 
 int main(int argc, char** argv)

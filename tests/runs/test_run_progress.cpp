@@ -43,3 +43,14 @@ TEST(RunProgress, RemainingTime)
     EXPECT_EQ(RemainingText(10, 100, 25), "00:00:30");
     EXPECT_EQ(RemainingText(10, 100, 200), "00:00:00");  // past the expected end
 }
+
+// Several files at once: the longest estimate of those past their first five seconds.
+TEST(RunProgress, RemainingTimeOfSeveralFiles)
+{
+    EXPECT_FALSE(RemainingTextOfFiles({}));
+    EXPECT_FALSE(RemainingTextOfFiles({{5, 100, 50}, {2, 100, 10}}));
+    EXPECT_EQ(RemainingTextOfFiles({{6, 100, 0}, {3, 100, 50}}), "N/A");
+    EXPECT_EQ(RemainingTextOfFiles({{10, 100, 50}, {10, 100, 25}}), "00:00:30");
+    // A file without an estimate does not hide the others'.
+    EXPECT_EQ(RemainingTextOfFiles({{10, 0, 50}, {10, 100, 50}}), "00:00:10");
+}

@@ -844,6 +844,41 @@ private slots:
         QVERIFY(WaitFor([&] { return window.Run().Over(); }));
         SaveScreenshot(window, QStringLiteral("run_window_stopped.png"));
     }
+
+    // Only with REELSMITH_SCREENSHOT_DIR: two slow conversions at once (Threads 2) after a
+    // short one, grabbed while both convert, then at the end.
+    void screenshotOfTwoFilesAtOnce()
+    {
+        if (qEnvironmentVariableIsEmpty("REELSMITH_SCREENSHOT_DIR"))
+            QSKIP("no screenshot folder");
+        const QString big =
+            QString::fromStdString(test::MakeMedia("window_two20.mkv",
+                                                   "-f lavfi -i testsrc2=size=640x360:rate=25:duration=20 "
+                                                   "-f lavfi -i sine=frequency=440:duration=20 -c:v mpeg4 -q:v 8 "
+                                                   "-c:a aac -shortest"));
+        const QString folder = Path(QStringLiteral("two"));
+        const QString first = CopyInto(Clip(), folder, QStringLiteral("intro.mp4"));
+        const QString second = CopyInto(big, folder, QStringLiteral("interview.mkv"));
+        const QString third = CopyInto(big, folder, QStringLiteral("street.mkv"));
+        TRunSetup setup = Setup({first, second, third}, Path(QStringLiteral("two-out")));
+        for (TRunRow& row : setup.Rows)  // as the list probed them
+            row.Duration = row.SourcePath == first ? 1000000 : 20000000;
+        setup.Options = QStringLiteral("-c:v libx264 -preset slow -c:a aac -sn ");
+        setup.ThreadsText = QStringLiteral("2");
+        Tfrm_Video window(nullptr, std::move(setup));
+        window.resize(620, 460);
+        window.show();
+        const bool both = WaitFor([&] {
+            return window.Run().Over() ||
+                   (window.Run().ActiveFiles() == 2 && window.Run().FileSeconds() >= 6 &&
+                    window.Run().FileAt(0).LastCurrentDuration > 0 && window.Run().FileAt(1).LastCurrentDuration > 0);
+        });
+        QVERIFY2(both && !window.Run().Over(), qPrintable(window.Run().Log().PlainLines().join(QLatin1Char('\n'))));
+        SaveScreenshot(window, QStringLiteral("run_two_at_once.png"));
+        QVERIFY(WaitFor([&] { return window.Run().Over(); }));
+        QTest::qWait(300);
+        SaveScreenshot(window, QStringLiteral("run_two_at_once_after.png"));
+    }
 };
 
 QTEST_MAIN(TestRunWindows)
