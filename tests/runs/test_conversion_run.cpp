@@ -856,47 +856,6 @@ TEST(ConversionRun, APreviewBesideTheRunKeepsItsEngineLinesOutOfTheRunLog)
     }
 }
 
-// Two sources of one name into one folder: the second output is numbered, never put to the
-// overwrite question nor skipped; the question stays for a file that was there before.
-TEST(ConversionRun, AnOutputOfThisRunIsNeverOverwrittenNorAskedAbout)
-{
-    struct Case {
-        const char* name;
-        bool attended;
-        bool existedBefore;
-        int questions;
-        std::vector<std::string> outputs;
-    };
-    const std::vector<Case> cases = {
-        {"unattended", false, false, 0, {"clip (1).avi", "clip.avi"}},
-        {"attended", true, false, 0, {"clip (1).avi", "clip.avi"}},
-        {"one existed before", true, true, 1, {"clip (1).avi", "clip.avi"}},
-    };
-    for (const Case& c : cases) {
-        TempFolder folder;
-        const std::string first = CopyTo(Clip(), folder.file("one/clip.mp4"));
-        const std::string second = CopyTo(Clip(), folder.file("two/clip.mov"));
-        if (c.existedBefore)
-            WriteText(folder.file("out/clip.avi"), "old");
-        TRecordingView view;
-        TRunSetup setup = VideoSetup({Row(first), Row(second)}, folder.file("out"), QStringLiteral("AVI"));
-        int questions = 0;
-        if (c.attended)
-            setup.AskOverwrite = [&](const QString&) {
-                ++questions;
-                return TOverwriteAnswer::Yes;
-            };
-        TConversionRun run(std::move(setup), view);
-        ASSERT_TRUE(RunToEnd(run)) << c.name;
-        EXPECT_EQ(questions, c.questions) << c.name;
-        EXPECT_EQ(CountOf(run.Log().PlainLines(), QStringLiteral("Success!")), 2) << c.name;
-        EXPECT_EQ(Names(folder.file("out")), c.outputs) << c.name;
-        for (const std::string& output : c.outputs)
-            EXPECT_TRUE(IsMedia(folder.file("out/" + output))) << c.name << ": " << output;
-        EXPECT_EQ(run.FailedRows(), 0) << c.name;
-    }
-}
-
 // Converting beside a good file, a damaged source's engine lines stay with it: in its block,
 // or (a line no file can be told by) between the blocks naming the files converting then;
 // never in the good file's block.
