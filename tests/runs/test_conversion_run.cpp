@@ -775,23 +775,32 @@ TEST(ConversionRun, AFileThatFailsWhileConvertingEndsInErrorWithNoOutput)
     }
 }
 
+namespace {
+
+// An MPEG-2 transport stream with stretches of garbage: it converts, with decoder complaints.
+std::string DamagedCopy(const std::string& path)
+{
+    const std::string damaged = CopyTo(MakeMedia("run_damaged.ts",
+                                                 "-f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
+                                                 "-c:v mpeg2video -g 250 -b:v 1M"),
+                                       path);
+    std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
+    const auto size = std::filesystem::file_size(damaged);
+    for (std::uintmax_t at = size / 4; at < size; at += size / 8) {
+        file.seekp(static_cast<std::streamoff>(at));
+        file << std::string(3000, '\xA5');
+    }
+    return damaged;
+}
+
+}  // namespace
+
 // A damaged source still converts; the engine's warnings and decoder errors follow the row
 // in maroon, at most 20 of them and then how many more there were.
 TEST(ConversionRun, TheEngineWarningsOfADamagedSourceAreShownWithItsRow)
 {
     TempFolder folder;
-    const std::string damaged = CopyTo(MakeMedia("run_damaged.ts",
-                                                 "-f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
-                                                 "-c:v mpeg2video -g 250 -b:v 1M"),
-                                       folder.file("damaged.ts"));
-    {
-        std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
-        const auto size = std::filesystem::file_size(damaged);
-        for (std::uintmax_t at = size / 4; at < size; at += size / 8) {
-            file.seekp(static_cast<std::streamoff>(at));
-            file << std::string(3000, '\xA5');
-        }
-    }
+    const std::string damaged = DamagedCopy(folder.file("damaged.ts"));
     TRecordingView view;
     TConversionRun run(VideoSetup({Row(damaged)}, folder.file("out"), QStringLiteral("MKV")), view);
     ASSERT_TRUE(RunToEnd(run));
@@ -818,18 +827,7 @@ TEST(ConversionRun, TheEngineWarningsOfADamagedSourceAreShownWithItsRow)
 TEST(ConversionRun, APreviewBesideTheRunKeepsItsEngineLinesOutOfTheRunLog)
 {
     TempFolder folder;
-    const std::string damaged = CopyTo(MakeMedia("run_damaged.ts",
-                                                 "-f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
-                                                 "-c:v mpeg2video -g 250 -b:v 1M"),
-                                       folder.file("preview/damaged.ts"));
-    {
-        std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
-        const auto size = std::filesystem::file_size(damaged);
-        for (std::uintmax_t at = size / 4; at < size; at += size / 8) {
-            file.seekp(static_cast<std::streamoff>(at));
-            file << std::string(3000, '\xA5');
-        }
-    }
+    const std::string damaged = DamagedCopy(folder.file("preview/damaged.ts"));
     TRecordingView view;
     TConversionRun run(
         VideoSetup({Row(CopyTo(LongClip(), folder.file("long.mkv")))}, folder.file("out"), QStringLiteral("MKV")),
@@ -862,18 +860,7 @@ TEST(ConversionRun, APreviewBesideTheRunKeepsItsEngineLinesOutOfTheRunLog)
 TEST(ConversionRun, TheEngineLinesOfTwoFilesAtOnceStayWithTheirFile)
 {
     TempFolder folder;
-    const std::string damaged = CopyTo(MakeMedia("run_damaged.ts",
-                                                 "-f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
-                                                 "-c:v mpeg2video -g 250 -b:v 1M"),
-                                       folder.file("damaged.ts"));
-    {
-        std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
-        const auto size = std::filesystem::file_size(damaged);
-        for (std::uintmax_t at = size / 4; at < size; at += size / 8) {
-            file.seekp(static_cast<std::streamoff>(at));
-            file << std::string(3000, '\xA5');
-        }
-    }
+    const std::string damaged = DamagedCopy(folder.file("damaged.ts"));
     const std::string good = CopyTo(MakeMedia("run_medium.mkv",
                                               "-f lavfi -i testsrc=size=320x240:rate=25:duration=8 "
                                               "-c:v mpeg4 -q:v 5"),
