@@ -11,6 +11,9 @@ tool=${1:-build/tools/reelsmith-transcode}
 count=${2:-40}
 repeat=${3:-3}
 desktop=${4:-}
+# The desktop's choices by list position (MKV; video 1 = H.264, audio 1 = AAC).
+desktop_video=${REELSMITH_BENCH_DESKTOP_VIDEO:-1}
+desktop_audio=${REELSMITH_BENCH_DESKTOP_AUDIO:-1}
 opts=${REELSMITH_BENCH_OPTIONS:--c:v libx264 -preset veryfast -crf 23 -c:a aac -b:a 128k}
 work=${REELSMITH_BENCH_DIR:-/tmp/reelsmith-bench}/batch
 mkdir -p "$work/clips"
@@ -48,7 +51,8 @@ batch() {  # jobs
 desktop_run() {  # threads: the list through the desktop program, unattended, MKV with H.264 and AAC
   local config="$work/config$1"
   mkdir -p "$config/Tarnwick/Reelsmith"
-  printf '[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\nVideoEncoder2=1\nAudioEncoder2=1\nThreads=%d\n' $(($1 - 1)) \
+  printf '[Reelsmith]\nUpdate=0\n[Settings]\nVideoFormat2=2\nVideoEncoder2=%d\nAudioEncoder2=%d\nThreads=%d\n' \
+    "$desktop_video" "$desktop_audio" $(($1 - 1)) \
     >"$config/Tarnwick/Reelsmith/reelsmith.ini"
   env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$config" XDG_STATE_HOME="$work/state" \
     "$desktop" -v "$work/desk$1" "$work/list.fls" x >"$work/desk$1.log"
