@@ -301,7 +301,10 @@ bool TStagedOutput::Commit(TCommitMode mode)
         Discard();
         return false;
     }
+    bool replaced = false;  // the final name held a file the rename took the place of
     if (mode == TCommitMode::Replace) {
+        struct stat existing {};
+        replaced = ::lstat(m_FinalPath.c_str(), &existing) == 0;
         if (::rename(m_TempPath.c_str(), m_FinalPath.c_str()) != 0) {
             m_Error = m_FinalPath + ": " + ErrnoText(errno);
             Discard();
@@ -312,19 +315,21 @@ bool TStagedOutput::Commit(TCommitMode mode)
         return false;
     }
     Close();
-    return SyncFolderOfFinal();
+    return SyncFolderOfFinal(replaced);
 }
 
 // A rename lasts a power cut only once its folder is synced. An output whose name cannot be
-// made durable is removed rather than reported as saved.
-bool TStagedOutput::SyncFolderOfFinal()
+// made durable is reported as not saved, and removed when it took a new name; one that
+// replaced a file is kept, since its synced contents are now the only copy under that name.
+bool TStagedOutput::SyncFolderOfFinal(bool replaced)
 {
     const std::string folder = FolderOf(m_FinalPath);
     TDescriptor folderFd{::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (folderFd.Fd >= 0 && ::fsync(folderFd.Fd) == 0)
         return true;
     m_Error = m_FinalPath + ": its folder could not be synced: " + ErrnoText(errno);
-    ::unlink(m_FinalPath.c_str());
+    if (!replaced)
+        ::unlink(m_FinalPath.c_str());
     return false;
 }
 

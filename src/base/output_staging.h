@@ -39,8 +39,9 @@ public:
     // one (a dangling link counts as none: it is replaced, never followed).
     bool Begin(const std::string& finalPath);
     // Makes the written file durable and gives it its final name, then syncs the folder. False
-    // with Error() set (the temporary file, or the output whose name could not be made
-    // durable, is then removed). FinalPath() is the name actually used.
+    // with Error() set (the temporary file, or an output under a new name whose name could
+    // not be made durable, is then removed; one that replaced a file stays, as the only copy).
+    // FinalPath() is the name actually used.
     bool Commit(TCommitMode mode);
     // Removes the temporary file; nothing when none is staged.
     void Discard();
@@ -54,7 +55,7 @@ private:
     bool CreateTemp();
     bool StillOurs() const;
     bool PlaceKeepingExisting();
-    bool SyncFolderOfFinal();
+    bool SyncFolderOfFinal(bool replaced);
     void Close();
 
     std::string m_FinalPath;
