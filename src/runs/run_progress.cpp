@@ -14,6 +14,16 @@ constexpr int64_t kMegabyte = 1048576;
 constexpr int kEstimateAfterSeconds = 5;
 constexpr int64_t kSecondsPerDay = 24 * 60 * 60;
 
+// The time a file still needs at the pace of its elapsed seconds so far; nothing before its
+// conversion reported any progress.
+std::optional<double> SecondsLeft(int fileSeconds, int64_t totalDuration, int64_t currentDuration)
+{
+    if (currentDuration < 1 || totalDuration <= 0)
+        return std::nullopt;
+    const double elapsed = fileSeconds;
+    return static_cast<double>(totalDuration) / static_cast<double>(currentDuration) * elapsed - elapsed;
+}
+
 }  // namespace
 
 std::optional<int> ProgressPercent(int64_t currentDuration, int64_t totalDuration)
@@ -48,12 +58,8 @@ std::optional<QString> RemainingText(int fileSeconds, int64_t lastTotalDuration,
 {
     if (fileSeconds <= kEstimateAfterSeconds)
         return std::nullopt;
-    if (lastCurrentDuration < 1 || lastTotalDuration <= 0)
-        return QString::fromLatin1(kNotAvailableText);
-    const double elapsed = fileSeconds;
-    const double remaining =
-        static_cast<double>(lastTotalDuration) / static_cast<double>(lastCurrentDuration) * elapsed - elapsed;
-    return FormatClock(remaining);
+    const std::optional<double> left = SecondsLeft(fileSeconds, lastTotalDuration, lastCurrentDuration);
+    return left ? FormatClock(*left) : QString::fromLatin1(kNotAvailableText);
 }
 
 std::optional<QString> RemainingTextOfFiles(const std::vector<TFileClock>& files)
@@ -64,12 +70,8 @@ std::optional<QString> RemainingTextOfFiles(const std::vector<TFileClock>& files
         if (file.Seconds <= kEstimateAfterSeconds)
             continue;
         past = true;
-        if (file.CurrentDuration < 1 || file.TotalDuration <= 0)
-            continue;
-        const double elapsed = file.Seconds;
-        longest = std::max(
-            longest,
-            static_cast<double>(file.TotalDuration) / static_cast<double>(file.CurrentDuration) * elapsed - elapsed);
+        if (const std::optional<double> left = SecondsLeft(file.Seconds, file.TotalDuration, file.CurrentDuration))
+            longest = std::max(longest, *left);
     }
     if (!past)
         return std::nullopt;
