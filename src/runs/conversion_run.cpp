@@ -962,17 +962,23 @@ void TConversionRun::FailFile(TActiveFile& file, const QString& line)
     EndFile(file);
 }
 
-// The file an engine line belongs to: the file whose task's contexts sent it; a line of
-// this thread while a file is being opened (one at a time) belongs to that file; else the
-// only file converting. Null when none can be told.
+// The file an engine line belongs to. Files are opened on this thread, one at a time, and
+// converted on workers: a line of this thread belongs to the file being opened, never to one
+// converting, even when its context has the address a finished task's context had. A worker's
+// line belongs to the file whose task's contexts sent it; when two files name that address,
+// the later row's task allocated it after the earlier one freed it. Else the only file
+// converting. Null when none can be told.
 TActiveFile* TConversionRun::FileOfEngineLine(const void* sender, int threadId)
 {
+    if (threadId == m_MainThreadId)
+        return m_Preparing && m_Preparing->CollectEngineLines ? m_Preparing : nullptr;
+    TActiveFile* owner = nullptr;
     if (sender)
         for (auto& file : m_Files)
-            if (file->CollectEngineLines && file->Senders.count(sender))
-                return file.get();
-    if (threadId == m_MainThreadId && m_Preparing)
-        return m_Preparing->CollectEngineLines ? m_Preparing : nullptr;
+            if (file->CollectEngineLines && file->Senders.count(sender) && (!owner || file->Row > owner->Row))
+                owner = file.get();
+    if (owner)
+        return owner;
     TActiveFile* only = nullptr;
     int collecting = 0;
     for (auto& file : m_Files)
