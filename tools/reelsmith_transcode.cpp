@@ -399,6 +399,9 @@ int main(int argc, char** argv)
     };
     encoder.ThreadPriority = args.Priority;
     encoder.FinishOnStop = false;  // a stopped conversion's part is removed anyway
+    // The benchmarks compare decoding ahead with decoding on the loop's thread.
+    if (const char* ahead = std::getenv("REELSMITH_DECODE_AHEAD"); ahead && std::string_view(ahead) == "0")
+        encoder.DecodeAhead = false;
 
     TToolOutput output;
     if (!BeginOutput(args, output, console))

@@ -230,6 +230,7 @@ void TCustomEncoder::PrepareTask(TFFmpeg& task) const
     task.ClearLastErrMsg();
     task.HaltOnInvalidOption = HaltOnInvalidOption;
     task.FFinishOnStop = FinishOnStop;
+    task.FDecodeAhead = DecodeAhead;
     task.FReadTimeout = FReadTimeout.load();
     task.FWriteTimeout = FWriteTimeout.load();
 }

@@ -84,6 +84,8 @@ public:
     // complete up to the stop); owners that discard a stopped output turn it off, since an
     // encoder's look-ahead can take seconds to drain.
     bool FinishOnStop = true;
+    // Tasks decode their audio and video ahead on a thread per input (the outputs are the same).
+    bool DecodeAhead = true;
     bool TriggerEventInMainThread = true;
     TThreadPriority ThreadPriority = tpNormal;
     void* UserData = nullptr;

@@ -18,6 +18,7 @@
 #include "engine/options/custom_ffmpeg_opt.h"
 #include "engine/encoder_records.h"
 #include "engine/hook_records.h"
+#include "engine/pipeline/decode_ahead.h"
 #include "base/sync_event.h"
 #include "base/thread_priority.h"
 
@@ -91,6 +92,9 @@ public:
     std::atomic<int64_t> FPreviewInterval{100000};
     // False: after Stop, what is still in the decoders and encoders is dropped, not encoded.
     std::atomic<bool> FFinishOnStop{true};
+    // Audio and video are decoded on a thread per input, ahead of the loop; the outputs are the
+    // same either way (off: one thread decodes, filters, encodes and muxes, for comparison).
+    std::atomic<bool> FDecodeAhead{true};
     // Reads the inputs at their native rate (-re); may be switched while running.
     void SetFrameRateEmulation(bool on);
     bool FrameRateEmulation() const;
@@ -185,7 +189,8 @@ private:
     void StartReaders();
     void ReadFromInput(TInputStream& source, TOutputStream& ost, int64_t timerStart, int64_t curTime);
     bool AheadOfClock(const TInputFile& ifile, const TInputStream& source) const;
-    void EndOfInput(TInputFile& ifile, int ret);
+    TAheadItem NextItem(int fileIndex);
+    void EndOfInput(TInputFile& ifile, int ret, std::vector<TDecodedPacket>& drains);
     void FlushInFlight();
     void FinishOutputs(int64_t timerStart);
     // An output that received no packet is a failure, not a result.
@@ -197,7 +202,11 @@ private:
     // Decoding (pipeline/decode.cpp).
     int ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bool noEof);
     void DecodePacket(TInputStream& ist, const AVPacket* pkt);
+    void ProcessDecodedPacket(TInputStream& ist, const AVPacket* pkt, TDecodedPacket& decoded);
+    void DecodeFailed(TInputStream& ist, int ret);
+    void UseDecodedFrame(TInputStream& ist, AVFrame* frame);
     void DecodeSubtitle(TInputStream& ist, const AVPacket* pkt);
+    class TLoopDecodeSink;
 
     // Filtering (pipeline/filter_run.cpp).
     void SendToFilters(TInputStream& ist, AVFrame* frame);

@@ -78,6 +78,22 @@ struct TFilterGraph {
 
 enum THWAccelID : int { HWACCEL_NONE = 0, HWACCEL_AUTO, HWACCEL_GENERIC };
 
+// An input stream's clock and what its decoder gave so far: the decoding stage moves it with
+// every packet and frame. When a stream is decoded ahead on a thread of its own, that thread
+// keeps its own copy and the loop takes the copy that went with each frame.
+struct TInputClock {
+    int64_t dts = 0;       // AV_TIME_BASE units
+    int64_t pts = 0;
+    int64_t next_dts = 0;
+    int64_t next_pts = 0;
+    int saw_first_ts = 0;
+    int64_t prev_pkt_pts = 0;  // the stream's time base
+    int64_t filter_in_rescale_delta_last = 0;
+    int64_t max_pts = 0;
+    int64_t frames_decoded = 0;
+    int64_t samples_decoded = 0;
+};
+
 struct TInputStream {
     int file_index = 0;
     AVStream* st = nullptr;  // owned by the input's format context
@@ -89,21 +105,14 @@ struct TInputStream {
     const AVCodec* avdec = nullptr;
     TFramePtr decoded_frame;
     TPacketPtr pkt;
-    int64_t prev_pkt_pts = 0;
     int64_t start = 0;
-    int64_t next_dts = 0;
+    TInputClock clock;
     int64_t first_dts = 0;
-    int64_t dts = 0;
-    int64_t next_pts = 0;
-    int64_t pts = 0;
     int wrap_correction_done = 0;
-    int64_t filter_in_rescale_delta_last = 0;
     int64_t min_pts = 0;
-    int64_t max_pts = 0;
     int64_t cfr_next_pts = 0;
     int64_t nb_samples = 0;
     double ts_scale = 1.0;
-    int saw_first_ts = 0;
     TDictionary decoder_opts;
     AVRational framerate{0, 0};
     int top_field_first = -1;
@@ -137,8 +146,6 @@ struct TInputStream {
     AVPixelFormat hwaccel_retrieved_pix_fmt = AV_PIX_FMT_NONE;
     int64_t data_size = 0;
     int64_t nb_packets = 0;
-    int64_t frames_decoded = 0;
-    int64_t samples_decoded = 0;
     std::vector<int64_t> dts_buffer;
     int got_output = 0;
     TBufferRefPtr hw_device_ctx;

@@ -101,7 +101,7 @@ void TCustomFFmpeg::InputHooks(TInputStream& ist, AVFrame* frame)
     }
     if (ist.dec_ctx->codec_type != AVMEDIA_TYPE_VIDEO)
         return;
-    const int64_t number = ist.frames_decoded - 1;
+    const int64_t number = ist.clock.frames_decoded - 1;
     if (FOnFrameInputHook)
         CallFrameHook(FOnFrameInputHook, frame, number);
     if (FOnVideoInputHook && !CallVideoHook(FOnVideoInputHook, FLoop->hooks.FInputVideoHook, frame, number))

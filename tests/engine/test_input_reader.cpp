@@ -1,6 +1,7 @@
-// The inputs' reader threads and their bounded queues: bounds, closing, file order, and a
-// task whose stages run at very different speeds, stop anywhere or fail while the readers
-// keep reading ahead. Runs under the thread sanitizer too.
+// The inputs' reader and decoding threads and their bounded queues: bounds, closing, file
+// order, outputs the same as when the loop decodes itself, and a task whose stages run at very
+// different speeds, stop anywhere or fail while the threads keep reading and decoding ahead.
+// Runs under the thread sanitizer too.
 
 #include <gtest/gtest.h>
 
@@ -219,6 +220,61 @@ TEST_F(InputReader, OutputDoesNotDependOnQueueSizesOrSlowStages)
             });
             EXPECT_TRUE(run.finished) << run.message;
             EXPECT_TRUE(Contents(out) == Contents(reference)) << "the output differs from the plain run";
+        }
+    }
+}
+
+// The clip with damaged packets: the decoders fail on some of them.
+std::string DamagedClip(const std::string& clip)
+{
+    return MakeMedia("reader_damaged.mkv",
+                     "-i " + ShellQuote(clip) + " -c copy -bsf:v noise=amount=3 -bsf:a noise=amount=3");
+}
+
+// Decoding ahead on the inputs' threads gives the very bytes the loop gives when it decodes
+// itself, whatever the streams do: copied beside decoded, ending early, failing to decode, two
+// inputs, audio alone, a decoding thread kept far behind; a failure ends the task alike.
+TEST_F(InputReader, DecodingAheadGivesTheSameResultAsDecodingInTheLoop)
+{
+    const std::string video = UnevenClip(), audio = AudioClip();
+    const std::string damaged = DamagedClip(video);
+    struct TCase {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> inputs;
+        const char* options;
+    } cases[] = {
+        {"video_and_audio", {{video, ""}}, ""},
+        {"decoded_and_copied", {{video, ""}}, " -map 0:v -map 0:v -map 0:a -c:v:1 copy"},
+        {"output_ends_early", {{video, ""}}, " -t 1.3"},
+        {"input_ends_early", {{video, "-t 0.8"}}, ""},
+        {"damaged", {{damaged, ""}}, ""},
+        {"damaged_exit_on_error", {{damaged, ""}}, " -xerror"},
+        {"two_inputs", {{video, ""}, {audio, "-thread_queue_size 1"}}, " -map 0:v -map 1:a"},
+        {"audio_alone", {{audio, ""}}, ""},
+    };
+    const auto slowEncoding = [](TCustomFFmpeg*, TFrameHookInfo&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string options = std::string(c.options) + kExactOutput;
+        const std::string inLoop = folder.file(std::string(c.name) + "_loop.mkv");
+        const TRun loopRun = RunTask(c.inputs, inLoop, options, [](TCustomFFmpeg& task) { task.FDecodeAhead = false; });
+        if (std::string(c.name) == "damaged_exit_on_error") {
+            EXPECT_FALSE(loopRun.finished) << "the fixture has packets that fail to decode";
+        }
+        for (const bool slow : {false, true}) {
+            SCOPED_TRACE(slow ? "encoding slowly" : "at full speed");
+            const std::string ahead = folder.file(std::string(c.name) + (slow ? "_slow.mkv" : "_ahead.mkv"));
+            const TRun run = RunTask(c.inputs, ahead, options, [&](TCustomFFmpeg& task) {
+                if (slow)
+                    task.FOnFrameOutputHook = slowEncoding;
+            });
+            EXPECT_EQ(run.finished, loopRun.finished) << run.message;
+            EXPECT_EQ(run.message, loopRun.message);
+            if (loopRun.finished) {
+                EXPECT_TRUE(Contents(ahead) == Contents(inLoop)) << "the output differs from decoding in the loop";
+            }
         }
     }
 }

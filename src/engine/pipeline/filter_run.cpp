@@ -91,7 +91,7 @@ void TCustomFFmpeg::DrainFilters(TInputStream& ist)
             FLastErrMsg = "Error marking filters as finished";
             throw TEngineError(FLastErrMsg);  // logged once, where the task's failure is caught
         }
-    CloseFilterInputs(ist, ff().av_rescale_q(ist.next_pts, AV_TIME_BASE_Q, ist.st->time_base));
+    CloseFilterInputs(ist, ff().av_rescale_q(ist.clock.next_pts, AV_TIME_BASE_Q, ist.st->time_base));
     for (TInputFilter* ifilter : ist.filters)
         if (ifilter->graph->graph)
             while (ff().avfilter_graph_request_oldest(ifilter->graph->graph.get()) >= 0)

@@ -71,13 +71,20 @@ void TInputReaders::StartAll(const std::vector<AVFormatContext*>& inputs, const 
         reader->Start();
 }
 
-void TInputReaders::StopAll()
+void TInputReaders::StopThreads()
 {
     if (m_Readers.empty())
         return;
     m_Stopping = true;
     for (auto& reader : m_Readers)
         reader->Stop();
+}
+
+void TInputReaders::StopAll()
+{
+    if (m_Readers.empty())
+        return;
+    StopThreads();
     m_Readers.clear();
     m_Stopping = false;
 }

@@ -53,6 +53,9 @@ public:
     // One reader per context, started at once; queueSizes: -thread_queue_size of each (<= 0: the default).
     void StartAll(const std::vector<AVFormatContext*>& inputs, const std::vector<int>& queueSizes);
     void StopAll();
+    // Ends the reader threads but keeps the readers: a taker still waiting on one gets its
+    // remaining packets, then the end. StopAll frees them.
+    void StopThreads();
     bool Running() const { return !m_Readers.empty(); }
     TInputReader& Of(int fileIndex) { return *m_Readers[size_t(fileIndex)]; }
     // The start of the oldest read in flight (INT64_MAX: none).

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 
+#include "engine/pipeline/decode_ahead.h"
 #include "engine/pipeline/input_reader.h"
 #include "engine/preview_audio.h"
 #include "media/ffmpeg_handles.h"
@@ -61,6 +62,7 @@ struct TLoopState {
     TReportState report;
     THookState hooks;
     TInputReaders readers;  // running between the start of the loop and its end
+    TDecodeAheads decodeAhead{readers};  // stops its threads, then the readers, when it goes
 };
 
 }  // namespace reelsmith

@@ -55,15 +55,15 @@ void TCustomFFmpeg::CopyPacket(TInputStream& ist, const AVPacket* pkt)
         // Every packet before the start is left out, also after the copy began: streams whose
         // time stamps jump back (joined recordings) would otherwise copy the earlier part again.
         if (ost.copy_prior_start <= 0) {
-            if (pkt->pts == kNoPtsValue ? ist.pts < startTime
+            if (pkt->pts == kNoPtsValue ? ist.clock.pts < startTime
                                         : pkt->pts < ff().av_rescale_q(startTime, AV_TIME_BASE_Q, ist.st->time_base))
                 continue;
         }
-        if (of.recording_time != INT64_MAX && ist.pts >= of.recording_time + startTime) {
+        if (of.recording_time != INT64_MAX && ist.clock.pts >= of.recording_time + startTime) {
             CloseOutputStream(ost);
             continue;
         }
-        if (ifile.recording_time != INT64_MAX && ist.pts >= ifile.recording_time) {
+        if (ifile.recording_time != INT64_MAX && ist.clock.pts >= ifile.recording_time) {
             CloseOutputStream(ost);
             continue;
         }
@@ -73,7 +73,7 @@ void TCustomFFmpeg::CopyPacket(TInputStream& ist, const AVPacket* pkt)
         if (pkt->pts != kNoPtsValue)
             opkt->pts = ff().av_rescale_q(pkt->pts, ist.st->time_base, ost.mux_timebase) - ostTbStart;
         if (pkt->dts == kNoPtsValue)
-            opkt->dts = ff().av_rescale_q(ist.dts, AV_TIME_BASE_Q, ost.mux_timebase);
+            opkt->dts = ff().av_rescale_q(ist.clock.dts, AV_TIME_BASE_Q, ost.mux_timebase);
         else
             opkt->dts = ff().av_rescale_q(pkt->dts, ist.st->time_base, ost.mux_timebase);
         opkt->dts -= ostTbStart;

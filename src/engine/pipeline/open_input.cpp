@@ -399,11 +399,11 @@ std::unique_ptr<TInputStream> NewInputStream(TCustomFFmpeg& task, const TOptions
     ist->file_index = fileIndex;
     ist->discard = 1;
     st->discard = AVDISCARD_ALL;
-    ist->next_pts = ist->next_dts = kNoPtsValue;
-    ist->filter_in_rescale_delta_last = kNoPtsValue;
-    ist->prev_pkt_pts = kNoPtsValue;
+    ist->clock.next_pts = ist->clock.next_dts = kNoPtsValue;
+    ist->clock.filter_in_rescale_delta_last = kNoPtsValue;
+    ist->clock.prev_pkt_pts = kNoPtsValue;
     ist->min_pts = INT64_MAX;
-    ist->max_pts = INT64_MIN;
+    ist->clock.max_pts = INT64_MIN;
     ist->ts_scale = 1.0;
     ApplyInputStreamOptions(o, ic, *ist);
     PrepareDecoder(task, o, ic, *ist);

@@ -3,6 +3,7 @@
 
 #include "engine/pipeline/transcode_loop.h"
 
+#include <algorithm>
 #include <thread>
 
 #include <unistd.h>
@@ -220,7 +221,7 @@ void TCustomFFmpeg::Transcode()
     StartReaders();
     while (!FIo.Broken && TranscodeStep(timerStart)) {
     }
-    FLoop->readers.StopAll();
+    FLoop->decodeAhead.StopAll();  // and the readers: the decoders are the loop's again
     // Flush what is still in flight; after Stop it is dropped instead when the owner discards
     // the output: an encoder's look-ahead holds seconds of work (libx264: 40 frames and more).
     if (!FIo.Broken || FFinishOnStop)
@@ -273,11 +274,11 @@ bool TCustomFFmpeg::TranscodeStep(int64_t timerStart)
 // Rate emulation: whether the source's next packet is still ahead of the clock.
 bool TCustomFFmpeg::AheadOfClock(const TInputFile& ifile, const TInputStream& source) const
 {
-    if (!(ifile.rate_emu || ifile.readrate > 0 || FrameRateEmulation()) || source.dts == 0)
+    if (!(ifile.rate_emu || ifile.readrate > 0 || FrameRateEmulation()) || source.clock.dts == 0)
         return false;
     const float rate = ifile.readrate > 0 ? ifile.readrate : 1.0f;
     const int64_t elapsed = Now() - source.start - FTotalPauseTime;
-    const int64_t ahead = int64_t(double(source.dts) / rate);
+    const int64_t ahead = int64_t(double(source.clock.dts) / rate);
     return ahead > elapsed;
 }
 
@@ -289,20 +290,20 @@ void TCustomFFmpeg::ReadFromInput(TInputStream& source, TOutputStream& ost, int6
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return;
     }
-    AVPacket* pkt = ifile.pkt.get();
-    TQueuedPacket read = FLoop->readers.Of(source.file_index).Next();
-    if (read.status == AVERROR(EAGAIN)) {
+    TAheadItem item = NextItem(source.file_index);
+    if (item.read.status == AVERROR(EAGAIN)) {
         ifile.eagain = 1;
         ost.unavailable = 1;
         return;
     }
-    if (read.status < 0) {
+    if (item.read.status < 0) {
         // A read cut off by Stop is no failure of the input.
         if (!FIo.Broken)
-            EndOfInput(ifile, read.status);
+            EndOfInput(ifile, item.read.status, item.drains);
         return;
     }
-    ff().av_packet_move_ref(pkt, read.pkt.get());
+    AVPacket* pkt = ifile.pkt.get();
+    ff().av_packet_move_ref(pkt, item.read.pkt.get());
     if (pkt->stream_index >= ifile.nb_streams) {
         ff().av_packet_unref(pkt);
         return;
@@ -314,10 +315,24 @@ void TCustomFFmpeg::ReadFromInput(TInputStream& source, TOutputStream& ost, int6
         ff().av_packet_unref(pkt);
         return;
     }
-    ApplyInputTimeOffset(ifile, ist, pkt);
-    ProcessInputPacket(ist, pkt, false);
+    if (item.decoded) {
+        ProcessDecodedPacket(ist, pkt, *item.decoded);  // its time offset applied there
+    } else {
+        ApplyInputTimeOffset(ifile, ist, pkt);
+        ProcessInputPacket(ist, pkt, false);
+    }
     ff().av_packet_unref(pkt);
     PrintReport(false, timerStart, curTime);
+}
+
+// The input's next item: from its decoding thread when it has one, else from its reader.
+TAheadItem TCustomFFmpeg::NextItem(int fileIndex)
+{
+    if (TDecodeAhead* ahead = FLoop->decodeAhead.Of(fileIndex))
+        return ahead->Next();
+    TAheadItem item;
+    item.read = FLoop->readers.Of(fileIndex).Next();
+    return item;
 }
 
 // Every input gets its reader thread; the loop takes their packets from here on.
@@ -330,10 +345,13 @@ void TCustomFFmpeg::StartReaders()
         queueSizes.push_back(file->thread_queue_size);
     }
     FLoop->readers.StartAll(inputs, queueSizes);
+    if (FDecodeAhead)
+        FLoop->decodeAhead.StartAll(FGraph);
 }
 
-// A read failed or the file ended: every stream of the file sees its end.
-void TCustomFFmpeg::EndOfInput(TInputFile& ifile, int ret)
+// A read failed or the file ended: every stream of the file sees its end (drains: those of
+// the streams decoded ahead).
+void TCustomFFmpeg::EndOfInput(TInputFile& ifile, int ret, std::vector<TDecodedPacket>& drains)
 {
     if (ret != AVERROR_EOF) {
         EngineLog(TLogLevel::llError, ifile.ctx->url + std::string(": ") + ReadErrorText(ret));
@@ -342,7 +360,12 @@ void TCustomFFmpeg::EndOfInput(TInputFile& ifile, int ret)
     }
     for (int i = 0; i < ifile.nb_streams; ++i) {
         TInputStream& ist = *FGraph.Finput_streams[ifile.ist_index + i];
-        if (!ist.discard)
+        if (ist.discard)
+            continue;
+        auto drained = std::find_if(drains.begin(), drains.end(), [i](const TDecodedPacket& d) { return d.stream == i; });
+        if (drained != drains.end())
+            ProcessDecodedPacket(ist, nullptr, *drained);
+        else
             ProcessInputPacket(ist, nullptr, false);
     }
     ifile.eof_reached = 1;
@@ -412,7 +435,7 @@ void TCustomFFmpeg::TranscodeCleanup()
     if (FLoop->FTranscodeCleanuped)
         return;
     FLoop->FTranscodeCleanuped = true;
-    FLoop->readers.StopAll();  // before anything they read goes
+    FLoop->decodeAhead.StopAll();  // and the readers, before anything they use goes
     InputsClosing();
     for (auto& ost : FGraph.Foutput_streams)
         if (ost->logfile && std::fclose(ost->logfile.release()) != 0)
