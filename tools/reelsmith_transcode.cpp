@@ -399,9 +399,11 @@ int main(int argc, char** argv)
     };
     encoder.ThreadPriority = args.Priority;
     encoder.FinishOnStop = false;  // a stopped conversion's part is removed anyway
-    // The benchmarks compare decoding ahead with decoding on the loop's thread.
+    // The benchmarks compare decoding and encoding ahead with doing both on the loop's thread.
     if (const char* ahead = std::getenv("REELSMITH_DECODE_AHEAD"); ahead && std::string_view(ahead) == "0")
         encoder.DecodeAhead = false;
+    if (const char* ahead = std::getenv("REELSMITH_ENCODE_AHEAD"); ahead && std::string_view(ahead) == "0")
+        encoder.EncodeAhead = false;
 
     TToolOutput output;
     if (!BeginOutput(args, output, console))

@@ -231,6 +231,7 @@ void TCustomEncoder::PrepareTask(TFFmpeg& task) const
     task.HaltOnInvalidOption = HaltOnInvalidOption;
     task.FFinishOnStop = FinishOnStop;
     task.FDecodeAhead = DecodeAhead;
+    task.FEncodeAhead = EncodeAhead;
     task.FReadTimeout = FReadTimeout.load();
     task.FWriteTimeout = FWriteTimeout.load();
 }

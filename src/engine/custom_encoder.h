@@ -86,6 +86,8 @@ public:
     bool FinishOnStop = true;
     // Tasks decode their audio and video ahead on a thread per input (the outputs are the same).
     bool DecodeAhead = true;
+    // ... and encode video on a thread of its own where the outputs stay the same.
+    bool EncodeAhead = true;
     bool TriggerEventInMainThread = true;
     TThreadPriority ThreadPriority = tpNormal;
     void* UserData = nullptr;

@@ -95,6 +95,8 @@ public:
     // Audio and video are decoded on a thread per input, ahead of the loop; the outputs are the
     // same either way (off: one thread decodes, filters, encodes and muxes, for comparison).
     std::atomic<bool> FDecodeAhead{true};
+    // Video is encoded on a thread of its own where the outputs stay the same (encode_ahead.h).
+    std::atomic<bool> FEncodeAhead{true};
     // Reads the inputs at their native rate (-re); may be switched while running.
     void SetFrameRateEmulation(bool on);
     bool FrameRateEmulation() const;
@@ -218,6 +220,11 @@ private:
     // Encoding (pipeline/encode.cpp).
     bool CheckRecordingTime(TOutputStream& ost);
     void EncodeFrame(TOutputFile& of, TOutputStream& ost, AVFrame* frame);
+    bool EncodesAhead(const TOutputFile& of, const TOutputStream& ost) const;
+    void EncodeFrameAhead(TOutputFile& of, TOutputStream& ost, AVFrame* frame);
+    void MuxEncodedAhead(TOutputFile& of, TOutputStream& ost, std::vector<TEncodedPacket> packets);
+    void MuxEncodedAhead();
+    void StopEncodingAhead();
     void DoAudioOut(TOutputFile& of, TOutputStream& ost, AVFrame* frame);
     void DoVideoOut(TOutputFile& of, TOutputStream& ost, AVFrame* nextPicture);
     void EncodeVideoFrames(TOutputFile& of, TOutputStream& ost, AVFrame* nextPicture, int64_t nbFrames,

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/pipeline/encode_ahead.h"
 #include "media/ffmpeg_handles.h"
 
 namespace reelsmith {
@@ -265,6 +266,10 @@ struct TOutputStream {
     std::array<int64_t, 4> error{};
     int is_filter_codec_opts = 0;
     int is_avcodec_opened = 0;
+    // A video encoder running on a thread of its own; last, so it stops before the encoder and
+    // the pass log it uses go.
+    bool encode_ahead_decided = false;
+    std::unique_ptr<TEncodeAhead> encode_ahead;
 };
 
 struct TOutputFile {

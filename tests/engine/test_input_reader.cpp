@@ -231,10 +231,10 @@ std::string DamagedClip(const std::string& clip)
                      "-i " + ShellQuote(clip) + " -c copy -bsf:v noise=amount=3 -bsf:a noise=amount=3");
 }
 
-// Decoding ahead on the inputs' threads gives the very bytes the loop gives when it decodes
-// itself, whatever the streams do: copied beside decoded, ending early, failing to decode, two
+// Decoding ahead on the inputs' threads and encoding video on a thread of its own give the very
+// bytes the loop gives when it does all itself, whatever the streams do: copied beside decoded, ending early, failing to decode, two
 // inputs, audio alone, a decoding thread kept far behind; a failure ends the task alike.
-TEST_F(InputReader, DecodingAheadGivesTheSameResultAsDecodingInTheLoop)
+TEST_F(InputReader, StagesOnThreadsGiveTheSameResultAsTheLoopAlone)
 {
     const std::string video = UnevenClip(), audio = AudioClip();
     const std::string damaged = DamagedClip(video);
@@ -259,7 +259,10 @@ TEST_F(InputReader, DecodingAheadGivesTheSameResultAsDecodingInTheLoop)
         SCOPED_TRACE(c.name);
         const std::string options = std::string(c.options) + kExactOutput;
         const std::string inLoop = folder.file(std::string(c.name) + "_loop.mkv");
-        const TRun loopRun = RunTask(c.inputs, inLoop, options, [](TCustomFFmpeg& task) { task.FDecodeAhead = false; });
+        const TRun loopRun = RunTask(c.inputs, inLoop, options, [](TCustomFFmpeg& task) {
+            task.FDecodeAhead = false;
+            task.FEncodeAhead = false;
+        });
         if (std::string(c.name) == "damaged_exit_on_error") {
             EXPECT_FALSE(loopRun.finished) << "the fixture has packets that fail to decode";
         }
@@ -275,6 +278,59 @@ TEST_F(InputReader, DecodingAheadGivesTheSameResultAsDecodingInTheLoop)
             if (loopRun.finished) {
                 EXPECT_TRUE(Contents(ahead) == Contents(inLoop)) << "the output differs from decoding in the loop";
             }
+        }
+    }
+}
+
+// With decoding and video encoding on threads of their own, every container the encoding
+// thread is used for gets the bytes of the loop doing all itself, however the threads' speeds
+// shift the muxing calls: a loop slowed down (the encoder always done), a queue of one packet,
+// an audio stream that ends two seconds before the video.
+TEST_F(InputReader, EveryContainerGetsTheSameBytesWithStagesOnThreads)
+{
+    const std::string clip = UnevenClip();
+    struct TCase {
+        const char* ext;
+        const char* options;
+    } cases[] = {
+        {"avi", ""},
+        {"mkv", ""},
+        {"mp4", ""},
+        {"mov", ""},
+        {"ts", ""},
+        {"mpg", " -c:v mpeg2video"},
+        {"flv", " -c:v flv -c:a libmp3lame"},
+        {"asf", ""},
+        {"nut", ""},
+        {"webm", " -c:v libvpx -deadline realtime -cpu-used 8 -c:a libvorbis"},
+        {"ogg", " -c:v libtheora -c:a libvorbis"},
+    };
+    const auto slowLoop = [](TCustomFFmpeg*, TFrameHookInfo&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.ext);
+        const std::string options = std::string(kExactOutput) + c.options;
+        const std::string inLoop = folder.file(std::string("loop.") + c.ext);
+        const TRun loopRun = RunTask({{clip, ""}}, inLoop, options, [](TCustomFFmpeg& task) {
+            task.FDecodeAhead = false;
+            task.FEncodeAhead = false;
+        });
+        ASSERT_TRUE(loopRun.finished) << loopRun.message;
+        struct TVariant {
+            const char* name;
+            const char* inputOptions;
+            bool slow;
+        } variants[] = {{"threads", "", false}, {"slow_loop", "", true}, {"queue_of_one", "-thread_queue_size 1", false}};
+        for (const TVariant& v : variants) {
+            SCOPED_TRACE(v.name);
+            const std::string out = folder.file(std::string(v.name) + "." + c.ext);
+            const TRun run = RunTask({{clip, v.inputOptions}}, out, options, [&](TCustomFFmpeg& task) {
+                if (v.slow)
+                    task.FOnFrameInputHook = slowLoop;
+            });
+            EXPECT_TRUE(run.finished) << run.message;
+            EXPECT_TRUE(Contents(out) == Contents(inLoop)) << "the output differs from the loop doing all itself";
         }
     }
 }

@@ -223,8 +223,74 @@ bool TCustomFFmpeg::CheckRecordingTime(TOutputStream& ost)
     return true;
 }
 
+// Whether this video output's encoder runs on a thread of its own (see encode_ahead.h); decided
+// with its first picture, once the encoder is open.
+bool TCustomFFmpeg::EncodesAhead(const TOutputFile& of, const TOutputStream& ost) const
+{
+    return FEncodeAhead && ost.enc_ctx->codec_type == AVMEDIA_TYPE_VIDEO && EncodedAheadFormat(of.ctx->oformat) &&
+           of.limit_filesize == INT64_MAX && !of.shortest && !FOnVideoOutputHook && !FOnFrameOutputHook;
+}
+
+// The packets of the encoding thread, to the muxer in the order they were encoded.
+void TCustomFFmpeg::MuxEncodedAhead(TOutputFile& of, TOutputStream& ost, std::vector<TEncodedPacket> packets)
+{
+    AVCodecContext* enc = ost.enc_ctx.get();
+    for (TEncodedPacket& packet : packets) {
+        if (packet.error < 0)
+            Fatal("Video encoding failed");
+        AVPacket* pkt = packet.pkt.get();
+        const int q = QualityOf(pkt);
+        if (q >= 0)
+            ost.quality = q;
+        ost.packets_encoded++;
+        ff().av_packet_rescale_ts(pkt, enc->time_base, ost.mux_timebase);
+        OutputPacket(of, pkt, ost, false);
+    }
+}
+
+// What the encoding threads have ready goes to the muxers now and then, so it does not pile up.
+void TCustomFFmpeg::MuxEncodedAhead()
+{
+    for (auto& ost : FGraph.Foutput_streams)
+        if (ost->encode_ahead)
+            MuxEncodedAhead(*FGraph.Foutput_files[ost->file_index], *ost, ost->encode_ahead->TakeReady());
+}
+
+// A picture to the encoding thread (null: every picture given is encoded and muxed first, and
+// the encoder is the loop's again for its flush).
+void TCustomFFmpeg::EncodeFrameAhead(TOutputFile& of, TOutputStream& ost, AVFrame* frame)
+{
+    TEncodeAhead& ahead = *ost.encode_ahead;
+    if (!frame) {
+        std::vector<TEncodedPacket> rest = ahead.Finish();
+        ost.encode_ahead.reset();
+        MuxEncodedAhead(of, ost, std::move(rest));
+        return;
+    }
+    ost.frames_encoded++;
+    TFramePtr picture(ff().av_frame_alloc());
+    if (!picture || ff().av_frame_ref(picture.get(), frame) < 0)
+        Fatal("Video encoding failed");
+    const bool taken = ahead.Encode(std::move(picture));
+    MuxEncodedAhead(of, ost, ahead.TakeReady());
+    if (!taken)
+        Fatal("Video encoding failed");
+}
+
 void TCustomFFmpeg::EncodeFrame(TOutputFile& of, TOutputStream& ost, AVFrame* frame)
 {
+    if (!ost.encode_ahead_decided && frame) {
+        ost.encode_ahead_decided = true;
+        if (EncodesAhead(of, ost)) {
+            ost.encode_ahead = std::make_unique<TEncodeAhead>(ost.enc_ctx.get(), ost.logfile.get());
+            ost.encode_ahead->Start();
+        }
+    }
+    if (ost.encode_ahead) {
+        EncodeFrameAhead(of, ost, frame);
+        if (frame)
+            return;
+    }
     AVCodecContext* enc = ost.enc_ctx.get();
     if (frame) {
         ost.frames_encoded++;

@@ -239,6 +239,7 @@ bool TCustomFFmpeg::TranscodeStep(int64_t timerStart)
     const int64_t curTime = Now();
     if (FIo.Broken)
         return false;
+    MuxEncodedAhead();
     if (!NeedOutput(FGraph)) {
         EngineLog(TLogLevel::llVerbose, "No more output streams to write to, finishing.");
         return false;
@@ -389,6 +390,7 @@ void TCustomFFmpeg::FlushInFlight()
 // Trailers, the last report, the files closed; a failure there fails the task.
 void TCustomFFmpeg::FinishOutputs(int64_t timerStart)
 {
+    StopEncodingAhead();  // after Stop, what they still hold is dropped
     TOutputsEnd end;
     WriteTrailers(end);
     PrintReport(true, timerStart, Now());
@@ -397,6 +399,13 @@ void TCustomFFmpeg::FinishOutputs(int64_t timerStart)
     TranscodeCleanup();
     if (end.failures)
         throw TEngineError(end.firstFailure);
+}
+
+// Ends the encoding threads still running (after Stop, or a failure): what they hold is dropped.
+void TCustomFFmpeg::StopEncodingAhead()
+{
+    for (auto& ost : FGraph.Foutput_streams)
+        ost->encode_ahead.reset();
 }
 
 void TCustomFFmpeg::CheckSomethingWasWritten()
@@ -435,6 +444,7 @@ void TCustomFFmpeg::TranscodeCleanup()
     if (FLoop->FTranscodeCleanuped)
         return;
     FLoop->FTranscodeCleanuped = true;
+    StopEncodingAhead();
     FLoop->decodeAhead.StopAll();  // and the readers, before anything they use goes
     InputsClosing();
     for (auto& ost : FGraph.Foutput_streams)
