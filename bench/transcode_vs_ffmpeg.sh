@@ -5,6 +5,9 @@
 # runs REPEAT times (the two tools alternating); the medians are printed, with the load average
 # at the start and the end.
 #   bench/transcode_vs_ffmpeg.sh [path/to/reelsmith-transcode] [threads] [repeat]
+# threads "-" gives the option strings as they are, without "-threads" (the codecs then choose).
+# REELSMITH_DECODE_AHEAD=0 / REELSMITH_ENCODE_AHEAD=0 in the environment make the engine decode
+# or encode on the loop's thread, for a comparison.
 set -euo pipefail
 tool=${1:-build/tools/reelsmith-transcode}
 threads=${2:-2}
@@ -37,7 +40,7 @@ printf '| case | options | reelsmith s | ffmpeg s | wall ratio | reelsmith CPU s
 printf '| reelsmith CPU %% | ffmpeg CPU %% | reelsmith MB | ffmpeg MB | delta MB | size ratio |\n'
 printf '|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n'
 while IFS='|' read -r name source ext opts; do
-  opts="$opts -threads $threads"
+  [ "$threads" != - ] && opts="$opts -threads $threads"
   input=$clip
   [ "$source" = mpeg2 ] && input=$mpeg2
   : >"$work/ours.txt"; : >"$work/theirs.txt"
