@@ -224,6 +224,7 @@ private:
     void EncodeFrameAhead(TOutputFile& of, TOutputStream& ost, AVFrame* frame);
     void MuxEncodedAhead(TOutputFile& of, TOutputStream& ost, std::vector<TEncodedPacket> packets);
     void MuxEncodedAhead();
+    void MuxEncodedPacket(TOutputFile& of, TOutputStream& ost, AVPacket* pkt);
     void StopEncodingAhead();
     void DoAudioOut(TOutputFile& of, TOutputStream& ost, AVFrame* frame);
     void DoVideoOut(TOutputFile& of, TOutputStream& ost, AVFrame* nextPicture);

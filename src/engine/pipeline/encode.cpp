@@ -234,18 +234,25 @@ bool TCustomFFmpeg::EncodesAhead(const TOutputFile& of, const TOutputStream& ost
 // The packets of the encoding thread, to the muxer in the order they were encoded.
 void TCustomFFmpeg::MuxEncodedAhead(TOutputFile& of, TOutputStream& ost, std::vector<TEncodedPacket> packets)
 {
-    AVCodecContext* enc = ost.enc_ctx.get();
     for (TEncodedPacket& packet : packets) {
         if (packet.error < 0)
             Fatal("Video encoding failed");
-        AVPacket* pkt = packet.pkt.get();
+        MuxEncodedPacket(of, ost, packet.pkt.get());
+    }
+}
+
+// A packet the encoder gave: its quality for the report, then to the muxer in its time base.
+void TCustomFFmpeg::MuxEncodedPacket(TOutputFile& of, TOutputStream& ost, AVPacket* pkt)
+{
+    AVCodecContext* enc = ost.enc_ctx.get();
+    if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
         const int q = QualityOf(pkt);
         if (q >= 0)
             ost.quality = q;
-        ost.packets_encoded++;
-        ff().av_packet_rescale_ts(pkt, enc->time_base, ost.mux_timebase);
-        OutputPacket(of, pkt, ost, false);
     }
+    ost.packets_encoded++;
+    ff().av_packet_rescale_ts(pkt, enc->time_base, ost.mux_timebase);
+    OutputPacket(of, pkt, ost, false);
 }
 
 // What the encoding threads have ready goes to the muxers now and then, so it does not pile up.
@@ -313,14 +320,7 @@ void TCustomFFmpeg::EncodeFrame(TOutputFile& of, TOutputStream& ost, AVFrame* fr
         }
         if (ret < 0)
             Fatal(StrFormat("%s encoding failed", enc->codec_type == AVMEDIA_TYPE_VIDEO ? "Video" : "Audio"));
-        if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
-            const int q = QualityOf(pkt);
-            if (q >= 0)
-                ost.quality = q;
-        }
-        ost.packets_encoded++;
-        ff().av_packet_rescale_ts(pkt, enc->time_base, ost.mux_timebase);
-        OutputPacket(of, pkt, ost, false);
+        MuxEncodedPacket(of, ost, pkt);
     }
 }
 
