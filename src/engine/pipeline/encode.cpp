@@ -364,6 +364,10 @@ void TCustomFFmpeg::EncodeVideoFrames(TOutputFile& of, TOutputStream& ost, AVFra
             in->pict_type = AV_PICTURE_TYPE_I;
         if (enc->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME) && ost.top_field_first >= 0)
             in->top_field_first = !!ost.top_field_first;
+        // A hook set while the encoding thread runs may paint the picture: never a buffer the
+        // thread still reads (a repeated picture shares the last one's).
+        if (ost.encode_ahead && (FOnVideoOutputHook || FOnFrameOutputHook) && ff().av_frame_make_writable(in) < 0)
+            Fatal("Video encoding failed");
         OutputHooks(ost, in);
         EncodeFrame(of, ost, in);
         ost.sync_opts++;
