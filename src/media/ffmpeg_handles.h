@@ -93,6 +93,18 @@ struct TSwrContextDeleter {
 };
 
 using TFramePtr = std::unique_ptr<AVFrame, TFrameDeleter>;
+
+// The bytes a frame's buffers hold: what keeping a reference to it costs.
+inline size_t FrameBytes(const AVFrame* frame)
+{
+    size_t bytes = 0;
+    for (const AVBufferRef* buf : frame->buf)
+        if (buf)
+            bytes += buf->size;
+    for (int i = 0; i < frame->nb_extended_buf; ++i)
+        bytes += frame->extended_buf[i]->size;
+    return bytes;
+}
 using TPacketPtr = std::unique_ptr<AVPacket, TPacketDeleter>;
 using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextDeleter>;
 using TCodecParametersPtr = std::unique_ptr<AVCodecParameters, TCodecParametersDeleter>;

@@ -8,17 +8,6 @@ namespace reelsmith {
 
 namespace {
 
-size_t FrameBytes(const AVFrame* frame)
-{
-    size_t bytes = 0;
-    for (const AVBufferRef* buf : frame->buf)
-        if (buf)
-            bytes += buf->size;
-    for (int i = 0; i < frame->nb_extended_buf; ++i)
-        bytes += frame->extended_buf[i]->size;
-    return bytes;
-}
-
 // Keeps every event, the frames by reference, for the loop to take in order.
 class TKeepEvents final : public IDecodeSink {
 public:

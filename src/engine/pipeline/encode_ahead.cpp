@@ -4,15 +4,7 @@
 
 namespace reelsmith {
 
-size_t TEncodeJob::Bytes() const
-{
-    size_t bytes = 0;
-    if (frame)
-        for (const AVBufferRef* buf : frame->buf)
-            if (buf)
-                bytes += buf->size;
-    return bytes;
-}
+size_t TEncodeJob::Bytes() const { return frame ? FrameBytes(frame.get()) : 0; }
 
 bool EncodedAheadFormat(const AVOutputFormat* format)
 {
